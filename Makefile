@@ -1,0 +1,57 @@
+# Set-up, build, run and test on Debian 12. `make run` and `make test` install
+# whatever Debian packages are missing first (with sudo when not root).
+
+BUILD_DIR ?= build
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Build and run.
+BUILD_PACKAGES := cmake g++ make qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+                  qt6-translations-l10n qt6-image-formats-plugins libgl-dev libvulkan-dev python3
+# Tests: a private X server for real-window tests, and other XMP software that
+# must read our sidecars (and write sidecars we must read).
+TEST_PACKAGES  := xvfb xauth xdotool libimage-exiftool-perl exiv2
+# Benchmarks compare against these tools in the same run.
+BENCH_PACKAGES := libvips-tools libjpeg-turbo-progs exiv2 libimage-exiftool-perl imagemagick
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+define install_missing
+	@missing=""; for p in $(1); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -q && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+endef
+
+.PHONY: all deps test-deps bench-deps configure build run test bench clean
+
+all: build
+
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+test-deps: deps
+	$(call install_missing,$(TEST_PACKAGES))
+
+bench-deps: deps
+	$(call install_missing,$(BENCH_PACKAGES))
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/Glanceway
+
+test: test-deps build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: bench-deps build
+	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
+
+clean:
+	rm -rf $(BUILD_DIR)

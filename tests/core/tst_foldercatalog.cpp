@@ -1,0 +1,96 @@
+#include "core/foldercatalog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFolderCatalog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listing_data();
+    void listing();
+    void subfoldersAndLinks();
+    void missingFolder();
+
+private:
+    static void touch(const QString &path)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+};
+
+void TestFolderCatalog::listing_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("every format, any case")
+        << QStringList{"f.Rw2", "d.Tiff", "b.jpeg", "A.JPG", "e.nef", "c.PnG"}
+        << QStringList{"A.JPG", "b.jpeg", "c.PnG", "d.Tiff", "e.nef", "f.Rw2"};
+    QTest::newRow("all fourteen extensions")
+        << QStringList{"a.jpg", "b.jpeg", "c.png", "d.tif", "e.tiff", "f.bmp", "g.dng", "h.cr2", "i.cr3",
+                       "j.nef", "k.arw", "l.orf", "m.raf", "n.rw2"}
+        << QStringList{"a.jpg", "b.jpeg", "c.png", "d.tif", "e.tiff", "f.bmp", "g.dng", "h.cr2", "i.cr3",
+                       "j.nef", "k.arw", "l.orf", "m.raf", "n.rw2"};
+    QTest::newRow("non-photos dropped")
+        << QStringList{"notes.txt", "IMG_1.jpg.xmp", "IMG_1.xmp", "IMG_1", "IMG_1.jpg", "IMG_0001.jpe",
+                       "IMG_0001.jpg.bak", "archive.tar.jpg", "README"}
+        << QStringList{"archive.tar.jpg", "IMG_1.jpg"};
+    QTest::newRow("hidden file skipped") << QStringList{".IMG_2.jpg", "IMG_3.jpg"} << QStringList{"IMG_3.jpg"};
+    QTest::newRow("pair sharing a sidecar") << QStringList{"DSC_0123.NEF", "DSC_0123.JPG"}
+                                            << QStringList{"DSC_0123.JPG", "DSC_0123.NEF"};
+    QTest::newRow("no numeric awareness") << QStringList{"IMG_2.jpg", "IMG_10.jpg", "img_1.jpg"}
+                                          << QStringList{"img_1.jpg", "IMG_10.jpg", "IMG_2.jpg"};
+    QTest::newRow("full stop before underscore") << QStringList{"a_b.jpg", "a.jpg"} << QStringList{"a.jpg", "a_b.jpg"};
+    QTest::newRow("underscore before folded letters") << QStringList{"IMGA.jpg", "IMG_A.jpg"}
+                                                      << QStringList{"IMG_A.jpg", "IMGA.jpg"};
+    QTest::newRow("raw before jpeg of same name") << QStringList{"IMG_0001.JPG", "IMG_0001.CR2"}
+                                                  << QStringList{"IMG_0001.CR2", "IMG_0001.JPG"};
+    QTest::newRow("empty folder") << QStringList{} << QStringList{};
+}
+
+void TestFolderCatalog::listing()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
+
+    QTemporaryDir dir;
+    for (const QString &name : files)
+        touch(dir.filePath(name));
+
+    QStringList expectedPaths;
+    for (const QString &name : expected)
+        expectedPaths << dir.path() + '/' + name;
+    QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), expectedPaths);
+}
+
+void TestFolderCatalog::subfoldersAndLinks()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("photos"));
+    QVERIFY(QDir(dir.path()).mkpath("folder.jpg"));  // a directory with a photo's name
+    touch(dir.filePath("photos/IMG_1.jpg"));
+    QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{});
+
+    // A link to a file is listed under the link's own path; a dangling one is not.
+    QVERIFY(QFile::link(dir.filePath("photos/IMG_1.jpg"), dir.filePath("linked.jpg")));
+    QVERIFY(QFile::link(dir.filePath("gone.jpg"), dir.filePath("dangling.jpg")));
+    QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{dir.path() + "/linked.jpg"});
+}
+
+void TestFolderCatalog::missingFolder()
+{
+    QTemporaryDir dir;
+    const QString gone = dir.path() + "/vanished";
+    QCOMPARE(PhotoCore::listPhotoFiles(gone), QStringList{});
+    touch(dir.filePath("file.jpg"));
+    QCOMPARE(PhotoCore::listPhotoFiles(dir.filePath("file.jpg")), QStringList{});
+}
+
+QTEST_GUILESS_MAIN(TestFolderCatalog)
+#include "tst_foldercatalog.moc"
