@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+#include <QMap>
+#include <QString>
+
+class QAction;
+class QCheckBox;
+class QKeySequenceEdit;
+class QSpinBox;
+
+// Edits the behaviour settings and the shortcut of every registered action.
+// Nothing is stored before OK, and OK stores nothing while two actions share a
+// key; only "Clear thumbnail cache" acts at once.
+//
+// `actions` maps action identifiers ("view.grid") to the actions; each action
+// carries its default key sequence, in portable text, in the dynamic property
+// "defaultShortcut". The actions must outlive the dialog.
+class PreferencesDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PreferencesDialog(const QMap<QString, QAction *> &actions, QWidget *parent = nullptr);
+
+    // The editor of one action's shortcut, or null for an unknown identifier.
+    QKeySequenceEdit *shortcutEdit(const QString &id) const;
+    // Identifiers in the order the rows are shown (by the actions' texts).
+    QStringList shortcutRowOrder() const { return rowOrder; }
+
+    void accept() override;
+
+public slots:
+    void clearThumbnailCache();
+    void restoreShortcutDefaults();
+
+private:
+    void buildLayout();
+    void loadSettings();
+    // The first key sequence that two edits share, in portable text, or empty.
+    QString firstDuplicateShortcut() const;
+
+    QCheckBox *advanceAfterRatingBox = nullptr;
+    QCheckBox *firstUnreviewedBox = nullptr;
+    QCheckBox *rememberRotationsBox = nullptr;
+    QSpinBox *slideDurationSpin = nullptr;
+    QCheckBox *loopSlideshowBox = nullptr;
+    QSpinBox *cacheSizeSpin = nullptr;
+    QMap<QString, QAction *> actions;
+    QMap<QString, QKeySequenceEdit *> editsById;
+    QStringList rowOrder;
+};
