@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 // Name, version, maker and licence note of the program, with the toolkit's
 // own about box one button away.

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QCheckBox;
