@@ -1,10 +1,96 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
+#include <QMap>
+#include <QString>
+#include <QStringList>
 
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTimer;
+class ThumbnailGridWidget;
+class ViewerWidget;
+
+// The program's only top-level window: the single-photo viewer (page 0) and the
+// thumbnail grid (page 1) in a stack, every command as an action with a
+// configurable key, and the culling workflow that ties the two pages together.
+// The window overrides no event handler: closing it ends the program.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The configurable actions by identifier ("file.open", "view.grid", ...).
+    // Every entry carries its default key sequence, in portable text, in the
+    // dynamic property "defaultShortcut".
+    const QMap<QString, QAction *> &registeredActions() const { return actionsById; }
+
+    // Copies the user's stored help shortcuts from the swapped pre-1.0.1
+    // defaults (F1 overview, Ctrl+F1 manual) to the current ones, once per user.
+    static void migrateHelpShortcuts();
+
+private slots:
+    void openFolder(const QString &path, const QString &fileToSelect);
+    void chooseFolder();
+    void refreshFolder();
+    void restoreLastSession();
+    void applyFilter();
+
+    void toggleGridView();
+    void openFromGrid(const QString &path);
+    void toggleShortcutHelp();
+    void toggleFullScreen();
+    void toggleSlideshow();
+    void advanceSlideshow();
+
+    void updateStatusAndTitle();
+    void updateActionStates();
+    void syncGridWithViewer();
+    void reportBatchFailures(const QStringList &failures);
+    void openPreferences();
+    void openUserGuide();
+    void openAbout();
+    void rebuildShortcutOverlay();
+    void moveSelectionToRecycleBin();
+
+private:
+    void createActions();
+    void addWindowLevelActions();
+    void connectPages();
+    // Gives `action` its stored key, if the user chose one, and enters it in
+    // the registry. `action` already carries `defaultSequence`.
+    void registerShortcut(const QString &id, QAction *action, const QKeySequence &defaultSequence);
+    QAction *addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key);
+    void routeMark(QAction *action);
+    void stopSlideshow();
+    void showViewerPage();
+    bool gridPageCurrent() const;
+
+    ViewerWidget *viewer = nullptr;
+    ThumbnailGridWidget *grid = nullptr;
+    QStackedWidget *stack = nullptr;
+    QTimer *slideshowTimer = nullptr;
+    QLabel *summaryLabel = nullptr;
+
+    QMap<QString, QAction *> actionsById;
+    QList<QAction *> markActions;
+
+    QAction *gridAction = nullptr;
+    QAction *fullScreenAction = nullptr;
+    QAction *leaveFullScreenAction = nullptr;
+    QAction *fitAction = nullptr;
+    QAction *actualSizeAction = nullptr;
+    QAction *slideshowAction = nullptr;
+    QAction *shortcutsAction = nullptr;
+    QAction *allImagesAction = nullptr;
+    QAction *moveToTrashAction = nullptr;
+    QActionGroup *filterGroup = nullptr;
+    QAction *excludeFilterAction = nullptr;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace RecycleBin {
+
+// Moves one file into the user's trash. Returns false when the toolkit
+// refuses, and also when it claims success without naming an absolute trash
+// location (it then has put the file somewhere below the working directory;
+// the file is moved back to `path` when possible). Never deletes anything.
+bool moveToTrash(const QString &path);
+
+struct Outcome
+{
+    QStringList moved;    // photos now in the trash, in the order given
+    QStringList failures; // "name (photo)" / "name (XMP sidecar)", translated
+};
+
+// Moves `photos` (paths of `allFiles`, the open folder's photos) to the trash,
+// each independently, then every existing sidecar whose users all moved.
+// A sidecar that a photo staying behind still uses is never touched.
+Outcome movePhotos(const QStringList &allFiles, const QStringList &photos);
+
+// How many of the sidecars `photos` would take along exist on disk.
+int existingSidecarCount(const QStringList &allFiles, const QStringList &photos);
+
+} // namespace RecycleBin
