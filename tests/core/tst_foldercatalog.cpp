@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 class TestFolderCatalog : public QObject
 {
     Q_OBJECT
@@ -14,6 +18,7 @@ private slots:
     void listing();
     void subfoldersAndLinks();
     void missingFolder();
+    void unreadableFileSkipped();
 
 private:
     static void touch(const QString &path)
@@ -90,6 +95,19 @@ void TestFolderCatalog::missingFolder()
     QCOMPARE(PhotoCore::listPhotoFiles(gone), QStringList{});
     touch(dir.filePath("file.jpg"));
     QCOMPARE(PhotoCore::listPhotoFiles(dir.filePath("file.jpg")), QStringList{});
+}
+
+void TestFolderCatalog::unreadableFileSkipped()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0)
+        QSKIP("root may read every file, so a file without read permission cannot be made here");
+#endif
+    QTemporaryDir dir;
+    touch(dir.filePath("locked.jpg"));
+    touch(dir.filePath("open.jpg"));
+    QVERIFY(QFile::setPermissions(dir.filePath("locked.jpg"), QFileDevice::WriteOwner));
+    QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{dir.path() + "/open.jpg"});
 }
 
 QTEST_GUILESS_MAIN(TestFolderCatalog)
