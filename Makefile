@@ -25,7 +25,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: all deps test-deps bench-deps configure build run test bench clean
+.PHONY: all deps test-deps bench-deps configure build run test sanitize bench clean
 
 all: build
 
@@ -49,6 +49,16 @@ run: build
 
 test: test-deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The core and imaging tests (every parser of untrusted files) under
+# AddressSanitizer and UndefinedBehaviorSanitizer, in a build tree of their own.
+SANITIZE_DIR ?= build-sanitize
+sanitize: test-deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target sanitize_tests
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest -L '^(core|imaging)$$' --output-on-failure -j $(JOBS)
 
 bench: bench-deps build
 	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
