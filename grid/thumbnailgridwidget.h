@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/metadata.h"
+
+#include <QHash>
+#include <QImage>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class QLabel;
+class QListView;
+class ThumbnailListModel;
+
+// The grid page: one painted cell per photo of the filtered list, extended
+// selection, thumbnail sizes 96…384 and background loading of the thumbnails
+// of the rows on screen plus two rows either side (the load window). Loading
+// tries memory, then the disk cache, then decoding, on one worker thread.
+class ThumbnailGridWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int minimumThumbnailSize = 96;
+    static constexpr int maximumThumbnailSize = 384;
+    static constexpr int thumbnailSizeStep = 32;
+    static constexpr int defaultThumbnailSize = 192;
+    // Longest side of every decoded thumbnail, whatever the cell size.
+    static constexpr int decodeSide = 512;
+
+    // Counters of the loader since construction, for diagnostics and measurements.
+    struct LoaderStats
+    {
+        quint64 requested = 0;              // jobs handed to the loader
+        quint64 executed = 0;               // jobs that did their work (cache or decode)
+        quint64 cancelled = 0;              // queued jobs dropped before they started
+        quint64 delivered = 0;              // results that reached the GUI thread
+        quint64 deliveredOutsideWindow = 0; // of those, for rows no longer in the load window
+    };
+
+    explicit ThumbnailGridWidget(QWidget *parent = nullptr);
+    ~ThumbnailGridWidget() override;
+
+    // Shows a new list, or only new marks when `paths` equals the current list.
+    void setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
+
+    // The current row's path, or empty.
+    QString currentPath() const;
+    // Makes that row current, centred; a path not listed is ignored.
+    void setCurrentPath(const QString &path);
+
+    // Selected rows' paths in ascending row order.
+    QStringList selectedPaths() const;
+    // Selected rows whose state is not Ready, in ascending row order.
+    QStringList selectedPathsWithoutPreview() const;
+    int selectedCount() const;
+    // At least one row selected and every selected row has a preview.
+    bool selectedPreviewsReady() const;
+    // The path to make current once `removedPaths` are gone: the current one if
+    // it stays, else the next remaining after it, else the nearest before it.
+    QString pathAfterRemoval(const QStringList &removedPaths) const;
+
+    int thumbnailSize() const { return m_thumbnailSize; }
+
+    // Queues the row's thumbnail unless it is in memory, in flight or failed.
+    void requestThumbnail(int row);
+
+    ThumbnailListModel *model() const { return m_model; }
+    QListView *listView() const { return m_view; }
+    // The rows of the last load window (first, last), or (-1, -1) before any.
+    QPair<int, int> loadWindow() const { return {m_windowStart, m_windowEnd}; }
+    quint64 loadGeneration() const { return m_generation; }
+    LoaderStats loaderStats() const;
+    // The widget's own single-thread pool, for tests and measurements.
+    QThreadPool *loaderThreadPool() { return &m_loaderPool; }
+
+signals:
+    void fileActivated(const QString &path);
+    void selectionChanged(int count);
+    void previewAvailabilityChanged();
+    void thumbnailSizeChanged(int pixels);
+
+public slots:
+    void setThumbnailSize(int pixels);
+    void increaseThumbnailSize();
+    void decreaseThumbnailSize();
+    void activateCurrent();
+    void moveSelection(int delta);
+    // Forgets queued work; a running job finishes and its result is dropped.
+    // The next window update (for instance showing the grid) resumes loading.
+    void stopLoading();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Shared between a queued job and the GUI thread: whoever moves it out of
+    // Queued first decides whether the job runs or is cancelled.
+    struct JobTicket
+    {
+        enum { Queued, Started, Cancelled };
+        std::atomic<int> state{Queued};
+    };
+    friend class ThumbnailJob;
+
+    void scheduleWindowUpdate();
+    void updateLoadWindow();
+    void cancelQueuedJobs();
+    void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image);
+
+    QListView *m_view = nullptr;
+    QLabel *m_emptyLabel = nullptr;
+    ThumbnailListModel *m_model = nullptr;
+    QThreadPool m_loaderPool;
+    QHash<QString, std::shared_ptr<JobTicket>> m_inFlightPaths; // queued or running, not yet reported
+    QSet<QString> m_failedPaths;
+    quint64 m_generation = 0;
+    int m_thumbnailSize = defaultThumbnailSize;
+
+    int m_windowStart = -1;
+    int m_windowEnd = -1;
+    LoaderStats m_stats;
+    std::shared_ptr<std::atomic<quint64>> m_executedJobs;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/metadata.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Load state of one grid row; stored and reported as int.
+enum ThumbnailState {
+    NotRequested = 0, // never requested since the content was last set
+    Loading = 1,      // a background job is queued or running
+    Ready = 2,        // a thumbnail was delivered; stays so after the image is discarded
+    Failed = 3,       // the job produced no image
+};
+
+// One row per photo of the grid's list: file name, path, marks, the thumbnail
+// held in memory (if any) and the load state. GUI thread only.
+class ThumbnailListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    enum Roles {
+        PathRole = Qt::UserRole + 1,      // QString
+        MarksRole = Qt::UserRole + 2,     // QString "rating|label|rejected|rotation"
+        ThumbnailRole = Qt::UserRole + 3, // QImage, null when not in memory
+        StateRole = Qt::UserRole + 4,     // int ThumbnailState
+    };
+
+    explicit ThumbnailListModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // "%1|%2|%3|%4": rating, label, 1 or 0 for rejected, rotation in degrees.
+    // A label containing "|" yields more than four fields; painters treat such
+    // a string as unparsable.
+    static QString marksString(const PhotoCore::Metadata &record);
+
+    // Replaces the rows and marks; thumbnails and states are forgotten.
+    void resetContent(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
+    // Replaces only the marks and reports MarksRole changed for every row.
+    void updateMarks(const QHash<QString, PhotoCore::Metadata> &marks);
+    // Holds `image` for the row and makes it Ready.
+    void setThumbnail(int row, const QImage &image);
+    void setState(int row, int state);
+
+    const QStringList &paths() const { return m_paths; }
+    // First row holding `path` (case-sensitive), or -1.
+    int rowOf(const QString &path) const;
+    // The row's path, or an empty string out of range.
+    QString pathAt(int row) const;
+    // The stored state, 0 (NotRequested) when none is stored.
+    int stateOf(const QString &path) const;
+    // Drops the in-memory thumbnails of rows outside first…last and of paths no
+    // longer listed. States are kept.
+    void discardThumbnailsOutside(int first, int last);
+    // Number of thumbnails currently held in memory.
+    int heldThumbnailCount() const { return int(m_thumbnails.size()); }
+
+private:
+    QStringList m_paths;
+    QHash<QString, int> m_firstRow; // path → first row, for rowOf
+    QHash<QString, PhotoCore::Metadata> m_marks;
+    QHash<QString, QImage> m_thumbnails;
+    QHash<QString, int> m_states;
+};
