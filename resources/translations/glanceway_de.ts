@@ -2,10 +2,718 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>AboutDialog</name>
+    <message>
+        <source>A lightweight photo viewer with ratings and RAW previews.</source>
+        <translation>Ein schlanker Fotobetrachter mit Bewertungen und RAW-Vorschauen.</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>About Qt…</source>
+        <translation>Über Qt…</translation>
+    </message>
+    <message>
+        <source>Libraries and licenses</source>
+        <translation>Bibliotheken und Lizenzen</translation>
+    </message>
+    <message>
+        <source></source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>Support and contact via our website.</source>
+        <translation>Support und Kontakt über unsere Website.</translation>
+    </message>
+    <message>
+        <source>Uses Qt %1. Qt is available under the GNU LGPL version 3 and other licenses. See About Qt and the license information supplied with the application.</source>
+        <translation>Verwendet Qt %1. Qt ist unter der GNU LGPL Version 3 und weiteren Lizenzen erhältlich. Siehe „Über Qt“ und die mit der Anwendung gelieferten Lizenzinformationen.</translation>
+    </message>
+    <message>
+        <source>Version %1 · Windows (64-bit) · Public test</source>
+        <translation>Version %1 · Windows (64 Bit) · Öffentlicher Test</translation>
+    </message>
+</context>
+<context>
+    <name>ColorLabel</name>
+    <message>
+        <source>Blue</source>
+        <translation>Blau</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>Grün</translation>
+    </message>
+    <message>
+        <source>Purple</source>
+        <translation>Violett</translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation>Rot</translation>
+    </message>
+    <message>
+        <source>Yellow</source>
+        <translation>Gelb</translation>
+    </message>
+</context>
+<context>
+    <name>Filter</name>
+    <message>
+        <source>1 Star</source>
+        <translation>1 Stern</translation>
+    </message>
+    <message>
+        <source>2 Stars</source>
+        <translation>2 Sterne</translation>
+    </message>
+    <message>
+        <source>3 Stars</source>
+        <translation>3 Sterne</translation>
+    </message>
+    <message>
+        <source>4 Stars</source>
+        <translation>4 Sterne</translation>
+    </message>
+    <message>
+        <source>5 Stars</source>
+        <translation>5 Sterne</translation>
+    </message>
+    <message>
+        <source>All Images</source>
+        <translation>Alle Bilder</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>Blau</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>Grün</translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation>Rot</translation>
+    </message>
+    <message>
+        <source>Rejected</source>
+        <translation>Abgelehnt</translation>
+    </message>
+    <message>
+        <source>Unreviewed</source>
+        <translation>Ungesichtet</translation>
+    </message>
+    <message>
+        <source>Yellow</source>
+        <translation>Gelb</translation>
+    </message>
+    <message>
+        <source>Zero Stars</source>
+        <translation>Ohne Sterne</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>%1 Help</source>
+        <translation>Hilfe zu %1</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Find on this page</source>
+        <translation>Auf dieser Seite suchen</translation>
+    </message>
+    <message>
+        <source>Find on this page…</source>
+        <translation>Auf dieser Seite suchen…</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>Vorwärts</translation>
+    </message>
+    <message>
+        <source>Help on the Web…</source>
+        <translation>Hilfe im Web…</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
+    <message>
+        <source>%1 (photo)</source>
+        <translation>%1 (Foto)</translation>
+    </message>
+    <message>
+        <source>%1 (XMP sidecar)</source>
+        <translation>%1 (XMP-Begleitdatei)</translation>
+    </message>
+    <message>
+        <source>%1 file(s) could not be moved to the Recycle Bin:
+
+%2</source>
+        <translation>%1 Datei(en) konnten nicht in den Papierkorb verschoben werden:
+
+%2</translation>
+    </message>
+    <message>
+        <source>%1 image(s) selected — %2 preview(s) not visible yet — rating and deletion paused</source>
+        <translation>%1 Bild(er) ausgewählt — %2 Vorschau(en) noch nicht sichtbar — Bewerten und Löschen angehalten</translation>
+    </message>
+    <message>
+        <source>%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open</source>
+        <translation>%1 Bild(er) ausgewählt — Auswahl mit Strg-Klick und Umschalt-Klick — Eingabetaste zum Öffnen</translation>
+    </message>
+    <message>
+        <source>%1 photo(s) moved to the Recycle Bin</source>
+        <translation>%1 Foto(s) in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>%1 selected photo(s) do not have a visible preview yet.
+
+Please wait until every selected photo is visible before deleting it.</source>
+        <translation>Für %1 ausgewählte(s) Foto(s) ist noch keine Vorschau sichtbar.
+
+Bitte warten Sie, bis alle ausgewählten Fotos sichtbar sind, bevor Sie sie löschen.</translation>
+    </message>
+    <message>
+        <source>%1 Star(s)</source>
+        <translation>Sterne: %1</translation>
+    </message>
+    <message>
+        <source>%1 total · %2 reviewed · %3 rejected · %4 open</source>
+        <translation>%1 gesamt · %2 gesichtet · %3 abgelehnt · %4 offen</translation>
+    </message>
+    <message>
+        <source>
+…and more</source>
+        <translation>
+…und weitere</translation>
+    </message>
+    <message>
+        <source>About %1…</source>
+        <translation>Über %1…</translation>
+    </message>
+    <message>
+        <source>Actual Size (100%)</source>
+        <translation>Originalgröße (100 %)</translation>
+    </message>
+    <message>
+        <source>Clear All Marks</source>
+        <translation>Alle Markierungen entfernen</translation>
+    </message>
+    <message>
+        <source>Clear Color Label</source>
+        <translation>Farbmarkierung entfernen</translation>
+    </message>
+    <message>
+        <source>Clear Rating</source>
+        <translation>Bewertung entfernen</translation>
+    </message>
+    <message>
+        <source>Clear Rejection</source>
+        <translation>Ablehnung aufheben</translation>
+    </message>
+    <message>
+        <source>Color: %1</source>
+        <translation>Farbe: %1</translation>
+    </message>
+    <message>
+        <source>Exclude selected filter</source>
+        <translation>Gewählten Filter ausschließen</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Exit Full Screen</source>
+        <translation>Vollbild beenden</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Fit to Window</source>
+        <translation>An Fenster anpassen</translation>
+    </message>
+    <message>
+        <source>Folder unavailable</source>
+        <translation>Ordner nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>Vollbild</translation>
+    </message>
+    <message>
+        <source>Give Feedback…</source>
+        <translation>Feedback geben…</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Help on the Web…</source>
+        <translation>Hilfe im Web…</translation>
+    </message>
+    <message>
+        <source>Hide Keyboard Shortcuts</source>
+        <translation>Tastenkürzel ausblenden</translation>
+    </message>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>Larger Thumbnails</source>
+        <translation>Größere Miniaturen</translation>
+    </message>
+    <message>
+        <source>Move %1 selected photo(s) and %2 associated XMP sidecar(s) to the Recycle Bin?
+
+The files will not be permanently deleted.</source>
+        <translation>%1 ausgewählte(s) Foto(s) und %2 zugehörige XMP-Begleitdatei(en) in den Papierkorb verschieben?
+
+Die Dateien werden nicht endgültig gelöscht.</translation>
+    </message>
+    <message>
+        <source>Move photos to Recycle Bin?</source>
+        <translation>Fotos in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <source>Move Selected Photos to Recycle Bin…</source>
+        <translation>Ausgewählte Fotos in den Papierkorb verschieben…</translation>
+    </message>
+    <message>
+        <source>Navigate</source>
+        <translation>Navigieren</translation>
+    </message>
+    <message>
+        <source>Next Image</source>
+        <translation>Nächstes Bild</translation>
+    </message>
     <message>
         <source>Open a folder to begin</source>
         <translation>Öffnen Sie einen Ordner, um zu beginnen</translation>
+    </message>
+    <message>
+        <source>Open Folder…</source>
+        <translation>Ordner öffnen…</translation>
+    </message>
+    <message>
+        <source>Open Photo Folder</source>
+        <translation>Fotoordner öffnen</translation>
+    </message>
+    <message>
+        <source>Pause Slideshow</source>
+        <translation>Diashow anhalten</translation>
+    </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>Einstellungen…</translation>
+    </message>
+    <message>
+        <source>Press the shortcut again to close · Change keys in Preferences</source>
+        <translation>Zum Schließen das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
+    </message>
+    <message>
+        <source>Previews not visible yet</source>
+        <translation>Vorschauen noch nicht sichtbar</translation>
+    </message>
+    <message>
+        <source>Previous Image</source>
+        <translation>Vorheriges Bild</translation>
+    </message>
+    <message>
+        <source>Rating</source>
+        <translation>Bewertung</translation>
+    </message>
+    <message>
+        <source>Refresh Folder and Metadata</source>
+        <translation>Ordner und Metadaten aktualisieren</translation>
+    </message>
+    <message>
+        <source>Reject</source>
+        <translation>Ablehnen</translation>
+    </message>
+    <message>
+        <source>Resume Review</source>
+        <translation>Sichtung fortsetzen</translation>
+    </message>
+    <message>
+        <source>Rotate Left 90°</source>
+        <translation>90° nach links drehen</translation>
+    </message>
+    <message>
+        <source>Rotate Right 90°</source>
+        <translation>90° nach rechts drehen</translation>
+    </message>
+    <message>
+        <source>Saving metadata for selected images…</source>
+        <translation>Metadaten der ausgewählten Bilder werden gespeichert…</translation>
+    </message>
+    <message>
+        <source>Show / hide this overview</source>
+        <translation>Diese Übersicht ein-/ausblenden</translation>
+    </message>
+    <message>
+        <source>Show EXIF Overlay</source>
+        <translation>EXIF-Einblendung anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Keyboard Shortcuts</source>
+        <translation>Tastenkürzel anzeigen</translation>
+    </message>
+    <message>
+        <source>Slideshow</source>
+        <translation>Diashow</translation>
+    </message>
+    <message>
+        <source>Smaller Thumbnails</source>
+        <translation>Kleinere Miniaturen</translation>
+    </message>
+    <message>
+        <source>Some files could not be moved</source>
+        <translation>Einige Dateien konnten nicht verschoben werden</translation>
+    </message>
+    <message>
+        <source>Some metadata could not be saved</source>
+        <translation>Einige Metadaten konnten nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>Start Slideshow</source>
+        <translation>Diashow starten</translation>
+    </message>
+    <message>
+        <source>The folder cannot be opened:
+%1
+
+Check the drive, network connection, and permissions.</source>
+        <translation>Der Ordner kann nicht geöffnet werden:
+%1
+
+Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</translation>
+    </message>
+    <message>
+        <source>The XMP data could not be written for %1 image(s):
+
+%2%3</source>
+        <translation>Die XMP-Daten konnten für %1 Bild(er) nicht geschrieben werden:
+
+%2%3</translation>
+    </message>
+    <message>
+        <source>Thumbnail Grid</source>
+        <translation>Miniaturansicht</translation>
+    </message>
+    <message>
+        <source>Toggle Fit / 100%</source>
+        <translation>Einpassen / 100 % umschalten</translation>
+    </message>
+    <message>
+        <source>User Guide…</source>
+        <translation>Benutzerhandbuch…</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>Ansicht</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesDialog</name>
+    <message>
+        <source> MB</source>
+        <translation> MB</translation>
+    </message>
+    <message>
+        <source> seconds</source>
+        <translation> Sekunden</translation>
+    </message>
+    <message>
+        <source>Advance after rating</source>
+        <translation>Nach dem Bewerten zum nächsten Bild</translation>
+    </message>
+    <message>
+        <source>Behavior</source>
+        <translation>Verhalten</translation>
+    </message>
+    <message>
+        <source>Clear thumbnail cache</source>
+        <translation>Miniaturen-Cache leeren</translation>
+    </message>
+    <message>
+        <source>Keyboard shortcuts</source>
+        <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>Loop slideshow</source>
+        <translation>Diashow wiederholen</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Remember manual rotations in XMP</source>
+        <translation>Manuelle Drehungen in XMP speichern</translation>
+    </message>
+    <message>
+        <source>Restore shortcut defaults</source>
+        <translation>Standard-Tastenkürzel wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Shortcut conflict</source>
+        <translation>Tastenkürzel-Konflikt</translation>
+    </message>
+    <message>
+        <source>Slide duration:</source>
+        <translation>Anzeigedauer je Bild:</translation>
+    </message>
+    <message>
+        <source>Some cached thumbnails could not be removed.</source>
+        <translation>Einige zwischengespeicherte Miniaturen konnten nicht entfernt werden.</translation>
+    </message>
+    <message>
+        <source>Start at first unreviewed image</source>
+        <translation>Beim ersten ungesichteten Bild beginnen</translation>
+    </message>
+    <message>
+        <source>The shortcut %1 is assigned more than once.</source>
+        <translation>Das Tastenkürzel %1 ist mehrfach vergeben. Wählen Sie unterschiedliche Tastenkürzel.</translation>
+    </message>
+    <message>
+        <source>The thumbnail cache was cleared.</source>
+        <translation>Der Miniaturen-Cache wurde geleert.</translation>
+    </message>
+    <message>
+        <source>Thumbnail cache</source>
+        <translation>Miniaturen-Cache</translation>
+    </message>
+    <message>
+        <source>Thumbnail cache:</source>
+        <translation>Miniaturen-Cache:</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Loading preview…</source>
+        <translation>Vorschau wird geladen…</translation>
+    </message>
+    <message>
+        <source>Preview unavailable</source>
+        <translation>Keine Vorschau verfügbar</translation>
+    </message>
+    <message>
+        <source>REJECTED</source>
+        <translation>ABGELEHNT</translation>
+    </message>
+</context>
+<context>
+    <name>ThumbnailGridWidget</name>
+    <message>
+        <source>No photos to display.
+
+Open a photo folder or choose Filter → All Images.</source>
+        <translation>Keine Fotos vorhanden.
+
+Öffnen Sie einen Fotoordner oder wählen Sie Filter → Alle Bilder.</translation>
+    </message>
+</context>
+<context>
+    <name>ViewerWidget</name>
+    <message>
+        <source> — %1</source>
+        <translation> — %1</translation>
+    </message>
+    <message>
+        <source> — rotated %1°</source>
+        <translation> — gedreht um %1°</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>%1 × %2 px</source>
+        <translation>%1 × %2 px</translation>
+    </message>
+    <message>
+        <source>100%</source>
+        <translation>100 %</translation>
+    </message>
+    <message>
+        <source>Aperture</source>
+        <translation>Blende</translation>
+    </message>
+    <message>
+        <source>cache</source>
+        <translation>Cache</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>Kamera</translation>
+    </message>
+    <message>
+        <source>Captured</source>
+        <translation>Aufgenommen</translation>
+    </message>
+    <message>
+        <source>Compensation</source>
+        <translation>Belichtungskorrektur</translation>
+    </message>
+    <message>
+        <source>Could not read preview: %1</source>
+        <translation>Vorschau konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>Could not save rotation for %1.</source>
+        <translation>Die Drehung für %1 konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Could not write XMP sidecar for %1. The file may be damaged or use an unsupported XMP structure. Check write permissions and storage availability. Existing data was not overwritten.</source>
+        <translation>Die XMP-Begleitdatei für %1 konnte nicht geschrieben werden. Die Datei ist möglicherweise beschädigt oder verwendet eine nicht unterstützte XMP-Struktur. Prüfen Sie die Schreibrechte und den freien Speicherplatz. Vorhandene Daten wurden nicht überschrieben.</translation>
+    </message>
+    <message>
+        <source>Dimensions</source>
+        <translation>Abmessungen</translation>
+    </message>
+    <message>
+        <source>Exposure</source>
+        <translation>Belichtungszeit</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>File size</source>
+        <translation>Dateigröße</translation>
+    </message>
+    <message>
+        <source>Fit</source>
+        <translation>Eingepasst</translation>
+    </message>
+    <message>
+        <source>Focal length</source>
+        <translation>Brennweite</translation>
+    </message>
+    <message>
+        <source>Image %1 of %2 — %3%4%5%6%7 — Left/Right to navigate</source>
+        <translation>Bild %1 von %2 — %3%4%5%6%7 — Links/Rechts zum Blättern</translation>
+    </message>
+    <message>
+        <source>ISO</source>
+        <translation>ISO</translation>
+    </message>
+    <message>
+        <source>Lens</source>
+        <translation>Objektiv</translation>
+    </message>
+    <message>
+        <source>loading</source>
+        <translation>wird geladen</translation>
+    </message>
+    <message>
+        <source>Loading preview…</source>
+        <translation>Vorschau wird geladen…</translation>
+    </message>
+    <message>
+        <source>No EXIF data available</source>
+        <translation>Keine EXIF-Daten vorhanden</translation>
+    </message>
+    <message>
+        <source>No images match the active filter</source>
+        <translation>Keine Bilder entsprechen dem aktiven Filter</translation>
+    </message>
+    <message>
+        <source>No images match the active filter.
+
+Choose Filter → All Images to see your photos again.</source>
+        <translation>Keine Bilder entsprechen dem aktiven Filter.
+
+Wählen Sie Filter → Alle Bilder, um wieder alle Fotos zu sehen.</translation>
+    </message>
+    <message>
+        <source>No supported images found</source>
+        <translation>Keine unterstützten Bilder gefunden</translation>
+    </message>
+    <message>
+        <source>No supported images in this folder.
+
+Choose another folder with File → Open Folder… (Ctrl+O).</source>
+        <translation>Keine unterstützten Bilder in diesem Ordner.
+
+Wählen Sie mit Datei → Ordner öffnen… (Strg+O) einen anderen Ordner.</translation>
+    </message>
+    <message>
+        <source>Open a folder to start viewing photos.
+
+File → Open Folder… · Ctrl+O</source>
+        <translation>Öffnen Sie einen Ordner, um Fotos anzusehen.
+
+Datei → Ordner öffnen… · Strg+O</translation>
+    </message>
+    <message>
+        <source>preparing filter</source>
+        <translation>Filter wird vorbereitet</translation>
+    </message>
+    <message>
+        <source>preparing resume position</source>
+        <translation>Fortsetzungsposition wird ermittelt</translation>
+    </message>
+    <message>
+        <source>REJECTED</source>
+        <translation>ABGELEHNT</translation>
+    </message>
+    <message>
+        <source>Rejected</source>
+        <translation>Abgelehnt</translation>
+    </message>
+    <message>
+        <source>reloading metadata</source>
+        <translation>Metadaten werden neu gelesen</translation>
+    </message>
+    <message>
+        <source>scanning ratings</source>
+        <translation>Bewertungen werden gelesen</translation>
+    </message>
+    <message>
+        <source>This photo could not be displayed.
+%1
+
+Check that the file and drive are available. The file may be damaged or contain no supported preview.
+Use the arrow keys to continue to the next photo.</source>
+        <translation>Dieses Foto konnte nicht angezeigt werden.
+%1
+
+Prüfen Sie, ob Datei und Laufwerk verfügbar sind. Die Datei ist möglicherweise beschädigt oder enthält keine unterstützte Vorschau.
+Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
+    </message>
+    <message>
+        <source>XMP rotation write failed</source>
+        <translation>Drehung nicht in XMP gespeichert</translation>
+    </message>
+    <message>
+        <source>XMP write failed</source>
+        <translation>XMP-Speichern fehlgeschlagen</translation>
     </message>
 </context>
 </TS>
