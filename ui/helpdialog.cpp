@@ -1,0 +1,126 @@
+#include "ui/helpdialog.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+
+const char productName[] = "Quillmark Glanceway";
+
+} // namespace
+
+HelpDialog::HelpDialog(QWidget *parent)
+    : HelpDialog(defaultStartPage(), parent)
+{
+}
+
+HelpDialog::HelpDialog(const QUrl &start, QWidget *parent)
+    : QDialog(parent)
+    , startPage(start)
+{
+    setWindowTitle(tr("%1 Help").arg(QLatin1String(productName)));
+
+    backButton = new QPushButton(tr("Back"), this);
+    backButton->setObjectName(QStringLiteral("backButton"));
+    forwardButton = new QPushButton(tr("Forward"), this);
+    forwardButton->setObjectName(QStringLiteral("forwardButton"));
+    contentsButton = new QPushButton(tr("Contents"), this);
+    contentsButton->setObjectName(QStringLiteral("contentsButton"));
+    findEdit = new QLineEdit(this);
+    findEdit->setObjectName(QStringLiteral("findEdit"));
+    findEdit->setPlaceholderText(tr("Find on this page…"));
+    findEdit->setAccessibleName(tr("Find on this page"));
+    findButton = new QPushButton(tr("Find"), this);
+    findButton->setObjectName(QStringLiteral("findButton"));
+    backButton->setEnabled(false);
+    forwardButton->setEnabled(false);
+
+    auto *toolRow = new QHBoxLayout;
+    toolRow->addWidget(backButton);
+    toolRow->addWidget(forwardButton);
+    toolRow->addWidget(contentsButton);
+    toolRow->addWidget(findEdit, 1);
+    toolRow->addWidget(findButton);
+
+    helpBrowser = new QTextBrowser(this);
+    helpBrowser->setObjectName(QStringLiteral("offlineHelpBrowser"));
+    helpBrowser->setOpenExternalLinks(true);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton *onlineButton = buttons->addButton(tr("Help on the Web…"), QDialogButtonBox::ActionRole);
+    onlineButton->setObjectName(QStringLiteral("onlineHelpButton"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(toolRow);
+    layout->addWidget(helpBrowser, 1);
+    layout->addWidget(buttons);
+
+    // Return in the find field must only search: with a default button it
+    // would also press that button (and could close the dialog).
+    const QList<QPushButton *> pushButtons = findChildren<QPushButton *>();
+    for (QPushButton *button : pushButtons)
+        button->setAutoDefault(false);
+
+    connect(backButton, &QPushButton::clicked, helpBrowser, &QTextBrowser::backward);
+    connect(forwardButton, &QPushButton::clicked, helpBrowser, &QTextBrowser::forward);
+    connect(helpBrowser, &QTextBrowser::backwardAvailable, backButton, &QPushButton::setEnabled);
+    connect(helpBrowser, &QTextBrowser::forwardAvailable, forwardButton, &QPushButton::setEnabled);
+    connect(contentsButton, &QPushButton::clicked, this, &HelpDialog::showContents);
+    connect(findButton, &QPushButton::clicked, this, &HelpDialog::findNext);
+    connect(findEdit, &QLineEdit::returnPressed, this, &HelpDialog::findNext);
+    connect(onlineButton, &QPushButton::clicked, this, [] { QDesktopServices::openUrl(onlineHelpUrl()); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &HelpDialog::reject);
+
+    auto *findShortcut = new QShortcut(QKeySequence::Find, this);
+    findShortcut->setContext(Qt::WindowShortcut);
+    connect(findShortcut, &QShortcut::activated, this, &HelpDialog::focusFindField);
+
+    helpBrowser->setSource(startPage);
+
+    QSize size(900, 720);
+    if (const QScreen *dialogScreen = screen()) {
+        const QRect available = dialogScreen->availableGeometry();
+        size = size.boundedTo(QSize(available.width() - 40, available.height() - 80));
+    }
+    resize(size);
+}
+
+QUrl HelpDialog::defaultStartPage()
+{
+    return QUrl(QStringLiteral("qrc:/help/index.html"));
+}
+
+QUrl HelpDialog::onlineHelpUrl()
+{
+    return QUrl(QStringLiteral("https://www.quillmark.net/glanceway/hilfe.html"));
+}
+
+void HelpDialog::findNext()
+{
+    const QString text = findEdit->text();
+    if (text.isEmpty())
+        return;
+    if (helpBrowser->find(text))
+        return;
+    helpBrowser->moveCursor(QTextCursor::Start);
+    helpBrowser->find(text);
+}
+
+void HelpDialog::focusFindField()
+{
+    findEdit->setFocus(Qt::ShortcutFocusReason);
+    findEdit->selectAll();
+}
+
+void HelpDialog::showContents()
+{
+    helpBrowser->setSource(startPage);
+}

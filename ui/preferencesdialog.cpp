@@ -1,0 +1,225 @@
+#include "ui/preferencesdialog.h"
+
+#include "grid/thumbnaildiskcache.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QKeySequenceEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSet>
+#include <QSettings>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+struct IntSetting
+{
+    const char *key;
+    int defaultValue;
+};
+
+const IntSetting slideSecondsSetting{"slideshow/seconds", 4};
+const IntSetting cacheMegabytesSetting{"grid/cacheMB", 1024};
+
+// A stored value that is not a number at all shows the default; a number
+// outside the range is clamped by the spin box, and OK writes the clamped value.
+int readInt(const QSettings &settings, const IntSetting &setting)
+{
+    bool ok = false;
+    const int value = settings.value(QLatin1String(setting.key), setting.defaultValue).toInt(&ok);
+    return ok ? value : setting.defaultValue;
+}
+
+QString rowLabel(const QAction *action)
+{
+    QString text = action->text();
+    text.remove(QLatin1Char('&'));
+    return text + QLatin1Char(':');
+}
+
+} // namespace
+
+PreferencesDialog::PreferencesDialog(const QMap<QString, QAction *> &registry, QWidget *parent)
+    : QDialog(parent)
+    , actions(registry)
+{
+    buildLayout();
+    loadSettings();
+}
+
+void PreferencesDialog::buildLayout()
+{
+    setWindowTitle(tr("Preferences"));
+
+    auto *content = new QWidget;
+    auto *contentLayout = new QVBoxLayout(content);
+
+    auto *behaviorGroup = new QGroupBox(tr("Behavior"), content);
+    auto *behaviorForm = new QFormLayout(behaviorGroup);
+    advanceAfterRatingBox = new QCheckBox(tr("Advance after rating"), behaviorGroup);
+    advanceAfterRatingBox->setObjectName(QStringLiteral("advanceAfterRatingBox"));
+    firstUnreviewedBox = new QCheckBox(tr("Start at first unreviewed image"), behaviorGroup);
+    firstUnreviewedBox->setObjectName(QStringLiteral("firstUnreviewedBox"));
+    rememberRotationsBox = new QCheckBox(tr("Remember manual rotations in XMP"), behaviorGroup);
+    rememberRotationsBox->setObjectName(QStringLiteral("rememberRotationsBox"));
+    slideDurationSpin = new QSpinBox(behaviorGroup);
+    slideDurationSpin->setObjectName(QStringLiteral("slideDurationSpin"));
+    slideDurationSpin->setRange(1, 300);
+    slideDurationSpin->setSingleStep(1);
+    slideDurationSpin->setSuffix(tr(" seconds"));
+    loopSlideshowBox = new QCheckBox(tr("Loop slideshow"), behaviorGroup);
+    loopSlideshowBox->setObjectName(QStringLiteral("loopSlideshowBox"));
+    cacheSizeSpin = new QSpinBox(behaviorGroup);
+    cacheSizeSpin->setObjectName(QStringLiteral("cacheSizeSpin"));
+    cacheSizeSpin->setRange(256, 2048);
+    cacheSizeSpin->setSingleStep(256);
+    cacheSizeSpin->setSuffix(tr(" MB"));
+    auto *clearCacheButton = new QPushButton(tr("Clear thumbnail cache"), behaviorGroup);
+    clearCacheButton->setObjectName(QStringLiteral("clearCacheButton"));
+    clearCacheButton->setAutoDefault(false);
+    connect(clearCacheButton, &QPushButton::clicked, this, &PreferencesDialog::clearThumbnailCache);
+
+    behaviorForm->addRow(advanceAfterRatingBox);
+    behaviorForm->addRow(firstUnreviewedBox);
+    behaviorForm->addRow(rememberRotationsBox);
+    behaviorForm->addRow(tr("Slide duration:"), slideDurationSpin);
+    behaviorForm->addRow(loopSlideshowBox);
+    behaviorForm->addRow(tr("Thumbnail cache:"), cacheSizeSpin);
+    behaviorForm->addRow(clearCacheButton);
+    contentLayout->addWidget(behaviorGroup, 0);
+
+    auto *shortcutGroup = new QGroupBox(tr("Keyboard shortcuts"), content);
+    auto *shortcutLayout = new QVBoxLayout(shortcutGroup);
+    auto *shortcutScroll = new QScrollArea(shortcutGroup);
+    shortcutScroll->setWidgetResizable(true);
+    auto *shortcutRows = new QWidget;
+    auto *shortcutForm = new QFormLayout(shortcutRows);
+
+    rowOrder = actions.keys();
+    // Sorting by the texts the user reads, in the user's language and collation.
+    std::stable_sort(rowOrder.begin(), rowOrder.end(), [this](const QString &a, const QString &b) {
+        return QString::localeAwareCompare(actions.value(a)->text(), actions.value(b)->text()) < 0;
+    });
+    for (const QString &id : std::as_const(rowOrder)) {
+        QAction *action = actions.value(id);
+        auto *edit = new QKeySequenceEdit(action->shortcut(), shortcutRows);
+        edit->setObjectName(QStringLiteral("shortcut:") + id);
+        edit->setClearButtonEnabled(true);
+        shortcutForm->addRow(rowLabel(action), edit);
+        editsById.insert(id, edit);
+    }
+    shortcutScroll->setWidget(shortcutRows);
+    shortcutLayout->addWidget(shortcutScroll);
+
+    auto *restoreButton = new QPushButton(tr("Restore shortcut defaults"), shortcutGroup);
+    restoreButton->setObjectName(QStringLiteral("restoreDefaultsButton"));
+    restoreButton->setAutoDefault(false);
+    connect(restoreButton, &QPushButton::clicked, this, &PreferencesDialog::restoreShortcutDefaults);
+    shortcutLayout->addWidget(restoreButton);
+    contentLayout->addWidget(shortcutGroup, 1);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buttons);
+
+    QSize size(640, 680);
+    if (const QScreen *dialogScreen = screen()) {
+        const QRect available = dialogScreen->availableGeometry();
+        size = size.boundedTo(QSize(available.width() - 40, available.height() - 80));
+    }
+    resize(size);
+}
+
+void PreferencesDialog::loadSettings()
+{
+    const QSettings settings;
+    advanceAfterRatingBox->setChecked(settings.value(QStringLiteral("rating/autoAdvance"), true).toBool());
+    firstUnreviewedBox->setChecked(settings.value(QStringLiteral("session/firstUnreviewed"), false).toBool());
+    rememberRotationsBox->setChecked(settings.value(QStringLiteral("metadata/rememberRotations"), false).toBool());
+    slideDurationSpin->setValue(readInt(settings, slideSecondsSetting));
+    loopSlideshowBox->setChecked(settings.value(QStringLiteral("slideshow/loop"), false).toBool());
+    cacheSizeSpin->setValue(readInt(settings, cacheMegabytesSetting));
+}
+
+QKeySequenceEdit *PreferencesDialog::shortcutEdit(const QString &id) const
+{
+    return editsById.value(id);
+}
+
+QString PreferencesDialog::firstDuplicateShortcut() const
+{
+    QSet<QString> seen;
+    for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
+        const QString text = it.value()->keySequence().toString(QKeySequence::PortableText);
+        if (text.isEmpty())
+            continue;
+        if (seen.contains(text))
+            return text;
+        seen.insert(text);
+    }
+    return QString();
+}
+
+void PreferencesDialog::accept()
+{
+    const QString duplicate = firstDuplicateShortcut();
+    if (!duplicate.isEmpty()) {
+        QMessageBox::warning(this, tr("Shortcut conflict"),
+                             tr("The shortcut %1 is assigned more than once.").arg(duplicate));
+        return;
+    }
+
+    QSettings settings;
+    settings.setValue(QStringLiteral("rating/autoAdvance"), advanceAfterRatingBox->isChecked());
+    settings.setValue(QStringLiteral("session/firstUnreviewed"), firstUnreviewedBox->isChecked());
+    settings.setValue(QStringLiteral("metadata/rememberRotations"), rememberRotationsBox->isChecked());
+    settings.setValue(QStringLiteral("slideshow/loop"), loopSlideshowBox->isChecked());
+    settings.setValue(QLatin1String(slideSecondsSetting.key), slideDurationSpin->value());
+    settings.setValue(QLatin1String(cacheMegabytesSetting.key), cacheSizeSpin->value());
+
+    for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
+        const QKeySequence sequence = it.value()->keySequence();
+        settings.setValue(QStringLiteral("shortcuts/") + it.key(), sequence.toString(QKeySequence::PortableText));
+        // One sequence replaces all, so the second default key of some actions goes too.
+        if (QAction *action = actions.value(it.key()))
+            action->setShortcut(sequence);
+    }
+    settings.sync();
+
+    QDialog::accept();
+}
+
+void PreferencesDialog::clearThumbnailCache()
+{
+    ThumbnailDiskCache cache(QString(), 0);
+    const bool cleared = cache.clearAll();
+    QMessageBox::information(this, tr("Thumbnail cache"),
+                             cleared ? tr("The thumbnail cache was cleared.")
+                                     : tr("Some cached thumbnails could not be removed."));
+}
+
+void PreferencesDialog::restoreShortcutDefaults()
+{
+    for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
+        const QAction *action = actions.value(it.key());
+        const QString defaultText = action ? action->property("defaultShortcut").toString() : QString();
+        it.value()->setKeySequence(QKeySequence::fromString(defaultText, QKeySequence::PortableText));
+    }
+}
