@@ -1,0 +1,237 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+// The German catalogue: its .ts source (what translators edit) and the .qm that
+// the build compiles from it into the resources.
+namespace {
+
+struct Message
+{
+    QString context;
+    QString source;
+    QString translation;
+    QString type; // empty for a finished message
+};
+
+QString sourceRoot()
+{
+    return QDir::cleanPath(QStringLiteral(GLANCEWAY_TESTDATA "/../.."));
+}
+
+QString catalogueSource()
+{
+    return sourceRoot() + QStringLiteral("/resources/translations/glanceway_de.ts");
+}
+
+// Reads every message of a .ts file; an empty list with *error set on failure.
+QList<Message> readTs(const QString &path, QString *error)
+{
+    QList<Message> messages;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return {};
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    Message current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("name"))
+                context = xml.readElementText();
+            else if (xml.name() == QLatin1String("message"))
+                current = Message{context, {}, {}, {}};
+            else if (xml.name() == QLatin1String("source"))
+                current.source = xml.readElementText();
+            else if (xml.name() == QLatin1String("translation")) {
+                current.type = xml.attributes().value(QLatin1String("type")).toString();
+                current.translation = xml.readElementText();
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("message")) {
+            messages.append(current);
+        }
+    }
+    if (xml.hasError()) {
+        *error = QStringLiteral("%1 at line %2").arg(xml.errorString()).arg(xml.lineNumber());
+        return {};
+    }
+    return messages;
+}
+
+QStringList placeholders(const QString &text)
+{
+    static const QRegularExpression arg(QStringLiteral("%\\d+"));
+    QStringList found;
+    for (auto it = arg.globalMatch(text); it.hasNext();)
+        found.append(it.next().captured());
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestCatalogue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void messagesPerContext();
+    void everyMessageFinished();
+    void translationKeepsStructure();
+    void tellingRows_data();
+    void tellingRows();
+    void compiledCatalogueMatchesSource();
+    void codeTextsAreTranslated();
+
+private:
+    QList<Message> messages;
+    QTranslator translator;
+};
+
+void TestCatalogue::initTestCase()
+{
+    QString error;
+    messages = readTs(catalogueSource(), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(translator.load(QStringLiteral(":/translations/glanceway_de.qm")));
+    QCOMPARE(translator.language(), QStringLiteral("de_DE"));
+}
+
+void TestCatalogue::messagesPerContext()
+{
+    const QList<QPair<QString, int>> expected = {
+        {"MainWindow", 65}, {"ViewerWidget", 39}, {"PreferencesDialog", 18},
+        {"Filter", 13},     {"AboutDialog", 8},   {"HelpDialog", 8},
+        {"ColorLabel", 5},  {"QObject", 3},       {"ThumbnailGridWidget", 1},
+    };
+    QMap<QString, int> counted;
+    QSet<QPair<QString, QString>> seen;
+    for (const Message &m : messages) {
+        ++counted[m.context];
+        QVERIFY2(!seen.contains({m.context, m.source}),
+                 qPrintable(QStringLiteral("duplicate in %1: %2").arg(m.context, m.source)));
+        seen.insert({m.context, m.source});
+    }
+    QCOMPARE(counted.size(), expected.size());
+    for (const auto &[context, count] : expected)
+        QVERIFY2(counted.value(context) == count,
+                 qPrintable(QStringLiteral("%1 has %2 messages, expected %3")
+                                .arg(context).arg(counted.value(context)).arg(count)));
+    QCOMPARE(messages.size(), 160);
+}
+
+void TestCatalogue::everyMessageFinished()
+{
+    for (const Message &m : messages) {
+        const QString where = m.context + QStringLiteral(": ") + m.source;
+        QVERIFY2(m.type.isEmpty(), qPrintable(QStringLiteral("%1 is marked %2").arg(where, m.type)));
+        // Only the empty source text may have an empty translation.
+        QVERIFY2(m.source.isEmpty() || !m.translation.isEmpty(), qPrintable(where));
+    }
+}
+
+// A translation must keep every argument, the line breaks that lay out message
+// boxes, and the separators that the status bar and overlays rely on.
+void TestCatalogue::translationKeepsStructure()
+{
+    const QStringList separators = {QStringLiteral(" — "), QStringLiteral(" · "), QStringLiteral("\n"),
+                                    QStringLiteral("…"), QStringLiteral("→")};
+    for (const Message &m : messages) {
+        const QString where = m.context + QStringLiteral(": ") + m.source;
+        QVERIFY2(placeholders(m.source) == placeholders(m.translation), qPrintable(where));
+        for (const QString &sep : separators)
+            QVERIFY2(m.source.count(sep) == m.translation.count(sep),
+                     qPrintable(QStringLiteral("%1 [%2]").arg(where, sep)));
+        QCOMPARE(m.translation.startsWith(' '), m.source.startsWith(' '));
+        QCOMPARE(m.translation.endsWith(' '), m.source.endsWith(' '));
+    }
+}
+
+void TestCatalogue::tellingRows_data()
+{
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("german");
+    QTest::newRow("stars") << "MainWindow" << "%1 Star(s)" << "Sterne: %1";
+    QTest::newRow("summary") << "MainWindow" << "%1 total · %2 reviewed · %3 rejected · %4 open"
+                             << "%1 gesamt · %2 gesichtet · %3 abgelehnt · %4 offen";
+    QTest::newRow("conflict") << "PreferencesDialog" << "The shortcut %1 is assigned more than once."
+                              << "Das Tastenkürzel %1 ist mehrfach vergeben. Wählen Sie unterschiedliche Tastenkürzel.";
+    QTest::newRow("purple") << "ColorLabel" << "Purple" << "Violett";
+    QTest::newRow("start message") << "MainWindow" << "Open a folder to begin" << "Öffnen Sie einen Ordner, um zu beginnen";
+    // Texts with line breaks and non-ASCII characters survive compilation.
+    QTest::newRow("more failures") << "MainWindow" << "\n…and more" << "\n…und weitere";
+    QTest::newRow("grid empty") << "ThumbnailGridWidget"
+                                << "No photos to display.\n\nOpen a photo folder or choose Filter → All Images."
+                                << "Keine Fotos vorhanden.\n\nÖffnen Sie einen Fotoordner oder wählen Sie Filter → Alle Bilder.";
+    // The same English word is translated per context.
+    QTest::newRow("filter red") << "Filter" << "Red" << "Rot";
+    QTest::newRow("viewer file") << "ViewerWidget" << "File" << "Datei";
+}
+
+void TestCatalogue::tellingRows()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, german);
+    QCOMPARE(translator.translate(context.toUtf8().constData(), source.toUtf8().constData()), german);
+}
+
+// The .qm in the resources is built from the .ts: every row must arrive.
+void TestCatalogue::compiledCatalogueMatchesSource()
+{
+    for (const Message &m : messages) {
+        const QString compiled = translator.translate(m.context.toUtf8().constData(), m.source.toUtf8().constData());
+        QVERIFY2(compiled == m.translation,
+                 qPrintable(QStringLiteral("%1: %2 -> '%3'").arg(m.context, m.source, compiled)));
+    }
+    // A context the catalogue does not know yields nothing, so the check above can fail.
+    QVERIFY(translator.translate("NoSuchContext", "Reject").isEmpty());
+}
+
+// Runs the toolkit's extractor over the program's sources: every text that the
+// code passes to translation must be in the catalogue under the same context.
+void TestCatalogue::codeTextsAreTranslated()
+{
+    const QString lupdate = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/lupdate");
+    if (!QFile::exists(lupdate))
+        QSKIP("lupdate is not installed");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString extracted = dir.filePath(QStringLiteral("extracted.ts"));
+    QStringList args = {QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
+                        QStringLiteral("-I"), sourceRoot()};
+    for (const char *sub : {"app", "ui", "viewer", "grid", "imaging", "core"})
+        args << sourceRoot() + '/' + QLatin1String(sub);
+    args << QStringLiteral("-ts") << extracted;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(lupdate, args);
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+
+    QString error;
+    const QList<Message> used = readTs(extracted, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QSet<QPair<QString, QString>> known;
+    for (const Message &m : messages)
+        known.insert({m.context, m.source});
+    QStringList missing;
+    for (const Message &m : used)
+        if (!known.contains({m.context, m.source}))
+            missing << m.context + QStringLiteral(": \"") + m.source + '"';
+    QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("not in the catalogue:\n") + missing.join('\n')));
+}
+
+QTEST_GUILESS_MAIN(TestCatalogue)
+#include "tst_catalogue.moc"
