@@ -1,0 +1,209 @@
+#include "imaging/exifsummary.h"
+
+#include "imaging/photodecoder.h"
+
+#include <QFile>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 exifSearchLimit = 1048576;
+constexpr qint64 maxTextBytes = 4096;
+
+struct IfdEntry
+{
+    int type = 0;
+    quint32 count = 0;
+    qint64 position = -1; // absolute position of the value
+};
+
+// Reads one TIFF structure in place; every read is tested against the mapped length.
+class TiffView
+{
+public:
+    TiffView(const uchar *bytes, qint64 length, qint64 base, bool littleEndian)
+        : m_bytes(bytes), m_length(length), m_base(base), m_le(littleEndian)
+    {
+    }
+
+    quint16 u16(qint64 pos) const { return readU16(m_bytes, m_length, pos, m_le); }
+    quint32 u32(qint64 pos) const { return readU32(m_bytes, m_length, pos, m_le); }
+    qint64 base() const { return m_base; }
+
+    IfdEntry findEntry(quint32 ifdOffset, quint16 tag) const
+    {
+        const qint64 dir = m_base + ifdOffset;
+        if (dir < 0 || dir + 2 > m_length)
+            return {};
+        const int count = u16(dir);
+        for (int i = 0; i < count; ++i) {
+            const qint64 entry = dir + 2 + 12 * qint64(i);
+            if (entry + 12 > m_length)
+                break;
+            if (u16(entry) != tag)
+                continue;
+            const int type = u16(entry + 2);
+            const quint32 n = u32(entry + 4);
+            const qint64 bytes = qint64(n) * elementSize(type);
+            const qint64 position = bytes > 4 ? m_base + u32(entry + 8) : entry + 8;
+            if (elementSize(type) != 0 && position >= 0 && position + bytes <= m_length)
+                return {type, n, position};
+        }
+        return {};
+    }
+
+    QString ascii(const IfdEntry &e) const
+    {
+        if (e.type != 2 || e.count == 0 || e.position < 0)
+            return {};
+        const qint64 n = qMin<qint64>(e.count, maxTextBytes);
+        const char *text = reinterpret_cast<const char *>(m_bytes + e.position);
+        const void *nul = std::memchr(text, 0, size_t(n));
+        const qint64 used = nul ? static_cast<const char *>(nul) - text : n;
+        return QString::fromLatin1(text, qsizetype(used)).trimmed();
+    }
+
+    // SHORT or LONG as an unsigned integer; 0 for any other type.
+    quint32 integer(const IfdEntry &e) const
+    {
+        if (e.position < 0 || e.count == 0)
+            return 0;
+        if (e.type == 3)
+            return u16(e.position);
+        if (e.type == 4)
+            return u32(e.position);
+        return 0;
+    }
+
+    // An unsigned RATIONAL; false when the type, range or denominator is wrong.
+    bool rational(const IfdEntry &e, double *value) const
+    {
+        if (e.type != 5 || e.count == 0 || e.position < 0 || e.position + 8 > m_length)
+            return false;
+        const quint32 num = u32(e.position);
+        const quint32 den = u32(e.position + 4);
+        if (den == 0)
+            return false;
+        *value = double(num) / double(den);
+        return true;
+    }
+
+    double signedRational(const IfdEntry &e) const
+    {
+        if (e.type != 10 || e.count == 0 || e.position < 0 || e.position + 8 > m_length)
+            return 0;
+        const auto num = qint32(u32(e.position));
+        const auto den = qint32(u32(e.position + 4));
+        return den == 0 ? 0 : double(num) / double(den);
+    }
+
+private:
+    static int elementSize(int type)
+    {
+        switch (type) {
+        case 1: case 2: case 7: return 1;
+        case 3: return 2;
+        case 4: case 9: return 4;
+        case 5: case 10: return 8;
+        default: return 0;
+        }
+    }
+
+    const uchar *m_bytes;
+    qint64 m_length;
+    qint64 m_base;
+    bool m_le;
+};
+
+// The TIFF base: 0 for a file that starts like TIFF, otherwise just past the
+// first "Exif\0\0" within the first MiB; -1 when there is none.
+qint64 findTiffBase(const uchar *bytes, qint64 length)
+{
+    if ((bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M'))
+        return 0;
+    static const char marker[] = {'E', 'x', 'i', 'f', 0, 0};
+    const qint64 end = qMin(length - 6, exifSearchLimit);
+    for (qint64 p = 0; p < end;) {
+        const void *hit = std::memchr(bytes + p, 'E', size_t(end - p));
+        if (!hit)
+            break;
+        p = static_cast<const uchar *>(hit) - bytes;
+        if (std::memcmp(bytes + p, marker, sizeof marker) == 0)
+            return p + 6;
+        ++p;
+    }
+    return -1;
+}
+
+QString formatExposure(double t)
+{
+    if (t <= 0)
+        return {};
+    if (t < 1)
+        return QStringLiteral("1/%1 s").arg(qint64(std::llround(1.0 / t)));
+    return QStringLiteral("%1 s").arg(t, 0, 'g', 3);
+}
+
+void readFields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
+{
+    s.make = tiff.ascii(tiff.findEntry(ifd0, 271));
+    s.model = tiff.ascii(tiff.findEntry(ifd0, 272));
+    s.captured = tiff.ascii(tiff.findEntry(ifd0, 306));
+
+    const quint32 exif = tiff.integer(tiff.findEntry(ifd0, 34665));
+    if (exif == 0)
+        return;
+
+    const QString original = tiff.ascii(tiff.findEntry(exif, 36867));
+    if (!original.isEmpty())
+        s.captured = original;
+    s.lens = tiff.ascii(tiff.findEntry(exif, 42036));
+
+    double value = 0;
+    if (tiff.rational(tiff.findEntry(exif, 33434), &value))
+        s.exposure = formatExposure(value);
+    if (tiff.rational(tiff.findEntry(exif, 33437), &value) && value > 0)
+        s.aperture = QStringLiteral("f/%1").arg(value, 0, 'g', 3);
+    if (const quint32 iso = tiff.integer(tiff.findEntry(exif, 34855)))
+        s.iso = QString::number(iso);
+    if (tiff.rational(tiff.findEntry(exif, 37386), &value) && value > 0)
+        s.focalLength = QStringLiteral("%1 mm").arg(value, 0, 'g', 4);
+    const double bias = tiff.signedRational(tiff.findEntry(exif, 37380));
+    if (std::fabs(bias) > 0.0001)
+        s.compensation = QStringLiteral("%1 EV").arg(bias, 0, 'g', 3);
+    s.pixelWidth = int(qMin<quint32>(tiff.integer(tiff.findEntry(exif, 40962)), quint32(INT_MAX)));
+    s.pixelHeight = int(qMin<quint32>(tiff.integer(tiff.findEntry(exif, 40963)), quint32(INT_MAX)));
+}
+
+} // namespace
+
+ExifSummary readExifSummary(const QString &path)
+{
+    ExifSummary summary;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return summary;
+    summary.fileSize = file.size();
+    if (summary.fileSize <= 7)
+        return summary;
+    const uchar *bytes = file.map(0, summary.fileSize);
+    if (!bytes)
+        return summary;
+    const qint64 length = summary.fileSize;
+
+    const qint64 base = findTiffBase(bytes, length);
+    if (base >= 0 && base + 2 <= length) {
+        const bool le = bytes[base] == 'I' && bytes[base + 1] == 'I';
+        const bool be = bytes[base] == 'M' && bytes[base + 1] == 'M';
+        if ((le || be) && readU16(bytes, length, base + 2, le) == 42) {
+            const quint32 ifd0 = base + 8 <= length ? readU32(bytes, length, base + 4, le) : 0;
+            if (ifd0 != 0)
+                readFields(TiffView(bytes, length, base, le), ifd0, summary);
+        }
+    }
+    file.unmap(const_cast<uchar *>(bytes));
+    return summary;
+}
