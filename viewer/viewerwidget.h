@@ -124,9 +124,7 @@ private:
     void onPreviewDecoded(const PreviewResult &result);
     void refreshDisplayedImage();
     void refreshPixmap();
-    QStringList planPreloadWindow() const;
     void touchPreloadWindow();
-    qint64 cachedCostKiB() const;
 
     // Marks.
     PhotoCore::Metadata currentMetadata();
@@ -184,7 +182,6 @@ private:
     // The current photo first, then the neighbours in the order they are
     // preloaded; photos in it are kept in the cache in favour of any other.
     QStringList preloadWindow;
-    QHash<QString, qint64> costByPath;
     qint64 lastDecodedCostKiB = 0;
 
     // Declared last so that they are destroyed first: destroying a pool waits
