@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -67,10 +69,14 @@ private:
     // Gives `action` its stored key, if the user chose one, and enters it in
     // the registry. `action` already carries `defaultSequence`.
     void registerShortcut(const QString &id, QAction *action, const QKeySequence &defaultSequence);
-    QAction *addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key);
-    void routeMark(QAction *action);
+    QAction *addRegisteredAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key);
+    // A marking action: `onCurrent` on the viewer page, `onSelection` with the
+    // grid's selected paths on the grid page.
+    QAction *addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
+                           const std::function<void()> &onCurrent,
+                           const std::function<void(const QStringList &)> &onSelection);
+    void syncViewModeChecks();
     void stopSlideshow();
-    void showViewerPage();
     bool gridPageCurrent() const;
 
     ViewerWidget *viewer = nullptr;
@@ -92,5 +98,16 @@ private:
     QAction *allImagesAction = nullptr;
     QAction *moveToTrashAction = nullptr;
     QActionGroup *filterGroup = nullptr;
+    // Further actions that are also added to the window itself.
+    QAction *previousAction = nullptr;
+    QAction *nextAction = nullptr;
+    QAction *resumeAction = nullptr;
+    QAction *smallerAction = nullptr;
+    QAction *largerAction = nullptr;
+    QAction *toggleSizeAction = nullptr;
+    QAction *rotateLeftAction = nullptr;
+    QAction *rotateRightAction = nullptr;
+    QAction *exifAction = nullptr;
+    QAction *manualAction = nullptr;
     QAction *excludeFilterAction = nullptr;
 };

@@ -1,0 +1,86 @@
+#include "ui/recyclebin.h"
+
+#include "core/xmpsidecar.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace RecycleBin {
+
+namespace {
+
+// When the toolkit cannot establish a trash folder it still "succeeds", having
+// moved the file to "files/<name>" below the working directory and written
+// "info/<name>.trashinfo" beside it. Undo both so that the photo is where the
+// user left it.
+void restoreMisplaced(const QString &reported, const QString &originalPath)
+{
+    const QDir here = QDir::current();
+    const QString misplaced = here.absoluteFilePath(reported);
+    if (!QFileInfo::exists(misplaced) || !QFile::rename(misplaced, originalPath))
+        return;
+    const QFileInfo moved(misplaced);
+    const QString filesDir = moved.absolutePath();
+    const QString infoFile =
+        QFileInfo(filesDir).absolutePath() + QStringLiteral("/info/") + moved.fileName() + QStringLiteral(".trashinfo");
+    QFile::remove(infoFile);
+    QDir().rmdir(filesDir);
+    QDir().rmdir(QFileInfo(infoFile).absolutePath());
+}
+
+} // namespace
+
+bool moveToTrash(const QString &path)
+{
+    // Without the per-user data folder the toolkit finds no trash and falls back
+    // to the working directory (see restoreMisplaced).
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty())
+        QDir().mkpath(dataHome);
+
+    QFile file(path);
+    if (!file.moveToTrash())
+        return false;
+    const QString reported = file.fileName();
+    if (QDir::isAbsolutePath(reported))
+        return true;
+    restoreMisplaced(reported, path);
+    return false;
+}
+
+int existingSidecarCount(const QStringList &allFiles, const QStringList &photos)
+{
+    int count = 0;
+    for (const QString &sidecar : PhotoCore::sidecarsToMoveWith(allFiles, photos)) {
+        if (QFileInfo::exists(sidecar))
+            ++count;
+    }
+    return count;
+}
+
+Outcome movePhotos(const QStringList &allFiles, const QStringList &photos)
+{
+    Outcome outcome;
+    for (const QString &photo : photos) {
+        if (moveToTrash(photo))
+            outcome.moved.append(photo);
+        else
+            outcome.failures.append(
+                QCoreApplication::translate("MainWindow", "%1 (photo)").arg(QFileInfo(photo).fileName()));
+    }
+    // Only photos that really went may take their sidecars along: a photo that
+    // stayed keeps its marks.
+    for (const QString &sidecar : PhotoCore::sidecarsToMoveWith(allFiles, outcome.moved)) {
+        if (!QFileInfo::exists(sidecar))
+            continue;
+        if (!moveToTrash(sidecar))
+            outcome.failures.append(
+                QCoreApplication::translate("MainWindow", "%1 (XMP sidecar)").arg(QFileInfo(sidecar).fileName()));
+    }
+    return outcome;
+}
+
+} // namespace RecycleBin
