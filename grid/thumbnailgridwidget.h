@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 
 class QLabel;
@@ -112,7 +113,9 @@ private:
 
     void scheduleWindowUpdate();
     void updateLoadWindow();
-    void cancelQueuedJobs();
+    // Cancels every job that has not started. Rows outside keepFirst…keepLast
+    // whose job was cancelled go back to NotRequested; the others stay Loading.
+    void cancelQueuedJobs(int keepFirst = 0, int keepLast = std::numeric_limits<int>::max());
     void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image);
 
     QListView *m_view = nullptr;

@@ -1,0 +1,128 @@
+#include "grid/thumbnaildelegate.h"
+
+#include "grid/thumbnaillistmodel.h"
+
+#include <QCoreApplication>
+#include <QListView>
+#include <QPainter>
+#include <QTransform>
+
+namespace {
+
+struct PlaceholderLook
+{
+    const char *fill;
+    const char *hatch;
+    const char *frame;
+    const char *text;
+};
+
+constexpr PlaceholderLook failedLook{"#3a2427", "#63343a", "#ff8585", "#ffd0d0"};
+constexpr PlaceholderLook loadingLook{"#303740", "#46515e", "#a9c5df", "#e2edf7"};
+
+void paintPlaceholder(QPainter *painter, const QRect &area, bool failed)
+{
+    const PlaceholderLook &look = failed ? failedLook : loadingLook;
+    painter->fillRect(area, QColor(QLatin1String(look.fill)));
+    painter->fillRect(area, QBrush(QColor(QLatin1String(look.hatch)), Qt::BDiagPattern));
+    painter->setPen(QPen(QColor(QLatin1String(look.frame)), 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(area.adjusted(1, 1, -1, -1));
+    painter->setPen(QColor(QLatin1String(look.text)));
+    const QString text = failed ? QCoreApplication::translate("QObject", "Preview unavailable")
+                                : QCoreApplication::translate("QObject", "Loading preview…");
+    painter->drawText(area.adjusted(10, 10, -10, -10), Qt::AlignCenter | Qt::TextWordWrap, text);
+}
+
+// Label comparisons are exact: another program's "red" or "Purple" is shown in white.
+QColor tagColor(bool rejected, const QString &label)
+{
+    if (rejected || label == QLatin1String("Red"))
+        return QColor(QStringLiteral("#ff6262"));
+    if (label == QLatin1String("Yellow"))
+        return QColor(QStringLiteral("#ffd740"));
+    if (label == QLatin1String("Green"))
+        return QColor(QStringLiteral("#69f06f"));
+    if (label == QLatin1String("Blue"))
+        return QColor(QStringLiteral("#64b5f6"));
+    return QColor(Qt::white);
+}
+
+} // namespace
+
+ThumbnailDelegate::ThumbnailDelegate(QListView *view)
+    : QStyledItemDelegate(view)
+    , m_view(view)
+{
+}
+
+QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    return m_view ? m_view->gridSize() : QSize();
+}
+
+void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const
+{
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->setFont(option.font);
+
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    painter->fillRect(option.rect, QColor(selected ? QStringLiteral("#345c86") : QStringLiteral("#202328")));
+
+    const QRect area = option.rect.adjusted(7, 7, -7, -30);
+    QImage image = index.data(ThumbnailListModel::ThumbnailRole).value<QImage>();
+    const int state = index.data(ThumbnailListModel::StateRole).toInt();
+    // A label holding "|" makes more than four fields; such marks are not trusted
+    // for the tag line or the rotation.
+    const QStringList parts = index.data(ThumbnailListModel::MarksRole).toString().split(QLatin1Char('|'));
+    const bool marksParsed = parts.size() == 4;
+
+    if (!image.isNull() && marksParsed) {
+        // The decoder already applied the file's orientation; this is the user's extra turn.
+        const int rotation = ((parts.at(3).toInt() % 360) + 360) % 360;
+        if (rotation != 0)
+            image = image.transformed(QTransform().rotate(rotation));
+    }
+
+    if (!image.isNull()) {
+        QRect target(QPoint(0, 0), image.size().scaled(area.size(), Qt::KeepAspectRatio));
+        target.moveCenter(area.center());
+        painter->drawImage(target, image);
+    } else {
+        paintPlaceholder(painter, area, state == Failed);
+    }
+
+    painter->setPen(Qt::white);
+    const QString name = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
+                                                       Qt::ElideMiddle, option.rect.width() - 14);
+    painter->drawText(option.rect.adjusted(7, 0, -7, -5), Qt::AlignHCenter | Qt::AlignBottom, name);
+
+    if (marksParsed) {
+        const int rating = qMin(parts.at(0).toInt(), 5);
+        const QString &label = parts.at(1);
+        const bool rejected = parts.at(2) == QLatin1String("1");
+        QStringList tags;
+        if (rating > 0)
+            tags << QString(rating, QChar(0x2605));
+        if (rejected)
+            tags << QCoreApplication::translate("QObject", "REJECTED");
+        if (!label.isEmpty())
+            tags << QCoreApplication::translate("ColorLabel", label.toUtf8().constData()).toUpper();
+        if (!tags.isEmpty()) {
+            const QRect strip = area.adjusted(5, 5, -5, 25 - area.height());
+            painter->fillRect(strip, QColor(10, 12, 15, 205));
+            painter->setPen(tagColor(rejected, label));
+            painter->drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                              tags.join(QStringLiteral(" \u00b7 ")));
+        }
+    }
+
+    if (selected) {
+        painter->setPen(QPen(QColor(QStringLiteral("#78b7ff")), 3));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+    }
+    painter->restore();
+}

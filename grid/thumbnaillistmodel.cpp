@@ -1,0 +1,111 @@
+#include "grid/thumbnaillistmodel.h"
+
+#include <QFileInfo>
+
+ThumbnailListModel::ThumbnailListModel(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
+
+int ThumbnailListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_paths.size());
+}
+
+QVariant ThumbnailListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.parent().isValid() || index.column() != 0 || index.row() < 0
+        || index.row() >= m_paths.size())
+        return QVariant();
+    const QString &path = m_paths.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return QFileInfo(path).fileName();
+    case PathRole:
+        return path;
+    case MarksRole:
+        return marksString(m_marks.value(path));
+    case ThumbnailRole:
+        return m_thumbnails.value(path);
+    case StateRole:
+        return m_states.value(path, NotRequested);
+    default:
+        return QVariant();
+    }
+}
+
+QString ThumbnailListModel::marksString(const PhotoCore::Metadata &record)
+{
+    // One multi-argument pass: a label such as "50%3" must not be read as a
+    // placeholder by a later substitution.
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(QString::number(record.rating), record.label, QString::number(record.rejected ? 1 : 0),
+             QString::number(record.rotation));
+}
+
+void ThumbnailListModel::resetContent(const QStringList &paths,
+                                      const QHash<QString, PhotoCore::Metadata> &marks)
+{
+    beginResetModel();
+    m_paths = paths;
+    m_marks = marks;
+    m_thumbnails.clear();
+    m_states.clear();
+    m_firstRow.clear();
+    m_firstRow.reserve(paths.size());
+    // Walking backwards leaves the first row of a repeated path.
+    for (int row = int(paths.size()) - 1; row >= 0; --row)
+        m_firstRow[paths.at(row)] = row;
+    endResetModel();
+}
+
+void ThumbnailListModel::updateMarks(const QHash<QString, PhotoCore::Metadata> &marks)
+{
+    m_marks = marks;
+    if (!m_paths.isEmpty())
+        emit dataChanged(index(0), index(int(m_paths.size()) - 1), {MarksRole});
+}
+
+void ThumbnailListModel::setThumbnail(int row, const QImage &image)
+{
+    if (row < 0 || row >= m_paths.size())
+        return;
+    const QString &path = m_paths.at(row);
+    m_thumbnails.insert(path, image);
+    m_states.insert(path, Ready);
+    emit dataChanged(index(row), index(row), {ThumbnailRole, StateRole});
+}
+
+void ThumbnailListModel::setState(int row, int state)
+{
+    if (row < 0 || row >= m_paths.size())
+        return;
+    m_states.insert(m_paths.at(row), state);
+    emit dataChanged(index(row), index(row), {StateRole});
+}
+
+int ThumbnailListModel::rowOf(const QString &path) const
+{
+    return m_firstRow.value(path, -1);
+}
+
+QString ThumbnailListModel::pathAt(int row) const
+{
+    return row >= 0 && row < m_paths.size() ? m_paths.at(row) : QString();
+}
+
+int ThumbnailListModel::stateOf(const QString &path) const
+{
+    return m_states.value(path, NotRequested);
+}
+
+void ThumbnailListModel::discardThumbnailsOutside(int first, int last)
+{
+    for (auto it = m_thumbnails.begin(); it != m_thumbnails.end();) {
+        const int row = rowOf(it.key());
+        if (row < 0 || row < first || row > last)
+            it = m_thumbnails.erase(it);
+        else
+            ++it;
+    }
+}
