@@ -467,9 +467,17 @@ void serializeNode(QString &out, const QDomNode &node)
 QByteArray serializeDocument(const QDomDocument &document)
 {
     QString out = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    // The stream reader reports no whitespace outside the root element, so
+    // the packet wrapper's instructions get a line of their own again.
+    bool first = true;
     for (QDomNode node = document.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (node.isProcessingInstruction() && node.toProcessingInstruction().target() == QLatin1String("xml"))
             continue;
+        if (!node.isElement() && !node.isProcessingInstruction() && !node.isComment())
+            continue;
+        if (!first)
+            out += QLatin1Char('\n');
+        first = false;
         serializeNode(out, node);
     }
     return out.toUtf8();
