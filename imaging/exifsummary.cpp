@@ -147,16 +147,15 @@ QString formatExposure(double t)
     return QStringLiteral("%1 s").arg(t, 0, 'g', 3);
 }
 
-void readFields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
+void readIfd0Fields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
 {
     s.make = tiff.ascii(tiff.findEntry(ifd0, 271));
     s.model = tiff.ascii(tiff.findEntry(ifd0, 272));
     s.captured = tiff.ascii(tiff.findEntry(ifd0, 306));
+}
 
-    const quint32 exif = tiff.integer(tiff.findEntry(ifd0, 34665));
-    if (exif == 0)
-        return;
-
+void readExifFields(const TiffView &tiff, quint32 exif, ExifSummary &s)
+{
     const QString original = tiff.ascii(tiff.findEntry(exif, 36867));
     if (!original.isEmpty())
         s.captured = original;
@@ -178,32 +177,83 @@ void readFields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
     s.pixelHeight = int(qMin<quint32>(tiff.integer(tiff.findEntry(exif, 40963)), quint32(INT_MAX)));
 }
 
+// A TIFF header at base: its byte order and first IFD offset; false when the
+// header is not "II"/"MM" with 42.
+bool readTiffHeader(const uchar *bytes, qint64 length, qint64 base, bool *le, quint32 *ifd0)
+{
+    if (base < 0 || base + 2 > length)
+        return false;
+    *le = bytes[base] == 'I' && bytes[base + 1] == 'I';
+    const bool be = bytes[base] == 'M' && bytes[base + 1] == 'M';
+    if ((!*le && !be) || readU16(bytes, length, base + 2, *le) != 42)
+        return false;
+    *ifd0 = base + 8 <= length ? readU32(bytes, length, base + 4, *le) : 0;
+    return true;
+}
+
+// ISO media RAW files keep IFD0 and the Exif IFD as two TIFF structures, each in
+// its own box ("CMT1", "CMT2") near the start of the file: the box's data begins
+// with a TIFF header. Gives the position of that data, or -1.
+qint64 findMetadataBox(const uchar *bytes, qint64 length, const char *name)
+{
+    const qint64 end = qMin(length - 8, exifSearchLimit);
+    for (qint64 p = 4; p < end; ++p) {
+        if (std::memcmp(bytes + p, name, 4) == 0 && readU32(bytes, length, p - 4, false) > 16)
+            return p + 4;
+    }
+    return -1;
+}
+
+void readMediaBoxes(const uchar *bytes, qint64 length, ExifSummary &s)
+{
+    bool le = true;
+    quint32 ifd = 0;
+    const qint64 ifd0Base = findMetadataBox(bytes, length, "CMT1");
+    if (readTiffHeader(bytes, length, ifd0Base, &le, &ifd) && ifd != 0)
+        readIfd0Fields(TiffView(bytes, length, ifd0Base, le), ifd, s);
+    const qint64 exifBase = findMetadataBox(bytes, length, "CMT2");
+    if (readTiffHeader(bytes, length, exifBase, &le, &ifd) && ifd != 0)
+        readExifFields(TiffView(bytes, length, exifBase, le), ifd, s);
+}
+
 } // namespace
+
+ExifSummary readExifSummary(const uchar *bytes, qint64 length)
+{
+    ExifSummary summary;
+    summary.fileSize = qMax<qint64>(length, 0);
+    if (!bytes || length <= 7)
+        return summary;
+    const qint64 base = findTiffBase(bytes, length);
+    bool le = true;
+    quint32 ifd0 = 0;
+    if (readTiffHeader(bytes, length, base, &le, &ifd0)) {
+        if (ifd0 != 0) {
+            const TiffView tiff(bytes, length, base, le);
+            readIfd0Fields(tiff, ifd0, summary);
+            const quint32 exif = tiff.integer(tiff.findEntry(ifd0, 34665));
+            if (exif != 0)
+                readExifFields(tiff, exif, summary);
+        }
+    } else if (base < 0 && std::memcmp(bytes + 4, "ftyp", 4) == 0) {
+        readMediaBoxes(bytes, length, summary);
+    }
+    return summary;
+}
 
 ExifSummary readExifSummary(const QString &path)
 {
-    ExifSummary summary;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
+        return ExifSummary();
+    const qint64 size = file.size();
+    ExifSummary summary;
+    summary.fileSize = size;
+    if (size <= 7)
         return summary;
-    summary.fileSize = file.size();
-    if (summary.fileSize <= 7)
-        return summary;
-    const uchar *bytes = file.map(0, summary.fileSize);
-    if (!bytes)
-        return summary;
-    const qint64 length = summary.fileSize;
-
-    const qint64 base = findTiffBase(bytes, length);
-    if (base >= 0 && base + 2 <= length) {
-        const bool le = bytes[base] == 'I' && bytes[base + 1] == 'I';
-        const bool be = bytes[base] == 'M' && bytes[base + 1] == 'M';
-        if ((le || be) && readU16(bytes, length, base + 2, le) == 42) {
-            const quint32 ifd0 = base + 8 <= length ? readU32(bytes, length, base + 4, le) : 0;
-            if (ifd0 != 0)
-                readFields(TiffView(bytes, length, base, le), ifd0, summary);
-        }
+    if (const uchar *bytes = file.map(0, size)) {
+        summary = readExifSummary(bytes, size);
+        file.unmap(const_cast<uchar *>(bytes));
     }
-    file.unmap(const_cast<uchar *>(bytes));
     return summary;
 }

@@ -24,3 +24,6 @@ struct ExifSummary
 // the first MiB). Never fails loudly: whatever cannot be read stays empty. Cheap
 // enough for the GUI thread: the file is mapped and only IFD0 and the Exif IFD are read.
 ExifSummary readExifSummary(const QString &path);
+
+// The same, over bytes already in memory (a whole file); fileSize is the length.
+ExifSummary readExifSummary(const uchar *bytes, qint64 length);
