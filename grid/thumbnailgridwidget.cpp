@@ -334,16 +334,28 @@ void ThumbnailGridWidget::updateLoadWindow()
         return;
 
     const QRect viewport = m_view->viewport()->rect();
-    int first = m_view->indexAt(QPoint(1, 1)).row();
-    int last = m_view->indexAt(QPoint(viewport.width() - 2, viewport.height() - 2)).row();
-    if (first < 0)
-        first = 0;
-    if (last < first)
-        last = std::min(count - 1, first + 30);
     int gridWidth = m_view->gridSize().width();
     if (gridWidth < 2)
         gridWidth = 1;
     const int perRow = std::max(1, viewport.width() / gridWidth);
+    const int bottom = viewport.height() - 2;
+
+    int first = m_view->indexAt(QPoint(1, 1)).row();
+    const bool laidOut = first >= 0;
+    if (first < 0)
+        first = 0;
+    // The bottom-right corner usually lies in the strip right of the last column,
+    // which holds no cell; the last cell on screen is then the one at the bottom
+    // of the last used column. Only the list's final row can leave that column
+    // empty, so a miss there means the list ends on screen.
+    int last = m_view->indexAt(QPoint(viewport.width() - 2, bottom)).row();
+    if (last < 0 && laidOut) {
+        last = m_view->indexAt(QPoint(std::min(viewport.width(), perRow * gridWidth) - 2, bottom)).row();
+        if (last < 0)
+            last = count - 1;
+    }
+    if (last < first)
+        last = std::min(count - 1, first + 30);
     const int margin = 2 * perRow;
     const int start = first - margin > 0 ? first - margin : 0;
     const int end = std::min(count - 1, last + margin);
