@@ -142,6 +142,13 @@ ViewerWidget::ViewerWidget(QWidget *parent)
         "border-radius: 9px; padding: 16px 20px; font-size: 14px; }"));
     shortcutOverlay->hide();
 
+    imageLabel->setObjectName(QStringLiteral("imageLabel"));
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    marksOverlay->setObjectName(QStringLiteral("marksOverlay"));
+    exifOverlay->setObjectName(QStringLiteral("exifOverlay"));
+    shortcutOverlay->setObjectName(QStringLiteral("shortcutOverlay"));
+    scrollArea->setObjectName(QStringLiteral("scrollArea"));
+
     scrollArea->viewport()->installEventFilter(this);
     imageLabel->installEventFilter(this);
 
