@@ -115,6 +115,7 @@ private slots:
     void acceptChecksConflicts();
     void clearingOneOfTwoResolvesConflict();
     void rowsSortedByTextWithCleanLabels();
+    void rowsFollowTheUsersCollation();
     void restoreDefaults_data();
     void restoreDefaults();
     void numbersClampedOnLoadAndWrittenBack_data();
@@ -257,6 +258,22 @@ void TestPreferencesDialog::rowsSortedByTextWithCleanLabels()
     // Only the primary key of an action with two is shown.
     QCOMPARE(dialog.shortcutEdit(QStringLiteral("navigate.previous"))->keySequence(), QKeySequence(Qt::Key_Left));
     QVERIFY(!dialog.shortcutEdit(QStringLiteral("no.such.action")));
+}
+
+void TestPreferencesDialog::rowsFollowTheUsersCollation()
+{
+    // Byte order would put "bild" after "Zoom" and "Ärger" last.
+    QObject owner;
+    QMap<QString, QAction *> registry;
+    registry.insert(QStringLiteral("a.zoom"), new QAction(QStringLiteral("Zoom"), &owner));
+    registry.insert(QStringLiteral("b.anger"), new QAction(QStringLiteral("Ärger"), &owner));
+    registry.insert(QStringLiteral("c.picture"), new QAction(QStringLiteral("bild"), &owner));
+
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    auto restoreLocale = qScopeGuard([&] { QLocale::setDefault(previous); });
+    PreferencesDialog dialog(registry);
+    QCOMPARE(dialog.shortcutRowOrder(), QStringList({"b.anger", "c.picture", "a.zoom"}));
 }
 
 void TestPreferencesDialog::restoreDefaults_data()
