@@ -1,0 +1,241 @@
+#include "grid/thumbnaildelegate.h"
+#include "grid/thumbnaillistmodel.h"
+
+#include <QListView>
+#include <QPainter>
+#include <QtTest>
+
+using PhotoCore::Metadata;
+
+namespace {
+
+const QRect cell(0, 0, 216, 244);              // a cell of thumbnail size 192
+const QRect area = cell.adjusted(7, 7, -7, -30); // its image area
+const QRect strip = area.adjusted(5, 5, -5, 25 - area.height());
+
+struct Cell
+{
+    Metadata marks;
+    QImage thumbnail;
+    int state = NotRequested;
+    bool selected = false;
+};
+
+QImage render(const Cell &c)
+{
+    ThumbnailListModel model;
+    const QString path = QStringLiteral("/photos/IMG_0042.JPG");
+    model.resetContent({path}, {{path, c.marks}});
+    if (!c.thumbnail.isNull())
+        model.setThumbnail(0, c.thumbnail);
+    model.setState(0, c.state);
+
+    QListView view;
+    view.setGridSize(cell.size());
+    ThumbnailDelegate delegate(&view);
+    QStyleOptionViewItem option;
+    option.rect = cell;
+    QFont font = view.font();
+    font.setPixelSize(14);
+    font.setBold(true); // thick strokes, so some text pixels carry the pen colour unblended
+    option.font = font;
+    option.fontMetrics = QFontMetrics(font);
+    option.state = QStyle::State_Enabled | (c.selected ? QStyle::State_Selected : QStyle::State_None);
+
+    QImage canvas(cell.size(), QImage::Format_ARGB32);
+    canvas.fill(Qt::magenta);
+    QPainter painter(&canvas);
+    delegate.paint(&painter, option, model.index(0));
+    painter.end();
+    return canvas;
+}
+
+int pixelsOf(const QImage &image, const QRect &region, QColor colour, int tolerance = 0)
+{
+    int n = 0;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            n += qAbs(p.red() - colour.red()) <= tolerance && qAbs(p.green() - colour.green()) <= tolerance
+                 && qAbs(p.blue() - colour.blue()) <= tolerance;
+        }
+    }
+    return n;
+}
+
+QImage solid(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+class TestThumbnailDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void backgroundAndSelectionFrame_data();
+    void backgroundAndSelectionFrame();
+    void placeholder_data();
+    void placeholder();
+    void thumbnailFitsAndTurns_data();
+    void thumbnailFitsAndTurns();
+    void tagLine_data();
+    void tagLine();
+    void sizeHintIsGridSize();
+};
+
+void TestThumbnailDelegate::backgroundAndSelectionFrame_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QColor>("edge"); // on the cell's left edge, where the frame runs
+    QTest::newRow("plain") << false << QColor("#202328") << QColor("#202328");
+    QTest::newRow("selected") << true << QColor("#345c86") << QColor("#78b7ff");
+}
+
+void TestThumbnailDelegate::backgroundAndSelectionFrame()
+{
+    QFETCH(bool, selected);
+    QFETCH(QColor, background);
+    QFETCH(QColor, edge);
+    Cell c;
+    c.selected = selected;
+    c.thumbnail = solid(100, 100, Qt::darkGreen);
+    const QImage out = render(c);
+    QCOMPARE(out.pixelColor(4, cell.center().y()), background);
+    QCOMPARE(out.pixelColor(cell.center().x(), cell.bottom() - 26), background);
+    QCOMPARE(out.pixelColor(1, cell.center().y()), edge);
+    QCOMPARE(out.pixelColor(cell.center().x(), 1), edge);
+    QCOMPARE(out.pixelColor(cell.right() - 2, cell.center().y()), edge);
+    QCOMPARE(pixelsOf(out, cell, Qt::magenta), 0); // the whole cell is painted
+}
+
+void TestThumbnailDelegate::placeholder_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QColor>("frame");
+    QTest::addColumn<QColor>("fill");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("not-requested") << int(NotRequested) << QColor("#a9c5df") << QColor("#303740") << QColor("#e2edf7");
+    QTest::newRow("loading") << int(Loading) << QColor("#a9c5df") << QColor("#303740") << QColor("#e2edf7");
+    QTest::newRow("failed") << int(Failed) << QColor("#ff8585") << QColor("#3a2427") << QColor("#ffd0d0");
+    // Ready but discarded from memory: still no image to draw.
+    QTest::newRow("ready-without-image") << int(Ready) << QColor("#a9c5df") << QColor("#303740") << QColor("#e2edf7");
+}
+
+void TestThumbnailDelegate::placeholder()
+{
+    QFETCH(int, state);
+    QFETCH(QColor, frame);
+    QFETCH(QColor, fill);
+    QFETCH(QColor, text);
+    Cell c;
+    c.state = state;
+    const QImage out = render(c);
+    // The 2-pixel frame runs just inside the image area on all four sides.
+    QCOMPARE(out.pixelColor(area.left() + 1, area.center().y() + 40), frame);
+    QCOMPARE(out.pixelColor(area.right() - 1, area.center().y() + 40), frame);
+    QVERIFY(pixelsOf(out, area, frame) >= 2 * (area.width() + area.height()));
+    QVERIFY(pixelsOf(out, area.adjusted(4, 4, -4, -4), fill) > area.width() * area.height() / 3);
+    QVERIFY(pixelsOf(out, area.adjusted(10, 10, -10, -10), text) > 10); // the centred text
+}
+
+void TestThumbnailDelegate::thumbnailFitsAndTurns_data()
+{
+    QTest::addColumn<Metadata>("marks");
+    QTest::addColumn<bool>("upright"); // a wide picture stays wide
+    QTest::newRow("no-rotation") << Metadata{} << true;
+    QTest::newRow("quarter-turn") << Metadata{0, QString(), false, 90} << false;
+    QTest::newRow("half-turn") << Metadata{0, QString(), false, 180} << true;
+    QTest::newRow("negative-quarter") << Metadata{0, QString(), false, -90} << false;
+    QTest::newRow("over-a-full-turn") << Metadata{0, QString(), false, 450} << false;
+    // Unparsable marks: the rotation is not trusted.
+    QTest::newRow("five-fields") << Metadata{0, QStringLiteral("x|y"), false, 90} << true;
+}
+
+void TestThumbnailDelegate::thumbnailFitsAndTurns()
+{
+    QFETCH(Metadata, marks);
+    QFETCH(bool, upright);
+    Cell c;
+    c.marks = marks;
+    c.thumbnail = solid(200, 50, Qt::green); // 4:1, scaled up to the area's width
+    const QImage out = render(c);
+    const QPoint centre = area.center();
+    const QColor green(Qt::green);
+    QCOMPARE(out.pixelColor(centre), green);
+    if (upright) {
+        // 202 × 50.5: full width, a band in the middle
+        QCOMPARE(out.pixelColor(area.left() + 1, centre.y()), green);
+        QCOMPARE(out.pixelColor(area.right() - 1, centre.y()), green);
+        QVERIFY(out.pixelColor(centre.x(), centre.y() + 40) != green);
+    } else {
+        // 51.75 × 207: full height, a column in the middle
+        QCOMPARE(out.pixelColor(centre.x(), area.top() + 40), green);
+        QCOMPARE(out.pixelColor(centre.x(), area.bottom() - 1), green);
+        QVERIFY(out.pixelColor(centre.x() + 40, centre.y()) != green);
+    }
+}
+
+void TestThumbnailDelegate::tagLine_data()
+{
+    QTest::addColumn<Metadata>("marks");
+    QTest::addColumn<QColor>("textColour"); // invalid: no tag line at all
+    const QColor red("#ff6262");
+    QTest::newRow("rejected") << Metadata{0, QString(), true, 0} << red;
+    QTest::newRow("rejected-with-blue-label") << Metadata{0, QStringLiteral("Blue"), true, 0} << red;
+    QTest::newRow("rejected-with-green-label") << Metadata{0, QStringLiteral("Green"), true, 0} << red;
+    QTest::newRow("red") << Metadata{0, QStringLiteral("Red"), false, 0} << red;
+    QTest::newRow("yellow") << Metadata{2, QStringLiteral("Yellow"), false, 0} << QColor("#ffd740");
+    QTest::newRow("green") << Metadata{0, QStringLiteral("Green"), false, 0} << QColor("#69f06f");
+    QTest::newRow("blue") << Metadata{5, QStringLiteral("Blue"), false, 0} << QColor("#64b5f6");
+    QTest::newRow("purple") << Metadata{0, QStringLiteral("Purple"), false, 0} << QColor(Qt::white);
+    QTest::newRow("lower-case-red") << Metadata{0, QStringLiteral("red"), false, 0} << QColor(Qt::white);
+    QTest::newRow("stars-only") << Metadata{3, QString(), false, 0} << QColor(Qt::white);
+    QTest::newRow("no-marks") << Metadata{} << QColor();
+    QTest::newRow("rotation-only") << Metadata{0, QString(), false, 90} << QColor();
+    QTest::newRow("five-fields") << Metadata{4, QStringLiteral("Red|Blue"), true, 0} << QColor();
+}
+
+void TestThumbnailDelegate::tagLine()
+{
+    QFETCH(Metadata, marks);
+    QFETCH(QColor, textColour);
+    Cell c;
+    c.marks = marks;
+    c.thumbnail = solid(300, 300, QColor(128, 128, 128));
+    const QImage out = render(c);
+
+    // The right end of the strip stays clear of the short tag text.
+    const QColor stripEnd = out.pixelColor(strip.right() - 2, strip.center().y());
+    if (!textColour.isValid()) {
+        QCOMPARE(stripEnd, QColor(128, 128, 128));
+        QCOMPARE(pixelsOf(out, strip, QColor(128, 128, 128)), strip.width() * strip.height());
+        return;
+    }
+    // QColor(10, 12, 15, 205) over grey
+    QVERIFY2(qAbs(stripEnd.red() - (10 * 205 + 128 * 50) / 255) <= 2, qPrintable(stripEnd.name()));
+    QVERIFY2(pixelsOf(out, strip, textColour, 2) >= 5, qPrintable(textColour.name()));
+    // No other tag colour sneaks in.
+    for (const QColor &other : {QColor("#ff6262"), QColor("#ffd740"), QColor("#69f06f"), QColor("#64b5f6"), QColor(Qt::white)}) {
+        if (other != textColour)
+            QCOMPARE(pixelsOf(out, strip, other, 2), 0);
+    }
+    // The band is 20 pixels high: grey again just below it.
+    QCOMPARE(out.pixelColor(strip.right() - 2, strip.bottom() + 2), QColor(128, 128, 128));
+}
+
+void TestThumbnailDelegate::sizeHintIsGridSize()
+{
+    QListView view;
+    view.setGridSize(QSize(144, 172));
+    ThumbnailDelegate delegate(&view);
+    QCOMPARE(delegate.sizeHint(QStyleOptionViewItem(), QModelIndex()), QSize(144, 172));
+}
+
+QTEST_MAIN(TestThumbnailDelegate)
+#include "tst_thumbnaildelegate.moc"
