@@ -1,0 +1,101 @@
+#include "viewer/viewerwidget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The photos ahead must survive their own preloading: with today's large photos
+// the decoded-preview budget holds only a few, so the preload window has to
+// shrink to what fits, and photos in it must outrank the ones already viewed.
+class TestPreloadWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void offsets_data();
+    void offsets();
+    void steppingThroughLargePhotosHitsTheCache_data();
+    void steppingThroughLargePhotosHitsTheCache();
+
+private:
+    QTemporaryDir tmp;
+};
+
+void TestPreloadWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QSettings().clear();
+    QVERIFY(tmp.isValid());
+}
+
+void TestPreloadWindow::offsets_data()
+{
+    const qint64 budget = 512 * 1024;
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<qint64>("costKiB");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("small-photo-full-window") << 1 << qint64(12000) << QList<int>{1, 2, 3, 4, 5, 6, -1};
+    QTest::newRow("backwards-full-window") << -1 << qint64(12000) << QList<int>{-1, -2, -3, -4, -5, -6, 1};
+    QTest::newRow("unknown-cost-full-window") << 1 << qint64(0) << QList<int>{1, 2, 3, 4, 5, 6, -1};
+    QTest::newRow("seven-fit-exactly") << 1 << budget / 8 << QList<int>{1, 2, 3, 4, 5, 6, -1};
+    QTest::newRow("one-too-many") << 1 << budget / 8 + 1 << QList<int>{1, 2, 3, 4, 5, 6};
+    QTest::newRow("24mp") << 1 << qint64(6000 * 4000 * 4 / 1024) << QList<int>{1, 2, 3, 4};
+    QTest::newRow("20mp-backwards") << -1 << qint64(5472 * 3648 * 4 / 1024) << QList<int>{-1, -2, -3, -4, -5};
+    QTest::newRow("half-budget") << 1 << budget / 2 << QList<int>{1};
+    QTest::newRow("larger-than-budget") << 1 << budget + 1 << QList<int>{};
+}
+
+void TestPreloadWindow::offsets()
+{
+    QFETCH(int, direction);
+    QFETCH(qint64, costKiB);
+    QFETCH(QList<int>, expected);
+    QCOMPARE(preloadOffsets(direction, costKiB, 512 * 1024), expected);
+}
+
+void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("count");
+    QTest::newRow("24mp") << QSize(6000, 4000) << 10;
+    QTest::newRow("20mp") << QSize(5472, 3648) << 10;
+}
+
+void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, count);
+    const QString dir = tmp.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(dir));
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(90, 110, 130));
+    const QString first = dir + QStringLiteral("/P0.jpg");
+    QVERIFY(image.save(first, "JPEG", 50));
+    QStringList files{first};
+    for (int i = 1; i < count; ++i) {
+        files.append(dir + QStringLiteral("/P%1.jpg").arg(i));
+        QVERIFY(QFile::copy(first, files.last()));
+    }
+
+    ViewerWidget viewer;
+    viewer.openFiles(files);
+    QTRY_VERIFY_WITH_TIMEOUT(!viewer.statusText().contains(QStringLiteral("loading")), 30000);
+    for (int step = 1; step < count; ++step) {
+        // Stepping slowly: every preload has finished before the next step.
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.pendingPreviewCount(), 0, 30000);
+        viewer.nextImage();
+        QVERIFY2(viewer.statusText().contains(QStringLiteral(" — cache")),
+                 qPrintable(QStringLiteral("step %1: %2").arg(step).arg(viewer.statusText())));
+    }
+}
+
+QTEST_MAIN(TestPreloadWindow)
+#include "tst_preloadwindow.moc"
