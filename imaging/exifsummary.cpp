@@ -33,7 +33,9 @@ public:
     quint32 u32(qint64 pos) const { return readU32(m_bytes, m_length, pos, m_le); }
     qint64 base() const { return m_base; }
 
-    IfdEntry findEntry(quint32 ifdOffset, quint16 tag) const
+    // The first valid entry with the tag; with `onlyType` set, entries of other
+    // types are passed over, so a later entry of the right type can still match.
+    IfdEntry findEntry(quint32 ifdOffset, quint16 tag, int onlyType = 0) const
     {
         const qint64 dir = m_base + ifdOffset;
         if (dir < 0 || dir + 2 > m_length)
@@ -46,6 +48,8 @@ public:
             if (u16(entry) != tag)
                 continue;
             const int type = u16(entry + 2);
+            if (onlyType != 0 && type != onlyType)
+                continue;
             const quint32 n = u32(entry + 4);
             const qint64 bytes = qint64(n) * elementSize(type);
             const qint64 position = bytes > 4 ? m_base + u32(entry + 8) : entry + 8;
@@ -149,17 +153,17 @@ QString formatExposure(double t)
 
 void readIfd0Fields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
 {
-    s.make = tiff.ascii(tiff.findEntry(ifd0, 271));
-    s.model = tiff.ascii(tiff.findEntry(ifd0, 272));
-    s.captured = tiff.ascii(tiff.findEntry(ifd0, 306));
+    s.make = tiff.ascii(tiff.findEntry(ifd0, 271, 2));
+    s.model = tiff.ascii(tiff.findEntry(ifd0, 272, 2));
+    s.captured = tiff.ascii(tiff.findEntry(ifd0, 306, 2));
 }
 
 void readExifFields(const TiffView &tiff, quint32 exif, ExifSummary &s)
 {
-    const QString original = tiff.ascii(tiff.findEntry(exif, 36867));
+    const QString original = tiff.ascii(tiff.findEntry(exif, 36867, 2));
     if (!original.isEmpty())
         s.captured = original;
-    s.lens = tiff.ascii(tiff.findEntry(exif, 42036));
+    s.lens = tiff.ascii(tiff.findEntry(exif, 42036, 2));
 
     double value = 0;
     if (tiff.rational(tiff.findEntry(exif, 33434), &value))
