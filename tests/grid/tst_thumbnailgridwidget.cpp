@@ -1,0 +1,425 @@
+#include "grid/thumbnaildiskcache.h"
+#include "grid/thumbnailgridwidget.h"
+#include "grid/thumbnaillistmodel.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+
+namespace {
+
+// Paths that do not exist: their jobs fail at once, which keeps these tests
+// about the widget and not about decoding.
+QStringList fakePaths(int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths << QStringLiteral("/nonexistent/grid/P%1.JPG").arg(i, 4, 10, QLatin1Char('0'));
+    return paths;
+}
+
+void sendWheel(QWidget *viewport, int deltaY, Qt::KeyboardModifiers modifiers)
+{
+    const QPointF pos(viewport->width() / 2.0, viewport->height() / 2.0);
+    QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, deltaY), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+}
+
+int storedSize()
+{
+    return QSettings().value(QStringLiteral("grid/thumbnailSize")).toInt();
+}
+
+} // namespace
+
+class TestThumbnailGridWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void construction();
+    void thumbnailSize_data();
+    void thumbnailSize();
+    void controlWheelResizes_data();
+    void controlWheelResizes();
+    void moveSelection_data();
+    void moveSelection();
+    void newListKeepsCurrentPhoto_data();
+    void newListKeepsCurrentPhoto();
+    void pathAfterRemoval_data();
+    void pathAfterRemoval();
+    void selectionQueries();
+    void activation();
+    void loadWindowCoversVisibleCells_data();
+    void loadWindowCoversVisibleCells();
+    void hiddenGridLoadsNothing();
+};
+
+void TestThumbnailGridWidget::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+}
+
+void TestThumbnailGridWidget::init()
+{
+    QSettings().remove(QStringLiteral("grid/thumbnailSize"));
+}
+
+void TestThumbnailGridWidget::construction()
+{
+    ThumbnailGridWidget grid;
+    QCOMPARE(grid.thumbnailSize(), 192);
+    QCOMPARE(storedSize(), 192); // written back at construction
+    QCOMPARE(grid.listView()->gridSize(), QSize(216, 244));
+    QCOMPARE(grid.listView()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(grid.focusProxy(), grid.listView());
+    QCOMPARE(grid.loaderThreadPool()->maxThreadCount(), 1);
+
+    auto *label = grid.findChild<QLabel *>();
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("No photos to display.\n\nOpen a photo folder or choose Filter → All Images."));
+    grid.show();
+    QVERIFY(label->isVisible());
+    QVERIFY(!grid.listView()->isVisible());
+    grid.setFiles(fakePaths(3), {});
+    QVERIFY(!label->isVisible());
+    QVERIFY(grid.listView()->isVisible());
+    grid.setFiles({}, {});
+    QVERIFY(label->isVisible());
+    QCOMPARE(grid.model()->rowCount(), 0);
+}
+
+void TestThumbnailGridWidget::thumbnailSize_data()
+{
+    QTest::addColumn<QVariant>("stored"); // at construction
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("argument");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("emitted");
+    QTest::newRow("below-range") << QVariant() << "set" << 50 << 96 << true;
+    QTest::newRow("above-range") << QVariant() << "set" << 1000 << 384 << true;
+    QTest::newRow("unchanged") << QVariant() << "set" << 192 << 192 << false;
+    QTest::newRow("off-step") << QVariant() << "set" << 200 << 200 << true;
+    QTest::newRow("increase") << QVariant() << "increase" << 0 << 224 << true;
+    QTest::newRow("decrease") << QVariant() << "decrease" << 0 << 160 << true;
+    QTest::newRow("increase-at-maximum") << QVariant(384) << "increase" << 0 << 384 << false;
+    QTest::newRow("decrease-at-minimum") << QVariant(96) << "decrease" << 0 << 96 << false;
+    QTest::newRow("decrease-near-minimum") << QVariant(120) << "decrease" << 0 << 96 << true;
+    QTest::newRow("stored-out-of-range") << QVariant(4000) << "none" << 0 << 384 << false;
+    QTest::newRow("stored-garbage") << QVariant(QStringLiteral("big")) << "none" << 0 << 96 << false;
+}
+
+void TestThumbnailGridWidget::thumbnailSize()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, operation);
+    QFETCH(int, argument);
+    QFETCH(int, expected);
+    QFETCH(bool, emitted);
+    if (stored.isValid())
+        QSettings().setValue(QStringLiteral("grid/thumbnailSize"), stored);
+    ThumbnailGridWidget grid;
+    const int before = grid.thumbnailSize();
+    QSignalSpy changed(&grid, &ThumbnailGridWidget::thumbnailSizeChanged);
+    if (operation == QLatin1String("set"))
+        grid.setThumbnailSize(argument);
+    else if (operation == QLatin1String("increase"))
+        grid.increaseThumbnailSize();
+    else if (operation == QLatin1String("decrease"))
+        grid.decreaseThumbnailSize();
+
+    QCOMPARE(grid.thumbnailSize(), expected);
+    QCOMPARE(grid.listView()->gridSize(), QSize(expected + 24, expected + 52));
+    QCOMPARE(storedSize(), expected);
+    QCOMPARE(changed.size(), emitted ? 1 : 0);
+    if (emitted)
+        QCOMPARE(changed.at(0).at(0).toInt(), expected);
+    else
+        QCOMPARE(grid.thumbnailSize(), before);
+}
+
+void TestThumbnailGridWidget::controlWheelResizes_data()
+{
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("expectedSize");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("ctrl-up") << 120 << int(Qt::ControlModifier) << 224 << false;
+    QTest::newRow("ctrl-down") << -120 << int(Qt::ControlModifier) << 160 << false;
+    QTest::newRow("ctrl-small-touchpad-step") << 8 << int(Qt::ControlModifier) << 224 << false;
+    QTest::newRow("ctrl-zero") << 0 << int(Qt::ControlModifier) << 160 << false;
+    QTest::newRow("meta-up") << 120 << int(Qt::MetaModifier) << 224 << false;
+    QTest::newRow("ctrl-shift-up") << 120 << int(Qt::ControlModifier | Qt::ShiftModifier) << 224 << false;
+    QTest::newRow("plain-down") << -120 << int(Qt::NoModifier) << 192 << true;
+}
+
+void TestThumbnailGridWidget::controlWheelResizes()
+{
+    QFETCH(int, delta);
+    QFETCH(int, modifiers);
+    QFETCH(int, expectedSize);
+    QFETCH(bool, scrolls);
+    ThumbnailGridWidget grid;
+    grid.resize(600, 400);
+    grid.setFiles(fakePaths(200), {});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QScrollBar *bar = grid.listView()->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+
+    sendWheel(grid.listView()->viewport(), delta, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(grid.thumbnailSize(), expectedSize);
+    QCOMPARE(bar->value() > 0, scrolls);
+}
+
+void TestThumbnailGridWidget::moveSelection_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("current"); // -1: none
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<int>("expected"); // -1: none
+    QTest::newRow("next-without-current") << 10 << -1 << 1 << 0;
+    QTest::newRow("previous-without-current") << 10 << -1 << -1 << 0;
+    QTest::newRow("next") << 10 << 3 << 1 << 4;
+    QTest::newRow("previous") << 10 << 3 << -1 << 2;
+    QTest::newRow("next-on-last") << 10 << 9 << 1 << 9;
+    QTest::newRow("previous-on-first") << 10 << 0 << -1 << 0;
+    QTest::newRow("far-beyond-the-end") << 10 << 2 << 500 << 9;
+    QTest::newRow("far-before-the-start") << 10 << 7 << -500 << 0;
+    QTest::newRow("empty-grid") << 0 << -1 << 1 << -1;
+}
+
+void TestThumbnailGridWidget::moveSelection()
+{
+    QFETCH(int, rows);
+    QFETCH(int, current);
+    QFETCH(int, delta);
+    QFETCH(int, expected);
+    ThumbnailGridWidget grid;
+    const QStringList paths = fakePaths(rows);
+    grid.setFiles(paths, {});
+    if (current >= 0)
+        grid.setCurrentPath(paths.at(current));
+    grid.listView()->selectionModel()->select(grid.model()->index(rows > 5 ? 5 : 0), QItemSelectionModel::Select);
+
+    grid.moveSelection(delta);
+    QCOMPARE(grid.currentPath(), expected >= 0 ? paths.at(expected) : QString());
+    // Without modifier keys only the new current photo stays selected.
+    QCOMPARE(grid.selectedPaths(), expected >= 0 ? QStringList{paths.at(expected)} : QStringList());
+}
+
+void TestThumbnailGridWidget::newListKeepsCurrentPhoto_data()
+{
+    QTest::addColumn<QList<int>>("filtered"); // rows of the old list kept by the new filter
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("current-still-listed") << QList<int>{0, 40, 150, 151, 290} << true;
+    QTest::newRow("current-filtered-out") << QList<int>{0, 40, 151, 290} << false;
+}
+
+void TestThumbnailGridWidget::newListKeepsCurrentPhoto()
+{
+    QFETCH(QList<int>, filtered);
+    QFETCH(bool, kept);
+    ThumbnailGridWidget grid;
+    grid.resize(500, 400);
+    const QStringList paths = fakePaths(300);
+    grid.setFiles(paths, {});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.setCurrentPath(paths.at(150));
+    QCOMPARE(grid.currentPath(), paths.at(150));
+    grid.setCurrentPath(QStringLiteral("/not/listed.jpg")); // ignored
+    QCOMPARE(grid.currentPath(), paths.at(150));
+
+    QStringList next;
+    for (int row : filtered)
+        next << paths.at(row);
+    grid.setFiles(next, {});
+    if (!kept) {
+        QCOMPARE(grid.currentPath(), QString());
+        return;
+    }
+    QCOMPARE(grid.currentPath(), paths.at(150));
+    // With a long list it would sit in the middle of the view; here the short list
+    // fits, so it only has to be on screen.
+    const QRect rect = grid.listView()->visualRect(grid.listView()->currentIndex());
+    QVERIFY(grid.listView()->viewport()->rect().contains(rect));
+
+    // In a long list the photo is centred.
+    QStringList longer = fakePaths(300);
+    longer.replace(200, paths.at(150));
+    grid.setFiles(longer, {});
+    QCOMPARE(grid.currentPath(), paths.at(150));
+    const QRect centred = grid.listView()->visualRect(grid.listView()->currentIndex());
+    const int viewportMiddle = grid.listView()->viewport()->height() / 2;
+    QVERIFY2(qAbs(centred.center().y() - viewportMiddle) <= centred.height() / 2 + 1,
+             qPrintable(QStringLiteral("%1 vs %2").arg(centred.center().y()).arg(viewportMiddle)));
+}
+
+void TestThumbnailGridWidget::pathAfterRemoval_data()
+{
+    QTest::addColumn<int>("current"); // -1: none
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QString>("expected");
+    const QString a = "/p/a.jpg", b = "/p/b.jpg", c = "/p/c.jpg", d = "/p/d.jpg", e = "/p/e.jpg";
+    QTest::newRow("current-stays") << 2 << QStringList{a, e} << c;
+    QTest::newRow("current-removed") << 2 << QStringList{c} << d;
+    QTest::newRow("current-and-next-removed") << 2 << QStringList{c, d} << e;
+    QTest::newRow("current-and-all-later-removed") << 2 << QStringList{c, d, e} << b;
+    QTest::newRow("everything-after-and-before-but-first") << 2 << QStringList{b, c, d, e} << a;
+    QTest::newRow("everything-removed") << 2 << QStringList{a, b, c, d, e} << QString();
+    QTest::newRow("last-removed") << 4 << QStringList{e} << d;
+    QTest::newRow("letter-case-differs") << 2 << QStringList{"/p/C.jpg"} << c;
+    QTest::newRow("no-current") << -1 << QStringList{a} << QString();
+}
+
+void TestThumbnailGridWidget::pathAfterRemoval()
+{
+    QFETCH(int, current);
+    QFETCH(QStringList, removed);
+    QFETCH(QString, expected);
+    const QStringList paths{"/p/a.jpg", "/p/b.jpg", "/p/c.jpg", "/p/d.jpg", "/p/e.jpg"};
+    ThumbnailGridWidget grid;
+    grid.setFiles(paths, {});
+    if (current >= 0)
+        grid.setCurrentPath(paths.at(current));
+    QCOMPARE(grid.pathAfterRemoval(removed), expected);
+}
+
+void TestThumbnailGridWidget::selectionQueries()
+{
+    QTemporaryDir dir;
+    QStringList paths = fakePaths(6);
+    const QString real = dir.filePath(QStringLiteral("real.jpg"));
+    QVERIFY(QFile::copy(QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture.jpg"), real));
+    paths.replace(3, real);
+    ThumbnailGridWidget grid;
+    grid.resize(900, 600);
+    QSignalSpy selectionChanged(&grid, &ThumbnailGridWidget::selectionChanged);
+    grid.setFiles(paths, {});
+    QVERIFY(!grid.selectedPreviewsReady()); // nothing selected
+
+    QItemSelectionModel *selection = grid.listView()->selectionModel();
+    selection->select(grid.model()->index(3), QItemSelectionModel::Select);
+    selection->select(grid.model()->index(1), QItemSelectionModel::Select);
+    QCOMPARE(selectionChanged.size(), 2);
+    QCOMPARE(selectionChanged.last().at(0).toInt(), 2);
+    QCOMPARE(grid.selectedCount(), 2);
+    QCOMPARE(grid.selectedPaths(), (QStringList{paths.at(1), paths.at(3)})); // row order, not click order
+    QCOMPARE(grid.selectedPathsWithoutPreview(), (QStringList{paths.at(1), paths.at(3)}));
+    QVERIFY(!grid.selectedPreviewsReady());
+
+    grid.show();
+    QTRY_COMPARE(grid.model()->stateOf(real), int(Ready));
+    QTRY_COMPARE(grid.model()->stateOf(paths.at(1)), int(Failed));
+    QCOMPARE(grid.selectedPathsWithoutPreview(), QStringList{paths.at(1)}); // failed counts as no preview
+    QVERIFY(!grid.selectedPreviewsReady());
+
+    selection->select(grid.model()->index(1), QItemSelectionModel::Deselect);
+    QVERIFY(grid.selectedPathsWithoutPreview().isEmpty());
+    QVERIFY(grid.selectedPreviewsReady());
+
+    // Ready survives the image being dropped from memory.
+    grid.model()->discardThumbnailsOutside(0, 0);
+    QVERIFY(grid.selectedPreviewsReady());
+}
+
+void TestThumbnailGridWidget::activation()
+{
+    ThumbnailGridWidget grid;
+    const QStringList paths = fakePaths(4);
+    grid.setFiles(paths, {});
+    QSignalSpy activated(&grid, &ThumbnailGridWidget::fileActivated);
+    grid.activateCurrent();
+    QCOMPARE(activated.size(), 0); // no current photo
+
+    grid.setCurrentPath(paths.at(2));
+    grid.activateCurrent();
+    QCOMPARE(activated.size(), 1);
+    QCOMPARE(activated.at(0).at(0).toString(), paths.at(2));
+
+    emit grid.listView()->activated(grid.model()->index(1));
+    QCOMPARE(activated.size(), 2);
+    QCOMPARE(activated.at(1).at(0).toString(), paths.at(1));
+}
+
+void TestThumbnailGridWidget::loadWindowCoversVisibleCells_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<int>("thumbnailSize");
+    QTest::addColumn<double>("scrolled"); // share of the scroll range
+    QTest::newRow("small-cells-large-window") << QSize(1600, 1000) << 96 << 0.5;
+    QTest::newRow("small-cells-at-the-end") << QSize(1600, 1000) << 96 << 1.0;
+    QTest::newRow("default-cells") << QSize(1600, 1000) << 192 << 0.37;
+    QTest::newRow("large-cells-narrow-window") << QSize(700, 900) << 384 << 0.61;
+    QTest::newRow("at-the-top") << QSize(1000, 700) << 128 << 0.0;
+}
+
+void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
+{
+    QFETCH(QSize, window);
+    QFETCH(int, thumbnailSize);
+    QFETCH(double, scrolled);
+    ThumbnailGridWidget grid;
+    grid.resize(window);
+    grid.setThumbnailSize(thumbnailSize);
+    const QStringList paths = fakePaths(2000);
+    grid.setFiles(paths, {});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QScrollBar *bar = grid.listView()->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(int(scrolled * bar->maximum()));
+    QTRY_VERIFY(grid.loadWindow().first >= 0);
+    QCoreApplication::processEvents(); // the window updates queued by the scrolling
+
+    QListView *view = grid.listView();
+    const QRect viewport = view->viewport()->rect();
+    int firstVisible = -1, lastVisible = -1;
+    for (int row = 0; row < paths.size(); ++row) {
+        if (view->visualRect(grid.model()->index(row)).intersects(viewport)) {
+            if (firstVisible < 0)
+                firstVisible = row;
+            lastVisible = row;
+        }
+    }
+    const int perRow = viewport.width() / view->gridSize().width();
+    const QPair<int, int> loaded = grid.loadWindow();
+    QVERIFY2(loaded.first <= firstVisible && loaded.second >= lastVisible,
+             qPrintable(QStringLiteral("window %1…%2, visible %3…%4").arg(loaded.first).arg(loaded.second)
+                            .arg(firstVisible).arg(lastVisible)));
+    // Two rows of cells either side, no more.
+    QVERIFY(loaded.first >= firstVisible - 2 * perRow);
+    QVERIFY(loaded.second <= lastVisible + 2 * perRow);
+    for (int row = loaded.first; row <= loaded.second; ++row)
+        QVERIFY(grid.model()->stateOf(paths.at(row)) != NotRequested);
+}
+
+void TestThumbnailGridWidget::hiddenGridLoadsNothing()
+{
+    ThumbnailGridWidget grid;
+    grid.resize(600, 400);
+    grid.setFiles(fakePaths(50), {});
+    grid.setThumbnailSize(128);
+    grid.moveSelection(1);
+    QCoreApplication::processEvents();
+    QCOMPARE(grid.loaderStats().requested, 0u);
+    QCOMPARE(grid.loadWindow().first, -1);
+
+    grid.show(); // showing resumes loading
+    QTRY_VERIFY(grid.loaderStats().requested > 0);
+}
+
+QTEST_MAIN(TestThumbnailGridWidget)
+#include "tst_thumbnailgridwidget.moc"
