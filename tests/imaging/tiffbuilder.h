@@ -320,4 +320,144 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// Files laid out as the cameras' RAW formats are, each with the previews named
+// by the sizes below (distinct aspect ratios, so a result tells which one it was).
+namespace layouts {
+
+inline const QSize fullSize(960, 640);  // 3:2, the full-size preview
+inline const QSize midSize(640, 360);   // 16:9, a medium preview
+inline const QSize thumbSize(160, 120); // 4:3, the small thumbnail
+
+inline QByteArray jpegOf(QSize s) { return testimg::jpeg(s.width(), s.height()); }
+
+// Bytes that no JPEG reader accepts but that fill a strip like sensor data.
+inline QByteArray sensorData(int n)
+{
+    QByteArray b(n, 0);
+    for (int i = 0; i < n; ++i)
+        b[i] = char((i * 7 + 3) & 0x7F);
+    return b;
+}
+
+inline QByteArray paddedTo(QByteArray b, int n)
+{
+    b.append(QByteArray(qMax(0, n - int(b.size())), 0));
+    return b;
+}
+
+// IFD0 holds an uncompressed 160×120 thumbnail, a sub-IFD the full-size JPEG.
+inline QByteArray nefLike(quint16 orientation = 1, bool le = false)
+{
+    TiffBuilder t(le);
+    const int ifd0 = t.addIfd();
+    const int full = t.addIfd();
+    const int raw = t.addIfd();
+    testimg::rgbThumbnail(t, ifd0, thumbSize.width(), thumbSize.height());
+    t.orientation(ifd0, orientation);
+    t.subIfds(ifd0, {full, raw});
+    t.jpegInterchange(full, t.addBlob(jpegOf(fullSize)));
+    t.strip(raw, t.addBlob(sensorData(4096)));
+    return t.build();
+}
+
+// IFD0 an uncompressed thumbnail; sub-IFDs with sensor data and two JPEG-strip previews.
+inline QByteArray dngLike()
+{
+    TiffBuilder t(true);
+    const int ifd0 = t.addIfd();
+    const int raw = t.addIfd();
+    const int mid = t.addIfd();
+    const int full = t.addIfd();
+    testimg::rgbThumbnail(t, ifd0, 256, 171);
+    t.subIfds(ifd0, {raw, mid, full});
+    t.strip(raw, t.addBlob(sensorData(8192)));
+    t.strip(mid, t.addBlob(jpegOf(midSize)));
+    t.strip(full, t.addBlob(jpegOf(fullSize)));
+    return t.build();
+}
+
+// IFD0 the large preview as one JPEG strip, IFD1 a small JPEG thumbnail,
+// IFD2 an uncompressed image, IFD3 sensor data.
+inline QByteArray cr2Like()
+{
+    TiffBuilder t(true);
+    const int ifd0 = t.addIfd();
+    const int ifd1 = t.addIfd();
+    const int ifd2 = t.addIfd();
+    const int ifd3 = t.addIfd();
+    t.strip(ifd0, t.addBlob(jpegOf(fullSize)));
+    t.orientation(ifd0, 1);
+    t.setNext(ifd0, TiffBuilder::ifd(ifd1));
+    t.jpegInterchange(ifd1, t.addBlob(jpegOf(thumbSize)));
+    t.setNext(ifd1, TiffBuilder::ifd(ifd2));
+    testimg::rgbThumbnail(t, ifd2, 64, 48);
+    t.setNext(ifd2, TiffBuilder::ifd(ifd3));
+    t.strip(ifd3, t.addBlob(sensorData(8192)));
+    return t.build();
+}
+
+// IFD0 a medium JPEG preview, a sub-IFD with sensor data, IFD1 a thumbnail.
+inline QByteArray arwLike()
+{
+    TiffBuilder t(true);
+    const int ifd0 = t.addIfd();
+    const int ifd1 = t.addIfd();
+    const int raw = t.addIfd();
+    t.jpegInterchange(ifd0, t.addBlob(jpegOf(midSize)));
+    t.subIfds(ifd0, {raw});
+    t.setNext(ifd0, TiffBuilder::ifd(ifd1));
+    t.jpegInterchange(ifd1, t.addBlob(jpegOf(thumbSize)));
+    t.strip(raw, t.addBlob(sensorData(8192)));
+    return t.build();
+}
+
+// ISO media boxes: IFD0 metadata and a thumbnail in the movie box, a medium
+// preview in its own box, the full-size JPEG in the media data.
+inline QByteArray cr3Like(quint16 orientation = 1)
+{
+    TiffBuilder ifd0(true);
+    ifd0.orientation(ifd0.addIfd(), orientation);
+    const QByteArray ftyp = testimg::box("ftyp", QByteArray("crx \0\0\0\x01", 8) + QByteArray("crx isom", 8));
+    const QByteArray thmb = testimg::box("THMB", QByteArray(16, 0) + jpegOf(thumbSize));
+    const QByteArray moov = testimg::box("moov", testimg::box("uuid", QByteArray(16, 'u') + testimg::box("CMT1", ifd0.build()) + thmb));
+    const QByteArray prvw = testimg::box("uuid", QByteArray(16, 'p') + testimg::box("PRVW", QByteArray(16, 0) + jpegOf(midSize)));
+    const QByteArray mdat = testimg::box("mdat", jpegOf(fullSize) + sensorData(20000));
+    return ftyp + moov + prvw + mdat;
+}
+
+// A fixed header with the preview's position, then the JPEG (whose Exif segment
+// carries its own thumbnail), then sensor data.
+inline QByteArray rafLike(quint16 jpegOrientation = 0)
+{
+    const QByteArray preview = testimg::jpegWithExifThumbnail(jpegOf(fullSize), jpegOf(thumbSize), jpegOrientation);
+    QByteArray header = paddedTo("FUJIFILMCCD-RAW 0201FF393101", 84);
+    header += testimg::u32be(256) + testimg::u32be(quint32(preview.size()));
+    return paddedTo(header, 256) + preview + sensorData(30000);
+}
+
+// A TIFF-like header with another magic number and the JPEG behind a private tag.
+inline QByteArray rw2Like()
+{
+    TiffBuilder t(true, 0x55);
+    const int ifd0 = t.addIfd();
+    const int jpg = t.addBlob(jpegOf(fullSize));
+    t.entry(ifd0, 0x2E, 7, 0, TiffBuilder::blob(jpg));
+    t.orientation(ifd0, 1);
+    return t.build();
+}
+
+inline QByteArray orfLike()
+{
+    TiffBuilder t(true, 0x4F52);
+    const int ifd0 = t.addIfd();
+    const int ifd1 = t.addIfd();
+    testimg::rgbThumbnail(t, ifd0, thumbSize.width(), thumbSize.height());
+    t.entry(ifd0, 0x927C, 7, 0, TiffBuilder::blob(t.addBlob(QByteArray("OLYMPUS\0", 8) + jpegOf(midSize))));
+    t.setNext(ifd0, TiffBuilder::ifd(ifd1));
+    t.jpegInterchange(ifd1, t.addBlob(jpegOf(thumbSize)));
+    return t.build();
+}
+
+} // namespace layouts
+
 } // namespace testimg

@@ -1,0 +1,167 @@
+#include "imaging/exifsummary.h"
+#include "imaging/photodecoder.h"
+#include "imaging/tiffbuilder.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace testimg::layouts;
+
+namespace {
+
+// A heap copy of exactly the file's length, so that a sanitizer build reports
+// any read outside it.
+class ExactCopy
+{
+public:
+    explicit ExactCopy(const QByteArray &b) : m_size(b.size()), m_data(new uchar[size_t(qMax<qsizetype>(b.size(), 1))])
+    {
+        memcpy(m_data.get(), b.constData(), size_t(b.size()));
+    }
+    const uchar *data() const { return m_data.get(); }
+    qint64 size() const { return m_size; }
+
+private:
+    qint64 m_size;
+    std::unique_ptr<uchar[]> m_data;
+};
+
+// One mutation: flipped bytes, planted markers and extreme values, cuts and splices.
+QByteArray mutate(QByteArray b, QRandomGenerator &rng)
+{
+    if (b.isEmpty())
+        return b;
+    const int kind = int(rng.bounded(6));
+    const auto at = [&] { return int(rng.bounded(quint32(b.size()))); };
+    switch (kind) {
+    case 0:
+        for (int i = 0, n = 1 + int(rng.bounded(8)); i < n; ++i)
+            b[at()] = char(rng.bounded(256));
+        break;
+    case 1: { // a 32-bit field set to an extreme value, in either byte order
+        const int pos = at();
+        static const quint32 extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFF, 8, 63, 64};
+        const quint32 v = extremes[rng.bounded(9)];
+        for (int i = 0; i < 4 && pos + i < b.size(); ++i)
+            b[pos + i] = char(rng.bounded(2) ? (v >> (8 * i)) : (v >> (8 * (3 - i))));
+        break;
+    }
+    case 2:
+        b.truncate(at());
+        break;
+    case 3: { // plant JPEG markers
+        static const char *const markers[] = {"\xFF\xD8\xFF", "\xFF\xD9", "\xFF\xDA", "\xFF\xE1\xFF\xFF", "\xFF\x00"};
+        const char *m = markers[rng.bounded(5)];
+        b.replace(at(), int(qstrlen(m)), m);
+        break;
+    }
+    case 4: { // a copied range elsewhere: duplicated IFDs and pointers
+        const int from = at(), len = int(rng.bounded(64));
+        b.insert(at(), b.mid(from, len));
+        break;
+    }
+    default: // an entry count or tag swapped for a frequent one
+        testimg::putU16(b, at() & ~1, quint16(rng.bounded(2) ? 0x0201 : 0xFFFF), rng.bounded(2));
+        if (b.size() % 2)
+            b.chop(1);
+        break;
+    }
+    return b;
+}
+
+} // namespace
+
+class TestImagingFuzz : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void parsersStayInBounds_data();
+    void parsersStayInBounds();
+    void decodersSurviveMutations();
+
+private:
+    QList<QPair<QString, QByteArray>> m_seeds;
+};
+
+void TestImagingFuzz::initTestCase()
+{
+    m_seeds = {{QStringLiteral("nef"), nefLike(6)},       {QStringLiteral("dng"), dngLike()},
+               {QStringLiteral("cr2"), cr2Like()},         {QStringLiteral("arw"), arwLike()},
+               {QStringLiteral("cr3"), cr3Like(8)},        {QStringLiteral("raf"), rafLike(3)},
+               {QStringLiteral("rw2"), rw2Like()},         {QStringLiteral("orf"), orfLike()}};
+    const QDir data(QStringLiteral(GLANCEWAY_TESTDATA));
+    for (const QString &sub : {QStringLiteral("fixtures"), QStringLiteral("corrupt"), QStringLiteral("cameras")}) {
+        const QDir dir(data.filePath(sub));
+        for (const QString &name : dir.entryList(QDir::Files)) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            // The headers are what the parsers read; the rest is image data.
+            m_seeds.append({sub + QLatin1Char('/') + name, f.read(96 * 1024)});
+        }
+    }
+}
+
+void TestImagingFuzz::parsersStayInBounds_data()
+{
+    QTest::addColumn<int>("seed");
+    for (int i = 0; i < m_seeds.size(); ++i)
+        QTest::newRow(qPrintable(m_seeds[i].first)) << i;
+}
+
+void TestImagingFuzz::parsersStayInBounds()
+{
+    QFETCH(int, seed);
+    QRandomGenerator rng(quint32(0x6A7 + seed));
+    QByteArray file = m_seeds[seed].second;
+    for (int i = 0; i < 400; ++i) {
+        // Mutations pile up for a while, then start again from the seed.
+        file = (i % 25 == 0) ? mutate(m_seeds[seed].second, rng) : mutate(file, rng);
+        const ExactCopy copy(file);
+        for (const PreviewCandidate &c : findEmbeddedJpegPreviews(copy.data(), copy.size())) {
+            QVERIFY(c.length >= 512);
+            QVERIFY(qint64(c.offset) + c.length <= copy.size());
+        }
+        for (const PreviewCandidate &c : scanJpegStreams(copy.data(), copy.size())) {
+            QVERIFY(qint64(c.offset) + c.length <= copy.size());
+            QCOMPARE(jpegStreamLength(copy.data() + c.offset, copy.size() - c.offset), qint64(c.length));
+        }
+        const int orientation = readTiffOrientation(copy.data(), copy.size());
+        QVERIFY(orientation >= 1 && orientation <= 8);
+        const ExifSummary s = readExifSummary(copy.data(), copy.size());
+        QCOMPARE(s.fileSize, copy.size());
+        QVERIFY(s.make.size() <= 4096 && s.model.size() <= 4096 && s.lens.size() <= 4096);
+    }
+}
+
+// Fewer rounds through the whole decoders, which map the files themselves.
+void TestImagingFuzz::decodersSurviveMutations()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QRandomGenerator rng(20240607);
+    int decoded = 0;
+    for (int s = 0; s < 8; ++s) {
+        QByteArray file = m_seeds[s].second;
+        for (int i = 0; i < 12; ++i) {
+            file = mutate(file, rng);
+            const QString path = dir.filePath(QStringLiteral("m%1_%2.%3").arg(s).arg(i).arg(m_seeds[s].first));
+            QVERIFY(testimg::writeFile(path, file));
+            const QImage photo = decodePhoto(path);
+            const QImage thumb = decodeThumbnail(path, 128);
+            QVERIFY(thumb.width() <= 128 && thumb.height() <= 128);
+            decoded += !photo.isNull();
+            readExifSummary(path);
+        }
+    }
+    // Most single mutations leave some preview intact.
+    QVERIFY(decoded > 0);
+}
+
+QTEST_MAIN(TestImagingFuzz)
+#include "tst_imagingfuzz.moc"
