@@ -1,9 +1,17 @@
+#include "app/translations.h"
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -92,6 +100,7 @@ private slots:
     void tellingRows();
     void compiledCatalogueMatchesSource();
     void codeTextsAreTranslated();
+    void germanStartShowsGermanMenus();
 
 private:
     QList<Message> messages;
@@ -100,6 +109,9 @@ private:
 
 void TestCatalogue::initTestCase()
 {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
     QString error;
     messages = readTs(catalogueSource(), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -233,5 +245,29 @@ void TestCatalogue::codeTextsAreTranslated()
     QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("not in the catalogue:\n") + missing.join('\n')));
 }
 
-QTEST_GUILESS_MAIN(TestCatalogue)
+// The way the program starts on a German system: catalogues chosen for de_DE
+// before the window is built.
+void TestCatalogue::germanStartShowsGermanMenus()
+{
+    Translations translations;
+    QVERIFY(translations.installForLocale(QStringLiteral("de_DE")));
+    MainWindow window;
+
+    QStringList menus;
+    for (QAction *menu : window.menuBar()->actions())
+        menus << menu->text().remove(QLatin1Char('&'));
+    QCOMPARE(menus, QStringList({"Datei", "Navigieren", "Filter", "Ansicht", "Bewertung", "Diashow", "Hilfe"}));
+
+    const QMap<QString, QAction *> &registry = window.registeredActions();
+    QVERIFY(registry.contains(QStringLiteral("file.open")));
+    QCOMPARE(registry.value(QStringLiteral("file.open"))->text(), QStringLiteral("Ordner öffnen…"));
+    QCOMPARE(registry.value(QStringLiteral("rating.3"))->text(), QStringLiteral("Sterne: 3"));
+    QCOMPARE(registry.value(QStringLiteral("color.red"))->text(), QStringLiteral("Farbe: Rot"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Öffnen Sie einen Ordner, um zu beginnen"));
+    // Key names come from the toolkit's German catalogue.
+    QCOMPARE(registry.value(QStringLiteral("file.open"))->shortcut().toString(QKeySequence::NativeText),
+             QStringLiteral("Strg+O"));
+}
+
+QTEST_MAIN(TestCatalogue)
 #include "tst_catalogue.moc"
