@@ -65,9 +65,8 @@ QByteArray mutate(QByteArray b, QRandomGenerator &rng)
         break;
     }
     default: // an entry count or tag swapped for a frequent one
-        testimg::putU16(b, at() & ~1, quint16(rng.bounded(2) ? 0x0201 : 0xFFFF), rng.bounded(2));
-        if (b.size() % 2)
-            b.chop(1);
+        if (b.size() >= 2)
+            testimg::putU16(b, qMin(at(), int(b.size()) - 2), quint16(rng.bounded(2) ? 0x0201 : 0xFFFF), rng.bounded(2));
         break;
     }
     return b;
