@@ -1,0 +1,480 @@
+#include "bench/benchmark.h"
+#include "grid/thumbnaildiskcache.h"
+#include "grid/thumbnailgridwidget.h"
+#include "grid/thumbnaillistmodel.h"
+#include "imaging/photodecoder.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QListView>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+namespace {
+
+constexpr int folderSize = 5000;
+constexpr int distinctJpegs = 16;
+constexpr int distinctRaws = 8;
+const QSize photoSize(6000, 4000);
+
+// A 24 MP picture with fine detail, so that it decodes like a camera file.
+QImage detailedPicture(int index)
+{
+    quint32 seed = 777u + quint32(index) * 7919u;
+    QImage coarse(750, 500, QImage::Format_RGB32);
+    for (int y = 0; y < coarse.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(coarse.scanLine(y));
+        for (int x = 0; x < coarse.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = qRgb((x + index * 37) % 256, (y * 2 + (seed >> 24)) % 256, (seed >> 16) & 0xff);
+        }
+    }
+    QImage image = coarse.scaled(photoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 28) - 8;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    return image;
+}
+
+QByteArray jpegBytes(const QImage &image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", quality);
+    return bytes;
+}
+
+// A camera RAW in the usual TIFF layout: IFD0 carries a 160-pixel thumbnail,
+// its sub-IFD the full-size JPEG preview, followed by stand-in sensor data.
+QByteArray rawFile(const QImage &picture)
+{
+    const QByteArray thumb = jpegBytes(picture.scaled(160, 120, Qt::KeepAspectRatio), 85);
+    const QByteArray preview = jpegBytes(picture, 90);
+    QByteArray file(8 + 2 + 5 * 12 + 4 + 2 + 3 * 12 + 4, '\0');
+    auto put16 = [&](int at, quint16 v) { qToLittleEndian(v, file.data() + at); };
+    auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, file.data() + at); };
+    auto entry = [&](int at, quint16 tag, quint16 type, quint32 value) {
+        put16(at, tag);
+        put16(at + 2, type);
+        put32(at + 4, 1);
+        if (type == 3)
+            put16(at + 8, quint16(value));
+        else
+            put32(at + 8, value);
+    };
+    const int ifd0 = 8, sub = ifd0 + 2 + 5 * 12 + 4;
+    const quint32 thumbAt = quint32(file.size()), previewAt = thumbAt + quint32(thumb.size());
+    file[0] = 'I';
+    file[1] = 'I';
+    put16(2, 42);
+    put32(4, ifd0);
+    put16(ifd0, 5);
+    entry(ifd0 + 2, 254, 4, 1);
+    entry(ifd0 + 14, 274, 3, 1);
+    entry(ifd0 + 26, 330, 4, quint32(sub));
+    entry(ifd0 + 38, 513, 4, thumbAt);
+    entry(ifd0 + 50, 514, 4, quint32(thumb.size()));
+    put16(sub, 3);
+    entry(sub + 2, 254, 4, 0);
+    entry(sub + 14, 513, 4, previewAt);
+    entry(sub + 26, 514, 4, quint32(preview.size()));
+    file += thumb;
+    file += preview;
+    file += QByteArray(12 << 20, '\x5a');
+    return file;
+}
+
+struct DataSet
+{
+    QStringList folder;   // folderSize paths, each its own cache entry
+    QStringList jpegs;    // the distinct JPEG sources
+    QStringList raws;     // the distinct RAW sources
+};
+
+DataSet makeDataSet(const QString &root)
+{
+    DataSet set;
+    const QString sources = root + QStringLiteral("/grid24mp");
+    for (int i = 0; i < distinctJpegs; ++i)
+        set.jpegs << sources + QStringLiteral("/src%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    for (int i = 0; i < distinctRaws; ++i)
+        set.raws << sources + QStringLiteral("/src%1.nef").arg(i, 2, 10, QLatin1Char('0'));
+    if (!QFile::exists(sources + QStringLiteral("/.complete"))) {
+        QDir(sources).removeRecursively();
+        QDir().mkpath(sources);
+        for (int i = 0; i < distinctJpegs + distinctRaws; ++i) {
+            const QImage picture = detailedPicture(i);
+            if (i < distinctJpegs) {
+                picture.save(set.jpegs[i], "JPEG", 90);
+            } else {
+                QFile raw(set.raws[i - distinctJpegs]);
+                raw.open(QIODevice::WriteOnly);
+                raw.write(rawFile(picture));
+            }
+        }
+        QFile(sources + QStringLiteral("/.complete")).open(QIODevice::WriteOnly);
+    }
+
+    // Every fifth photo is a RAW file, as in a folder shot RAW+JPEG now and then.
+    const QString dir = root + QStringLiteral("/grid%1").arg(folderSize);
+    for (int i = 0; i < folderSize; ++i) {
+        const bool raw = i % 5 == 4;
+        set.folder << dir + QStringLiteral("/P%1.%2").arg(i, 5, 10, QLatin1Char('0')).arg(raw ? "NEF" : "JPG");
+    }
+    if (!QFile::exists(dir + QStringLiteral("/.complete"))) {
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        for (int i = 0; i < folderSize; ++i) {
+            const bool raw = i % 5 == 4;
+            QFile::link(raw ? set.raws[i % distinctRaws] : set.jpegs[i % distinctJpegs], set.folder[i]);
+        }
+        QFile(dir + QStringLiteral("/.complete")).open(QIODevice::WriteOnly);
+    }
+    return set;
+}
+
+// Runs the event loop until `done` holds, without polling on a clock.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+qint64 procStatusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Rows whose cells intersect the viewport.
+QPair<int, int> visibleRows(const ThumbnailGridWidget &grid)
+{
+    const QListView *view = grid.listView();
+    const QRect viewport = view->viewport()->rect();
+    const int first = view->indexAt(QPoint(1, 1)).row();
+    int last = first;
+    const int count = grid.model()->rowCount();
+    while (last + 1 < count && view->visualRect(grid.model()->index(last + 1)).intersects(viewport))
+        ++last;
+    return {first, last};
+}
+
+bool visibleAllShown(const ThumbnailGridWidget &grid)
+{
+    const QPair<int, int> rows = visibleRows(grid);
+    if (rows.first < 0)
+        return false;
+    for (int row = rows.first; row <= rows.second; ++row) {
+        const int state = grid.model()->stateOf(grid.model()->pathAt(row));
+        if (state != Ready && state != Failed)
+            return false;
+    }
+    return true;
+}
+
+void clearCache()
+{
+    ThumbnailDiskCache().clearAll();
+}
+
+// Single-thread cost of one cold thumbnail (decode and store) and one warm one
+// (disk cache), as the loader's single thread pays them.
+struct PerThumbnail
+{
+    double coldJpegMs = 0, coldRawMs = 0, warmMs = 0, coldAllMs = 0;
+    double vipsMs = -1, vipsOneThreadMs = -1;
+    int jpegs = 0, raws = 0;
+};
+
+const PerThumbnail &perThumbnail(const BenchContext &ctx)
+{
+    static std::optional<PerThumbnail> result;
+    if (result)
+        return *result;
+    const DataSet set = makeDataSet(ctx.dataDir);
+    clearCache();
+    PerThumbnail r;
+    const ThumbnailDiskCache cache(QString(), ThumbnailDiskCache::configuredBudgetBytes());
+    QStringList sample;
+    for (int i = 0; i < 80; ++i)
+        sample << set.folder[i];
+    for (const QString &path : sample) { // page cache warm, as for a folder just copied in
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        f.readAll();
+    }
+    QElapsedTimer timer;
+    double jpegNs = 0, rawNs = 0;
+    for (const QString &path : sample) {
+        timer.start();
+        const QImage image = decodeThumbnail(path, ThumbnailGridWidget::decodeSide);
+        cache.store(path, image);
+        const double ns = double(timer.nsecsElapsed());
+        if (path.endsWith(QLatin1String(".NEF"))) {
+            rawNs += ns;
+            ++r.raws;
+        } else {
+            jpegNs += ns;
+            ++r.jpegs;
+        }
+    }
+    r.coldJpegMs = jpegNs / r.jpegs / 1e6;
+    r.coldRawMs = rawNs / r.raws / 1e6;
+    r.coldAllMs = (jpegNs + rawNs) / sample.size() / 1e6;
+    timer.start();
+    for (const QString &path : sample)
+        cache.load(path);
+    r.warmMs = timer.nsecsElapsed() / 1e6 / sample.size();
+
+    // The same JPEG files through vipsthumbnail, in one process as it is meant to run.
+    QStringList jpegSample;
+    for (const QString &path : sample) {
+        if (!path.endsWith(QLatin1String(".NEF")))
+            jpegSample << path;
+    }
+    QTemporaryDir out;
+    const QStringList args = QStringList{QStringLiteral("-s"), QStringLiteral("512"), QStringLiteral("-o"),
+                                         out.path() + QStringLiteral("/%s.jpg[Q=86]")} + jpegSample;
+    const double vips = bench::commandMedianMs(3, QStringLiteral("vipsthumbnail"), args);
+    if (vips > 0)
+        r.vipsMs = vips / jpegSample.size();
+    qputenv("VIPS_CONCURRENCY", "1");
+    const double vipsOne = bench::commandMedianMs(3, QStringLiteral("vipsthumbnail"), args);
+    qunsetenv("VIPS_CONCURRENCY");
+    if (vipsOne > 0)
+        r.vipsOneThreadMs = vipsOne / jpegSample.size();
+    clearCache();
+    result = r;
+    return *result;
+}
+
+QJsonObject perThumbnailDetail(const PerThumbnail &p)
+{
+    return QJsonObject{{QStringLiteral("cold_jpeg_ms"), p.coldJpegMs},
+                       {QStringLiteral("cold_raw_ms"), p.coldRawMs},
+                       {QStringLiteral("cold_mixed_ms"), p.coldAllMs},
+                       {QStringLiteral("warm_ms"), p.warmMs},
+                       {QStringLiteral("vips_ms"), p.vipsMs},
+                       {QStringLiteral("vips_one_thread_ms"), p.vipsOneThreadMs},
+                       {QStringLiteral("jpegs"), p.jpegs},
+                       {QStringLiteral("raws"), p.raws},
+                       {QStringLiteral("photo"), QStringLiteral("6000x4000")}};
+}
+
+// A 1600×1000 grid at size 192 over the 5,000 photos: time until every visible
+// cell is shown, cold and then warm.
+struct WindowTiming
+{
+    double coldMs = -1, warmMs = -1;
+    int visible = 0;
+};
+
+const WindowTiming &windowTiming(const BenchContext &ctx)
+{
+    static std::optional<WindowTiming> result;
+    if (result)
+        return *result;
+    const DataSet set = makeDataSet(ctx.dataDir);
+    clearCache();
+    WindowTiming r;
+    for (double *slot : {&r.coldMs, &r.warmMs}) {
+        ThumbnailGridWidget grid;
+        grid.resize(1600, 1000);
+        grid.setThumbnailSize(192);
+        QElapsedTimer timer;
+        timer.start();
+        grid.setFiles(set.folder, {});
+        grid.show();
+        if (waitFor([&] { return visibleAllShown(grid); }))
+            *slot = timer.nsecsElapsed() / 1e6;
+        const QPair<int, int> rows = visibleRows(grid);
+        r.visible = rows.second - rows.first + 1;
+        grid.stopLoading();
+        grid.loaderThreadPool()->waitForDone();
+    }
+    result = r;
+    return *result;
+}
+
+// Cold cache: the grid at the top, then the scroll bar dragged to the bottom.
+struct JumpTiming
+{
+    double ms = -1, budgetMs = -1;
+    quint64 staleJobs = 0, executed = 0;
+    int visible = 0;
+};
+
+const JumpTiming &jumpTiming(const BenchContext &ctx)
+{
+    static std::optional<JumpTiming> result;
+    if (result)
+        return *result;
+    const DataSet set = makeDataSet(ctx.dataDir);
+    const PerThumbnail &per = perThumbnail(ctx);
+    clearCache();
+    JumpTiming r;
+    ThumbnailGridWidget grid;
+    grid.resize(1600, 1000);
+    grid.setThumbnailSize(192);
+    grid.setFiles(set.folder, {});
+    grid.show();
+    waitFor([&] { return grid.model()->stateOf(set.folder.first()) == Ready; });
+
+    // A drag passes through many windows on its way down.
+    QScrollBar *bar = grid.listView()->verticalScrollBar();
+    const ThumbnailGridWidget::LoaderStats before = grid.loaderStats();
+    QElapsedTimer timer;
+    timer.start();
+    for (int step = 1; step <= 40; ++step) {
+        bar->setValue(bar->maximum() * step / 40);
+        QCoreApplication::processEvents();
+    }
+    waitFor([&] { return visibleAllShown(grid); });
+    r.ms = timer.nsecsElapsed() / 1e6;
+    const QPair<int, int> rows = visibleRows(grid);
+    r.visible = rows.second - rows.first + 1;
+    const int raws = int(std::count_if(set.folder.begin() + rows.first, set.folder.begin() + rows.second + 1,
+                                       [](const QString &p) { return p.endsWith(QLatin1String(".NEF")); }));
+    r.budgetMs = (r.visible - raws) * per.coldJpegMs + raws * per.coldRawMs + 1000;
+    grid.loaderThreadPool()->waitForDone();
+    QCoreApplication::processEvents();
+    r.staleJobs = grid.loaderStats().deliveredOutsideWindow - before.deliveredOutsideWindow;
+    r.executed = grid.loaderStats().executed - before.executed;
+    result = r;
+    return *result;
+}
+
+// Scrolling from top to bottom a viewport at a time, letting each window load
+// from the disk cache or by decoding for a moment, as a user skimming would.
+struct ScrollMemory
+{
+    double peakRssMiB = -1, startRssMiB = -1;
+    int maxHeld = 0, maxWindow = 0, steps = 0;
+};
+
+const ScrollMemory &scrollMemory(const BenchContext &ctx)
+{
+    static std::optional<ScrollMemory> result;
+    if (result)
+        return *result;
+    const DataSet set = makeDataSet(ctx.dataDir);
+    ScrollMemory r;
+    ThumbnailGridWidget grid;
+    grid.resize(1600, 1000);
+    grid.setThumbnailSize(192);
+    grid.setFiles(set.folder, {});
+    grid.show();
+    waitFor([&] { return visibleAllShown(grid); });
+
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5"); // restart the peak at the current resident size
+    clear.close();
+    r.startRssMiB = procStatusKiB("VmRSS") / 1024.0;
+    qint64 sampled = 0;
+    QScrollBar *bar = grid.listView()->verticalScrollBar();
+    const int page = grid.listView()->viewport()->height();
+    for (int value = 0; value <= bar->maximum(); value += page) {
+        bar->setValue(value);
+        // Each window gets as long as six cold thumbnails take, then the user moves on.
+        const quint64 target = grid.loaderStats().delivered + 6;
+        waitFor([&] { return grid.loaderStats().delivered >= target || visibleAllShown(grid); }, 5000);
+        r.maxHeld = std::max(r.maxHeld, grid.model()->heldThumbnailCount());
+        r.maxWindow = std::max(r.maxWindow, grid.loadWindow().second - grid.loadWindow().first + 1);
+        sampled = std::max(sampled, procStatusKiB("VmRSS"));
+        ++r.steps;
+    }
+    r.peakRssMiB = std::max(procStatusKiB("VmHWM"), sampled) / 1024.0;
+    grid.stopLoading();
+    grid.loaderThreadPool()->waitForDone();
+    result = r;
+    return *result;
+}
+
+const BenchRegistration coldPerSecond{"grid.coldPerSecond", [](const BenchContext &ctx) {
+    const PerThumbnail &p = perThumbnail(ctx);
+    return BenchResult{1000.0 / p.coldAllMs, QStringLiteral("thumbnails/s"), perThumbnailDetail(p)};
+}};
+
+const BenchRegistration vipsRatio{"grid.vipsRatio", [](const BenchContext &ctx) {
+    const PerThumbnail &p = perThumbnail(ctx);
+    BenchResult r{p.vipsMs > 0 ? p.coldJpegMs / p.vipsMs : -1, QStringLiteral("ratio"), perThumbnailDetail(p)};
+    r.detail.insert(QStringLiteral("target"), 0.9);
+    if (p.vipsOneThreadMs > 0)
+        r.detail.insert(QStringLiteral("ratio_to_vips_one_thread"), p.coldJpegMs / p.vipsOneThreadMs);
+    return r;
+}};
+
+const BenchRegistration warmPerSecond{"grid.warmPerSecond", [](const BenchContext &ctx) {
+    const PerThumbnail &p = perThumbnail(ctx);
+    return BenchResult{1000.0 / p.warmMs, QStringLiteral("thumbnails/s"), perThumbnailDetail(p)};
+}};
+
+const BenchRegistration warmWindow{"grid.warmWindow", [](const BenchContext &ctx) {
+    const WindowTiming &w = windowTiming(ctx);
+    return BenchResult{w.warmMs, QStringLiteral("ms"),
+                       QJsonObject{{QStringLiteral("cold_ms"), w.coldMs},
+                                   {QStringLiteral("visible_cells"), w.visible},
+                                   {QStringLiteral("target_ms"), 200},
+                                   {QStringLiteral("grid"), QStringLiteral("1600x1000 at 192")}}};
+}};
+
+QJsonObject jumpDetail(const JumpTiming &j)
+{
+    return QJsonObject{{QStringLiteral("jump_ms"), j.ms},
+                       {QStringLiteral("budget_ms"), j.budgetMs},
+                       {QStringLiteral("visible_cells"), j.visible},
+                       {QStringLiteral("stale_jobs"), double(j.staleJobs)},
+                       {QStringLiteral("jobs_run"), double(j.executed)},
+                       {QStringLiteral("scroll_steps"), 40}};
+}
+
+const BenchRegistration jumpToBottom{"grid.jumpToBottom", [](const BenchContext &ctx) {
+    const JumpTiming &j = jumpTiming(ctx);
+    return BenchResult{j.ms, QStringLiteral("ms"), jumpDetail(j)};
+}};
+
+const BenchRegistration staleJobs{"grid.staleJobs", [](const BenchContext &ctx) {
+    const JumpTiming &j = jumpTiming(ctx);
+    return BenchResult{double(j.staleJobs), QStringLiteral("jobs"), jumpDetail(j)};
+}};
+
+const BenchRegistration peakRss{"grid.peakRss", [](const BenchContext &ctx) {
+    const ScrollMemory &m = scrollMemory(ctx);
+    return BenchResult{m.peakRssMiB, QStringLiteral("MiB"),
+                       QJsonObject{{QStringLiteral("start_rss_mib"), m.startRssMiB},
+                                   {QStringLiteral("max_thumbnails_held"), m.maxHeld},
+                                   {QStringLiteral("max_window_rows"), m.maxWindow},
+                                   {QStringLiteral("steps"), m.steps}}};
+}};
+
+} // namespace
