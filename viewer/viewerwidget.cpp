@@ -65,6 +65,11 @@ const QHash<QString, QString> &labelColors()
     return colors;
 }
 
+QImage fitImage(const QImage &image, const QSize &target)
+{
+    return image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
 template <typename Fn>
 void postToGuiThread(Fn &&fn)
 {
@@ -190,6 +195,8 @@ void ViewerWidget::openFiles(const QStringList &files)
     exifByPath.clear();
     writtenDuringScan.clear();
     preloadWindow.clear();
+    fittedByPath.clear();
+    costByPath.clear();
 
     allFilesList = files;
     rebuildSiblings();
@@ -438,6 +445,8 @@ void ViewerWidget::removeFiles(const QStringList &files)
     pendingPreviews.clear();
     previewCache->clear();
     preloadWindow.clear();
+    fittedByPath.clear();
+    costByPath.clear();
     rebuildVisibleList(p);
     updateSummary();
 }
@@ -569,7 +578,9 @@ void ViewerWidget::showCurrent()
         imageLabel->setPixmap(QPixmap());
         imageLabel->setText(tr("Loading preview…"));
         stackedLayout->setCurrentWidget(scrollArea);
-        preloadWindow = QStringList{path};
+        // Preloads still in flight are kept when they belong to the new window.
+        planPreloadWindow(lastDecodedCostKiB);
+        touchPreloadWindow();
         emit stateChanged();
         requestPreview(path, 100);
         return;
@@ -590,8 +601,11 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     pendingPreviews.insert(path);
     const QPointer<ViewerWidget> self(this);
     const quint64 generation = previewGeneration;
+    // The photo is also scaled for the view as it is now, off the GUI thread,
+    // so that showing it from the cache later costs no scaling.
+    const QSize fitSize = scrollArea->viewport()->size();
     previewPool.start(
-        [self, path, generation] {
+        [self, path, generation, fitSize] {
             QElapsedTimer timer;
             timer.start();
             PreviewResult result;
@@ -599,6 +613,8 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             result.elapsedMs = timer.elapsed();
             result.path = path;
             result.generation = generation;
+            if (!result.image.isNull() && !fitSize.isEmpty())
+                result.fitted = fitImage(result.image, fitSize);
             postToGuiThread([self, result] {
                 if (self)
                     self->onPreviewDecoded(result);
@@ -607,13 +623,9 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
         priority);
 }
 
-void ViewerWidget::preloadNeighbours()
+QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
 {
-    if (currentIndex < 0)
-        return;
-    const qint64 cost = currentImage.isNull() ? lastDecodedCostKiB : PreviewImageCache::costKiB(currentImage);
-    const QList<int> offsets = preloadOffsets(direction, cost, previewCache->maxCostKiB());
-
+    const QList<int> offsets = preloadOffsets(direction, currentCostKiB, previewCache->maxCostKiB());
     preloadWindow = QStringList{currentPath()};
     QList<int> priorities;
     for (int offset : offsets) {
@@ -623,11 +635,36 @@ void ViewerWidget::preloadNeighbours()
         preloadWindow.append(path);
         priorities.append(offset * direction > 0 ? 20 - std::abs(offset) : 5);
     }
+    for (auto it = fittedByPath.begin(); it != fittedByPath.end();) {
+        if (preloadWindow.contains(it.key()))
+            ++it;
+        else
+            it = fittedByPath.erase(it);
+    }
+    return priorities;
+}
+
+void ViewerWidget::preloadNeighbours()
+{
+    if (currentIndex < 0)
+        return;
+    const qint64 cost = currentImage.isNull() ? lastDecodedCostKiB : PreviewImageCache::costKiB(currentImage);
+    const QList<int> priorities = planPreloadWindow(cost);
     // Photos already cached must outlive the decodes queued next, which would
     // otherwise evict the nearest photos first.
     touchPreloadWindow();
     for (int i = 1; i < preloadWindow.size(); ++i)
         requestPreview(preloadWindow.at(i), priorities.at(i - 1));
+}
+
+qint64 ViewerWidget::windowCachedCostKiB() const
+{
+    qint64 total = 0;
+    for (const QString &path : preloadWindow) {
+        if (previewCache->contains(path))
+            total += costByPath.value(path);
+    }
+    return total;
 }
 
 void ViewerWidget::touchPreloadWindow()
@@ -647,14 +684,19 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     if (!result.image.isNull()) {
         const int cost = PreviewImageCache::costKiB(result.image);
         lastDecodedCostKiB = cost;
+        costByPath.insert(result.path, cost);
+        bool cached = false;
         if (preloadWindow.contains(result.path)) {
             previewCache->insert(result.path, result.image);
-        } else if (qint64(previewCache->totalCostKiB()) + cost <= previewCache->maxCostKiB()) {
-            // A photo the user has moved away from is kept only where it
-            // displaces nothing, and ranks behind the current window.
+            cached = true;
+        } else if (windowCachedCostKiB() + cost <= previewCache->maxCostKiB()) {
+            // A photo the user has moved away from may displace only photos
+            // outside the window, and ranks behind the window.
             previewCache->insert(result.path, result.image);
             touchPreloadWindow();
         }
+        if (cached && !result.fitted.isNull())
+            fittedByPath.insert(result.path, result.fitted);
     }
 
     if (result.path != currentPath())
@@ -698,8 +740,10 @@ void ViewerWidget::refreshPixmap()
     } else {
         scrollArea->setWidgetResizable(true);
         const QSize target = scrollArea->viewport()->size();
-        imageLabel->setPixmap(
-            QPixmap::fromImage(displayedImage.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        const QImage fitted = fittedByPath.value(currentPath());
+        const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
+                              && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
+        imageLabel->setPixmap(QPixmap::fromImage(prepared ? fitted : fitImage(displayedImage, target)));
     }
 }
 

@@ -106,6 +106,7 @@ private:
         quint64 generation = 0;
         qint64 elapsedMs = 0;
         QImage image;
+        QImage fitted; // `image` scaled for the view as it was when queued
     };
 
     // Catalog and navigation.
@@ -124,7 +125,9 @@ private:
     void onPreviewDecoded(const PreviewResult &result);
     void refreshDisplayedImage();
     void refreshPixmap();
+    QList<int> planPreloadWindow(qint64 currentCostKiB);
     void touchPreloadWindow();
+    qint64 windowCachedCostKiB() const;
 
     // Marks.
     PhotoCore::Metadata currentMetadata();
@@ -182,6 +185,9 @@ private:
     // The current photo first, then the neighbours in the order they are
     // preloaded; photos in it are kept in the cache in favour of any other.
     QStringList preloadWindow;
+    QHash<QString, int> costByPath;
+    // Photos of the window already scaled for the view, by path.
+    QHash<QString, QImage> fittedByPath;
     qint64 lastDecodedCostKiB = 0;
 
     // Declared last so that they are destroyed first: destroying a pool waits
