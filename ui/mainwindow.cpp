@@ -49,6 +49,7 @@ MainWindow::MainWindow(QWidget *parent)
     viewer = new ViewerWidget(this);
     grid = new ThumbnailGridWidget(this);
     stack = new QStackedWidget(this);
+    stack->setObjectName(QStringLiteral("stack"));
     stack->addWidget(viewer);
     stack->addWidget(grid);
     stack->setCurrentIndex(viewerPage);
@@ -70,12 +71,14 @@ MainWindow::MainWindow(QWidget *parent)
     addWindowLevelActions();
 
     summaryLabel = new QLabel(this);
+    summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
     summaryLabel->setMinimumWidth(0);
     summaryLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addPermanentWidget(summaryLabel);
     statusBar()->showMessage(tr("Open a folder to begin"));
 
     slideshowTimer = new QTimer(this);
+    slideshowTimer->setObjectName(QStringLiteral("slideshowTimer"));
     slideshowTimer->setTimerType(Qt::PreciseTimer);
     slideshowTimer->setSingleShot(false);
 

@@ -25,16 +25,25 @@ class TestRecycleBin : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void movePhotos_data();
     void movePhotos();
 
 private:
+    QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_recyclebin-XXXXXX")};
     std::unique_ptr<QTemporaryDir> root;
     QString previousCwd;
     QByteArray previousDataHome;
 };
+
+void TestRecycleBin::initTestCase()
+{
+    // Never the real user's trash, also when started by hand outside CTest.
+    QVERIFY(sandbox.isValid());
+    qputenv("HOME", QFile::encodeName(sandbox.path()));
+}
 
 void TestRecycleBin::init()
 {

@@ -1,0 +1,1093 @@
+#include "core/xmpsidecar.h"
+#include "grid/thumbnailgridwidget.h"
+#include "ui/mainwindow.h"
+#include "ui/preferencesdialog.h"
+#include "viewer/viewerwidget.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const QString fixtureJpeg = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture.jpg");
+const QString fixtureCorrupt = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture-corrupt.png");
+
+QByteArray sidecar(const QString &attributes)
+{
+    return QStringLiteral("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                          "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+                          "rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" %1/></rdf:RDF></x:xmpmeta>")
+        .arg(attributes)
+        .toUtf8();
+}
+
+// Answers every message box shown while it lives, recording what it said.
+// Reacts to the box's show event, so no test ever waits on the clock.
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok)
+        : answer(answer)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~BoxAnswerer() override { qApp->removeEventFilter(this); }
+
+    struct Seen
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    QList<Seen> seen;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        // A later box may reuse an earlier one's address: mark the box itself.
+        if (box && event->type() == QEvent::Show && !box->property("answered").toBool()) {
+            box->setProperty("answered", true);
+            seen.append({box->windowTitle(), box->text(), box->icon()});
+            const QMessageBox::StandardButton button =
+                box->button(answer) ? answer : (box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Cancel);
+            QPointer<QMessageBox> guarded(box);
+            QTimer::singleShot(0, box, [guarded, button] {
+                if (guarded)
+                    guarded->button(button)->click();
+            });
+        }
+        return false;
+    }
+
+private:
+    QMessageBox::StandardButton answer;
+};
+
+// Runs `onShow` on the first dialog of type T that is shown.
+template<typename T>
+class DialogDriver : public QObject
+{
+public:
+    explicit DialogDriver(std::function<void(T *)> onShow)
+        : onShow(std::move(onShow))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~DialogDriver() override { qApp->removeEventFilter(this); }
+    bool ran = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (auto *dialog = qobject_cast<T *>(watched); dialog && event->type() == QEvent::Show && !ran) {
+            ran = true;
+            QPointer<T> guarded(dialog);
+            QTimer::singleShot(0, dialog, [this, guarded] {
+                if (guarded)
+                    onShow(guarded);
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void(T *)> onShow;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void registryDefaults_data();
+    void registryDefaults();
+    void storedShortcuts_data();
+    void storedShortcuts();
+    void storedKeyReplacesDefaultKey();
+    void helpShortcutMigration_data();
+    void helpShortcutMigration();
+    void menus();
+
+    void firstStart();
+    void rememberedFolder_data();
+    void rememberedFolder();
+    void refreshFolder_data();
+    void refreshFolder();
+    void titleAndLastFile();
+
+    void markRouting_data();
+    void markRouting();
+    void pausedSelection();
+    void actionsDisabledWhileBatchRuns();
+    void batchFailureBox_data();
+    void batchFailureBox();
+
+    void filters_data();
+    void filters();
+
+    void slideshowInterval_data();
+    void slideshowInterval();
+    void slideshowAtLastPhoto_data();
+    void slideshowAtLastPhoto();
+    void slideshowStoppers_data();
+    void slideshowStoppers();
+    void slideshowWithoutPhotos();
+    void fullScreenAndEsc();
+
+    void shortcutHelpFromGrid();
+    void overlayFollowsPreferences_data();
+    void overlayFollowsPreferences();
+
+    void recycleBin_data();
+    void recycleBin();
+
+private:
+    // A folder of copies of a real JPEG ("a.jpg", ...), plus `extra` files.
+    QString makeFolder(const QStringList &names);
+    // A window that has opened `folder` and read all its sidecars.
+    std::unique_ptr<MainWindow> openWindow(const QString &folder);
+    void showGrid(MainWindow &w);
+    void selectRows(MainWindow &w, const QList<int> &rows);
+
+    static ViewerWidget *viewerOf(MainWindow &w) { return w.findChild<ViewerWidget *>(); }
+    static ThumbnailGridWidget *gridOf(MainWindow &w) { return w.findChild<ThumbnailGridWidget *>(); }
+    static QAction *named(MainWindow &w, const char *name) { return w.findChild<QAction *>(QLatin1String(name)); }
+    static int page(MainWindow &w) { return w.findChild<QStackedWidget *>(QStringLiteral("stack"))->currentIndex(); }
+    static QTimer *slideshowTimer(MainWindow &w) { return w.findChild<QTimer *>(QStringLiteral("slideshowTimer")); }
+
+    QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_mainwindow-XXXXXX")};
+    std::unique_ptr<QTemporaryDir> root;
+    QString previousCwd;
+};
+
+void TestMainWindow::initTestCase()
+{
+    // Settings, caches, data and trash of this run live in the build tree, also
+    // when the test is started by hand outside CTest.
+    QVERIFY(sandbox.isValid());
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QFile::encodeName(sandbox.filePath(QString::fromLatin1(name))));
+    QVERIFY(QDir().mkpath(QDir::homePath()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestMainWindow::init()
+{
+    QSettings().clear();
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
+    root = std::make_unique<QTemporaryDir>(QDir::homePath() + QStringLiteral("/mainwindow-XXXXXX"));
+    QVERIFY(root->isValid());
+    // Trash and working directory inside the temporary folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root->filePath(QStringLiteral("data"))));
+    QVERIFY(QDir().mkpath(root->filePath(QStringLiteral("cwd"))));
+    previousCwd = QDir::currentPath();
+    QDir::setCurrent(root->filePath(QStringLiteral("cwd")));
+}
+
+void TestMainWindow::cleanup()
+{
+    QDir::setCurrent(previousCwd);
+    root.reset();
+    QSettings().clear();
+}
+
+QString TestMainWindow::makeFolder(const QStringList &names)
+{
+    const QString folder = root->filePath(QStringLiteral("photos"));
+    QDir().mkpath(folder);
+    for (const QString &name : names) {
+        const QString target = folder + QLatin1Char('/') + name;
+        if (name.endsWith(QLatin1String(".xmp")))
+            continue;
+        if (name.endsWith(QLatin1String(".PNG"))) {
+            // The twin of a JPEG under the same base name, sharing its sidecar.
+            QImage twin(160, 120, QImage::Format_RGB32);
+            twin.fill(Qt::darkCyan);
+            twin.save(target, "PNG");
+            continue;
+        }
+        const QString source = name.startsWith(QLatin1String("corrupt")) ? fixtureCorrupt : fixtureJpeg;
+        if (!QFile::copy(source, target))
+            qWarning("cannot copy %s", qPrintable(target));
+    }
+    return folder;
+}
+
+std::unique_ptr<MainWindow> TestMainWindow::openWindow(const QString &folder)
+{
+    QSettings().setValue(QStringLiteral("lastDirectory"), folder);
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    auto *summary = w->findChild<QLabel *>(QStringLiteral("summaryLabel"));
+    // The summary appears when the sidecar scan of the folder has been applied.
+    if (!QTest::qWaitFor([&] { return !summary->text().isEmpty(); }))
+        qWarning("the folder's sidecars were never read");
+    return w;
+}
+
+void TestMainWindow::showGrid(MainWindow &w)
+{
+    QAction *grid = named(w, "gridAction");
+    if (!grid->isChecked())
+        grid->trigger();
+}
+
+void TestMainWindow::selectRows(MainWindow &w, const QList<int> &rows)
+{
+    QListView *view = gridOf(w)->findChild<QListView *>();
+    view->selectionModel()->clearSelection();
+    for (int row : rows)
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+}
+
+// ---- Actions and shortcuts ----------------------------------------------
+
+void TestMainWindow::registryDefaults_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("also");
+
+    auto row = [](const char *id, const char *text, const QString &key, const QString &also = QString()) {
+        QTest::newRow(id) << QString::fromLatin1(id) << QString::fromUtf8(text) << key << also;
+    };
+    row("file.open", "Open Folder…", QKeySequence(QKeySequence::Open).toString());
+    row("metadata.reload", "Refresh Folder and Metadata", QKeySequence(QKeySequence::Refresh).toString());
+    row("app.preferences", "Preferences…", "Ctrl+Alt+S");
+    row("navigate.previous", "Previous Image", "Left", "<");
+    row("navigate.next", "Next Image", "Right", ">");
+    row("navigate.resumeReview", "Resume Review", "L");
+    row("view.fullscreen", "Full Screen", "F");
+    row("view.grid", "Thumbnail Grid", "G");
+    row("view.thumbnailsSmaller", "Smaller Thumbnails", "Ctrl+-");
+    row("view.thumbnailsLarger", "Larger Thumbnails", "Ctrl++");
+    row("view.fit", "Fit to Window", "Ctrl+0");
+    row("view.actualSize", "Actual Size (100%)", "Ctrl+1");
+    row("view.toggleSize", "Toggle Fit / 100%", "Z");
+    row("view.rotateLeft", "Rotate Left 90°", "Ctrl+,");
+    row("view.rotateRight", "Rotate Right 90°", "Ctrl+.");
+    row("view.exifOverlay", "Show EXIF Overlay", "?");
+    row("rating.0", "Clear Rating", "0");
+    row("rating.1", "1 Star(s)", "1");
+    row("rating.5", "5 Star(s)", "5");
+    row("color.red", "Color: Red", "6");
+    row("color.yellow", "Color: Yellow", "7");
+    row("color.green", "Color: Green", "8");
+    row("color.blue", "Color: Blue", "9");
+    row("rating.reject", "Reject", "X");
+    row("rating.clearReject", "Clear Rejection", "U");
+    row("rating.clearColor", "Clear Color Label", "C");
+    row("rating.clearAll", "Clear All Marks", "Shift+0");
+    row("slideshow.toggle", "Start Slideshow", "S");
+    row("help.manual", "User Guide…", "F1");
+    row("help.shortcuts", "Show Keyboard Shortcuts", "Ctrl+F1");
+}
+
+void TestMainWindow::registryDefaults()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QFETCH(QString, also);
+
+    MainWindow w;
+    QCOMPARE(w.registeredActions().size(), 33);
+    QAction *action = w.registeredActions().value(id);
+    QVERIFY(action);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->property("defaultShortcut").toString(), key);
+    QList<QKeySequence> expected{QKeySequence::fromString(key)};
+    if (!also.isEmpty())
+        expected.append(QKeySequence::fromString(also));
+    QCOMPARE(action->shortcuts(), expected);
+}
+
+void TestMainWindow::storedShortcuts_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QList<QKeySequence>>("expected");
+    QTest::addColumn<QString>("defaultKey");
+
+    QTest::newRow("stored-replaces") << "view.grid" << QVariant("Ctrl+G")
+                                     << QList<QKeySequence>{QKeySequence("Ctrl+G")} << "G";
+    QTest::newRow("empty-keeps-default") << "view.grid" << QVariant("") << QList<QKeySequence>{QKeySequence("G")}
+                                         << "G";
+    QTest::newRow("replaces-both-defaults")
+        << "navigate.next" << QVariant("Space") << QList<QKeySequence>{QKeySequence("Space")} << "Right";
+    QTest::newRow("unparsable-is-what-the-parser-makes")
+        << "rating.reject" << QVariant("Ctrl+Nonsense")
+        << QList<QKeySequence>{QKeySequence::fromString("Ctrl+Nonsense")} << "X";
+}
+
+void TestMainWindow::storedShortcuts()
+{
+    QFETCH(QString, id);
+    QFETCH(QVariant, stored);
+    QFETCH(QList<QKeySequence>, expected);
+    QFETCH(QString, defaultKey);
+
+    QSettings().setValue(QStringLiteral("shortcuts/") + id, stored);
+    MainWindow w;
+    QAction *action = w.registeredActions().value(id);
+    QCOMPARE(action->shortcuts(), expected);
+    // The default stays recorded for "Restore shortcut defaults".
+    QCOMPARE(action->property("defaultShortcut").toString(), defaultKey);
+}
+
+void TestMainWindow::storedKeyReplacesDefaultKey()
+{
+    QSettings().setValue(QStringLiteral("shortcuts/view.grid"), QStringLiteral("Ctrl+G"));
+    MainWindow w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_G);
+    QCOMPARE(page(w), 0);
+    QTest::keyClick(&w, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(page(w), 1);
+    QVERIFY(named(w, "gridAction")->isChecked());
+}
+
+void TestMainWindow::helpShortcutMigration_data()
+{
+    QTest::addColumn<QVariant>("overview"); // stored "shortcuts/help.shortcuts"; invalid = absent
+    QTest::addColumn<QVariant>("manual");
+    QTest::addColumn<bool>("migrated");     // flag already set
+    QTest::addColumn<QVariant>("overviewAfter");
+    QTest::addColumn<QVariant>("manualAfter");
+
+    QTest::newRow("old-defaults-swapped") << QVariant("F1") << QVariant("Ctrl+F1") << false << QVariant("Ctrl+F1")
+                                          << QVariant("F1");
+    QTest::newRow("only-overview-stored") << QVariant("F1") << QVariant() << false << QVariant("Ctrl+F1") << QVariant();
+    QTest::newRow("only-manual-stored") << QVariant() << QVariant("Ctrl+F1") << false << QVariant() << QVariant("F1");
+    QTest::newRow("user-choice-kept") << QVariant("F1") << QVariant("Ctrl+Shift+H") << false << QVariant("F1")
+                                      << QVariant("Ctrl+Shift+H");
+    QTest::newRow("case-sensitive") << QVariant("f1") << QVariant("Ctrl+F1") << false << QVariant("f1")
+                                    << QVariant("Ctrl+F1");
+    QTest::newRow("never-twice") << QVariant("F1") << QVariant("Ctrl+F1") << true << QVariant("F1")
+                                 << QVariant("Ctrl+F1");
+    QTest::newRow("nothing-stored") << QVariant() << QVariant() << false << QVariant() << QVariant();
+}
+
+void TestMainWindow::helpShortcutMigration()
+{
+    QFETCH(QVariant, overview);
+    QFETCH(QVariant, manual);
+    QFETCH(bool, migrated);
+    QFETCH(QVariant, overviewAfter);
+    QFETCH(QVariant, manualAfter);
+
+    {
+        QSettings settings;
+        if (overview.isValid())
+            settings.setValue(QStringLiteral("shortcuts/help.shortcuts"), overview);
+        if (manual.isValid())
+            settings.setValue(QStringLiteral("shortcuts/help.manual"), manual);
+        if (migrated)
+            settings.setValue(QStringLiteral("migrations/helpShortcuts101"), true);
+    }
+    MainWindow w;
+    QSettings settings;
+    QCOMPARE(settings.value(QStringLiteral("shortcuts/help.shortcuts")), overviewAfter);
+    QCOMPARE(settings.value(QStringLiteral("shortcuts/help.manual")), manualAfter);
+    QCOMPARE(settings.value(QStringLiteral("migrations/helpShortcuts101")).toBool(), true);
+    // Registration reads the migrated values.
+    const QString overviewKey = overviewAfter.isValid() ? overviewAfter.toString() : QStringLiteral("Ctrl+F1");
+    QCOMPARE(w.registeredActions().value("help.shortcuts")->shortcut(), QKeySequence::fromString(overviewKey));
+}
+
+void TestMainWindow::menus()
+{
+    MainWindow w;
+    QStringList titles;
+    for (QAction *menu : w.menuBar()->actions())
+        titles.append(menu->text());
+    QCOMPARE(titles, (QStringList{"File", "Navigate", "Filter", "View", "Rating", "Slideshow", "Help"}));
+
+    auto entries = [&](int index) {
+        QStringList texts;
+        for (QAction *a : w.menuBar()->actions().at(index)->menu()->actions())
+            texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        return texts;
+    };
+    QCOMPARE(entries(0), (QStringList{"Open Folder…", "Refresh Folder and Metadata",
+                                      "Move Selected Photos to Recycle Bin…", "Preferences…", "-", "Exit"}));
+    QCOMPARE(entries(2).size(), 15);
+    QCOMPARE(entries(2).mid(13), (QStringList{"-", "Exclude selected filter"}));
+    QCOMPARE(entries(6), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
+                                      "Give Feedback…", "-", "About Quillmark Glanceway…"}));
+    // Filter entries carry no keys and are not configurable.
+    for (QAction *a : w.menuBar()->actions().at(2)->menu()->actions()) {
+        QVERIFY(a->shortcut().isEmpty());
+        QVERIFY(!w.registeredActions().values().contains(a));
+    }
+    // Keys that must work with the menu bar hidden are on the window itself.
+    QCOMPARE(w.actions().size(), 32);
+    QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
+    QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
+}
+
+// ---- Folders ------------------------------------------------------------
+
+void TestMainWindow::firstStart()
+{
+    BoxAnswerer boxes;
+    MainWindow w;
+    w.show();
+    QCoreApplication::processEvents(); // runs the scheduled session restore
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a folder to begin"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Quillmark Glanceway"));
+    QVERIFY(viewerOf(w)->allFiles().isEmpty());
+    QVERIFY(boxes.seen.isEmpty());
+    QVERIFY(!named(w, "moveToTrashAction")->isEnabled());
+}
+
+void TestMainWindow::rememberedFolder_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("boxShown");
+    QTest::newRow("vanished") << "vanished" << false;
+    QTest::newRow("file-in-its-place") << "file" << false;
+    QTest::newRow("unreadable") << "unreadable" << true;
+}
+
+void TestMainWindow::rememberedFolder()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, boxShown);
+
+    QString path = root->filePath(QStringLiteral("remembered"));
+    if (kind == QLatin1String("file")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else if (kind == QLatin1String("unreadable")) {
+        if (::geteuid() == 0)
+            QSKIP("root reads every folder");
+        QVERIFY(QDir().mkpath(path));
+        QFile::setPermissions(path, QFileDevice::Permissions());
+    }
+    QSettings().setValue(QStringLiteral("lastDirectory"), path);
+
+    BoxAnswerer boxes;
+    MainWindow w;
+    w.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(boxes.seen.size(), boxShown ? 1 : 0);
+    if (boxShown)
+        QCOMPARE(boxes.seen.first().title, QStringLiteral("Folder unavailable"));
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a folder to begin"));
+    QVERIFY(viewerOf(w)->allFiles().isEmpty());
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void TestMainWindow::refreshFolder_data()
+{
+    QTest::addColumn<QString>("remembered"); // "", "vanished" or "file"
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("nothing-remembered") << "" << 0;
+    QTest::newRow("vanished") << "vanished" << 1;
+    QTest::newRow("file-in-its-place") << "file" << 1;
+}
+
+void TestMainWindow::refreshFolder()
+{
+    QFETCH(QString, remembered);
+    QFETCH(int, boxes);
+
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    auto w = openWindow(folder);
+    QCOMPARE(viewerOf(*w)->allFiles().size(), 2);
+
+    QString path;
+    if (!remembered.isEmpty()) {
+        path = root->filePath(QStringLiteral("elsewhere"));
+        if (remembered == QLatin1String("file")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+    QSettings().setValue(QStringLiteral("lastDirectory"), path);
+    BoxAnswerer answerer;
+    w->registeredActions().value("metadata.reload")->trigger();
+    QCOMPARE(answerer.seen.size(), boxes);
+    if (boxes) {
+        QCOMPARE(answerer.seen.first().title, QStringLiteral("Folder unavailable"));
+        QCOMPARE(answerer.seen.first().text,
+                 QStringLiteral("The folder cannot be opened:\n%1\n\nCheck the drive, network connection, and "
+                                "permissions.")
+                     .arg(path));
+        QCOMPARE(answerer.seen.first().icon, QMessageBox::Warning);
+    }
+    // A refused folder leaves the open one as it was.
+    QCOMPARE(viewerOf(*w)->allFiles().size(), 2);
+}
+
+void TestMainWindow::titleAndLastFile()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    QSettings().setValue(QStringLiteral("lastFile"), folder + QStringLiteral("/b.jpg"));
+    auto w = openWindow(folder);
+    QCOMPARE(viewerOf(*w)->currentFilePath(), folder + QStringLiteral("/b.jpg"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("b.jpg — Quillmark Glanceway"));
+    w->registeredActions().value("navigate.next")->trigger();
+    QCOMPARE(w->windowTitle(), QStringLiteral("c.jpg — Quillmark Glanceway"));
+    QCOMPARE(QSettings().value(QStringLiteral("lastFile")).toString(), folder + QStringLiteral("/c.jpg"));
+    QCOMPARE(QSettings().value(QStringLiteral("lastDirectory")).toString(), folder);
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("summaryLabel"))->text(),
+             QStringLiteral("3 total · 0 reviewed · 0 rejected · 3 open"));
+}
+
+// ---- Marks --------------------------------------------------------------
+
+void TestMainWindow::markRouting_data()
+{
+    QTest::addColumn<bool>("onGrid");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<int>("rating");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("rejected");
+
+    for (bool grid : {false, true}) {
+        const char *page = grid ? "grid" : "viewer";
+        QTest::addRow("%s-3-stars", page) << grid << "rating.3" << 3 << "" << false;
+        QTest::addRow("%s-green", page) << grid << "color.green" << 0 << "Green" << false;
+        QTest::addRow("%s-reject", page) << grid << "rating.reject" << 0 << "" << true;
+    }
+}
+
+void TestMainWindow::markRouting()
+{
+    QFETCH(bool, onGrid);
+    QFETCH(QString, id);
+    QFETCH(int, rating);
+    QFETCH(QString, label);
+    QFETCH(bool, rejected);
+
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    QStringList targets;
+    if (onGrid) {
+        showGrid(*w);
+        selectRows(*w, {1, 3});
+        QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
+        targets = QStringList{folder + "/b.jpg", folder + "/d.jpg"};
+    } else {
+        viewer->selectFile(folder + "/c.jpg");
+        targets = QStringList{folder + "/c.jpg"};
+    }
+    QAction *action = w->registeredActions().value(id);
+    QVERIFY(action->isEnabled());
+    QSignalSpy batchDone(viewer, &ViewerWidget::metadataBatchFinished);
+    action->trigger();
+    if (onGrid)
+        QVERIFY(batchDone.wait());
+    else
+        QCOMPARE(batchDone.size(), 0);
+
+    const auto marks = viewer->metadataSnapshot();
+    for (const QString &path : viewer->allFiles()) {
+        const PhotoCore::Metadata onDisk = PhotoCore::readMetadata(path);
+        if (targets.contains(path)) {
+            QCOMPARE(marks.value(path).rating, rating);
+            QCOMPARE(marks.value(path).label, label);
+            QCOMPARE(marks.value(path).rejected, rejected);
+            QCOMPARE(onDisk.rating, rating);
+            QCOMPARE(onDisk.label, label);
+            QCOMPARE(onDisk.rejected, rejected);
+        } else {
+            QVERIFY2(onDisk == PhotoCore::Metadata(), qPrintable(path));
+        }
+    }
+}
+
+void TestMainWindow::pausedSelection()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "corrupt.png", "d.jpg"});
+    auto w = openWindow(folder);
+    showGrid(*w);
+    selectRows(*w, {0, 1, 3});
+    QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
+    QCOMPARE(w->statusBar()->currentMessage(),
+             QStringLiteral("3 image(s) selected — Ctrl-click and Shift-click to select — Enter to open"));
+
+    selectRows(*w, {0, 1, 2});
+    // The damaged photo never gets a thumbnail: marking and deletion stay paused.
+    QTRY_COMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("3 image(s) selected — 1 preview(s) not visible yet — rating and deletion paused"));
+    for (const QString &id : {"rating.1", "color.red", "rating.reject", "rating.clearAll"})
+        QVERIFY2(!w->registeredActions().value(id)->isEnabled(), qPrintable(id));
+
+    BoxAnswerer boxes(QMessageBox::Yes);
+    QAction *trash = named(*w, "moveToTrashAction");
+    QVERIFY(trash->isEnabled());
+    trash->trigger();
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Previews not visible yet"));
+    QCOMPARE(boxes.seen.first().text,
+             QStringLiteral("1 selected photo(s) do not have a visible preview yet.\n\nPlease wait until every "
+                            "selected photo is visible before deleting it."));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 4);
+
+    // Back in the viewer the marks act on the current photo again.
+    named(*w, "gridAction")->trigger();
+    QVERIFY(w->registeredActions().value("rating.1")->isEnabled());
+    QVERIFY(!trash->isEnabled());
+}
+
+void TestMainWindow::actionsDisabledWhileBatchRuns()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    showGrid(*w);
+    selectRows(*w, {0, 1, 2});
+    QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
+    ViewerWidget *viewer = viewerOf(*w);
+    QSignalSpy busy(viewer, &ViewerWidget::metadataBatchBusyChanged);
+    QSignalSpy done(viewer, &ViewerWidget::metadataBatchFinished);
+    w->registeredActions().value("rating.4")->trigger();
+    if (viewer->isMetadataBatchBusy()) {
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Saving metadata for selected images…"));
+        for (const QString &id : {"rating.0", "rating.5", "color.blue", "rating.reject", "rating.clearReject",
+                                  "rating.clearColor", "rating.clearAll"})
+            QVERIFY2(!w->registeredActions().value(id)->isEnabled(), qPrintable(id));
+        QVERIFY(!named(*w, "moveToTrashAction")->isEnabled());
+    }
+    QVERIFY(done.wait());
+    QVERIFY(!viewer->isMetadataBatchBusy());
+    QVERIFY(busy.size() >= 2);
+    QCOMPARE(busy.first().first().toBool(), true);
+    QVERIFY(w->registeredActions().value("rating.4")->isEnabled());
+    QVERIFY(named(*w, "moveToTrashAction")->isEnabled());
+    QCOMPARE(w->statusBar()->currentMessage(),
+             QStringLiteral("3 image(s) selected — Ctrl-click and Shift-click to select — Enter to open"));
+}
+
+void TestMainWindow::batchFailureBox_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QString>("text"); // empty: no box
+    QStringList names;
+    for (int i = 1; i <= 10; ++i)
+        names.append(QStringLiteral("IMG_%1.JPG").arg(i));
+    QTest::newRow("none") << 0 << QString();
+    QTest::newRow("eight") << 8
+                           << QStringLiteral("The XMP data could not be written for 8 image(s):\n\n")
+                                  + names.mid(0, 8).join('\n');
+    QTest::newRow("ten-lists-eight-and-more")
+        << 10
+        << QStringLiteral("The XMP data could not be written for 10 image(s):\n\n") + names.mid(0, 8).join('\n')
+               + QStringLiteral("\n…and more");
+}
+
+void TestMainWindow::batchFailureBox()
+{
+    QFETCH(int, failures);
+    QFETCH(QString, text);
+    QStringList paths;
+    for (int i = 1; i <= failures; ++i)
+        paths.append(QStringLiteral("/photos/%2/IMG_%1.JPG").arg(i).arg(i % 2 ? "odd" : "even"));
+    MainWindow w;
+    BoxAnswerer boxes;
+    QVERIFY(QMetaObject::invokeMethod(&w, "reportBatchFailures", Q_ARG(QStringList, paths)));
+    QCOMPARE(boxes.seen.size(), text.isEmpty() ? 0 : 1);
+    if (!text.isEmpty()) {
+        QCOMPARE(boxes.seen.first().title, QStringLiteral("Some metadata could not be saved"));
+        QCOMPARE(boxes.seen.first().text, text);
+    }
+}
+
+// ---- Filters ------------------------------------------------------------
+
+void TestMainWindow::filters_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("exclude");
+    QTest::addColumn<QStringList>("visible");
+
+    QTest::newRow("rejected") << "Rejected" << false << QStringList{"b.jpg"};
+    QTest::newRow("not-rejected") << "Rejected" << true << QStringList{"a.jpg", "c.jpg", "d.jpg"};
+    QTest::newRow("3-stars") << "3 Stars" << false << QStringList{"c.jpg"};
+    QTest::newRow("not-red") << "Red" << true << QStringList{"a.jpg", "b.jpg", "c.jpg"};
+    QTest::newRow("unreviewed") << "Unreviewed" << false << QStringList{"a.jpg"};
+    // "not:" never goes before "all".
+    QTest::newRow("all-with-exclude") << "All Images" << true << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+}
+
+void TestMainWindow::filters()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, exclude);
+    QFETCH(QStringList, visible);
+
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    auto write = [&](const QString &name, const QString &attributes) {
+        QFile file(folder + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(sidecar(attributes));
+    };
+    write(QStringLiteral("b.xmp"), QStringLiteral("xmp:Rating=\"-1\""));
+    write(QStringLiteral("c.xmp"), QStringLiteral("xmp:Rating=\"3\""));
+    write(QStringLiteral("d.xmp"), QStringLiteral("xmp:Label=\"Red\""));
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+
+    QAction *chosen = nullptr;
+    auto *group = w->findChild<QActionGroup *>();
+    for (QAction *a : group->actions())
+        if (a->text() == entry)
+            chosen = a;
+    QVERIFY(chosen);
+    chosen->trigger();
+    if (exclude)
+        named(*w, "excludeFilterAction")->setChecked(true);
+
+    QStringList names;
+    for (const QString &path : viewer->visibleFiles())
+        names.append(QFileInfo(path).fileName());
+    QCOMPARE(names, visible);
+
+    // Resume Review returns the menu and the viewer to every photo.
+    w->registeredActions().value("navigate.resumeReview")->trigger();
+    QVERIFY(named(*w, "allImagesAction")->isChecked());
+    QCOMPARE(viewer->visibleFiles().size(), 4);
+}
+
+// ---- Slideshow and full screen ------------------------------------------
+
+void TestMainWindow::slideshowInterval_data()
+{
+    QTest::addColumn<QVariant>("seconds");
+    QTest::addColumn<int>("intervalMs");
+    QTest::newRow("default") << QVariant() << 4000;
+    QTest::newRow("zero") << QVariant(0) << 1000;
+    QTest::newRow("negative") << QVariant(-5) << 1000;
+    QTest::newRow("seven") << QVariant(7) << 7000;
+    QTest::newRow("too-long") << QVariant(1000) << 300000;
+}
+
+void TestMainWindow::slideshowInterval()
+{
+    QFETCH(QVariant, seconds);
+    QFETCH(int, intervalMs);
+    if (seconds.isValid())
+        QSettings().setValue(QStringLiteral("slideshow/seconds"), seconds);
+    auto w = openWindow(makeFolder({"a.jpg", "b.jpg"}));
+    QAction *slideshow = named(*w, "slideshowAction");
+    slideshow->trigger();
+    QTimer *timer = slideshowTimer(*w);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), intervalMs);
+    QVERIFY(!timer->isSingleShot());
+    QVERIFY(w->isFullScreen());
+    QCOMPARE(slideshow->text(), QStringLiteral("Pause Slideshow"));
+    // Pausing keeps full screen.
+    slideshow->trigger();
+    QVERIFY(!timer->isActive());
+    QVERIFY(w->isFullScreen());
+    QCOMPARE(slideshow->text(), QStringLiteral("Start Slideshow"));
+}
+
+void TestMainWindow::slideshowAtLastPhoto_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::newRow("stop") << false;
+    QTest::newRow("loop") << true;
+}
+
+void TestMainWindow::slideshowAtLastPhoto()
+{
+    QFETCH(bool, loop);
+    QSettings().setValue(QStringLiteral("slideshow/loop"), loop);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    viewer->selectFile(folder + "/b.jpg");
+    named(*w, "slideshowAction")->trigger();
+    QTimer *timer = slideshowTimer(*w);
+
+    QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
+    QCOMPARE(viewer->currentFilePath(), folder + "/c.jpg");
+    QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
+    QCOMPARE(timer->isActive(), loop);
+    QCOMPARE(viewer->currentFilePath(), folder + (loop ? "/a.jpg" : "/c.jpg"));
+    QVERIFY(w->isFullScreen());
+}
+
+void TestMainWindow::slideshowStoppers_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("next") << "navigate.next" << true;
+    QTest::newRow("previous") << "navigate.previous" << true;
+    QTest::newRow("resume") << "navigate.resumeReview" << true;
+    QTest::newRow("grid") << "view.grid" << true;
+    QTest::newRow("leave-full-screen") << "view.fullscreen" << true;
+    QTest::newRow("esc") << "esc" << true;
+    QTest::newRow("wheel") << "wheel" << true;
+    QTest::newRow("mark") << "rating.2" << false;
+}
+
+void TestMainWindow::slideshowStoppers()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, stops);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    viewer->selectFile(folder + "/b.jpg");
+    named(*w, "slideshowAction")->trigger();
+    QVERIFY(slideshowTimer(*w)->isActive());
+
+    if (how == QLatin1String("esc"))
+        named(*w, "leaveFullScreenAction")->trigger();
+    else if (how == QLatin1String("wheel"))
+        emit viewer->manualNavigationRequested(+1);
+    else
+        w->registeredActions().value(how)->trigger();
+    QCOMPARE(slideshowTimer(*w)->isActive(), !stops);
+    if (how == QLatin1String("wheel") || how == QLatin1String("navigate.next"))
+        QCOMPARE(viewer->currentFilePath(), folder + "/c.jpg");
+}
+
+void TestMainWindow::slideshowWithoutPhotos()
+{
+    auto w = openWindow(makeFolder({}));
+    named(*w, "slideshowAction")->trigger();
+    QVERIFY(!slideshowTimer(*w)->isActive());
+    QVERIFY(!w->isFullScreen());
+    QCOMPARE(named(*w, "slideshowAction")->text(), QStringLiteral("Start Slideshow"));
+}
+
+void TestMainWindow::fullScreenAndEsc()
+{
+    MainWindow w;
+    w.show();
+    QAction *full = named(w, "fullScreenAction");
+    QAction *esc = named(w, "leaveFullScreenAction");
+    QVERIFY(!esc->isEnabled());
+    QCOMPARE(esc->shortcut(), QKeySequence(Qt::Key_Escape));
+
+    full->trigger();
+    QVERIFY(w.isFullScreen());
+    QVERIFY(w.menuBar()->isHidden());
+    QVERIFY(w.statusBar()->isHidden());
+    QVERIFY(esc->isEnabled());
+    QCOMPARE(full->text(), QStringLiteral("Exit Full Screen"));
+
+    esc->trigger();
+    QVERIFY(!w.isFullScreen());
+    QVERIFY(!(w.windowState() & Qt::WindowMaximized));
+    QVERIFY(!w.menuBar()->isHidden());
+    QVERIFY(!w.statusBar()->isHidden());
+    QVERIFY(!esc->isEnabled());
+    QCOMPARE(full->text(), QStringLiteral("Full Screen"));
+}
+
+// ---- Shortcut overview --------------------------------------------------
+
+void TestMainWindow::shortcutHelpFromGrid()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    QAction *help = named(*w, "shortcutsAction");
+
+    help->trigger();
+    QVERIFY(viewer->isShortcutOverlayVisible());
+    QCOMPARE(help->text(), QStringLiteral("Hide Keyboard Shortcuts"));
+    QVERIFY(help->isChecked());
+
+    // From the grid the overview is shown, even though it was visible before.
+    showGrid(*w);
+    gridOf(*w)->setCurrentPath(folder + "/b.jpg");
+    help->trigger();
+    QCOMPARE(page(*w), 0);
+    QVERIFY(!named(*w, "gridAction")->isChecked());
+    QCOMPARE(viewer->currentFilePath(), folder + "/b.jpg");
+    QVERIFY(viewer->isShortcutOverlayVisible());
+    QVERIFY(help->isChecked());
+
+    help->trigger();
+    QVERIFY(!viewer->isShortcutOverlayVisible());
+    QCOMPARE(help->text(), QStringLiteral("Show Keyboard Shortcuts"));
+    QVERIFY(!help->isChecked());
+}
+
+void TestMainWindow::overlayFollowsPreferences_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("ok") << true;
+    QTest::newRow("cancel") << false;
+}
+
+void TestMainWindow::overlayFollowsPreferences()
+{
+    QFETCH(bool, accept);
+    MainWindow w;
+    w.show();
+    auto *overlay = viewerOf(w)->findChild<QTextBrowser *>();
+    QVERIFY(overlay);
+    QVERIFY(overlay->toPlainText().contains(QLatin1String("Clear Rejection")));
+    QVERIFY(overlay->toPlainText().contains(QLatin1String("Show / hide this overview")));
+
+    DialogDriver<PreferencesDialog> driver([accept](PreferencesDialog *dialog) {
+        dialog->shortcutEdit(QStringLiteral("rating.clearReject"))->clear();
+        dialog->shortcutEdit(QStringLiteral("view.grid"))->setKeySequence(QKeySequence(QStringLiteral("Ctrl+G")));
+        if (accept)
+            dialog->accept();
+        else
+            dialog->reject();
+    });
+    w.registeredActions().value("app.preferences")->trigger();
+    QVERIFY(driver.ran);
+    const QString text = overlay->toPlainText();
+    QCOMPARE(text.contains(QLatin1String("Clear Rejection")), !accept);
+    QCOMPARE(text.contains(QLatin1String("Ctrl+G")), accept);
+    QCOMPARE(viewerOf(w)->isShortcutOverlayVisible(), false);
+}
+
+// ---- Recycle bin --------------------------------------------------------
+
+void TestMainWindow::recycleBin_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("trashWorks");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QString>("failureText"); // empty: no failure box
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("current");
+
+    const QStringList all{"IMG_1.JPG", "IMG_1.PNG", "IMG_1.xmp", "IMG_2.JPG", "IMG_3.JPG"};
+    QTest::newRow("cancel-changes-nothing")
+        << QMessageBox::Cancel << true << QList<int>{0, 1}
+        << "Move 2 selected photo(s) and 1 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
+           "permanently deleted."
+        << all << QString() << QString() << "IMG_1.JPG";
+    QTest::newRow("jpeg-of-pair-keeps-sidecar")
+        << QMessageBox::Yes << true << QList<int>{0}
+        << "Move 1 selected photo(s) and 0 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
+           "permanently deleted."
+        << QStringList{"IMG_1.PNG", "IMG_1.xmp", "IMG_2.JPG", "IMG_3.JPG"} << QString()
+        << "1 photo(s) moved to the Recycle Bin" << "IMG_1.PNG";
+    QTest::newRow("pair-with-sidecar")
+        << QMessageBox::Yes << true << QList<int>{0, 1}
+        << "Move 2 selected photo(s) and 1 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
+           "permanently deleted."
+        << QStringList{"IMG_2.JPG", "IMG_3.JPG"} << QString() << "2 photo(s) moved to the Recycle Bin"
+        << "IMG_2.JPG";
+    QTest::newRow("last-goes-to-nearest-before")
+        << QMessageBox::Yes << true << QList<int>{3}
+        << "Move 1 selected photo(s) and 0 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
+           "permanently deleted."
+        << QStringList{"IMG_1.JPG", "IMG_1.PNG", "IMG_1.xmp", "IMG_2.JPG"} << QString()
+        << "1 photo(s) moved to the Recycle Bin" << "IMG_2.JPG";
+    QTest::newRow("trash-refuses-everything")
+        << QMessageBox::Yes << false << QList<int>{0, 1, 2}
+        << "Move 3 selected photo(s) and 1 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
+           "permanently deleted."
+        << all << "3 file(s) could not be moved to the Recycle Bin:\n\nIMG_1.JPG (photo)\nIMG_1.PNG (photo)\nIMG_2.JPG (photo)"
+        << "0 photo(s) moved to the Recycle Bin" << "IMG_1.JPG";
+}
+
+void TestMainWindow::recycleBin()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, trashWorks);
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, question);
+    QFETCH(QStringList, left);
+    QFETCH(QString, failureText);
+    QFETCH(QString, status);
+    QFETCH(QString, current);
+
+    const QString folder = makeFolder({"IMG_1.JPG", "IMG_1.PNG", "IMG_2.JPG", "IMG_3.JPG"});
+    {
+        QFile xmp(folder + "/IMG_1.xmp");
+        QVERIFY(xmp.open(QIODevice::WriteOnly));
+        xmp.write(sidecar(QStringLiteral("xmp:Rating=\"2\"")));
+    }
+    const QString dataHome = root->filePath(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(dataHome + "/Trash"));
+    if (!trashWorks) {
+        QFile blocker(dataHome + "/Trash/files");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    QAction *trash = named(*w, "moveToTrashAction");
+    QVERIFY(!trash->isEnabled()); // viewer page
+    showGrid(*w);
+    gridOf(*w)->setCurrentPath(folder + "/" + left.value(0));
+    selectRows(*w, rows);
+    QListView *view = gridOf(*w)->findChild<QListView *>();
+    view->selectionModel()->setCurrentIndex(view->model()->index(rows.first(), 0), QItemSelectionModel::NoUpdate);
+    QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
+    QVERIFY(trash->isEnabled());
+
+    const QStringList allBefore = viewer->allFiles();
+    BoxAnswerer boxes(answer);
+    trash->trigger();
+    QVERIFY(boxes.seen.size() >= 1);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Move photos to Recycle Bin?"));
+    QCOMPARE(boxes.seen.first().text, question);
+    QCOMPARE(boxes.seen.first().icon, QMessageBox::Question);
+
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), left);
+    QStringList photosLeft;
+    for (const QString &name : left)
+        if (!name.endsWith(QLatin1String(".xmp")))
+            photosLeft.append(folder + "/" + name);
+    QCOMPARE(viewer->allFiles(), answer == QMessageBox::Yes ? photosLeft : allBefore);
+
+    QCOMPARE(boxes.seen.size(), failureText.isEmpty() ? 1 : 2);
+    if (!failureText.isEmpty()) {
+        QCOMPARE(boxes.seen.at(1).title, QStringLiteral("Some files could not be moved"));
+        QCOMPARE(boxes.seen.at(1).text, failureText);
+    }
+    if (!status.isEmpty())
+        QCOMPARE(w->statusBar()->currentMessage(), status);
+    QCOMPARE(QFileInfo(viewer->currentFilePath()).fileName(), current);
+    QCOMPARE(QFileInfo(gridOf(*w)->currentPath()).fileName(), current);
+    // Nothing went anywhere but the trash.
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
