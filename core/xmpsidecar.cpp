@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QSet>
+#include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -207,12 +208,9 @@ bool loadSidecarDocument(const QByteArray &xml, QDomDocument &document)
     return !reader.hasError() && !document.documentElement().isNull();
 }
 
-Metadata metadataFromXml(const QByteArray &xml)
+Metadata metadataFromDocument(const QDomDocument &document)
 {
     Metadata record;
-    QDomDocument document;
-    if (!loadSidecarDocument(xml, document))
-        return record;
     const QList<QDomElement> descriptions = findDescriptions(document);
     for (const QDomElement &description : descriptions) {
         for (const QDomAttr &attribute : sortedAttributes(description))
@@ -224,6 +222,140 @@ Metadata metadataFromXml(const QByteArray &xml)
         }
     }
     return record;
+}
+
+namespace {
+
+bool isManagedLocalName(QStringView localName)
+{
+    return localName == QLatin1String("Rating") || localName == QLatin1String("Label")
+           || localName == QLatin1String("RotationDelta");
+}
+
+void applyResolved(Metadata &record, QStringView uri, QStringView localName, QStringView value)
+{
+    bool ok = false;
+    if (uri == xmpNamespace) {
+        if (localName == QLatin1String("Rating")) {
+            const int stars = value.toInt(&ok, 10);
+            if (ok) {
+                record.rejected = stars < 0;
+                record.rating = clampRating(stars);
+            }
+        } else if (localName == QLatin1String("Label")) {
+            record.label = value.toString();
+        }
+    } else if ((uri == ownNamespace || uri == legacyNamespace) && localName == QLatin1String("RotationDelta")) {
+        const int degrees = value.toInt(&ok, 10);
+        if (ok)
+            record.rotation = normalizeRotation(degrees);
+    }
+}
+
+bool isRdf(QStringView uri, QStringView name, QLatin1String expected)
+{
+    return name == expected && uri == rdfNamespace;
+}
+
+} // namespace
+
+// The folder scan reads thousands of sidecars, so this gives the result of
+// metadataFromDocument(loadSidecarDocument(xml)) in one stream pass without
+// building a DOM. The stream reader resolves the prefixes that the DOM path
+// resolves by walking declarations; the fuzz test holds the two together.
+Metadata metadataFromXml(const QByteArray &xml)
+{
+    QXmlStreamReader reader(xml);
+    Metadata record;
+    int depth = 0;
+    int rdfDepth = 0;        // depth of the rdf:RDF element, 0 before it is found
+    bool inRdf = false;
+    bool inDescription = false;
+    bool simple = false;     // the open property element can still be read
+    QString propertyUri;
+    QString propertyName;
+    QString text;
+    QVarLengthArray<const QXmlStreamAttribute *, 8> managed;
+
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::EntityReference:
+            return {};
+        case QXmlStreamReader::StartElement: {
+            if (++depth > maxElementDepth)
+                return {};
+            const QStringView uri = reader.namespaceUri();
+            const QStringView name = reader.name();
+            if (depth == 1) {
+                if (isRdf(uri, name, QLatin1String("RDF"))) {
+                    rdfDepth = 1;
+                    inRdf = true;
+                } else if (name != QLatin1String("xmpmeta") || uri != xmpMetaNamespace) {
+                    return {};
+                }
+            } else if (depth == 2 && rdfDepth != 1 && isRdf(uri, name, QLatin1String("RDF"))) {
+                if (rdfDepth != 0)
+                    return {}; // an ambiguous packet is not used at all
+                rdfDepth = 2;
+                inRdf = true;
+            } else if (inRdf && depth == rdfDepth + 1) {
+                if (!isRdf(uri, name, QLatin1String("Description")))
+                    break;
+                const QXmlStreamAttributes all = reader.attributes();
+                bool qualifies = true;
+                managed.clear();
+                for (const QXmlStreamAttribute &attribute : all) {
+                    const QStringView local = attribute.name();
+                    if (attribute.namespaceUri() == rdfNamespace) {
+                        if ((local == QLatin1String("about") && !attribute.value().isEmpty())
+                            || local == QLatin1String("nodeID") || local == QLatin1String("ID"))
+                            qualifies = false;
+                    } else if (isManagedLocalName(local) && !attribute.prefix().isEmpty()) {
+                        managed.append(&attribute);
+                    }
+                }
+                if (!qualifies)
+                    break;
+                inDescription = true;
+                // Same order as the DOM path, which matters only when two
+                // prefixes of one namespace carry the same property.
+                std::sort(managed.begin(), managed.end(), [](const auto *a, const auto *b) {
+                    return a->qualifiedName() < b->qualifiedName();
+                });
+                for (const QXmlStreamAttribute *attribute : std::as_const(managed))
+                    applyResolved(record, attribute->namespaceUri(), attribute->name(), attribute->value());
+            } else if (inDescription && depth == rdfDepth + 2) {
+                // Namespace declarations are not among the reported attributes.
+                simple = isManagedLocalName(name) && reader.attributes().isEmpty();
+                if (simple) {
+                    propertyUri = uri.toString();
+                    propertyName = name.toString();
+                    text.clear();
+                }
+            } else if (inDescription && depth == rdfDepth + 3) {
+                simple = false; // structured value
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (inDescription && depth == rdfDepth + 2 && simple)
+                applyResolved(record, propertyUri, propertyName, text);
+            else if (inDescription && depth == rdfDepth + 1)
+                inDescription = false;
+            else if (inRdf && depth == rdfDepth)
+                inRdf = false;
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            if (inDescription && depth == rdfDepth + 2 && simple)
+                text += reader.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return reader.hasError() ? Metadata() : record;
 }
 
 Metadata readMetadata(const QString &photoPath)

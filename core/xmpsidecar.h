@@ -52,6 +52,10 @@ Metadata readMetadata(const QString &photoPath);
 // The marks held by sidecar content `xml` (the default record when refused).
 Metadata metadataFromXml(const QByteArray &xml);
 
+// The marks held by a loaded sidecar document: the properties of every
+// description from findDescriptions, in document order; later ones win.
+Metadata metadataFromDocument(const QDomDocument &document);
+
 // The rdf:Description elements of the packet that describe the photo itself
 // (no non-empty rdf:about, no rdf:nodeID or rdf:ID), in document order. Empty
 // when the root is neither rdf:RDF nor x:xmpmeta holding exactly one rdf:RDF.

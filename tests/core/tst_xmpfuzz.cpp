@@ -114,6 +114,12 @@ void TestXmpFuzz::mutatedSidecars()
         QVERIFY2(!fromBytes.rejected || fromBytes.rating == 0, context);
         if (!PhotoCore::isAcceptableXml(bytes))
             QVERIFY2(fromBytes == Metadata(), context);
+        // The scan's stream reader and the DOM that the writer works on agree.
+        QDomDocument document;
+        const Metadata fromDocument = PhotoCore::loadSidecarDocument(bytes, document)
+                                          ? PhotoCore::metadataFromDocument(document)
+                                          : Metadata();
+        QVERIFY2(fromDocument == fromBytes, context);
 
         QVERIFY(writeFile(sidecar, bytes));
         QVERIFY2(PhotoCore::readMetadata(photo) == fromBytes, context);

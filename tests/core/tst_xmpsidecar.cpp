@@ -232,6 +232,10 @@ void TestXmpSidecar::readMetadata()
     QCOMPARE(actual.label, expected.label);
     QCOMPARE(actual.rejected, expected.rejected);
     QCOMPARE(actual.rotation, expected.rotation);
+    QDomDocument document;
+    const Metadata fromDocument =
+        PhotoCore::loadSidecarDocument(xml, document) ? PhotoCore::metadataFromDocument(document) : Metadata();
+    QCOMPARE(fromDocument, expected);
 }
 
 void TestXmpSidecar::readFixtures_data()
