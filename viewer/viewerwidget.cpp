@@ -186,6 +186,7 @@ void ViewerWidget::openFiles(const QStringList &files)
     previewPool.clear();
     scanPool.clear();
     batchPool.clear();
+    const bool batchAbandoned = batchBusy;
     batchBusy = false;
 
     previewCache->clear();
@@ -215,6 +216,10 @@ void ViewerWidget::openFiles(const QStringList &files)
     showCurrent();
     startSidecarScan(false);
     setFocus(Qt::OtherFocusReason);
+    // The abandoned batch never reports back; whoever paused marking for it
+    // must hear that it is over.
+    if (batchAbandoned)
+        emit metadataBatchBusyChanged(false);
 }
 
 void ViewerWidget::rebuildSiblings()
@@ -1126,6 +1131,10 @@ void ViewerWidget::updateExifOverlay()
     addRow(tr("Compensation"), exif.compensation);
     if (exif.pixelWidth > 0 && exif.pixelHeight > 0)
         addRow(tr("Dimensions"), tr("%1 × %2 px").arg(exif.pixelWidth).arg(exif.pixelHeight));
+    if (rows.isEmpty()) {
+        rows = QStringLiteral("<tr><td colspan='2' style='color:#aeb6c2'>%1</td></tr>")
+                   .arg(tr("No EXIF data available").toHtmlEscaped());
+    }
     addRow(tr("File size"), QLocale().formattedDataSize(exif.fileSize, 2, QLocale::DataSizeIecFormat));
     addRow(tr("File"), QFileInfo(path).fileName());
 

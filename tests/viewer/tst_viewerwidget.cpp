@@ -1,4 +1,5 @@
 #include "core/xmpsidecar.h"
+#include "imaging/exifsummary.h"
 #include "viewer/viewerwidget.h"
 
 #include <QApplication>
@@ -138,6 +139,7 @@ private slots:
     void rotation();
     void batchOneAtATimeAndFailuresInOrder();
     void batchOutsideFolderDoesNothing();
+    void batchOfEarlierFolderIsDropped();
     void resumeReview_data();
     void resumeReview();
     void removeFiles_data();
@@ -149,6 +151,7 @@ private slots:
     void marksOverlay_data();
     void marksOverlay();
     void exifOverlay();
+    void exifOverlayOfCameraFile();
     void shortcutOverlayPlacement_data();
     void shortcutOverlayPlacement();
     void wheel_data();
@@ -547,6 +550,29 @@ void TestViewerWidget::batchOutsideFolderDoesNothing()
     QVERIFY(!viewer.isMetadataBatchBusy());
 }
 
+void TestViewerWidget::batchOfEarlierFolderIsDropped()
+{
+    const QStringList first = makePhotos(freshDir(tmp), 3);
+    const QStringList second = makePhotos(freshDir(tmp), 2);
+    ViewerWidget viewer;
+    openAndSettle(viewer, first);
+    QSignalSpy busy(&viewer, &ViewerWidget::metadataBatchBusyChanged);
+    QSignalSpy finished(&viewer, &ViewerWidget::metadataBatchFinished);
+    viewer.setRatingForFiles(first, 2);
+    openAndSettle(viewer, second);
+    QVERIFY(!viewer.isMetadataBatchBusy());
+    QCOMPARE(busy.count(), 2);
+    QCOMPARE(busy.last().first().toBool(), false);
+
+    // A new batch runs; the old one's result, whenever it came, left no trace.
+    viewer.setRatingForFiles({second[1]}, 1);
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.count(), 1);
+    for (const QString &path : first)
+        QVERIFY(!viewer.metadataSnapshot().contains(path));
+    QCOMPARE(viewer.metadataSnapshot().value(second[1]).rating, 1);
+}
+
 void TestViewerWidget::resumeReview_data()
 {
     QTest::addColumn<QList<int>>("reviewed");
@@ -727,9 +753,10 @@ void TestViewerWidget::exifOverlay()
     viewer.toggleExifOverlay();
     QVERIFY(!label->isHidden());
     QCOMPARE(state.count(), 0);
-    // A photo without EXIF data still lists its size and name.
+    // A photo without EXIF data says so and still lists its size and name.
     const QString size = QLocale().formattedDataSize(QFileInfo(files[0]).size(), 2, QLocale::DataSizeIecFormat);
     QCOMPARE(label->text(), QStringLiteral("<table cellspacing='2'>"
+                                           "<tr><td colspan='2' style='color:#aeb6c2'>No EXIF data available</td></tr>"
                                            "<tr><td style='color:#aeb6c2;padding-right:12px'>File size</td><td><b>%1</b></td></tr>"
                                            "<tr><td style='color:#aeb6c2;padding-right:12px'>File</td><td><b>IMG_0001.jpg</b></td></tr>"
                                            "</table>")
@@ -739,6 +766,36 @@ void TestViewerWidget::exifOverlay()
     QVERIFY(label->text().contains(QStringLiteral("IMG_0002.jpg")));
     viewer.toggleExifOverlay();
     QVERIFY(label->isHidden());
+}
+
+void TestViewerWidget::exifOverlayOfCameraFile()
+{
+    const QString dir = freshDir(tmp);
+    const QString photo = dir + QStringLiteral("/camera.jpg");
+    QVERIFY(QFile::copy(QStringLiteral(GLANCEWAY_TESTDATA "/cameras/Canon_EOS-RP__MG_0633.JPG"), photo));
+    const ExifSummary exif = readExifSummary(photo);
+    QVERIFY(!exif.make.isEmpty());
+    ViewerWidget viewer;
+    viewer.toggleExifOverlay();
+    openAndSettle(viewer, {photo});
+    const QString text = viewer.findChild<QLabel *>(QStringLiteral("exifOverlay"))->text();
+    QVERIFY2(text.contains(QStringLiteral("Camera</td><td><b>%1</b>").arg((exif.make + QLatin1Char(' ') + exif.model).trimmed())),
+             qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("No EXIF data available")));
+    // Rows keep their order; rows without a value are left out.
+    const QStringList order{"Camera", "Lens", "Captured", "Exposure", "Aperture", "ISO",
+                            "Focal length", "Compensation", "Dimensions", "File size", "File"};
+    int last = -1;
+    for (const QString &label : order) {
+        const int at = int(text.indexOf(QStringLiteral(">%1</td>").arg(label)));
+        if (at < 0)
+            continue;
+        QVERIFY2(at > last, qPrintable(label));
+        last = at;
+    }
+    QVERIFY(text.contains(QStringLiteral(">File</td><td><b>camera.jpg</b>")));
+    if (exif.exposure.isEmpty())
+        QVERIFY(!text.contains(QStringLiteral(">Exposure</td>")));
 }
 
 void TestViewerWidget::shortcutOverlayPlacement_data()
