@@ -95,6 +95,10 @@ QDomDocument emptyDocument()
 QString sidecarPathFor(const QString &photoPath)
 {
     const QFileInfo info(photoPath);
+    // An empty path or one ending in a separator names no photo; answering
+    // "<dir>/.xmp" would let a write create a stray hidden file.
+    if (info.fileName().isEmpty())
+        return QString();
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName();
     const QString lower = stem + QLatin1String(".xmp");
     const QString upper = stem + QLatin1String(".XMP");
@@ -122,6 +126,8 @@ QStringList sidecarsToMoveWith(const QStringList &allFiles, const QStringList &m
     QHash<QString, qsizetype> indexBySidecar;
     for (const QString &photo : allFiles) {
         const QString sidecar = sidecarPathFor(photo);
+        if (sidecar.isEmpty())
+            continue;
         const QString key = normalise(sidecar);
         auto it = indexBySidecar.constFind(key);
         if (it == indexBySidecar.constEnd()) {
@@ -683,6 +689,8 @@ bool renderSidecar(const QByteArray *existing, const Metadata &record, QByteArra
 bool writeMetadata(const QString &photoPath, const Metadata &record)
 {
     const QString path = sidecarPathFor(photoPath);
+    if (path.isEmpty())
+        return false;
     const QFileInfo info(path);
     QByteArray existing;
     const bool exists = info.exists() || info.isSymLink();

@@ -23,7 +23,8 @@ extern const QString legacyNamespace;    // RotationDelta of earlier versions, r
 // ---- Location ------------------------------------------------------------
 
 // "<dir>/<name without last suffix>.xmp", or the ".XMP" variant when only that
-// one exists. Photos differing only in extension share one sidecar.
+// one exists. Photos differing only in extension share one sidecar. Empty for
+// a path without a file name (empty, or ending in a separator).
 QString sidecarPathFor(const QString &photoPath);
 
 // The sidecars that may move to the recycle bin with `moving`: those whose

@@ -82,12 +82,14 @@ private slots:
     void updateUpperCaseSidecar();
     void updateRecodesToUtf8();
     void updateKeepsPermissions();
+    void updateThroughSymlink();
     void rewriteIsStable();
     void refusals_data();
     void refusals();
     void refusedWhenSidecarIsDirectory();
     void refusedWhenTemporaryFileCannotBeCreated();
     void refusedWhenFolderMissing();
+    void refusedWithoutPhotoName();
 };
 
 void TestXmpSidecar::sidecarPathFor_data()
@@ -101,6 +103,7 @@ void TestXmpSidecar::sidecarPathFor_data()
     QTest::newRow("both-exist") << QStringList{"IMG_1.XMP", "IMG_1.xmp"} << "IMG_1.jpg" << "IMG_1.xmp";
     QTest::newRow("last-suffix-only") << QStringList() << "a.b.jpg" << "a.b.xmp";
     QTest::newRow("no-suffix") << QStringList() << "scan" << "scan.xmp";
+    QTest::newRow("directory-path") << QStringList() << "sub/" << QString();
 }
 
 void TestXmpSidecar::sidecarPathFor()
@@ -111,7 +114,7 @@ void TestXmpSidecar::sidecarPathFor()
     QTemporaryDir dir;
     for (const QString &name : existing)
         QVERIFY(writeFile(dir.filePath(name), packet(desc + "/>")));
-    QCOMPARE(PhotoCore::sidecarPathFor(dir.filePath(photo)), dir.filePath(sidecar));
+    QCOMPARE(PhotoCore::sidecarPathFor(dir.filePath(photo)), sidecar.isEmpty() ? QString() : dir.filePath(sidecar));
 }
 
 void TestXmpSidecar::isAcceptableXml_data()
@@ -514,6 +517,17 @@ void TestXmpSidecar::updateKeepsPermissions()
     QCOMPARE(QFile::permissions(sidecar) & ~QFileDevice::Permissions(0x0f00), permissions);
 }
 
+void TestXmpSidecar::updateThroughSymlink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("shared"));
+    QVERIFY(writeFile(dir.filePath("shared/IMG_1.xmp"), fixture("keywords.xmp")));
+    QVERIFY(QFile::link("shared/IMG_1.xmp", dir.filePath("IMG_1.xmp")));
+    QVERIFY(PhotoCore::writeMetadata(dir.filePath("IMG_1.jpg"), record(1, "Red")));
+    QVERIFY(QFileInfo(dir.filePath("IMG_1.xmp")).isSymLink());
+    QCOMPARE(PhotoCore::metadataFromXml(readAll(dir.filePath("shared/IMG_1.xmp"))), record(1, "Red"));
+}
+
 void TestXmpSidecar::rewriteIsStable()
 {
     QTemporaryDir dir;
@@ -612,6 +626,15 @@ void TestXmpSidecar::refusedWhenFolderMissing()
 {
     QTemporaryDir dir;
     QVERIFY(!PhotoCore::writeMetadata(dir.filePath("gone/IMG_1.jpg"), record(4)));
+    QVERIFY(entries(dir.path()).isEmpty());
+}
+
+void TestXmpSidecar::refusedWithoutPhotoName()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(!PhotoCore::writeMetadata(QString(), record(4)));
+    QVERIFY(!PhotoCore::writeMetadata(dir.path() + "/", record(4)));
     QVERIFY(entries(dir.path()).isEmpty());
 }
 
