@@ -113,6 +113,12 @@ private:
 
 } // namespace
 
+#ifdef Q_OS_UNIX
+#define REQUIRE_GATE(gate) QVERIFY((gate).isValid())
+#else
+#define REQUIRE_GATE(gate) QSKIP("holding a scan needs a FIFO")
+#endif
+
 class TestViewerWidget : public QObject
 {
     Q_OBJECT
@@ -213,7 +219,7 @@ void TestViewerWidget::markDuringScanSurvivesIt()
     if (reload)
         openAndSettle(viewer, files);
     ScanGate gate(files.last());
-    QVERIFY(gate.isValid());
+    REQUIRE_GATE(gate);
     if (reload)
         viewer.reloadMetadata();
     else
@@ -239,7 +245,7 @@ void TestViewerWidget::scanOfEarlierFolderIsDropped()
     QSignalSpy summaries(&viewer, &ViewerWidget::summaryChanged);
     {
         ScanGate gate(first.last());
-        QVERIFY(gate.isValid());
+        REQUIRE_GATE(gate);
         viewer.openFiles(first);
         QTRY_VERIFY(gate.reached());
         viewer.openFiles(second);
@@ -260,7 +266,7 @@ void TestViewerWidget::filterChosenDuringScanAppliesOnArrival()
     QVERIFY(PhotoCore::writeMetadata(files[3], record(3)));
     ViewerWidget viewer;
     ScanGate gate(files.last());
-    QVERIFY(gate.isValid());
+    REQUIRE_GATE(gate);
     viewer.openFiles(files);
     viewer.setFilter(QStringLiteral("rating:3"));
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing filter")));
@@ -281,7 +287,7 @@ void TestViewerWidget::resumeRequestedDuringScan()
     QVERIFY(PhotoCore::writeMetadata(files[2], record(0, QStringLiteral("Green"))));
     ViewerWidget viewer;
     ScanGate gate(files.last());
-    QVERIFY(gate.isValid());
+    REQUIRE_GATE(gate);
     viewer.openFiles(files);
     viewer.resumeReview();
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing resume position")));
@@ -639,7 +645,7 @@ void TestViewerWidget::statusTextOfExample()
     QVERIFY(PhotoCore::writeMetadata(files[2], record(3, QStringLiteral("Red"))));
     ViewerWidget viewer;
     ScanGate gate(files.last());
-    QVERIFY(gate.isValid());
+    REQUIRE_GATE(gate);
     viewer.openFiles(files);
     QTRY_VERIFY(!isLoading(viewer));
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
