@@ -72,8 +72,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     summaryLabel = new QLabel(this);
     summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
-    summaryLabel->setMinimumWidth(0);
-    summaryLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // At its natural width, but never holding the window wider: an explicit
+    // minimum stands in for the text's minimum size. (An Ignored width would
+    // leave the label no room at all next to the bar's message.)
+    summaryLabel->setMinimumWidth(1);
+    summaryLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    summaryLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->addPermanentWidget(summaryLabel);
     statusBar()->showMessage(tr("Open a folder to begin"));
 
