@@ -364,6 +364,7 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells_data()
     QTest::newRow("default-cells") << QSize(1600, 1000) << 192 << 0.37;
     QTest::newRow("large-cells-narrow-window") << QSize(700, 900) << 384 << 0.61;
     QTest::newRow("at-the-top") << QSize(1000, 700) << 128 << 0.0;
+    QTest::newRow("small-cells-at-the-top") << QSize(1600, 1000) << 96 << 0.0;
 }
 
 void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
