@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMutex>
 #include <QPixmap>
 #include <QPointer>
 #include <QResizeEvent>
@@ -78,6 +79,12 @@ void postToGuiThread(Fn &&fn)
 
 } // namespace
 
+struct ViewerWidget::WantedPreviews
+{
+    QMutex mutex;
+    QSet<QString> paths;
+};
+
 QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead)
 {
     const int dir = direction < 0 ? -1 : +1;
@@ -96,6 +103,7 @@ ViewerWidget::ViewerWidget(QWidget *parent)
     : QWidget(parent)
     , previewCache(std::make_unique<PreviewImageCache>(previewBudgetMiB))
     , filterId(allFilter())
+    , wantedPreviews(std::make_shared<WantedPreviews>())
 {
     setFocusPolicy(Qt::StrongFocus);
     setStyleSheet(QStringLiteral("background: #17191c; color: #d8dadd;"));
@@ -609,11 +617,27 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     // The photo is also scaled for the view as it is now, off the GUI thread,
     // so that showing it from the cache later costs no scaling.
     const QSize fitSize = scrollArea->viewport()->size();
+    const std::shared_ptr<WantedPreviews> wanted = wantedPreviews;
     previewPool.start(
-        [self, path, generation, fitSize] {
+        [self, path, generation, fitSize, wanted] {
+            PreviewResult result;
+            {
+                // A queued preload cannot be taken back cheaply, so it checks
+                // whether the user is still heading its way before decoding.
+                QMutexLocker lock(&wanted->mutex);
+                result.skipped = !wanted->paths.contains(path);
+            }
+            if (result.skipped) {
+                result.path = path;
+                result.generation = generation;
+                postToGuiThread([self, result] {
+                    if (self)
+                        self->onPreviewDecoded(result);
+                });
+                return;
+            }
             QElapsedTimer timer;
             timer.start();
-            PreviewResult result;
             result.image = decodePhoto(path);
             result.elapsedMs = timer.elapsed();
             result.path = path;
@@ -639,6 +663,10 @@ QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
             continue;
         preloadWindow.append(path);
         priorities.append(offset * direction > 0 ? 20 - std::abs(offset) : 5);
+    }
+    {
+        QMutexLocker lock(&wantedPreviews->mutex);
+        wantedPreviews->paths = QSet<QString>(preloadWindow.cbegin(), preloadWindow.cend());
     }
     for (auto it = fittedByPath.begin(); it != fittedByPath.end();) {
         if (preloadWindow.contains(it.key()))
@@ -685,6 +713,14 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     if (result.generation != previewGeneration)
         return;
     pendingPreviews.remove(result.path);
+    if (result.skipped) {
+        // The window may have come back to the photo after the task looked.
+        if (result.path == currentPath())
+            requestPreview(result.path, 100);
+        else if (preloadWindow.contains(result.path) && !pendingPreviews.contains(currentPath()))
+            preloadNeighbours();
+        return;
+    }
 
     if (!result.image.isNull()) {
         const int cost = PreviewImageCache::costKiB(result.image);

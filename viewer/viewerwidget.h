@@ -107,7 +107,11 @@ private:
         qint64 elapsedMs = 0;
         QImage image;
         QImage fitted; // `image` scaled for the view as it was when queued
+        bool skipped = false; // left the preload window before its decode began
     };
+
+    // The paths whose decode is still wanted, read by decode tasks as they start.
+    struct WantedPreviews;
 
     // Catalog and navigation.
     void startSidecarScan(bool reload);
@@ -188,6 +192,7 @@ private:
     QHash<QString, int> costByPath;
     // Photos of the window already scaled for the view, by path.
     QHash<QString, QImage> fittedByPath;
+    std::shared_ptr<WantedPreviews> wantedPreviews;
     qint64 lastDecodedCostKiB = 0;
 
     // Declared last so that they are destroyed first: destroying a pool waits

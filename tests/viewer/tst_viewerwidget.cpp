@@ -163,6 +163,7 @@ private slots:
     void wheel_data();
     void wheel();
     void viewModes();
+    void rapidJumpsEndOnTheShownPhoto();
     void undecodablePhoto();
 
 private:
@@ -909,6 +910,27 @@ void TestViewerWidget::viewModes()
     QCOMPARE(viewer.viewMode(), int(ViewerWidget::Fit));
     QCOMPARE(label->pixmap().size(), QSize(900, 1200));
     QCOMPARE(state.count(), 3);
+}
+
+void TestViewerWidget::rapidJumpsEndOnTheShownPhoto()
+{
+    const QStringList files = makePhotos(freshDir(tmp), 40, QSize(1200, 800));
+    ViewerWidget viewer;
+    openAndSettle(viewer, files);
+    // Jumps far apart and back, faster than decodes finish: preloads of windows
+    // left behind are dropped, and the photo finally current is still decoded.
+    const QList<int> jumps{30, 5, 22, 30, 12, 39, 31, 30, 8, 9, 30};
+    for (int i = 0; i < jumps.size(); ++i) {
+        viewer.selectFile(files[jumps[i]]);
+        if (i % 3 == 2)
+            QCoreApplication::processEvents();
+    }
+    QCOMPARE(viewer.currentFilePath(), files[30]);
+    QTRY_VERIFY(!isLoading(viewer));
+    QVERIFY(!viewer.findChild<QLabel *>(QStringLiteral("imageLabel"))->pixmap().isNull());
+    QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
+    viewer.nextImage();
+    QVERIFY(viewer.statusText().contains(QStringLiteral(" — cache")));
 }
 
 void TestViewerWidget::undecodablePhoto()
