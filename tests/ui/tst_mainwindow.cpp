@@ -783,6 +783,15 @@ void TestMainWindow::filters()
         names.append(QFileInfo(path).fileName());
     QCOMPARE(names, visible);
 
+    if (entry == QLatin1String("All Images")) {
+        // Only the plain "all" filter lets a mark move on by itself.
+        QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
+        const QString before = viewer->currentFilePath();
+        w->registeredActions().value("rating.1")->trigger();
+        QCOMPARE(PhotoCore::readMetadata(before).rating, 1);
+        QVERIFY(viewer->currentFilePath() != before);
+    }
+
     // Resume Review returns the menu and the viewer to every photo.
     w->registeredActions().value("navigate.resumeReview")->trigger();
     QVERIFY(named(*w, "allImagesAction")->isChecked());
