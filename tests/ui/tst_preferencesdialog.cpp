@@ -55,7 +55,7 @@ protected:
     }
 };
 
-struct ActionSpec
+struct ActionRow
 {
     const char *id;
     const char *text;
@@ -69,7 +69,7 @@ class Registry
 public:
     Registry()
     {
-        const QList<ActionSpec> specs = {
+        const QList<ActionRow> rows = {
             {"navigate.previous", "Previous Image", {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)}},
             {"navigate.next", "Next Image", {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)}},
             {"rating.reject", "Reject", {QKeySequence(Qt::Key_X)}},
@@ -80,11 +80,11 @@ public:
             {"view.exifOverlay", "Show EXIF Overlay", {QKeySequence(QStringLiteral("?"))}},
             {"help.shortcuts", "Show Keyboard Shortcuts", {QKeySequence(QStringLiteral("Ctrl+F1"))}},
         };
-        for (const ActionSpec &spec : specs) {
-            auto *action = new QAction(QString::fromUtf8(spec.text), &owner);
-            action->setShortcuts(spec.shortcuts);
-            action->setProperty("defaultShortcut", spec.shortcuts.first().toString(QKeySequence::PortableText));
-            byId.insert(QString::fromLatin1(spec.id), action);
+        for (const ActionRow &row : rows) {
+            auto *action = new QAction(QString::fromUtf8(row.text), &owner);
+            action->setShortcuts(row.shortcuts);
+            action->setProperty("defaultShortcut", row.shortcuts.first().toString(QKeySequence::PortableText));
+            byId.insert(QString::fromLatin1(row.id), action);
         }
     }
 
