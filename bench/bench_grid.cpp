@@ -28,31 +28,6 @@ constexpr int distinctJpegs = 16;
 constexpr int distinctRaws = 8;
 const QSize photoSize(6000, 4000);
 
-// A 24 MP picture with fine detail, so that it decodes like a camera file.
-QImage detailedPicture(int index)
-{
-    quint32 seed = 777u + quint32(index) * 7919u;
-    QImage coarse(750, 500, QImage::Format_RGB32);
-    for (int y = 0; y < coarse.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(coarse.scanLine(y));
-        for (int x = 0; x < coarse.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            line[x] = qRgb((x + index * 37) % 256, (y * 2 + (seed >> 24)) % 256, (seed >> 16) & 0xff);
-        }
-    }
-    QImage image = coarse.scaled(photoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int n = int(seed >> 28) - 8;
-            const QRgb p = line[x];
-            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
-        }
-    }
-    return image;
-}
-
 QByteArray jpegBytes(const QImage &image, int quality)
 {
     QByteArray bytes;
@@ -121,7 +96,7 @@ DataSet makeDataSet(const QString &root)
         QDir(sources).removeRecursively();
         QDir().mkpath(sources);
         for (int i = 0; i < distinctJpegs + distinctRaws; ++i) {
-            const QImage picture = detailedPicture(i);
+            const QImage picture = bench::detailedPicture(i, photoSize);
             if (i < distinctJpegs) {
                 picture.save(set.jpegs[i], "JPEG", 90);
             } else {
@@ -167,18 +142,6 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
-}
-
-qint64 procStatusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 // Rows whose cells intersect the viewport.
@@ -413,7 +376,7 @@ const ScrollMemory &scrollMemory(const BenchContext &ctx)
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5"); // restart the peak at the current resident size
     clear.close();
-    r.startRssMiB = procStatusKiB("VmRSS") / 1024.0;
+    r.startRssMiB = bench::procStatusKiB("VmRSS") / 1024.0;
     qint64 sampled = 0;
     QScrollBar *bar = grid.listView()->verticalScrollBar();
     const int page = grid.listView()->viewport()->height();
@@ -424,10 +387,10 @@ const ScrollMemory &scrollMemory(const BenchContext &ctx)
         waitFor([&] { return grid.loaderStats().delivered >= target || visibleAllShown(grid); }, 5000);
         r.maxHeld = std::max(r.maxHeld, grid.model()->heldThumbnailCount());
         r.maxWindow = std::max(r.maxWindow, grid.loadWindow().second - grid.loadWindow().first + 1);
-        sampled = std::max(sampled, procStatusKiB("VmRSS"));
+        sampled = std::max(sampled, bench::procStatusKiB("VmRSS"));
         ++r.steps;
     }
-    r.peakRssMiB = std::max(procStatusKiB("VmHWM"), sampled) / 1024.0;
+    r.peakRssMiB = std::max(bench::procStatusKiB("VmHWM"), sampled) / 1024.0;
     grid.stopLoading();
     grid.loaderThreadPool()->waitForDone();
     result = r;

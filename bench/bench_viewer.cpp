@@ -32,26 +32,8 @@ QStringList makeDistinctPhotos(const QString &root)
         return photos;
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
-    quint32 seed = 12345;
     for (int i = 0; i < distinctPhotos; ++i) {
-        QImage coarse(750, 500, QImage::Format_RGB32);
-        for (int y = 0; y < coarse.height(); ++y) {
-            auto *line = reinterpret_cast<QRgb *>(coarse.scanLine(y));
-            for (int x = 0; x < coarse.width(); ++x) {
-                seed = seed * 1664525u + 1013904223u;
-                line[x] = qRgb((x + i * 37) % 256, (y * 2 + (seed >> 24)) % 256, (seed >> 16) & 0xff);
-            }
-        }
-        QImage image = coarse.scaled(photoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        for (int y = 0; y < image.height(); ++y) {
-            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                seed = seed * 1664525u + 1013904223u;
-                const int n = int(seed >> 28) - 8;
-                const QRgb p = line[x];
-                line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
-            }
-        }
+        const QImage image = bench::detailedPicture(i, photoSize);
         image.save(photos[i], "JPEG", 90);
     }
     QFile(dir + QStringLiteral("/.complete")).open(QIODevice::WriteOnly);
@@ -149,19 +131,6 @@ const OpenTiming &open10k(const BenchContext &ctx)
     return *timing;
 }
 
-qint64 procStatusKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 struct SteppingResult
 {
     int steps = 0;
@@ -204,7 +173,7 @@ const SteppingResult &stepping(const BenchContext &ctx)
         if (clear.open(QIODevice::WriteOnly))
             clear.write("5");
         clear.close();
-        qint64 sampledPeakKiB = procStatusKiB("VmRSS");
+        qint64 sampledPeakKiB = bench::procStatusKiB("VmRSS");
 
         QElapsedTimer missTimer;
         bool missOpen = false;
@@ -219,7 +188,7 @@ const SteppingResult &stepping(const BenchContext &ctx)
         ticker.setInterval(333);
         QEventLoop loop;
         QObject::connect(&ticker, &QTimer::timeout, [&] {
-            sampledPeakKiB = std::max(sampledPeakKiB, procStatusKiB("VmRSS"));
+            sampledPeakKiB = std::max(sampledPeakKiB, bench::procStatusKiB("VmRSS"));
             if (viewer.isAtLastImage()) {
                 loop.quit();
                 return;
@@ -242,7 +211,7 @@ const SteppingResult &stepping(const BenchContext &ctx)
         });
         ticker.start();
         loop.exec();
-        const qint64 hwm = procStatusKiB("VmHWM");
+        const qint64 hwm = bench::procStatusKiB("VmHWM");
         result.peakRssMiB = double(std::max(hwm, sampledPeakKiB)) / 1024.0;
     }
     result.hitMedianMs = percentile(hitMs, 0.5);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QJsonObject>
 #include <QString>
 
@@ -35,5 +36,12 @@ double medianMs(int runs, const std::function<void()> &fn);
 // Runs a shell command `runs` times and returns the median wall time in ms,
 // or -1 when the command is missing or fails.
 double commandMedianMs(int runs, const QString &program, const QStringList &args);
+
+// A picture with fine detail, different for every index, so that its JPEG
+// decodes like a camera file rather than like flat colour.
+QImage detailedPicture(int index, const QSize &size);
+
+// A field of /proc/self/status in KiB (VmRSS, VmHWM), or -1 where there is none.
+qint64 procStatusKiB(const char *field);
 
 } // namespace bench

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
@@ -53,6 +54,43 @@ double commandMedianMs(int runs, const QString &program, const QStringList &args
         ok = ok && p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     });
     return ok ? ms : -1;
+}
+
+QImage detailedPicture(int index, const QSize &size)
+{
+    quint32 seed = 777u + quint32(index) * 7919u;
+    QImage coarse(750, 500, QImage::Format_RGB32);
+    for (int y = 0; y < coarse.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(coarse.scanLine(y));
+        for (int x = 0; x < coarse.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = qRgb((x + index * 37) % 256, (y * 2 + (seed >> 24)) % 256, (seed >> 16) & 0xff);
+        }
+    }
+    QImage image = coarse.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 28) - 8;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    return image;
+}
+
+qint64 procStatusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 } // namespace bench
