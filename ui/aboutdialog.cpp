@@ -1,4 +1,5 @@
 #include "ui/aboutdialog.h"
+#include "ui/windowsize.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -6,7 +7,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -61,12 +61,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     layout->addWidget(text, 1);
     layout->addWidget(buttons);
 
-    QSize size(550, 510);
-    if (const QScreen *dialogScreen = screen()) {
-        const QRect available = dialogScreen->availableGeometry();
-        size = size.boundedTo(QSize(available.width() - 40, available.height() - 80));
-    }
-    resize(size);
+    resizeWithinScreen(this, QSize(550, 510));
 }
 
 QUrl AboutDialog::websiteUrl()

@@ -1,4 +1,5 @@
 #include "ui/helpdialog.h"
+#include "ui/windowsize.h"
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -6,7 +7,6 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -85,12 +85,7 @@ HelpDialog::HelpDialog(const QUrl &start, QWidget *parent)
 
     helpBrowser->setSource(startPage);
 
-    QSize size(900, 720);
-    if (const QScreen *dialogScreen = screen()) {
-        const QRect available = dialogScreen->availableGeometry();
-        size = size.boundedTo(QSize(available.width() - 40, available.height() - 80));
-    }
-    resize(size);
+    resizeWithinScreen(this, QSize(900, 720));
 }
 
 QUrl HelpDialog::defaultStartPage()

@@ -1,4 +1,5 @@
 #include "ui/mainwindow.h"
+#include "ui/windowsize.h"
 
 #include "core/foldercatalog.h"
 #include "grid/thumbnailgridwidget.h"
@@ -21,7 +22,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -59,12 +59,7 @@ MainWindow::MainWindow(QWidget *parent)
     migrateHelpShortcuts();
 
     setWindowTitle(plainTitle);
-    QSize size(1200, 800);
-    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        size = size.boundedTo(QSize(avail.width() - 40, avail.height() - 80));
-    }
-    resize(size);
+    resizeWithinScreen(this, QSize(1200, 800));
 
     createActions();
     rebuildShortcutOverlay();

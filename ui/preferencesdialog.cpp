@@ -1,4 +1,5 @@
 #include "ui/preferencesdialog.h"
+#include "ui/windowsize.h"
 
 #include "grid/thumbnaildiskcache.h"
 
@@ -10,7 +11,6 @@
 #include <QKeySequenceEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QSet>
 #include <QSettings>
@@ -139,12 +139,7 @@ void PreferencesDialog::buildLayout()
     layout->addWidget(scroll, 1);
     layout->addWidget(buttons);
 
-    QSize size(640, 680);
-    if (const QScreen *dialogScreen = screen()) {
-        const QRect available = dialogScreen->availableGeometry();
-        size = size.boundedTo(QSize(available.width() - 40, available.height() - 80));
-    }
-    resize(size);
+    resizeWithinScreen(this, QSize(640, 680));
 }
 
 void PreferencesDialog::loadSettings()
