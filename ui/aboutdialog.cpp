@@ -14,7 +14,7 @@ namespace {
 
 const char productName[] = "Quillmark Glanceway";
 const char productVersion[] = "1.0.3";
-const char legalNotice[] = "© 2025 Quillmark. All rights reserved.";
+const char legalNotice[] = "© 2026 Quillmark. All rights reserved.";
 
 // One pass over all nine arguments: a "%2" inside a translated text stays text.
 const char htmlTemplate[] =
