@@ -87,7 +87,9 @@ QStringList listPhotoFiles(const QString &folder)
     // Every path shares the folder prefix, so ordering the names orders the
     // paths, without folding the prefix again in every comparison.
     names.sort(Qt::CaseInsensitive);
-    const QString prefix = folder + QLatin1Char('/');
+    // As the directory iterator forms its paths: a folder given with a
+    // trailing separator (a drive or file-system root) gets no second one.
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     for (QString &name : names)
         name.prepend(prefix);
     return names;

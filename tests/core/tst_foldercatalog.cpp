@@ -16,6 +16,8 @@ class TestFolderCatalog : public QObject
 private slots:
     void listing_data();
     void listing();
+    void pathsAsGiven_data();
+    void pathsAsGiven();
     void subfoldersAndLinks();
     void missingFolder();
     void unreadableFileSkipped();
@@ -72,6 +74,30 @@ void TestFolderCatalog::listing()
     for (const QString &name : expected)
         expectedPaths << dir.path() + '/' + name;
     QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), expectedPaths);
+}
+
+// Photo paths are identities elsewhere: the folder text is kept as passed,
+// with exactly one separator before the name.
+void TestFolderCatalog::pathsAsGiven_data()
+{
+    QTest::addColumn<QString>("suffix");      // appended to the temporary folder's path
+    QTest::addColumn<QString>("listedAs");    // expected path prefix after that folder
+
+    QTest::newRow("plain") << QString() << QStringLiteral("/sub/");
+    QTest::newRow("trailing separator") << QStringLiteral("/") << QStringLiteral("/sub/");
+    QTest::newRow("unclean steps kept") << QStringLiteral("/./x/..") << QStringLiteral("/sub/./x/../");
+}
+
+void TestFolderCatalog::pathsAsGiven()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, listedAs);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub/x"));
+    touch(dir.filePath("sub/a.jpg"));
+    const QString folder = dir.path() + "/sub" + suffix;
+    QCOMPARE(PhotoCore::listPhotoFiles(folder), QStringList{dir.path() + listedAs + "a.jpg"});
 }
 
 void TestFolderCatalog::subfoldersAndLinks()
