@@ -526,6 +526,9 @@ void MainWindow::openFromGrid(const QString &path)
     updateActionStates();
     grid->stopLoading();
     viewer->setFocus(Qt::OtherFocusReason);
+    // The viewer may report its state before the page changes (a photo from the
+    // cache does so at once); the grid's selection message must not stay behind.
+    updateStatusAndTitle();
 }
 
 void MainWindow::toggleShortcutHelp()

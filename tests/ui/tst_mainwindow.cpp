@@ -136,6 +136,8 @@ private slots:
     void helpShortcutMigration_data();
     void helpShortcutMigration();
     void menus();
+    void menuEntries_data();
+    void menuEntries();
 
     void firstStart();
     void rememberedFolder_data();
@@ -164,6 +166,7 @@ private slots:
     void fullScreenAndEsc();
 
     void shortcutHelpFromGrid();
+    void openFromGrid();
     void overlayFollowsPreferences_data();
     void overlayFollowsPreferences();
 
@@ -458,6 +461,57 @@ void TestMainWindow::menus()
     QCOMPARE(w.actions().size(), 32);
     QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
     QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
+}
+
+void TestMainWindow::menuEntries_data()
+{
+    // Entries in menu order: "-" a separator; a trailing "*" a checkable entry;
+    // "=id" the entry's data (the filter identifier).
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("navigate") << 1 << QStringList{"Previous Image", "Next Image", "-", "Resume Review"};
+    QTest::newRow("filter") << 2
+                            << QStringList{"All Images*=all", "Zero Stars*=zerostars", "Unreviewed*=unrated",
+                                           "Rejected*=rejected", "1 Star*=rating:1", "2 Stars*=rating:2",
+                                           "3 Stars*=rating:3", "4 Stars*=rating:4", "5 Stars*=rating:5",
+                                           "Red*=color:Red", "Yellow*=color:Yellow", "Green*=color:Green",
+                                           "Blue*=color:Blue", "-", "Exclude selected filter*"};
+    QTest::newRow("view") << 3
+                          << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
+                                         "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%", "-",
+                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay"};
+    QTest::newRow("rating") << 4
+                            << QStringList{"Clear Rating", "1 Star(s)", "2 Star(s)", "3 Star(s)", "4 Star(s)",
+                                           "5 Star(s)", "-", "Color: Red", "Color: Yellow", "Color: Green",
+                                           "Color: Blue", "-", "Reject", "Clear Rejection", "Clear Color Label",
+                                           "Clear All Marks"};
+    QTest::newRow("slideshow") << 5 << QStringList{"Start Slideshow"};
+    QTest::newRow("help") << 6
+                          << QStringList{"User Guide…", "Show Keyboard Shortcuts*", "Help on the Web…",
+                                         "Give Feedback…", "-", "About Quillmark Glanceway…"};
+}
+
+void TestMainWindow::menuEntries()
+{
+    QFETCH(int, menu);
+    QFETCH(QStringList, entries);
+
+    MainWindow w;
+    QStringList seen;
+    for (QAction *a : w.menuBar()->actions().at(menu)->menu()->actions()) {
+        if (a->isSeparator()) {
+            seen.append(QStringLiteral("-"));
+            continue;
+        }
+        QString entry = a->text();
+        if (a->isCheckable())
+            entry += QLatin1Char('*');
+        if (a->data().isValid())
+            entry += QLatin1Char('=') + a->data().toString();
+        seen.append(entry);
+    }
+    QCOMPARE(seen, entries);
 }
 
 // ---- Folders ------------------------------------------------------------
@@ -957,6 +1011,28 @@ void TestMainWindow::shortcutHelpFromGrid()
     QVERIFY(!viewer->isShortcutOverlayVisible());
     QCOMPARE(help->text(), QStringLiteral("Show Keyboard Shortcuts"));
     QVERIFY(!help->isChecked());
+}
+
+void TestMainWindow::openFromGrid()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    ViewerWidget *viewer = viewerOf(*w);
+    // The viewer's own photo is decoded already, so opening it changes nothing
+    // in the viewer later on: whatever the bar says now, it keeps saying.
+    QTRY_VERIFY(!viewer->statusText().contains(QStringLiteral("loading")));
+    showGrid(*w);
+    selectRows(*w, {0, 1});
+    QTRY_VERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("2 image(s) selected")));
+
+    emit gridOf(*w)->fileActivated(folder + "/a.jpg");
+    QCOMPARE(page(*w), 0);
+    QVERIFY(!named(*w, "gridAction")->isChecked());
+    QVERIFY(!named(*w, "moveToTrashAction")->isEnabled());
+    QCOMPARE(viewer->currentFilePath(), folder + "/a.jpg");
+    QCOMPARE(w->windowTitle(), QStringLiteral("a.jpg — Quillmark Glanceway"));
+    // The grid's selection message must not outlive the grid page.
+    QCOMPARE(w->statusBar()->currentMessage(), viewer->statusText());
 }
 
 void TestMainWindow::overlayFollowsPreferences_data()
