@@ -359,8 +359,9 @@ void ViewerWidget::setFilter(const QString &id)
         emit stateChanged();
         return;
     }
-    if (!metadataReady && !resumePending)
-        busyText = scanBusyText; // a filter that was waiting for the scan is no longer pending
+    // A filter that was waiting for the scan is no longer pending; a resume may be.
+    if (!metadataReady)
+        busyText = resumePending ? tr("preparing resume position") : scanBusyText;
     rebuildVisibleList(-1);
 }
 

@@ -132,6 +132,8 @@ private slots:
     void scanOfEarlierFolderIsDropped();
     void filterChosenDuringScanAppliesOnArrival();
     void resumeRequestedDuringScan();
+    void firstUnreviewedAfterScan_data();
+    void firstUnreviewedAfterScan();
 
     void navigationAtEndsEmitsNothing_data();
     void navigationAtEndsEmitsNothing();
@@ -160,6 +162,8 @@ private slots:
     void exifOverlayOfCameraFile();
     void shortcutOverlayPlacement_data();
     void shortcutOverlayPlacement();
+    void keys_data();
+    void keys();
     void wheel_data();
     void wheel();
     void viewModes();
@@ -292,11 +296,65 @@ void TestViewerWidget::resumeRequestedDuringScan()
     viewer.openFiles(files);
     viewer.resumeReview();
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing resume position")));
+    // A filter chosen and taken back meanwhile leaves the resume still pending.
+    viewer.setFilter(QStringLiteral("rating:3"));
+    QVERIFY(viewer.statusText().contains(QStringLiteral("preparing filter")));
+    viewer.setFilter(QStringLiteral("all"));
+    QVERIFY(viewer.statusText().contains(QStringLiteral("preparing resume position")));
     QCOMPARE(viewer.currentFilePath(), files[0]);
     QTRY_VERIFY(gate.reached());
     gate.release();
     QTRY_COMPARE(viewer.currentFilePath(), files[3]);
     QVERIFY(!viewer.statusText().contains(QStringLiteral("preparing")));
+}
+
+void TestViewerWidget::firstUnreviewedAfterScan_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("filter"); // left from the folder before
+    QTest::addColumn<QList<int>>("reviewed"); // photos rated 2 on disk
+    QTest::addColumn<int>("expected"); // folder position current after the scan
+    QTest::addColumn<QList<int>>("visible");
+    const QList<int> all{0, 1, 2, 3, 4};
+    QTest::newRow("off") << false << "all" << QList<int>{0, 1} << 0 << all;
+    QTest::newRow("skips-reviewed") << true << "all" << QList<int>{0, 1, 3} << 2 << all;
+    QTest::newRow("all-reviewed-stays-first") << true << "all" << all << 0 << all;
+    QTest::newRow("filter-left-shows-whole-folder") << true << "rating:2" << QList<int>{0, 1} << 2 << all;
+    QTest::newRow("off-filter-applies") << false << "rating:2" << QList<int>{0, 1} << 0 << QList<int>{0, 1};
+}
+
+void TestViewerWidget::firstUnreviewedAfterScan()
+{
+    QFETCH(bool, enabled);
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, reviewed);
+    QFETCH(int, expected);
+    QFETCH(QList<int>, visible);
+    QSettings().setValue(QStringLiteral("session/firstUnreviewed"), enabled);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
+    for (int i : reviewed)
+        QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
+    ViewerWidget viewer;
+    viewer.setFilter(filter);
+    openAndSettle(viewer, files);
+    QStringList expectedVisible;
+    for (int i : visible)
+        expectedVisible.append(files[i]);
+    QTRY_COMPARE(viewer.visibleFiles(), expectedVisible);
+    QCOMPARE(viewer.currentFilePath(), files[expected]);
+    QVERIFY(!viewer.statusText().contains(QStringLiteral("preparing")));
+
+    // The next mark brings a filter left aside back into force.
+    viewer.setRating(2);
+    if (filter != QLatin1String("all")) {
+        QStringList rated;
+        for (int i = 0; i < files.size(); ++i) {
+            if (reviewed.contains(i) || i == expected)
+                rated.append(files[i]);
+        }
+        QCOMPARE(viewer.visibleFiles(), rated);
+        QCOMPARE(viewer.currentFilePath(), files[expected]);
+    }
 }
 
 void TestViewerWidget::navigationAtEndsEmitsNothing_data()
@@ -841,6 +899,41 @@ void TestViewerWidget::shortcutOverlayPlacement()
     QVERIFY(!viewer.isShortcutOverlayVisible());
     QVERIFY(overlay->isHidden());
     QCOMPARE(state.count(), 0);
+}
+
+void TestViewerWidget::keys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("expected"); // from the middle one of three photos
+    QTest::newRow("space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 2;
+    QTest::newRow("shift-space") << int(Qt::Key_Space) << int(Qt::ShiftModifier) << 2;
+    QTest::newRow("right") << int(Qt::Key_Right) << int(Qt::NoModifier) << 2;
+    QTest::newRow("ctrl-right") << int(Qt::Key_Right) << int(Qt::ControlModifier) << 2;
+    QTest::newRow("left") << int(Qt::Key_Left) << int(Qt::NoModifier) << 0;
+    QTest::newRow("backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << 0;
+    QTest::newRow("other-key") << int(Qt::Key_Down) << int(Qt::NoModifier) << 1;
+}
+
+void TestViewerWidget::keys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, expected);
+    const QStringList files = makePhotos(freshDir(tmp), 3, QSize(900, 700));
+    ViewerWidget viewer;
+    viewer.resize(400, 300);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowActive(&viewer));
+    openAndSettle(viewer, files);
+    viewer.selectFile(files[1]);
+    QTRY_VERIFY(!isLoading(viewer));
+    viewer.setActualSizeMode(); // the photo is larger than the view and can scroll
+    // Clicking the photo must not take the keys away from the viewer.
+    QTest::mouseClick(viewer.findChild<QLabel *>(QStringLiteral("imageLabel")), Qt::LeftButton);
+    QVERIFY(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(viewer.currentFilePath(), files[expected]);
 }
 
 void TestViewerWidget::wheel_data()
