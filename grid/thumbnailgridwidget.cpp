@@ -345,12 +345,15 @@ void ThumbnailGridWidget::updateLoadWindow()
     if (first < 0)
         first = 0;
     // The bottom-right corner usually lies in the strip right of the last column,
-    // which holds no cell; the last cell on screen is then the one at the bottom
-    // of the last used column. Only the list's final row can leave that column
-    // empty, so a miss there means the list ends on screen.
+    // which holds no cell; the last cell on screen is then the rightmost one on
+    // the bottom line. The view wraps a cell that would end exactly at the right
+    // edge, so it may use one column less than perRow: probe the columns from
+    // the right. Cells tile without gaps, so a bottom line without any cell
+    // means the list ends on screen.
     int last = m_view->indexAt(QPoint(viewport.width() - 2, bottom)).row();
     if (last < 0 && laidOut) {
-        last = m_view->indexAt(QPoint(std::min(viewport.width(), perRow * gridWidth) - 2, bottom)).row();
+        for (int column = perRow - 1; column >= 0 && last < 0; --column)
+            last = m_view->indexAt(QPoint(column * gridWidth + gridWidth / 2, bottom)).row();
         if (last < 0)
             last = count - 1;
     }

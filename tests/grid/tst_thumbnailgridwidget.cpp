@@ -359,12 +359,18 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells_data()
     QTest::addColumn<QSize>("window");
     QTest::addColumn<int>("thumbnailSize");
     QTest::addColumn<double>("scrolled"); // share of the scroll range
-    QTest::newRow("small-cells-large-window") << QSize(1600, 1000) << 96 << 0.5;
-    QTest::newRow("small-cells-at-the-end") << QSize(1600, 1000) << 96 << 1.0;
-    QTest::newRow("default-cells") << QSize(1600, 1000) << 192 << 0.37;
-    QTest::newRow("large-cells-narrow-window") << QSize(700, 900) << 384 << 0.61;
-    QTest::newRow("at-the-top") << QSize(1000, 700) << 128 << 0.0;
-    QTest::newRow("small-cells-at-the-top") << QSize(1600, 1000) << 96 << 0.0;
+    QTest::addColumn<int>("fitColumns"); // > 0: make the viewport exactly that many cells wide
+    QTest::newRow("small-cells-large-window") << QSize(1600, 1000) << 96 << 0.5 << 0;
+    QTest::newRow("small-cells-at-the-end") << QSize(1600, 1000) << 96 << 1.0 << 0;
+    QTest::newRow("default-cells") << QSize(1600, 1000) << 192 << 0.37 << 0;
+    QTest::newRow("large-cells-narrow-window") << QSize(700, 900) << 384 << 0.61 << 0;
+    QTest::newRow("at-the-top") << QSize(1000, 700) << 128 << 0.0 << 0;
+    QTest::newRow("small-cells-at-the-top") << QSize(1600, 1000) << 96 << 0.0 << 0;
+    // The view wraps a cell that would end exactly on the right edge, so such a
+    // viewport shows one column less than its width divided by the cell width.
+    QTest::newRow("viewport-exactly-seven-cells-wide") << QSize(1600, 1000) << 192 << 0.5 << 7;
+    QTest::newRow("viewport-exactly-two-large-cells-wide") << QSize(900, 900) << 384 << 0.3 << 2;
+    QTest::newRow("viewport-exactly-wide-at-the-end") << QSize(1600, 1000) << 96 << 1.0 << 12;
 }
 
 void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
@@ -372,6 +378,7 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
     QFETCH(QSize, window);
     QFETCH(int, thumbnailSize);
     QFETCH(double, scrolled);
+    QFETCH(int, fitColumns);
     ThumbnailGridWidget grid;
     grid.resize(window);
     grid.setThumbnailSize(thumbnailSize);
@@ -381,6 +388,12 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     QScrollBar *bar = grid.listView()->verticalScrollBar();
     QTRY_VERIFY(bar->maximum() > 0);
+    if (fitColumns > 0) {
+        const int cellsWidth = fitColumns * grid.listView()->gridSize().width();
+        grid.resize(grid.width() - grid.listView()->viewport()->width() + cellsWidth, window.height());
+        QTRY_COMPARE(grid.listView()->viewport()->width(), cellsWidth);
+        grid.listView()->doItemsLayout(); // the scroll range of the new width, before scrolling
+    }
     bar->setValue(int(scrolled * bar->maximum()));
     QTRY_VERIFY(grid.loadWindow().first >= 0);
     QCoreApplication::processEvents(); // the window updates queued by the scrolling
@@ -402,7 +415,7 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
                             .arg(firstVisible).arg(lastVisible)));
     // Two rows of cells either side, no more.
     QVERIFY(loaded.first >= firstVisible - 2 * perRow);
-    QVERIFY(loaded.second <= lastVisible + 2 * perRow);
+    QVERIFY2(loaded.second <= lastVisible + 2 * perRow, qPrintable(QStringLiteral("window %1…%2, visible %3…%4").arg(loaded.first).arg(loaded.second).arg(firstVisible).arg(lastVisible)));
     for (int row = loaded.first; row <= loaded.second; ++row)
         QVERIFY(grid.model()->stateOf(paths.at(row)) != NotRequested);
 }
