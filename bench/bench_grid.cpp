@@ -21,6 +21,8 @@
 #include <functional>
 #include <optional>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int folderSize = 5000;
@@ -294,12 +296,22 @@ const WindowTiming &windowTiming(const BenchContext &ctx)
     return *result;
 }
 
+// CPU time of the calling thread so far.
+double threadCpuMs()
+{
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0)
+        return -1;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
 // Cold cache: the grid at the top, then the scroll bar dragged to the bottom.
 struct JumpTiming
 {
-    double ms = -1, budgetMs = -1, ownColdMs = -1;
+    double ms = -1, budgetMs = -1, ownColdMs = -1, dragMs = -1, guiCpuMs = -1;
     quint64 staleJobs = 0, executed = 0;
-    int visible = 0;
+    int visible = 0, window = 0;
 };
 
 const JumpTiming &jumpTiming(const BenchContext &ctx)
@@ -320,16 +332,20 @@ const JumpTiming &jumpTiming(const BenchContext &ctx)
     // A drag passes through many windows on its way down.
     QScrollBar *bar = grid.listView()->verticalScrollBar();
     const ThumbnailGridWidget::LoaderStats before = grid.loaderStats();
+    const double guiCpuBefore = threadCpuMs();
     QElapsedTimer timer;
     timer.start();
     for (int step = 1; step <= 40; ++step) {
         bar->setValue(bar->maximum() * step / 40);
         QCoreApplication::processEvents();
     }
+    r.dragMs = timer.nsecsElapsed() / 1e6;
     waitFor([&] { return visibleAllShown(grid); });
     r.ms = timer.nsecsElapsed() / 1e6;
+    r.guiCpuMs = threadCpuMs() - guiCpuBefore;
     const QPair<int, int> rows = visibleRows(grid);
     r.visible = rows.second - rows.first + 1;
+    r.window = grid.loadWindow().second - grid.loadWindow().first + 1;
     grid.loaderThreadPool()->waitForDone();
     // The visible cells' own cold cost, timed right away under the same machine load.
     {
@@ -430,7 +446,10 @@ QJsonObject jumpDetail(const JumpTiming &j)
     return QJsonObject{{QStringLiteral("jump_ms"), j.ms},
                        {QStringLiteral("budget_ms"), j.budgetMs},
                        {QStringLiteral("visible_own_cold_ms"), j.ownColdMs},
+                       {QStringLiteral("drag_ms"), j.dragMs},
+                       {QStringLiteral("gui_thread_cpu_ms"), j.guiCpuMs},
                        {QStringLiteral("visible_cells"), j.visible},
+                       {QStringLiteral("window_cells"), j.window},
                        {QStringLiteral("stale_jobs"), double(j.staleJobs)},
                        {QStringLiteral("jobs_run"), double(j.executed)},
                        {QStringLiteral("scroll_steps"), 40}};
