@@ -1,3 +1,4 @@
+#include "testrecords.h"
 #include "core/metadata.h"
 
 #include <QtTest>
@@ -5,20 +6,6 @@
 #include <limits>
 
 using PhotoCore::Metadata;
-
-namespace {
-
-Metadata record(int rating, const QString &label = QString(), bool rejected = false, int rotation = 0)
-{
-    Metadata m;
-    m.rating = rating;
-    m.label = label;
-    m.rejected = rejected;
-    m.rotation = rotation;
-    return m;
-}
-
-} // namespace
 
 class TestMetadata : public QObject
 {

@@ -1,3 +1,4 @@
+#include "testrecords.h"
 #include "core/xmpsidecar.h"
 
 #include <QtTest>
@@ -9,16 +10,6 @@ using PhotoCore::Metadata;
 namespace {
 
 using Tags = QMultiMap<QString, QString>;
-
-Metadata record(int rating, const QString &label = QString(), bool rejected = false, int rotation = 0)
-{
-    Metadata m;
-    m.rating = rating;
-    m.label = label;
-    m.rejected = rejected;
-    m.rotation = rotation;
-    return m;
-}
 
 QByteArray run(const QString &program, const QStringList &args, bool *ok = nullptr)
 {

@@ -1,3 +1,4 @@
+#include "testrecords.h"
 #include "core/xmpsidecar.h"
 
 #include <QtTest>
@@ -16,16 +17,6 @@ QByteArray packet(const QByteArray &descriptions)
 
 // An opening tag of a description of the photo itself with "xmp" declared.
 const QByteArray desc = "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"";
-
-Metadata record(int rating, const QString &label = QString(), bool rejected = false, int rotation = 0)
-{
-    Metadata m;
-    m.rating = rating;
-    m.label = label;
-    m.rejected = rejected;
-    m.rotation = rotation;
-    return m;
-}
 
 QByteArray readAll(const QString &path)
 {

@@ -1,3 +1,4 @@
+#include "testrecords.h"
 #include "core/xmpsidecar.h"
 #include "imaging/exifsummary.h"
 #include "viewer/viewerwidget.h"
@@ -50,16 +51,6 @@ QStringList makePhotos(const QString &dir, int count, QSize size = QSize(64, 48)
         files.append(path);
     }
     return files;
-}
-
-Metadata record(int rating, const QString &label = {}, bool rejected = false, int rotation = 0)
-{
-    Metadata m;
-    m.rating = rating;
-    m.label = label;
-    m.rejected = rejected;
-    m.rotation = rotation;
-    return m;
 }
 
 bool isLoading(const ViewerWidget &viewer)
