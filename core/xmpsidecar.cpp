@@ -1,11 +1,12 @@
 #include "core/xmpsidecar.h"
 
+#include "core/safefileio.h"
+
 #include <QDir>
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QVarLengthArray>
 #include <QXmlStreamReader>
@@ -28,6 +29,30 @@ namespace {
 // DOM's recursive teardown.
 constexpr int maxElementDepth = 256;
 constexpr qint64 maxSidecarBytes = 64 * 1024 * 1024;
+
+bool isInside(const QString &canonicalPath, const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    if (canonicalFolder.isEmpty())
+        return false;
+    const QString prefix = canonicalFolder.endsWith(QLatin1Char('/')) ? canonicalFolder
+                                                                       : canonicalFolder + QLatin1Char('/');
+    return canonicalPath.startsWith(prefix, Qt::CaseSensitive);
+}
+
+// Some photographers link sidecars to a shared copy, and those links are
+// updated in place. A link leading out of the photo's folder and the user's
+// home (into a system location, say) is not followed for writing: marking a
+// photo must never rewrite a file elsewhere on the system.
+bool isTrustedLinkTarget(const QFileInfo &link, const QString &photoPath)
+{
+    const QString target = link.canonicalFilePath();
+    if (target.isEmpty())
+        return false;
+    return isInside(target, QFileInfo(photoPath).absolutePath()) || isInside(target, QDir::homePath());
+}
 
 QStringView localNameOf(const QString &qualifiedName)
 {
@@ -366,11 +391,8 @@ Metadata metadataFromXml(const QByteArray &xml)
 
 Metadata readMetadata(const QString &photoPath)
 {
-    QFile file(sidecarPathFor(photoPath));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSidecarBytes)
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (readRegularFile(sidecarPathFor(photoPath), maxSidecarBytes, bytes) != FileReadResult::Read)
         return {};
     return metadataFromXml(bytes);
 }
@@ -693,30 +715,21 @@ bool writeMetadata(const QString &photoPath, const Metadata &record)
         return false;
     const QFileInfo info(path);
     QByteArray existing;
-    const bool exists = info.exists() || info.isSymLink();
+    bool exists = info.exists() || info.isSymLink();
     if (exists) {
-        if (!info.isFile())
+        if (info.isSymLink() && !isTrustedLinkTarget(info, photoPath))
             return false;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > maxSidecarBytes)
+        if (readRegularFile(path, maxSidecarBytes, existing) != FileReadResult::Read)
             return false;
-        existing = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
+        // A sidecar with nothing but white space in it holds nobody's data
+        // (an interrupted copy, a touched file): it is replaced, not refused.
+        exists = !existing.trimmed().isEmpty();
     }
 
     QByteArray bytes;
     if (!renderSidecar(exists ? &existing : nullptr, record, bytes))
         return false;
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return saveFileSafely(path, bytes);
 }
 
 } // namespace PhotoCore

@@ -1,12 +1,15 @@
 #include "grid/thumbnaildiskcache.h"
 
+#include "core/safefileio.h"
+
+#include <QBuffer>
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -16,6 +19,36 @@ namespace {
 
 constexpr int jpegQuality = 86;
 constexpr quint32 pruneEveryStores = 64;
+// Entries are thumbnails of a few dozen KiB; anything far larger is not ours.
+constexpr qint64 maxEntryBytes = 16 * 1048576;
+
+// Each entry is the JPEG followed by this tag and the SHA-1 of the JPEG. A
+// damaged JPEG often still decodes partly (grey or garbled), so the decoder
+// alone cannot tell a good entry from a damaged one; the checksum can.
+const QByteArray &trailerTag()
+{
+    static const QByteArray tag = QByteArrayLiteral("GWTHUMB1");
+    return tag;
+}
+
+constexpr qsizetype digestBytes = 20;
+
+QByteArray checksumTrailer(const QByteArray &jpeg)
+{
+    return trailerTag() + QCryptographicHash::hash(jpeg, QCryptographicHash::Sha1);
+}
+
+// The JPEG of an entry whose trailer matches; a null array otherwise.
+QByteArray verifiedJpeg(const QByteArray &entry)
+{
+    const qsizetype trailer = trailerTag().size() + digestBytes;
+    if (entry.size() <= trailer)
+        return QByteArray();
+    const QByteArray jpeg = entry.left(entry.size() - trailer);
+    if (entry.mid(jpeg.size()) != checksumTrailer(jpeg))
+        return QByteArray();
+    return jpeg;
+}
 
 std::atomic<quint32> &successfulStores()
 {
@@ -70,10 +103,22 @@ QString ThumbnailDiskCache::entryPathFor(const QString &photoPath) const
 QImage ThumbnailDiskCache::load(const QString &photoPath) const
 {
     const QString entry = entryPathFor(photoPath);
-    QImageReader reader(entry, "JPEG");
-    const QImage image = reader.read();
-    // A damaged entry would otherwise be served (and fail) forever; removing it
-    // lets the loader decode the photo again and rewrite the entry.
+    QByteArray bytes;
+    const PhotoCore::FileReadResult found = PhotoCore::readRegularFile(entry, maxEntryBytes, bytes);
+    if (found == PhotoCore::FileReadResult::Missing)
+        return QImage();
+    QImage image;
+    const QByteArray jpeg = verifiedJpeg(bytes);
+    if (!jpeg.isNull()) {
+        QBuffer buffer;
+        buffer.setData(jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "JPEG");
+        image = reader.read();
+    }
+    // A damaged entry would otherwise be shown (grey or with garbage) for as
+    // long as the photo stays unchanged; removing it lets the loader decode the
+    // photo again and rewrite the entry.
     if (image.isNull() && QFileInfo(entry).isFile())
         QFile::remove(entry);
     return image;
@@ -86,16 +131,15 @@ bool ThumbnailDiskCache::store(const QString &photoPath, const QImage &image) co
     if (!QDir().mkpath(m_directory))
         return false;
 
-    QSaveFile file(entryPathFor(photoPath));
-    if (!file.open(QIODevice::WriteOnly)) {
-        file.cancelWriting();
-        return false;
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "JPEG", jpegQuality))
+            return false;
     }
-    if (!image.save(&file, "JPEG", jpegQuality)) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
+    bytes += checksumTrailer(bytes);
+    if (!PhotoCore::saveFileSafely(entryPathFor(photoPath), bytes))
         return false;
 
     const quint32 stores = successfulStores().fetch_add(1) + 1;

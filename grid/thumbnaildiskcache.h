@@ -38,12 +38,14 @@ public:
     // Absolute path of the entry file for the photo as it is now on disk.
     QString entryPathFor(const QString &photoPath) const;
 
-    // The cached thumbnail, or a null image on a miss. An entry that exists but
+    // The cached thumbnail, or a null image on a miss. An entry whose checksum
+    // does not match (truncated, overwritten, changed in any byte) or that
     // cannot be decoded is deleted, so that it is rebuilt next time.
     QImage load(const QString &photoPath) const;
 
-    // Writes the entry (JPEG, quality 86) atomically. False for a null image or
-    // when nothing could be committed; a failure never leaves a partial file.
+    // Writes the entry (JPEG, quality 86, followed by a checksum) atomically.
+    // False for a null image or when not every byte reached the disk (a full
+    // disk among others); a failure never leaves a partial or temporary file.
     // Every 64th successful store of the process prunes the directory.
     bool store(const QString &photoPath, const QImage &image) const;
 

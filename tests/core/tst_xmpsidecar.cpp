@@ -73,7 +73,10 @@ private slots:
     void updateUpperCaseSidecar();
     void updateRecodesToUtf8();
     void updateKeepsPermissions();
+    void updateThroughSymlink_data();
     void updateThroughSymlink();
+    void blankSidecarIsReplaced_data();
+    void blankSidecarIsReplaced();
     void rewriteIsStable();
     void refusals_data();
     void refusals();
@@ -508,15 +511,60 @@ void TestXmpSidecar::updateKeepsPermissions()
     QCOMPARE(QFile::permissions(sidecar) & ~QFileDevice::Permissions(0x0f00), permissions);
 }
 
+void TestXmpSidecar::updateThroughSymlink_data()
+{
+    // Where the link's target lies: links into the photo's folder or the
+    // user's home are updated in place; a link leading elsewhere is refused.
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("updated");
+    QTest::newRow("subfolder-of-photo-folder") << QStringLiteral("photo-folder") << true;
+    QTest::newRow("home") << QStringLiteral("home") << true;
+    QTest::newRow("outside") << QStringLiteral("outside") << false;
+}
+
 void TestXmpSidecar::updateThroughSymlink()
 {
+    QFETCH(QString, where);
+    QFETCH(bool, updated);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("shared"));
-    QVERIFY(writeFile(dir.filePath("shared/IMG_1.xmp"), fixture("keywords.xmp")));
-    QVERIFY(QFile::link("shared/IMG_1.xmp", dir.filePath("IMG_1.xmp")));
-    QVERIFY(PhotoCore::writeMetadata(dir.filePath("IMG_1.jpg"), record(1, "Red")));
+    QTemporaryDir home(QDir::home().filePath("linked-XXXXXX"));
+    QTemporaryDir outside;
+    QVERIFY(!outside.path().startsWith(QDir::homePath()));
+    const QString base = where == QLatin1String("photo-folder") ? dir.path()
+                         : where == QLatin1String("home")       ? home.path()
+                                                                : outside.path();
+    QVERIFY(QDir(base).mkpath("shared"));
+    const QString target = base + "/shared/IMG_1.xmp";
+    const QByteArray original = fixture("keywords.xmp");
+    QVERIFY(writeFile(target, original));
+    QVERIFY(QFile::link(target, dir.filePath("IMG_1.xmp")));
+    QCOMPARE(PhotoCore::writeMetadata(dir.filePath("IMG_1.jpg"), record(1, "Red")), updated);
     QVERIFY(QFileInfo(dir.filePath("IMG_1.xmp")).isSymLink());
-    QCOMPARE(PhotoCore::metadataFromXml(readAll(dir.filePath("shared/IMG_1.xmp"))), record(1, "Red"));
+    if (updated)
+        QCOMPARE(PhotoCore::metadataFromXml(readAll(target)), record(1, "Red"));
+    else
+        QCOMPARE(readAll(target), original);
+    QCOMPARE(entries(base + "/shared"), QStringList{"IMG_1.xmp"});
+}
+
+void TestXmpSidecar::blankSidecarIsReplaced_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("white-space") << QByteArray(" \n\t\r\n  ");
+}
+
+void TestXmpSidecar::blankSidecarIsReplaced()
+{
+    // Nothing of anyone's is in it, so it gets a fresh sidecar instead of
+    // leaving the photo unmarkable.
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("IMG_1.xmp"), content));
+    QCOMPARE(PhotoCore::readMetadata(dir.filePath("IMG_1.jpg")), Metadata());
+    QVERIFY(PhotoCore::writeMetadata(dir.filePath("IMG_1.jpg"), record(4, "Green")));
+    QCOMPARE(PhotoCore::readMetadata(dir.filePath("IMG_1.jpg")), record(4, "Green"));
+    QVERIFY(PhotoCore::isAcceptableXml(readAll(dir.filePath("IMG_1.xmp"))));
 }
 
 void TestXmpSidecar::rewriteIsStable()
@@ -538,7 +586,6 @@ void TestXmpSidecar::rewriteIsStable()
 void TestXmpSidecar::refusals_data()
 {
     QTest::addColumn<QByteArray>("xml");
-    QTest::newRow("empty") << QByteArray();
     QTest::newRow("truncated") << fixture("camera-raw.xmp").left(900);
     QTest::newRow("doctype") << "<?xml version=\"1.0\"?><!DOCTYPE x:xmpmeta>" + packet(desc + " xmp:Rating=\"2\"/>");
     QTest::newRow("billion-laughs")

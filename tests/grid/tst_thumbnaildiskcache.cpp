@@ -1,3 +1,4 @@
+#include "smalldisk.h"
 #include "grid/thumbnaildiskcache.h"
 
 #include <QCryptographicHash>
@@ -6,10 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -152,28 +156,67 @@ void TestThumbnailDiskCache::changedPhotoMisses()
 
 void TestThumbnailDiskCache::undecodableEntryIsDeletedByLoad_data()
 {
+    // Either a whole replacement of the entry, or a change made to a real
+    // stored entry: damage of the kinds that still decode partly, grey or
+    // garbled, and would otherwise be shown for as long as the photo stays.
     QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("damage");
     QByteArray png;
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         sampleImage().save(&buffer, "PNG");
     }
-    QTest::newRow("garbage") << QByteArray("this is not a picture at all, just text");
-    QTest::newRow("empty-file") << QByteArray();
-    QTest::newRow("png-bytes") << png;
-    QTest::newRow("jpeg-header-only") << QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11);
+    QTest::newRow("garbage") << QByteArray("this is not a picture at all, just text") << QString();
+    QTest::newRow("empty-file") << QByteArray() << QString();
+    QTest::newRow("png-bytes") << png << QString();
+    QTest::newRow("jpeg-header-only") << QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11) << QString();
+    for (const char *damage : {"truncated-25", "truncated-50", "truncated-90", "end-marker-cut", "zeroed-4k",
+                               "random-64", "size-byte", "jpeg-without-checksum"})
+        QTest::newRow(damage) << QByteArray() << QString::fromLatin1(damage);
 }
 
 void TestThumbnailDiskCache::undecodableEntryIsDeletedByLoad()
 {
     QFETCH(QByteArray, content);
+    QFETCH(QString, damage);
     QTemporaryDir temp;
     const QString photo = temp.filePath(QStringLiteral("photo.jpg"));
     writeFile(photo, "photo");
-    const ThumbnailDiskCache cache(temp.filePath(QStringLiteral("cache")), 1 << 20);
+    const ThumbnailDiskCache cache(temp.filePath(QStringLiteral("cache")), 1 << 24);
     QVERIFY(QDir().mkpath(cache.directory()));
     const QString entry = cache.entryPathFor(photo);
+    if (!damage.isEmpty()) {
+        // A detailed picture, so that the entry is well over 4 KiB.
+        QImage detailed(256, 192, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < detailed.height(); ++y)
+            for (int x = 0; x < detailed.width(); ++x)
+                detailed.setPixel(x, y, random.generate() | 0xff000000u);
+        QVERIFY(cache.store(photo, detailed));
+        QVERIFY(!cache.load(photo).isNull());
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        content = file.readAll();
+        QVERIFY(content.size() > 3 * 4096);
+        const qsizetype eoi = content.lastIndexOf(QByteArray("\xFF\xD9", 2));
+        QVERIFY(eoi > 0);
+        if (damage.startsWith(QLatin1String("truncated-")))
+            content.truncate(content.size() * damage.mid(10).toInt() / 100);
+        else if (damage == QLatin1String("end-marker-cut"))
+            content.remove(eoi, 2);
+        else if (damage == QLatin1String("zeroed-4k"))
+            content.replace(content.size() / 2, 4096, QByteArray(4096, '\0'));
+        else if (damage == QLatin1String("random-64"))
+            for (int i = 0; i < 64; ++i)
+                content[content.size() / 3 + i] = char(random.bounded(256));
+        else if (damage == QLatin1String("size-byte")) {
+            const qsizetype sof = content.indexOf(QByteArray("\xFF\xC0", 2));
+            QVERIFY(sof > 0);
+            content[sof + 5] = char(content.at(sof + 5) ^ 0x01); // the height's high byte
+        } else if (damage == QLatin1String("jpeg-without-checksum"))
+            content.truncate(eoi + 2);
+    }
     writeFile(entry, content);
 
     QVERIFY(cache.load(photo).isNull());
@@ -292,6 +335,7 @@ void TestThumbnailDiskCache::failedStoreLeavesNothing_data()
     QTest::newRow("file-where-parent-directory-belongs") << QStringLiteral("parent-is-file");
     QTest::newRow("directory-where-entry-belongs") << QStringLiteral("entry-is-directory");
     QTest::newRow("null-image") << QStringLiteral("null-image");
+    QTest::newRow("disk-full") << QStringLiteral("disk-full");
 }
 
 void TestThumbnailDiskCache::failedStoreLeavesNothing()
@@ -302,7 +346,15 @@ void TestThumbnailDiskCache::failedStoreLeavesNothing()
     writeFile(photo, "photo");
     QString dir = temp.filePath(QStringLiteral("cache"));
     QImage image = sampleImage();
-    if (blocker == QLatin1String("cache-is-file")) {
+    std::optional<SmallDisk> disk;
+    if (blocker == QLatin1String("disk-full")) {
+        disk.emplace(32);
+        if (!disk->isMounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+        dir = disk->filePath(QStringLiteral("cache"));
+        QVERIFY(QDir().mkpath(dir));
+        disk->fill(0);
+    } else if (blocker == QLatin1String("cache-is-file")) {
         writeFile(dir, "in the way");
     } else if (blocker == QLatin1String("parent-is-file")) {
         writeFile(dir, "in the way");
