@@ -1,6 +1,7 @@
 #include "grid/thumbnaildiskcache.h"
 
 #include "core/safefileio.h"
+#include "imaging/colourconversion.h"
 
 #include <QBuffer>
 
@@ -90,7 +91,11 @@ QByteArray ThumbnailDiskCache::keyFor(const QString &photoPath)
     key += QByteArray::number(info.size());
     key += '\n';
     key += QByteArray::number(info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
-    key += "\nv1";
+    // v2: entries carry a checksum and hold sRGB pixels when colour management
+    // is on, the pixels as stored otherwise. Entries of v1 (the photo's own
+    // colours, no checksum) never match, so they are never shown unconverted;
+    // pruning removes them as the oldest.
+    key += colourManagementEnabled() ? "\nv2-srgb" : "\nv2-stored";
     return key;
 }
 

@@ -32,7 +32,8 @@ public:
     static qint64 configuredBudgetBytes();
 
     // The exact bytes that are hashed: cleaned absolute path, size, modification
-    // time in ms since the epoch and "v1", joined by line feeds.
+    // time in ms since the epoch and the entry format ("v2-srgb" with colour
+    // management on, "v2-stored" with it off), joined by line feeds.
     static QByteArray keyFor(const QString &photoPath);
 
     // Absolute path of the entry file for the photo as it is now on disk.

@@ -3,6 +3,8 @@
 #include "grid/thumbnaildelegate.h"
 #include "grid/thumbnaildiskcache.h"
 #include "grid/thumbnaillistmodel.h"
+#include "imaging/colourconversion.h"
+#include "imaging/displaycolour.h"
 #include "imaging/photodecoder.h"
 
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -27,12 +30,13 @@ class ThumbnailJob : public QRunnable
 {
 public:
     ThumbnailJob(ThumbnailGridWidget *widget, const QString &path, quint64 generation, qint64 budget,
-                 std::shared_ptr<ThumbnailGridWidget::JobTicket> ticket,
+                 const QColorSpace &display, std::shared_ptr<ThumbnailGridWidget::JobTicket> ticket,
                  std::shared_ptr<std::atomic<quint64>> executed)
         : m_widget(widget)
         , m_path(path)
         , m_generation(generation)
         , m_budget(budget)
+        , m_display(display)
         , m_ticket(std::move(ticket))
         , m_executed(std::move(executed))
     {
@@ -45,13 +49,21 @@ public:
             return; // cancelled while queued; the GUI thread no longer waits for it
         m_executed->fetch_add(1);
 
+        // The cache holds sRGB (or, with colour management off, the pixels as
+        // stored); the display's own space is applied here, off the GUI thread.
+        const bool manage = colourManagementEnabled();
+        const QColorSpace srgb(QColorSpace::SRgb);
         const ThumbnailDiskCache cache(QString(), m_budget);
         QImage image = cache.load(m_path);
         if (image.isNull()) {
             image = decodeThumbnail(m_path, ThumbnailGridWidget::decodeSide);
-            if (!image.isNull())
+            if (!image.isNull()) {
+                image = toColourSpace(image, sourceColourOf(image, m_path), srgb, manage);
                 cache.store(m_path, image); // a failed store only costs a decode next time
+            }
         }
+        if (manage)
+            image = convertColours(image, srgb, m_display);
 
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -67,6 +79,7 @@ private:
     QString m_path;
     quint64 m_generation;
     qint64 m_budget;
+    QColorSpace m_display;
     std::shared_ptr<ThumbnailGridWidget::JobTicket> m_ticket;
     std::shared_ptr<std::atomic<quint64>> m_executed;
 };
@@ -319,7 +332,30 @@ void ThumbnailGridWidget::resizeEvent(QResizeEvent *event)
 void ThumbnailGridWidget::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (QWindow *window = this->window()->windowHandle(); window && !m_watchingScreen) {
+        m_watchingScreen = true;
+        connect(window, &QWindow::screenChanged, this, &ThumbnailGridWidget::updateDisplaySpace);
+    }
+    updateDisplaySpace();
     scheduleWindowUpdate();
+}
+
+void ThumbnailGridWidget::updateDisplaySpace()
+{
+    const QColorSpace display = displayColourSpace(screen());
+    if (display == m_displaySpace)
+        return;
+    const bool hadThumbnails = m_displaySpace.isValid();
+    m_displaySpace = display;
+    if (hadThumbnails) {
+        // Thumbnails in memory were converted for the old screen; the disk
+        // cache gives them back quickly for the new one.
+        cancelQueuedJobs();
+        ++m_generation;
+        m_inFlightPaths.clear();
+        m_model->discardThumbnailsOutside(-1, -1);
+        scheduleWindowUpdate();
+    }
 }
 
 void ThumbnailGridWidget::scheduleWindowUpdate()
@@ -413,7 +449,8 @@ void ThumbnailGridWidget::requestThumbnail(int row)
     }
     const qint64 budget = ThumbnailDiskCache::configuredBudgetBytes();
     ++m_stats.requested;
-    m_loaderPool.start(new ThumbnailJob(this, path, m_generation, budget, std::move(ticket), m_executedJobs), -10);
+    m_loaderPool.start(
+        new ThumbnailJob(this, path, m_generation, budget, m_displaySpace, std::move(ticket), m_executedJobs), -10);
 }
 
 void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
+#include <QColorSpace>
 #include <QWidget>
 
 #include <atomic>
@@ -117,6 +118,9 @@ private:
     // whose job was cancelled go back to NotRequested; the others stay Loading.
     void cancelQueuedJobs(int keepFirst = 0, int keepLast = std::numeric_limits<int>::max());
     void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image);
+    // Follows the screen the window is on; thumbnails are reloaded for a new
+    // display colour space.
+    void updateDisplaySpace();
 
     QListView *m_view = nullptr;
     QLabel *m_emptyLabel = nullptr;
@@ -131,4 +135,6 @@ private:
     int m_windowEnd = -1;
     LoaderStats m_stats;
     std::shared_ptr<std::atomic<quint64>> m_executedJobs;
+    QColorSpace m_displaySpace;
+    bool m_watchingScreen = false;
 };

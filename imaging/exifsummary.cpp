@@ -59,6 +59,13 @@ public:
         return {};
     }
 
+    QByteArray blob(const IfdEntry &e) const
+    {
+        if (e.position < 0 || e.count == 0 || (e.type != 1 && e.type != 7))
+            return {};
+        return QByteArray(reinterpret_cast<const char *>(m_bytes + e.position), qsizetype(e.count));
+    }
+
     QString ascii(const IfdEntry &e) const
     {
         if (e.type != 2 || e.count == 0 || e.position < 0)
@@ -179,6 +186,9 @@ void readExifFields(const TiffView &tiff, quint32 exif, ExifSummary &s)
         s.compensation = QStringLiteral("%1 EV").arg(bias, 0, 'g', 3);
     s.pixelWidth = int(qMin<quint32>(tiff.integer(tiff.findEntry(exif, 40962)), quint32(INT_MAX)));
     s.pixelHeight = int(qMin<quint32>(tiff.integer(tiff.findEntry(exif, 40963)), quint32(INT_MAX)));
+    s.colourSpace = int(tiff.integer(tiff.findEntry(exif, 40961)));
+    if (const quint32 interop = tiff.integer(tiff.findEntry(exif, 40965)))
+        s.interopIndex = tiff.ascii(tiff.findEntry(interop, 1, 2));
 }
 
 // A TIFF header at base: its byte order and first IFD offset; false when the
@@ -260,4 +270,17 @@ ExifSummary readExifSummary(const QString &path)
         file.unmap(const_cast<uchar *>(bytes));
     }
     return summary;
+}
+
+QByteArray readIfd0Bytes(const uchar *bytes, qint64 length, quint16 tag)
+{
+    if (!bytes || length <= 7)
+        return {};
+    const qint64 base = findTiffBase(bytes, length);
+    bool le = true;
+    quint32 ifd0 = 0;
+    if (!readTiffHeader(bytes, length, base, &le, &ifd0) || ifd0 == 0)
+        return {};
+    const TiffView tiff(bytes, length, base, le);
+    return tiff.blob(tiff.findEntry(ifd0, tag));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -18,6 +19,11 @@ struct ExifSummary
     int pixelWidth = 0;
     int pixelHeight = 0;
     qint64 fileSize = 0;
+    // Exif ColorSpace (1: sRGB, 0xFFFF: uncalibrated; 0 when absent) and the
+    // interoperability index ("R98", "R03"), which together name the colour
+    // space of a camera JPEG that carries no ICC profile.
+    int colourSpace = 0;
+    QString interopIndex;
 };
 
 // Reads the summary from the file's TIFF header or its Exif APP1 data (searched in
@@ -27,3 +33,7 @@ ExifSummary readExifSummary(const QString &path);
 
 // The same, over bytes already in memory (a whole file); fileSize is the length.
 ExifSummary readExifSummary(const uchar *bytes, qint64 length);
+
+// The bytes of a tag of IFD0 (of a TIFF-structured file, or of the Exif data of
+// a JPEG), such as the ICC profile (34675); empty when absent or out of range.
+QByteArray readIfd0Bytes(const uchar *bytes, qint64 length, quint16 tag);

@@ -116,8 +116,12 @@ void TestThumbnailDiskCache::keyText()
     const QString entry = cache.entryPathFor(written);
     QDir::setCurrent(previous);
 
-    const QByteArray expectedKey = folder.toUtf8() + "/photo.jpg\n1234\n1700000000123\nv1";
+    const QByteArray expectedKey = folder.toUtf8() + "/photo.jpg\n1234\n1700000000123\nv2-srgb";
     QCOMPARE(key, expectedKey);
+    // Entries of the first format held unconverted colours: they must not hit.
+    const QByteArray firstFormat = QCryptographicHash::hash(folder.toUtf8() + "/photo.jpg\n1234\n1700000000123\nv1",
+                                                            QCryptographicHash::Sha256);
+    QVERIFY(!entry.contains(QString::fromLatin1(firstFormat.toHex())));
     const QString hex = QString::fromLatin1(QCryptographicHash::hash(expectedKey, QCryptographicHash::Sha256).toHex());
     QCOMPARE(entry, temp.path() + QStringLiteral("/cache/") + hex + QStringLiteral(".jpg"));
     QVERIFY(QFileInfo(entry).fileName().contains(QRegularExpression(QStringLiteral("^[0-9a-f]{64}\\.jpg$"))));
