@@ -8,11 +8,11 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QKeySequenceEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QSet>
 #include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -39,11 +39,12 @@ int readInt(const QSettings &settings, const IntSetting &setting)
     return ok ? value : setting.defaultValue;
 }
 
-QString rowLabel(const QAction *action)
+// The action's menu text without its mnemonic marker.
+QString actionName(const QAction *action)
 {
     QString text = action->text();
     text.remove(QLatin1Char('&'));
-    return text + QLatin1Char(':');
+    return text;
 }
 
 } // namespace
@@ -114,7 +115,7 @@ void PreferencesDialog::buildLayout()
         auto *edit = new QKeySequenceEdit(action->shortcut(), shortcutRows);
         edit->setObjectName(QStringLiteral("shortcut:") + id);
         edit->setClearButtonEnabled(true);
-        shortcutForm->addRow(rowLabel(action), edit);
+        shortcutForm->addRow(actionName(action) + QLatin1Char(':'), edit);
         editsById.insert(id, edit);
     }
     shortcutScroll->setWidget(shortcutRows);
@@ -158,26 +159,31 @@ QKeySequenceEdit *PreferencesDialog::shortcutEdit(const QString &id) const
     return editsById.value(id);
 }
 
-QString PreferencesDialog::firstDuplicateShortcut() const
+PreferencesDialog::ShortcutConflict PreferencesDialog::firstShortcutConflict() const
 {
-    QSet<QString> seen;
-    for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
-        const QString text = it.value()->keySequence().toString(QKeySequence::PortableText);
+    QHash<QString, QString> holderByKey;
+    for (const QString &id : rowOrder) {
+        const QKeySequence sequence = editsById.value(id)->keySequence();
+        const QString text = sequence.toString(QKeySequence::PortableText);
         if (text.isEmpty())
             continue;
-        if (seen.contains(text))
-            return text;
-        seen.insert(text);
+        const QString holder = holderByKey.value(text);
+        if (!holder.isEmpty())
+            return {sequence, holder, id};
+        holderByKey.insert(text, id);
     }
-    return QString();
+    return {};
 }
 
 void PreferencesDialog::accept()
 {
-    const QString duplicate = firstDuplicateShortcut();
-    if (!duplicate.isEmpty()) {
+    const ShortcutConflict conflict = firstShortcutConflict();
+    if (!conflict.firstId.isEmpty()) {
         QMessageBox::warning(this, tr("Shortcut conflict"),
-                             tr("The shortcut %1 is assigned more than once.").arg(duplicate));
+                             tr("The shortcut %1 is used by \"%2\" and \"%3\".")
+                                 .arg(conflict.sequence.toString(QKeySequence::NativeText),
+                                      actionName(actions.value(conflict.firstId)),
+                                      actionName(actions.value(conflict.secondId))));
         return;
     }
 

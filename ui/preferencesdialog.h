@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QKeySequence>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -37,8 +38,15 @@ public slots:
 private:
     void buildLayout();
     void loadSettings();
-    // The first key sequence that two edits share, in portable text, or empty.
-    QString firstDuplicateShortcut() const;
+    // Two rows that share a key sequence, the first such pair in the order the
+    // rows are shown; empty identifiers when every sequence is unique.
+    struct ShortcutConflict
+    {
+        QKeySequence sequence;
+        QString firstId;
+        QString secondId;
+    };
+    ShortcutConflict firstShortcutConflict() const;
 
     QCheckBox *advanceAfterRatingBox = nullptr;
     QCheckBox *firstUnreviewedBox = nullptr;

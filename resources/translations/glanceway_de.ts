@@ -495,8 +495,8 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
         <translation>Beim ersten ungesichteten Bild beginnen</translation>
     </message>
     <message>
-        <source>The shortcut %1 is assigned more than once.</source>
-        <translation>Das Tastenkürzel %1 ist mehrfach vergeben. Wählen Sie unterschiedliche Tastenkürzel.</translation>
+        <source>The shortcut %1 is used by &quot;%2&quot; and &quot;%3&quot;.</source>
+        <translation>Das Tastenkürzel %1 wird von „%2“ und „%3“ verwendet.</translation>
     </message>
     <message>
         <source>The thumbnail cache was cleared.</source>

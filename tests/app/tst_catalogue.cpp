@@ -177,8 +177,8 @@ void TestCatalogue::tellingRows_data()
     QTest::newRow("stars") << "MainWindow" << "%1 Star(s)" << "Sterne: %1";
     QTest::newRow("summary") << "MainWindow" << "%1 total · %2 reviewed · %3 rejected · %4 open"
                              << "%1 gesamt · %2 gesichtet · %3 abgelehnt · %4 offen";
-    QTest::newRow("conflict") << "PreferencesDialog" << "The shortcut %1 is assigned more than once."
-                              << "Das Tastenkürzel %1 ist mehrfach vergeben. Wählen Sie unterschiedliche Tastenkürzel.";
+    QTest::newRow("conflict") << "PreferencesDialog" << "The shortcut %1 is used by \"%2\" and \"%3\"."
+                              << "Das Tastenkürzel %1 wird von „%2“ und „%3“ verwendet.";
     QTest::newRow("purple") << "ColorLabel" << "Purple" << "Violett";
     QTest::newRow("start message") << "MainWindow" << "Open a folder to begin" << "Öffnen Sie einen Ordner, um zu beginnen";
     // Texts with line breaks and non-ASCII characters survive compilation.
