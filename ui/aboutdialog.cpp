@@ -33,6 +33,23 @@ QString version()
     return configured.isEmpty() ? QString::fromLatin1(productVersion) : configured;
 }
 
+// The system this executable was compiled for, which is what a bug report
+// needs, rather than the one it happens to run on.
+const char *targetSystem()
+{
+#if defined(Q_OS_WIN)
+    return "Windows";
+#elif defined(Q_OS_MACOS)
+    return "macOS";
+#elif defined(Q_OS_LINUX)
+    return "Linux";
+#elif defined(Q_OS_FREEBSD)
+    return "FreeBSD";
+#else
+    return "Unix";
+#endif
+}
+
 } // namespace
 
 AboutDialog::AboutDialog(QWidget *parent)
@@ -69,13 +86,18 @@ QUrl AboutDialog::websiteUrl()
     return QUrl(QStringLiteral("https://www.quillmark.net"));
 }
 
+QString AboutDialog::buildPlatform()
+{
+    return tr("%1 (%2-bit)").arg(QLatin1String(targetSystem())).arg(QT_POINTER_SIZE * 8);
+}
+
 QString AboutDialog::aboutHtml()
 {
     // Empty in English; a translation may put a line above the legal notice.
     const QString noticeLead = tr("");
     return QString::fromLatin1(htmlTemplate)
         .arg(QString::fromLatin1(productName).toHtmlEscaped(),
-             tr("Version %1 · Windows (64-bit) · Public test").arg(version()).toHtmlEscaped(),
+             tr("Version %1 · %2 · Public test").arg(version(), buildPlatform()).toHtmlEscaped(),
              noticeLead.toHtmlEscaped(),
              QString::fromUtf8(legalNotice).toHtmlEscaped(),
              websiteUrl().toString(QUrl::FullyEncoded),

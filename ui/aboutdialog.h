@@ -15,6 +15,8 @@ public:
     // toolkit version is the one the program runs with, not the one it was
     // built against.
     static QString aboutHtml();
+    // The system and word size the program was built for, "Windows (64-bit)".
+    static QString buildPlatform();
     // The maker's web site, the target of the dialog's link.
     static QUrl websiteUrl();
 };

@@ -32,8 +32,12 @@
         <translation>Verwendet Qt %1. Qt ist unter der GNU LGPL Version 3 und weiteren Lizenzen erhältlich. Siehe „Über Qt“ und die mit der Anwendung gelieferten Lizenzinformationen.</translation>
     </message>
     <message>
-        <source>Version %1 · Windows (64-bit) · Public test</source>
-        <translation>Version %1 · Windows (64 Bit) · Öffentlicher Test</translation>
+        <source>Version %1 · %2 · Public test</source>
+        <translation>Version %1 · %2 · Öffentlicher Test</translation>
+    </message>
+    <message>
+        <source>%1 (%2-bit)</source>
+        <translation>%1 (%2 Bit)</translation>
     </message>
 </context>
 <context>

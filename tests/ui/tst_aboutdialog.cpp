@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTextBrowser>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -69,6 +70,8 @@ private slots:
     void translatedArgumentsAreEscaped_data();
     void translatedArgumentsAreEscaped();
     void namesVersionsAndSite();
+    void platformAndNotice_data();
+    void platformAndNotice();
     void aboutQtOpensOverTheDialog();
     void showsIconAndFits();
 };
@@ -87,7 +90,7 @@ void TestAboutDialog::translatedArgumentsAreEscaped_data()
         << "Kontakt zu 100%2 über %5" << "Kontakt zu 100%2 über %5";
     QTest::newRow("line-above-notice") << "" << "Vertrieb \"Nord\" & Süd"
                                        << "Vertrieb &quot;Nord&quot; &amp; Süd" << "Vertrieb \"Nord\" & Süd";
-    QTest::newRow("version-with-markup") << "Version %1 · Windows (64-bit) · Public test" << "<i>Version</i> %1"
+    QTest::newRow("version-with-markup") << "Version %1 · %2 · Public test" << "<i>Version</i> %1"
                                          << "&lt;i&gt;Version&lt;/i&gt; 1.0.3" << "<i>Version</i> 1.0.3";
     QTest::newRow("toolkit-version") << "Uses Qt %1. Qt is available under the GNU LGPL version 3 and other "
                                         "licenses. See About Qt and the license information supplied with the "
@@ -124,7 +127,7 @@ void TestAboutDialog::namesVersionsAndSite()
     const QStringList lines = plainText(html).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY(lines.size() >= 6);
     QCOMPARE(lines.at(0), QStringLiteral("Quillmark Glanceway"));
-    QCOMPARE(lines.at(1), QStringLiteral("Version 1.0.3 · Windows (64-bit) · Public test"));
+    QCOMPARE(lines.at(1), QStringLiteral("Version 1.0.3 · %1 · Public test").arg(AboutDialog::buildPlatform()));
     QVERIFY(lines.contains(QStringLiteral("Support and contact via our website.")));
     QVERIFY(lines.contains(QStringLiteral("Libraries and licenses")));
     // The toolkit the program runs with, which may differ from the one it was built with.
@@ -144,6 +147,44 @@ void TestAboutDialog::namesVersionsAndSite()
     }
     QCOMPARE(anchors, QStringList{QStringLiteral("https://www.quillmark.net|www.quillmark.net")});
     QCOMPARE(AboutDialog::websiteUrl(), QUrl(QStringLiteral("https://www.quillmark.net")));
+}
+
+// The version line names the system the tests run on, which for a native
+// build is the one it was built for; the maker's notice is never translated.
+void TestAboutDialog::platformAndNotice_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QString>("versionLine");
+    QTest::addColumn<QString>("bits");
+
+    QTest::newRow("english") << QString() << "Version 1.0.3 · %1 · Public test" << "(%1-bit)";
+    QTest::newRow("german") << ":/translations/glanceway_de.qm" << "Version 1.0.3 · %1 · Öffentlicher Test"
+                            << "(%1 Bit)";
+}
+
+void TestAboutDialog::platformAndNotice()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QString, versionLine);
+    QFETCH(QString, bits);
+
+    const QHash<QString, QString> systemNames{{"linux", "Linux"},     {"winnt", "Windows"},
+                                              {"darwin", "macOS"},    {"freebsd", "FreeBSD"}};
+    const QString system = systemNames.value(QSysInfo::kernelType());
+    if (system.isEmpty())
+        QSKIP("No expected name for this system");
+
+    QTranslator translator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(translator.load(catalogue));
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+    }
+    const QStringList lines = plainText(AboutDialog::aboutHtml()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCoreApplication::removeTranslator(&translator);
+
+    QVERIFY(lines.size() >= 3);
+    QCOMPARE(lines.at(1), versionLine.arg(system + QLatin1Char(' ') + bits.arg(QSysInfo::WordSize)));
+    QVERIFY2(lines.contains(QStringLiteral("© 2026 Quillmark. All rights reserved.")), qPrintable(lines.join('|')));
 }
 
 void TestAboutDialog::aboutQtOpensOverTheDialog()
