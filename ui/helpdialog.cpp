@@ -3,10 +3,12 @@
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -14,6 +16,8 @@
 namespace {
 
 const char productName[] = "Quillmark Glanceway";
+// The language of the program's own texts and of the pages at qrc:/help/.
+const char sourceLanguage[] = "en";
 
 } // namespace
 
@@ -90,7 +94,24 @@ HelpDialog::HelpDialog(const QUrl &start, QWidget *parent)
 
 QUrl HelpDialog::defaultStartPage()
 {
-    return QUrl(QStringLiteral("qrc:/help/index.html"));
+    const QString language = pageLanguage();
+    return QUrl(language == QLatin1String(sourceLanguage) ? QStringLiteral("qrc:/help/index.html")
+                                                          : QStringLiteral("qrc:/help/%1/index.html").arg(language));
+}
+
+QString HelpDialog::pageLanguage()
+{
+    // The interface speaks the language of whichever catalogue was installed at
+    // start; the catalogue names that language here. Without a catalogue, or
+    // with one that leaves this message alone, the source text answers.
+    //: The language code of this translation, for example "de". The help shows
+    //: its pages in this language when the program has them.
+    const QString language = tr("en");
+    static const QRegularExpression languageCode(QStringLiteral("^[a-z]{2,3}(_[A-Z]{2})?$"));
+    if (language != QLatin1String(sourceLanguage) && languageCode.match(language).hasMatch()
+        && QFile::exists(QStringLiteral(":/help/%1/index.html").arg(language)))
+        return language;
+    return QString::fromLatin1(sourceLanguage);
 }
 
 QUrl HelpDialog::onlineHelpUrl()

@@ -18,7 +18,12 @@ public:
     // Starts at `startPage`, which "Contents" returns to as well.
     HelpDialog(const QUrl &startPage, QWidget *parent = nullptr);
 
+    // The start page in the language of the interface: the pages of the
+    // installed catalogue's language where the program has them ("de" at
+    // qrc:/help/de/), the English pages at qrc:/help/ otherwise.
     static QUrl defaultStartPage();
+    // The language whose pages defaultStartPage() leads to, "en" or "de".
+    static QString pageLanguage();
     // The user guide on the maker's web site.
     static QUrl onlineHelpUrl();
 

@@ -152,6 +152,11 @@
         <source>Help on the Web…</source>
         <translation>Hilfe im Web…</translation>
     </message>
+    <message>
+        <source>en</source>
+        <extracomment>The language code of this translation, for example &quot;de&quot;. The help shows its pages in this language when the program has them.</extracomment>
+        <translation>de</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

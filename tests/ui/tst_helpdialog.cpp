@@ -7,7 +7,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTextBrowser>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -22,6 +24,23 @@ const char indexPage[] =
 const char secondPage[] =
     "<html><body><h1>Second</h1><p>A pear, and one more pear.</p>"
     "<p><a href='index.html'>Back to the start</a></p></body></html>";
+
+// Stands in for a catalogue: translates the given source texts of one context.
+class MapTranslator : public QTranslator
+{
+public:
+    MapTranslator(const char *context, const QHash<QString, QString> &texts) : context(context), texts(texts) {}
+
+    bool isEmpty() const override { return false; }
+    QString translate(const char *ctx, const char *sourceText, const char *, int) const override
+    {
+        return qstrcmp(ctx, context) == 0 ? texts.value(QString::fromUtf8(sourceText)) : QString();
+    }
+
+private:
+    const char *context;
+    QHash<QString, QString> texts;
+};
 
 // Moves the browser's keyboard focus over `count` links and activates the last,
 // as a keyboard user would.
@@ -55,6 +74,8 @@ private slots:
     void findShortcutFocusesField();
     void webLinksLeaveTheDialog();
     void startsAtCompiledInHelp();
+    void pagesInInterfaceLanguage_data();
+    void pagesInInterfaceLanguage();
     void fitsOnSmallScreen();
 
 private:
@@ -233,6 +254,63 @@ void TestHelpDialog::startsAtCompiledInHelp()
     if (!QFile::exists(QStringLiteral(":/help/index.html")))
         QSKIP("The help pages are not compiled in");
     QVERIFY(!dialog.browser()->toPlainText().trimmed().isEmpty());
+}
+
+// The help speaks the language the installed catalogue names, where the
+// program has pages in it; every other case gets the English pages.
+void TestHelpDialog::pagesInInterfaceLanguage_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QString>("namedLanguage"); // what a stand-in catalogue says
+    QTest::addColumn<QString>("startPage");
+    QTest::addColumn<QString>("title");
+
+    const QString english = QStringLiteral("qrc:/help/index.html");
+    QTest::newRow("no-catalogue") << QString() << QString() << english << "Quillmark Glanceway Help";
+    QTest::newRow("german-catalogue") << ":/translations/glanceway_de.qm" << QString() << "qrc:/help/de/index.html"
+                                      << "Quillmark Glanceway – Hilfe";
+    QTest::newRow("language-without-pages") << QString() << "fr" << english << "Quillmark Glanceway Help";
+    QTest::newRow("catalogue-silent-on-language") << QString() << "" << english << "Quillmark Glanceway Help";
+    QTest::newRow("path-instead-of-code") << QString() << "../help" << english << "Quillmark Glanceway Help";
+}
+
+void TestHelpDialog::pagesInInterfaceLanguage()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QString, namedLanguage);
+    QFETCH(QString, startPage);
+    QFETCH(QString, title);
+    if (!QFile::exists(QStringLiteral(":/help/index.html")))
+        QSKIP("The help pages are not compiled in");
+
+    // A stand-in catalogue translates the dialog's own texts either way, as a
+    // partial catalogue would, and names a language only where the row says.
+    QHash<QString, QString> texts{{QStringLiteral("Back"), QStringLiteral("Retour")}};
+    if (!namedLanguage.isEmpty())
+        texts.insert(QStringLiteral("en"), namedLanguage);
+    MapTranslator standIn("HelpDialog", texts);
+    QTranslator compiled;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(compiled.load(catalogue));
+        QVERIFY(QCoreApplication::installTranslator(&compiled));
+    } else if (!namedLanguage.isNull()) {
+        QVERIFY(QCoreApplication::installTranslator(&standIn));
+    }
+    const auto uninstall = qScopeGuard([&] {
+        QCoreApplication::removeTranslator(&compiled);
+        QCoreApplication::removeTranslator(&standIn);
+    });
+
+    HelpDialog dialog;
+    QCOMPARE(dialog.browser()->source(), QUrl(startPage));
+    QCOMPARE(dialog.browser()->documentTitle(), title);
+
+    // Contents leads back into the same language from any page.
+    dialog.browser()->setSource(QUrl(startPage).resolved(QUrl(QStringLiteral("filters.html"))));
+    QVERIFY(!dialog.browser()->toPlainText().isEmpty());
+    auto *contents = dialog.findChild<QPushButton *>(QStringLiteral("contentsButton"));
+    QTest::mouseClick(contents, Qt::LeftButton);
+    QCOMPARE(dialog.browser()->source(), QUrl(startPage));
 }
 
 void TestHelpDialog::fitsOnSmallScreen()

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextBrowser>
@@ -14,10 +15,19 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
-// The offline help compiled into the program: the pages must be there, parse,
-// link to each other without dead ends, and tell the user the keys that the
-// program really has.
+// The offline help compiled into the program, in English at :/help/ and in
+// German at :/help/de/: the pages must be there in both, parse, link to each
+// other within their language without dead ends, match each other page by page,
+// and tell the user the keys that the program really has.
 namespace {
+
+struct Language
+{
+    const char *code;
+    const char *folder; // below :/help/
+};
+
+const Language languages[] = {{"en", ""}, {"de", "de/"}};
 
 const QStringList helpFiles = {
     "controls.html",   "feedback-template.txt", "feedback.html",     "filters.html",
@@ -33,6 +43,25 @@ QStringList htmlPages()
         if (file.endsWith(QLatin1String(".html")))
             pages << file;
     return pages;
+}
+
+// One row per page and language, named "de/controls.html"; the columns hold the
+// page's path below :/help/ and its language code.
+void addPageRows()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("language");
+    for (const Language &language : languages)
+        for (const QString &page : htmlPages())
+            QTest::newRow(qPrintable(QLatin1String(language.code) + QLatin1Char('/') + page))
+                << QLatin1String(language.folder) + page << QString::fromLatin1(language.code);
+}
+
+void addLanguageRows()
+{
+    QTest::addColumn<QString>("folder");
+    for (const Language &language : languages)
+        QTest::newRow(language.code) << QString::fromLatin1(language.folder);
 }
 
 struct Link
@@ -52,9 +81,10 @@ struct KeyRow
 struct Page
 {
     QString error;
+    QString language;
     QString title;
-    QSet<QString> ids;
     QList<Link> links;
+    QStringList ids;  // in document order
     QStringList styleSheets;
     QList<KeyRow> keyRows;
     QString templateText;
@@ -83,9 +113,11 @@ Page parsePage(const QString &file)
         const QXmlStreamAttributes attrs = xml.attributes();
         const QString id = attrs.value(QLatin1String("id")).toString();
         if (!id.isEmpty())
-            page.ids.insert(id);
+            page.ids << id;
         const QStringView name = xml.name();
-        if (name == QLatin1String("a") && attrs.hasAttribute(QLatin1String("href"))) {
+        if (name == QLatin1String("html")) {
+            page.language = attrs.value(QLatin1String("lang")).toString();
+        } else if (name == QLatin1String("a") && attrs.hasAttribute(QLatin1String("href"))) {
             page.links << Link{QStringLiteral("a"), attrs.value(QLatin1String("href")).toString()};
         } else if (name == QLatin1String("link")) {
             const QString href = attrs.value(QLatin1String("href")).toString();
@@ -126,15 +158,21 @@ class TestHelpPages : public QObject
 
 private slots:
     void initTestCase();
+    void collectionComplete_data();
     void collectionComplete();
     void wellFormed_data();
     void wellFormed();
     void linksResolve_data();
     void linksResolve();
+    void languagesMatchPageByPage_data();
+    void languagesMatchPageByPage();
+    void indexReachesEverything_data();
     void indexReachesEverything();
+    void feedbackTemplateShownOnPage_data();
     void feedbackTemplateShownOnPage();
     void browserShowsPages_data();
     void browserShowsPages();
+    void controlsListDefaultKeys_data();
     void controlsListDefaultKeys();
 };
 
@@ -145,43 +183,50 @@ void TestHelpPages::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
 }
 
+void TestHelpPages::collectionComplete_data()
+{
+    addLanguageRows();
+}
+
 void TestHelpPages::collectionComplete()
 {
-    QStringList present = QDir(QStringLiteral(":/help")).entryList(QDir::Files);
+    QFETCH(QString, folder);
+    const QString dir = QStringLiteral(":/help/") + folder;
+    QStringList present = QDir(dir).entryList(QDir::Files);
     present.sort();
     QStringList expected = helpFiles;
     expected.sort();
     QCOMPARE(present, expected);
     for (const QString &file : helpFiles)
-        QVERIFY2(QFileInfo(QStringLiteral(":/help/") + file).size() > 200, qPrintable(file));
+        QVERIFY2(QFileInfo(dir + file).size() > 200, qPrintable(file));
 }
 
 void TestHelpPages::wellFormed_data()
 {
-    QTest::addColumn<QString>("file");
-    for (const QString &page : htmlPages())
-        QTest::newRow(qPrintable(page)) << page;
+    addPageRows();
 }
 
 void TestHelpPages::wellFormed()
 {
     QFETCH(QString, file);
+    QFETCH(QString, language);
     const Page page = parsePage(file);
     QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
     QVERIFY(!page.title.trimmed().isEmpty());
+    // A page in the wrong folder shows up here.
+    QCOMPARE(page.language, language);
     // Every page takes its look from the one shared style sheet.
     QCOMPARE(page.styleSheets, QStringList{QStringLiteral("help.css")});
 }
 
 void TestHelpPages::linksResolve_data()
 {
-    QTest::addColumn<QString>("file");
-    for (const QString &page : htmlPages())
-        QTest::newRow(qPrintable(page)) << page;
+    addPageRows();
 }
 
-// Links between pages are relative and must land on a resource and, with a
-// fragment, on an element of that page; links out go to the maker's site only.
+// Links between pages are relative and must land on a resource of the same
+// language and, with a fragment, on an element of that page; links out go to
+// the maker's site only.
 void TestHelpPages::linksResolve()
 {
     QFETCH(QString, file);
@@ -189,6 +234,7 @@ void TestHelpPages::linksResolve()
     QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
     QVERIFY(!page.links.isEmpty());
     const QUrl base(QStringLiteral("qrc:/help/") + file);
+    const QString folder = QStringLiteral("/help/") + file.left(file.lastIndexOf(QLatin1Char('/')) + 1);
     for (const Link &link : page.links) {
         const QUrl url(link.href);
         const QString what = file + QStringLiteral(": ") + link.href;
@@ -203,7 +249,8 @@ void TestHelpPages::linksResolve()
         }
         QVERIFY2(url.scheme().isEmpty() && url.isRelative(), qPrintable(what));
         const QUrl target = base.resolved(url);
-        QVERIFY2(target.path().startsWith(QLatin1String("/help/")), qPrintable(what));
+        QVERIFY2(target.path().startsWith(folder) && !target.path().mid(folder.size()).contains(QLatin1Char('/')),
+                 qPrintable(what));
         const QString resource = QLatin1Char(':') + target.path();
         QVERIFY2(QFile::exists(resource), qPrintable(what));
         if (url.hasFragment()) {
@@ -213,9 +260,46 @@ void TestHelpPages::linksResolve()
     }
 }
 
+void TestHelpPages::languagesMatchPageByPage_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &page : htmlPages())
+        QTest::newRow(qPrintable(page)) << page;
+}
+
+// A translated page keeps the anchors and links of its English original, in the
+// same order, so that a link into either language lands on the same section and
+// no page gains or loses a cross-reference in translation.
+void TestHelpPages::languagesMatchPageByPage()
+{
+    QFETCH(QString, file);
+    const Page english = parsePage(file);
+    QVERIFY2(english.error.isEmpty(), qPrintable(english.error));
+    const auto hrefs = [](const Page &page) {
+        QStringList list;
+        for (const Link &link : page.links)
+            list << link.href;
+        return list;
+    };
+    for (const Language &language : languages) {
+        if (!*language.folder)
+            continue;
+        const Page translated = parsePage(QLatin1String(language.folder) + file);
+        QVERIFY2(translated.error.isEmpty(), qPrintable(translated.error));
+        QCOMPARE(translated.ids, english.ids);
+        QCOMPARE(hrefs(translated), hrefs(english));
+    }
+}
+
+void TestHelpPages::indexReachesEverything_data()
+{
+    addLanguageRows();
+}
+
 void TestHelpPages::indexReachesEverything()
 {
-    const Page index = parsePage(QStringLiteral("index.html"));
+    QFETCH(QString, folder);
+    const Page index = parsePage(folder + QStringLiteral("index.html"));
     QSet<QString> linked;
     for (const Link &link : index.links)
         linked.insert(QUrl(link.href).adjusted(QUrl::RemoveFragment).toString());
@@ -226,55 +310,83 @@ void TestHelpPages::indexReachesEverything()
     QVERIFY(linked.contains(QStringLiteral("https://www.quillmark.net/glanceway/test.html")));
 }
 
+void TestHelpPages::feedbackTemplateShownOnPage_data()
+{
+    addLanguageRows();
+}
+
 // The copy template on the feedback page and the plain-text file are one text.
 // The help window would render the .txt file as HTML and join its lines, so
 // the pages show the template only through the feedback page.
 void TestHelpPages::feedbackTemplateShownOnPage()
 {
-    const Page page = parsePage(QStringLiteral("feedback.html"));
+    QFETCH(QString, folder);
+    const Page page = parsePage(folder + QStringLiteral("feedback.html"));
     QVERIFY(!page.templateText.isEmpty());
-    QFile file(QStringLiteral(":/help/feedback-template.txt"));
+    QFile file(QStringLiteral(":/help/") + folder + QStringLiteral("feedback-template.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(page.templateText, QString::fromUtf8(file.readAll()));
 }
 
 void TestHelpPages::browserShowsPages_data()
 {
-    QTest::addColumn<QString>("file");
-    for (const QString &page : htmlPages())
-        QTest::newRow(qPrintable(page)) << page;
+    addPageRows();
 }
 
-// What the help window makes of each page: the title, German text decoded as
-// UTF-8, the style sheet found, and the copy template keeping its lines.
+// What the help window makes of each page: the title, text decoded as UTF-8
+// (German letters, and the separators of the navigation line in every page),
+// the style sheet found, and the copy template keeping its lines.
 void TestHelpPages::browserShowsPages()
 {
     QFETCH(QString, file);
+    QFETCH(QString, language);
     QTextBrowser browser;
     browser.setSource(QUrl(QStringLiteral("qrc:/help/") + file));
     const QString text = browser.toPlainText();
     QVERIFY(text.size() > 200);
-    if (file == QLatin1String("feedback.html"))
+    if (file.endsWith(QLatin1String("feedback.html")))
         QVERIFY(text.contains(QStringLiteral("\n1.\n2.\n3.\n")));
     QCOMPARE(browser.documentTitle(), parsePage(file).title);
-    QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[äöüÄÖÜß]"))), "German text not decoded as UTF-8");
+    QVERIFY2(text.contains(QStringLiteral(" · ")), "text not decoded as UTF-8");
+    if (language == QLatin1String("de"))
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[äöüÄÖÜß]"))), "German text not decoded as UTF-8");
     QVERIFY(!text.contains(QChar(QChar::ReplacementCharacter)));
     QVERIFY(!browser.loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("help.css")))
                  .toByteArray().isEmpty());
 }
 
+void TestHelpPages::controlsListDefaultKeys_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QString>("toolkitCatalogue");
+    QTest::newRow("en") << QString() << QString() << QString();
+    QTest::newRow("de") << "de/" << ":/translations/glanceway_de.qm" << ":/translations/qtbase_de.qm";
+}
+
 // Every configurable action appears once on the controls page, labelled with
-// its German menu text, with its default key first and only keys it really has.
+// its menu text in the page's language, with its default key first and only
+// keys it really has, written as that language's menus write them.
 void TestHelpPages::controlsListDefaultKeys()
 {
-    QTranslator appCatalogue;
-    QTranslator toolkitCatalogue;
-    QVERIFY(appCatalogue.load(QStringLiteral(":/translations/glanceway_de.qm")));
-    QVERIFY(toolkitCatalogue.load(QStringLiteral(":/translations/qtbase_de.qm")));
-    QCoreApplication::installTranslator(&toolkitCatalogue);
-    QCoreApplication::installTranslator(&appCatalogue);
+    QFETCH(QString, folder);
+    QFETCH(QString, catalogue);
+    QFETCH(QString, toolkitCatalogue);
+    QTranslator appTranslator;
+    QTranslator toolkitTranslator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(appTranslator.load(catalogue));
+        QVERIFY(toolkitTranslator.load(toolkitCatalogue));
+        QCoreApplication::installTranslator(&toolkitTranslator);
+        QCoreApplication::installTranslator(&appTranslator);
+    }
+    // Leaves the toolkit untranslated for the next row, whatever fails below.
+    const auto restore = qScopeGuard([&] {
+        QCoreApplication::removeTranslator(&appTranslator);
+        QCoreApplication::removeTranslator(&toolkitTranslator);
+    });
 
-    const Page page = parsePage(QStringLiteral("controls.html"));
+    const Page page = parsePage(folder + QStringLiteral("controls.html"));
     QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
 
     MainWindow window;
@@ -305,9 +417,6 @@ void TestHelpPages::controlsListDefaultKeys()
     QStringList registered = registry.keys();
     registered.sort();
     QCOMPARE(listed, registered);
-
-    QCoreApplication::removeTranslator(&appCatalogue);
-    QCoreApplication::removeTranslator(&toolkitCatalogue);
 }
 
 QTEST_MAIN(TestHelpPages)
