@@ -168,6 +168,14 @@ void TestColour::sourceColour_data()
     QTest::newRow("icc-beats-exif")
         << withExifColour(encodeWithSpace(picture, QColorSpace::DisplayP3, "JPEG"), 0xFFFF, "R03") << "Display P3" << true;
     QTest::newRow("nothing") << plain << "sRGB" << true;
+    // Real cameras: an Adobe RGB camera JPEG without a profile, a phone's P3 profile.
+    const auto camera = [](const char *name) {
+        QFile file(QStringLiteral(GLANCEWAY_TESTDATA "/cameras/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTest::newRow("camera-r03") << camera("Canon_EOS-RP__MG_0633.JPG") << "Adobe RGB (1998)" << true;
+    QTest::newRow("phone-p3") << camera("Apple_iPhone-13-Pro_IMG_8568.JPG") << "Display P3" << true;
+    QTest::newRow("camera-srgb") << camera("Pentax_ist-DL_IMGP6666.JPG") << "sRGB" << true;
     QTest::newRow("cmyk-profile") << withIcc(plain, cmykProfile("Press CMYK")) << "Press CMYK" << false;
 }
 
