@@ -3,6 +3,8 @@
 #include "imaging/photodecoder.h"
 
 #include <QFile>
+#include <QList>
+#include <QRegularExpression>
 
 #include <climits>
 #include <cmath>
@@ -168,8 +170,11 @@ void readIfd0Fields(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
 void readExifFields(const TiffView &tiff, quint32 exif, ExifSummary &s)
 {
     const QString original = tiff.ascii(tiff.findEntry(exif, 36867, 2));
-    if (!original.isEmpty())
+    if (!original.isEmpty()) {
         s.captured = original;
+        s.subSecond = tiff.ascii(tiff.findEntry(exif, 37521, 2));
+        s.offset = tiff.ascii(tiff.findEntry(exif, 36881, 2));
+    }
     s.lens = tiff.ascii(tiff.findEntry(exif, 42036, 2));
 
     double value = 0;
@@ -189,6 +194,46 @@ void readExifFields(const TiffView &tiff, quint32 exif, ExifSummary &s)
     s.colourSpace = int(tiff.integer(tiff.findEntry(exif, 40961)));
     if (const quint32 interop = tiff.integer(tiff.findEntry(exif, 40965)))
         s.interopIndex = tiff.ascii(tiff.findEntry(interop, 1, 2));
+}
+
+// The size of the full-resolution image of a TIFF-structured RAW file (DNG
+// among them) that has no Exif pixel dimensions: the IFD marked as the main
+// image (NewSubfileType 0), IFD0 or one of its SubIFDs, by its default crop
+// where given, else by its width and height.
+void readRawImageSize(const TiffView &tiff, quint32 ifd0, ExifSummary &s)
+{
+    QList<quint32> ifds{ifd0};
+    const IfdEntry subs = tiff.findEntry(ifd0, 330);
+    for (quint32 i = 0; i < subs.count && i < 16 && subs.position >= 0; ++i)
+        ifds.append(subs.type == 4 || subs.type == 13 ? tiff.u32(subs.position + 4 * i) : 0);
+    for (const quint32 ifd : std::as_const(ifds)) {
+        if (ifd == 0 || tiff.integer(tiff.findEntry(ifd, 254)) != 0)
+            continue;
+        int width = 0, height = 0;
+        const IfdEntry crop = tiff.findEntry(ifd, 50720);
+        if (crop.count == 2 && (crop.type == 3 || crop.type == 4)) {
+            const int step = crop.type == 3 ? 2 : 4;
+            width = int(crop.type == 3 ? tiff.u16(crop.position) : tiff.u32(crop.position));
+            height = int(crop.type == 3 ? tiff.u16(crop.position + step) : tiff.u32(crop.position + step));
+        } else if (crop.count == 2 && crop.type == 5) {
+            double w = 0, h = 0;
+            IfdEntry second = crop;
+            second.position += 8;
+            if (tiff.rational(crop, &w) && tiff.rational(second, &h)) {
+                width = int(std::lround(w));
+                height = int(std::lround(h));
+            }
+        }
+        if (width <= 0 || height <= 0) {
+            width = int(qMin<quint32>(tiff.integer(tiff.findEntry(ifd, 256)), quint32(INT_MAX)));
+            height = int(qMin<quint32>(tiff.integer(tiff.findEntry(ifd, 257)), quint32(INT_MAX)));
+        }
+        if (width > 0 && height > 0) {
+            s.pixelWidth = width;
+            s.pixelHeight = height;
+            return;
+        }
+    }
 }
 
 // A TIFF header at base: its byte order and first IFD offset; false when the
@@ -248,6 +293,8 @@ ExifSummary readExifSummary(const uchar *bytes, qint64 length)
             const quint32 exif = tiff.integer(tiff.findEntry(ifd0, 34665));
             if (exif != 0)
                 readExifFields(tiff, exif, summary);
+            if (summary.pixelWidth <= 0 || summary.pixelHeight <= 0)
+                readRawImageSize(tiff, ifd0, summary);
         }
     } else if (base < 0 && std::memcmp(bytes + 4, "ftyp", 4) == 0) {
         readMediaBoxes(bytes, length, summary);
@@ -283,4 +330,50 @@ QByteArray readIfd0Bytes(const uchar *bytes, qint64 length, quint16 tag)
         return {};
     const TiffView tiff(bytes, length, base, le);
     return tiff.blob(tiff.findEntry(ifd0, tag));
+}
+
+QString cameraName(const ExifSummary &summary)
+{
+    const QString make = summary.make.trimmed();
+    const QString model = summary.model.trimmed();
+    if (make.isEmpty() || model.isEmpty())
+        return (make + model).trimmed();
+    const QString firstWord = make.section(QLatin1Char(' '), 0, 0);
+    if (model.startsWith(make, Qt::CaseInsensitive) || model.startsWith(firstWord, Qt::CaseInsensitive))
+        return model;
+    return make + QLatin1Char(' ') + model;
+}
+
+QDateTime captureTime(const ExifSummary &summary)
+{
+    QDateTime time = QDateTime::fromString(summary.captured.left(19), QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    if (!time.isValid())
+        return {};
+    bool ok = false;
+    const QString digits = summary.subSecond.trimmed().left(3);
+    const int fraction = digits.toInt(&ok);
+    if (ok && fraction > 0)
+        time = time.addMSecs(qint64(fraction) * (digits.size() == 1 ? 100 : digits.size() == 2 ? 10 : 1));
+    static const QRegularExpression offsetPattern(QStringLiteral("^([+-])(\\d\\d):(\\d\\d)$"));
+    const QRegularExpressionMatch m = offsetPattern.match(summary.offset.trimmed());
+    if (m.hasMatch()) {
+        const int seconds = (m.captured(2).toInt() * 60 + m.captured(3).toInt()) * 60;
+        if (seconds <= 14 * 3600)
+            time.setOffsetFromUtc(m.captured(1) == QLatin1String("-") ? -seconds : seconds);
+    }
+    return time;
+}
+
+QString formatCaptureTime(const ExifSummary &summary, const QLocale &locale)
+{
+    const QDateTime time = captureTime(summary);
+    if (!time.isValid())
+        return summary.captured;
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QLatin1Char('t'));
+    QString text = locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                   + locale.toString(time.time(), timeFormat.trimmed());
+    if (time.timeSpec() == Qt::OffsetFromUTC)
+        text += QStringLiteral(" UTC") + summary.offset.trimmed().replace(QLatin1Char('-'), QChar(0x2212));
+    return text;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
@@ -24,6 +26,8 @@ struct ExifSummary
     // space of a camera JPEG that carries no ICC profile.
     int colourSpace = 0;
     QString interopIndex;
+    QString subSecond;    // SubSecTimeOriginal digits, "62" meaning .62 s
+    QString offset;       // OffsetTimeOriginal, "+01:00"
 };
 
 // Reads the summary from the file's TIFF header or its Exif APP1 data (searched in
@@ -37,3 +41,18 @@ ExifSummary readExifSummary(const uchar *bytes, qint64 length);
 // The bytes of a tag of IFD0 (of a TIFF-structured file, or of the Exif data of
 // a JPEG), such as the ICC profile (34675); empty when absent or out of range.
 QByteArray readIfd0Bytes(const uchar *bytes, qint64 length, quint16 tag);
+
+// The camera as people name it: "Canon EOS 6D" rather than "Canon Canon EOS
+// 6D" (the make is left out when the model starts with it or its first word).
+QString cameraName(const ExifSummary &summary);
+
+// The moment of capture: DateTimeOriginal (or DateTime) with its fraction of
+// a second and, when the file has one, its offset from UTC; times without an
+// offset are kept as clock readings (Qt::LocalTime). Invalid when absent or
+// unreadable.
+QDateTime captureTime(const ExifSummary &summary);
+
+// The capture time for people: the locale's short date, the time with
+// seconds, and the offset from UTC when known ("09.02.17 19:51:38 UTC+01:00").
+// The stored text when it cannot be read as a date.
+QString formatCaptureTime(const ExifSummary &summary, const QLocale &locale);
