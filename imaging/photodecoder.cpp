@@ -114,8 +114,24 @@ struct Decoded
     bool selfOriented = false; // the stream carried its own orientation, already applied
 };
 
-// Decodes a stream, scaled while decoding to fit target × target when target > 0.
-Decoded decodeStream(const uchar *bytes, qint64 length, int target)
+// For a view of `box` (in the stored orientation): the reader decodes at the
+// largest DCT scale that still covers the photo's fit in it.
+void scaleForBox(QImageReader &reader, const QSize &box)
+{
+    const QSize size = reader.size();
+    const int denominator = jpegScaleDenominator(size, box);
+    if (denominator > 1)
+        reader.setScaledSize(QSize(size.width() / denominator, size.height() / denominator));
+}
+
+QSize storedBox(const QSize &box, int orientation)
+{
+    return orientation >= 5 && orientation <= 8 ? box.transposed() : box;
+}
+
+// Decodes a stream, scaled while decoding to fit target × target when target > 0,
+// or at the DCT scale that covers `box` when that is valid.
+Decoded decodeStream(const uchar *bytes, qint64 length, int target, const QSize &box = QSize())
 {
     if (!validStreamLength(length))
         return {};
@@ -126,6 +142,8 @@ Decoded decodeStream(const uchar *bytes, qint64 length, int target)
         const QSize size = reader.size();
         if (size.isValid())
             reader.setScaledSize(size.scaled(target, target, Qt::KeepAspectRatio));
+    } else if (box.isValid()) {
+        scaleForBox(reader, box);
     }
     Decoded result;
     result.image = reader.read();
@@ -160,7 +178,8 @@ int extentOf(const QSize &size)
 
 // Largest area first, the earlier candidate on ties; the first stream that
 // decodes wins, so a damaged large preview gives way to the next one.
-Decoded decodeLargest(const uchar *bytes, qint64 length, const QList<PreviewCandidate> &candidates)
+Decoded decodeLargest(const uchar *bytes, qint64 length, const QList<PreviewCandidate> &candidates,
+                      const QSize &box = QSize())
 {
     QList<Ranked> ranked = probeAll(bytes, length, candidates);
     std::stable_sort(ranked.begin(), ranked.end(),
@@ -168,7 +187,7 @@ Decoded decodeLargest(const uchar *bytes, qint64 length, const QList<PreviewCand
     for (const Ranked &r : ranked) {
         if (areaOf(r.size) <= 0)
             break;
-        Decoded d = decodeStream(bytes + r.candidate.offset, r.candidate.length, 0);
+        Decoded d = decodeStream(bytes + r.candidate.offset, r.candidate.length, 0, box);
         if (!d.image.isNull())
             return d;
     }
@@ -269,7 +288,7 @@ QImage orient(const Decoded &d, int orientation)
 
 // Qt's own reader: format from suffix and content, the file's Exif orientation
 // applied, scaled while decoding when `side` > 0 and the image is larger.
-QImage readWithQt(const QString &path, int side)
+QImage readWithQt(const QString &path, int side, const QSize &box = QSize())
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -277,6 +296,11 @@ QImage readWithQt(const QString &path, int side)
         const QSize size = reader.size();
         if (size.isValid() && (size.width() > side || size.height() > side))
             reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
+    } else if (box.isValid() && reader.format() == "jpeg") {
+        // Only the JPEG reader scales while decoding; others would decode in
+        // full and then scale with less care than the viewer does.
+        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        scaleForBox(reader, turned ? box.transposed() : box);
     }
     return reader.read();
 }
@@ -498,7 +522,7 @@ QImage decodeJpegBytes(const uchar *bytes, qint64 length)
     return decodeStream(bytes, length, 0).image;
 }
 
-QImage decodeLargestEmbeddedPreview(const QString &path)
+QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox)
 {
     ensureAllocationLimit();
     MappedFile file;
@@ -507,9 +531,10 @@ QImage decodeLargestEmbeddedPreview(const QString &path)
     const uchar *bytes = file.data();
     const qint64 length = file.size();
     const int orientation = fileOrientation(bytes, length);
-    Decoded best = decodeLargest(bytes, length, findEmbeddedJpegPreviews(bytes, length));
+    const QSize box = storedBox(fitBox, orientation);
+    Decoded best = decodeLargest(bytes, length, findEmbeddedJpegPreviews(bytes, length), box);
     if (best.image.isNull())
-        best = decodeLargest(bytes, length, scanJpegStreams(bytes, length));
+        best = decodeLargest(bytes, length, scanJpegStreams(bytes, length), box);
     return orient(best, orientation);
 }
 
@@ -529,17 +554,29 @@ QImage decodeEmbeddedPreviewForSize(const QString &path, int target)
     return orient(chosen, orientation);
 }
 
-QImage decodePhoto(const QString &path)
+QImage decodePhoto(const QString &path, const QSize &fitBox)
 {
     ensureAllocationLimit();
     // Qt's TIFF reader would give the small first-IFD thumbnail of a RAW file,
     // so RAW files try their embedded previews first.
     if (isRawPhotoPath(path)) {
-        const QImage preview = decodeLargestEmbeddedPreview(path);
+        const QImage preview = decodeLargestEmbeddedPreview(path, fitBox);
         return preview.isNull() ? readWithQt(path, 0) : preview;
     }
-    const QImage image = readWithQt(path, 0);
-    return image.isNull() ? decodeLargestEmbeddedPreview(path) : image;
+    const QImage image = readWithQt(path, 0, fitBox);
+    return image.isNull() ? decodeLargestEmbeddedPreview(path, fitBox) : image;
+}
+
+int jpegScaleDenominator(const QSize &stored, const QSize &box)
+{
+    if (!stored.isValid() || stored.isEmpty() || !box.isValid() || box.isEmpty())
+        return 1;
+    const QSize fit = stored.scaled(box, Qt::KeepAspectRatio);
+    for (const int denominator : {8, 4, 2}) {
+        if (stored.width() / denominator >= fit.width() && stored.height() / denominator >= fit.height())
+            return denominator;
+    }
+    return 1;
 }
 
 QImage decodeThumbnail(const QString &path, int side)

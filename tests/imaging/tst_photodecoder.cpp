@@ -69,6 +69,8 @@ private slots:
     void applyOrientationTurnsPixels();
     void embeddedPreviewOrientation_data();
     void embeddedPreviewOrientation();
+    void scaleDenominator_data();
+    void scaleDenominator();
     void realPhotosComeOutUpright_data();
     void realPhotosComeOutUpright();
 
@@ -443,6 +445,31 @@ void TestPhotoDecoder::embeddedPreviewOrientation()
     QCOMPARE(thumb.size(), fit(expected.swapped ? fullSize.transposed() : fullSize, 256));
 }
 
+void TestPhotoDecoder::scaleDenominator_data()
+{
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<int>("denominator");
+    QTest::newRow("24mp-in-1600x1000") << QSize(6000, 4000) << QSize(1600, 1000) << 4;
+    QTest::newRow("24mp-at-2x") << QSize(6000, 4000) << QSize(3200, 2000) << 2;
+    QTest::newRow("24mp-small-window") << QSize(6000, 4000) << QSize(700, 500) << 8;
+    QTest::newRow("odd-size-rounds-down") << QSize(6001, 4001) << QSize(1600, 1000) << 4;
+    QTest::newRow("one-pixel-short") << QSize(5996, 3996) << QSize(1600, 1000) << 2;
+    QTest::newRow("portrait-in-landscape") << QSize(4000, 6000) << QSize(1600, 1000) << 4;
+    QTest::newRow("smaller-than-box") << QSize(1200, 800) << QSize(1600, 1000) << 1;
+    QTest::newRow("4k-screen") << QSize(6000, 4000) << QSize(3840, 2160) << 1;
+    QTest::newRow("empty-box") << QSize(6000, 4000) << QSize() << 1;
+    QTest::newRow("unknown-size") << QSize() << QSize(1600, 1000) << 1;
+}
+
+void TestPhotoDecoder::scaleDenominator()
+{
+    QFETCH(QSize, stored);
+    QFETCH(QSize, box);
+    QFETCH(int, denominator);
+    QCOMPARE(jpegScaleDenominator(stored, box), denominator);
+}
+
 void TestPhotoDecoder::realPhotosComeOutUpright_data()
 {
     QTest::addColumn<QString>("path");
@@ -462,7 +489,14 @@ void TestPhotoDecoder::realPhotosComeOutUpright()
     QFETCH(QString, path);
     QFETCH(QString, reference);
     const QImage expected = decodeThumbnail(reference, 64).convertToFormat(QImage::Format_RGB32);
-    for (const QImage &image : {decodePhoto(path), decodeThumbnail(path, 64)}) {
+    const QImage full = decodePhoto(path);
+    // Decoded for a small view: a DCT-scaled picture, upright, still covering its fit.
+    const QSize box(160, 120);
+    const QImage forView = decodePhoto(path, box);
+    const QSize fit = full.size().scaled(box, Qt::KeepAspectRatio);
+    QVERIFY2(forView.width() >= fit.width() && forView.height() >= fit.height() && forView.width() < full.width(),
+             qPrintable(QStringLiteral("%1x%2").arg(forView.width()).arg(forView.height())));
+    for (const QImage &image : {full, forView, decodeThumbnail(path, 64)}) {
         QVERIFY(!image.isNull());
         const QImage small = image.scaled(expected.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                                  .convertToFormat(QImage::Format_RGB32);
