@@ -1,5 +1,7 @@
 #include "ui/aboutdialog.h"
 
+#include "maptranslator.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,22 +17,6 @@
 #include <QtTest>
 
 namespace {
-
-// Translates chosen source texts of the dialog's context, so a test can put
-// markup and placeholders where translators could.
-class MapTranslator : public QTranslator
-{
-public:
-    QHash<QString, QString> translations;
-
-    bool isEmpty() const override { return false; }
-    QString translate(const char *context, const char *sourceText, const char *, int) const override
-    {
-        if (qstrcmp(context, "AboutDialog") != 0)
-            return QString();
-        return translations.value(QString::fromUtf8(sourceText));
-    }
-};
 
 class BoxCloser : public QObject
 {
@@ -109,8 +95,7 @@ void TestAboutDialog::translatedArgumentsAreEscaped()
     htmlFragment.replace(QLatin1String("{qt}"), runtimeQt);
     shownText.replace(QLatin1String("{qt}"), runtimeQt);
 
-    MapTranslator translator;
-    translator.translations.insert(source, translation);
+    MapTranslator translator("AboutDialog", {{source, translation}});
     QVERIFY(QCoreApplication::installTranslator(&translator));
     const QString html = AboutDialog::aboutHtml();
     QCoreApplication::removeTranslator(&translator);

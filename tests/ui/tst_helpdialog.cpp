@@ -1,5 +1,7 @@
 #include "ui/helpdialog.h"
 
+#include "maptranslator.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
@@ -24,23 +26,6 @@ const char indexPage[] =
 const char secondPage[] =
     "<html><body><h1>Second</h1><p>A pear, and one more pear.</p>"
     "<p><a href='index.html'>Back to the start</a></p></body></html>";
-
-// Stands in for a catalogue: translates the given source texts of one context.
-class MapTranslator : public QTranslator
-{
-public:
-    MapTranslator(const char *context, const QHash<QString, QString> &texts) : context(context), texts(texts) {}
-
-    bool isEmpty() const override { return false; }
-    QString translate(const char *ctx, const char *sourceText, const char *, int) const override
-    {
-        return qstrcmp(ctx, context) == 0 ? texts.value(QString::fromUtf8(sourceText)) : QString();
-    }
-
-private:
-    const char *context;
-    QHash<QString, QString> texts;
-};
 
 // Moves the browser's keyboard focus over `count` links and activates the last,
 // as a keyboard user would.
