@@ -1,5 +1,7 @@
 #include "imaging/exifsummary.h"
+#include "imaging/colourprofile.h"
 #include "imaging/photodecoder.h"
+#include "imaging/quickpreview.h"
 #include "imaging/tiffbuilder.h"
 
 #include <QDir>
@@ -156,6 +158,13 @@ void TestImagingFuzz::decodersSurviveMutations()
             QVERIFY(thumb.width() <= 128 && thumb.height() <= 128);
             decoded += !photo.isNull();
             readExifSummary(path);
+            // The paths taken before and while the real decode runs, and the colour lookup.
+            const QImage forView = decodePhoto(path, QSize(320, 200));
+            QVERIFY(forView.isNull() || photo.isNull() || forView.width() <= photo.width());
+            decodeQuickPreview(path, QSize(320, 200));
+            const QImage cell = decodeEmbeddedThumbnail(path, 128);
+            QVERIFY(cell.width() <= 128 && cell.height() <= 128);
+            sourceColourOf(photo, path);
         }
     }
     // Most single mutations leave some preview intact.

@@ -1,0 +1,192 @@
+#include "imaging/decodesupport_p.h"
+
+#include <QTransform>
+
+#include <algorithm>
+#include <cstring>
+
+namespace decodesupport {
+
+void ensureAllocationLimit()
+{
+    static const bool raised = [] {
+        if (QImageReader::allocationLimit() < photoAllocationLimitMiB)
+            QImageReader::setAllocationLimit(photoAllocationLimitMiB);
+        return true;
+    }();
+    Q_UNUSED(raised);
+}
+
+int clampSide(int side)
+{
+    return qMax(qMin(side, maxThumbnailSide), minThumbnailSide);
+}
+
+bool validStreamLength(qint64 length)
+{
+    return length >= 1 && length <= std::numeric_limits<qint32>::max();
+}
+
+QSize probeJpegSize(const uchar *bytes, qint64 length, const PreviewCandidate &c)
+{
+    if (qint32(c.length) < 1 || qint64(c.offset) + c.length > length)
+        return QSize();
+    JpegSource source(bytes + c.offset, c.length);
+    return source.reader().size();
+}
+
+void scaleForBox(QImageReader &reader, const QSize &box)
+{
+    const QSize size = reader.size();
+    const int denominator = jpegScaleDenominator(size, box);
+    if (denominator > 1)
+        reader.setScaledSize(QSize(size.width() / denominator, size.height() / denominator));
+}
+
+QSize storedBox(const QSize &box, int orientation)
+{
+    return orientation >= 5 && orientation <= 8 ? box.transposed() : box;
+}
+
+Decoded decodeStream(const uchar *bytes, qint64 length, int target, const QSize &box)
+{
+    if (!validStreamLength(length))
+        return {};
+    JpegSource source(bytes, length);
+    QImageReader &reader = source.reader();
+    reader.setAutoTransform(true);
+    if (target > 0) {
+        const QSize size = reader.size();
+        if (size.isValid())
+            reader.setScaledSize(size.scaled(target, target, Qt::KeepAspectRatio));
+    } else if (box.isValid()) {
+        scaleForBox(reader, box);
+    }
+    Decoded result;
+    result.image = reader.read();
+    result.selfOriented = !result.image.isNull() && reader.transformation() != QImageIOHandler::TransformationNone;
+    return result;
+}
+
+QList<Ranked> probeAll(const uchar *bytes, qint64 length, const QList<PreviewCandidate> &candidates)
+{
+    QList<Ranked> ranked;
+    ranked.reserve(candidates.size());
+    for (const PreviewCandidate &c : candidates)
+        ranked.append({c, probeJpegSize(bytes, length, c)});
+    return ranked;
+}
+
+qint64 areaOf(const QSize &size)
+{
+    return size.isValid() ? qint64(size.width()) * size.height() : 0;
+}
+
+int extentOf(const QSize &size)
+{
+    return size.isValid() ? qMax(size.width(), size.height()) : -1;
+}
+
+Decoded decodeLargest(const uchar *bytes, qint64 length, const QList<PreviewCandidate> &candidates,
+                      const QSize &box)
+{
+    QList<Ranked> ranked = probeAll(bytes, length, candidates);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const Ranked &a, const Ranked &b) { return areaOf(a.size) > areaOf(b.size); });
+    for (const Ranked &r : ranked) {
+        if (areaOf(r.size) <= 0)
+            break;
+        Decoded d = decodeStream(bytes + r.candidate.offset, r.candidate.length, 0, box);
+        if (!d.image.isNull())
+            return d;
+    }
+    return {};
+}
+
+int chooseForSize(const QList<Ranked> &ranked, int target)
+{
+    int covering = -1;
+    int largest = -1;
+    for (int i = 0; i < ranked.size(); ++i) {
+        const int extent = extentOf(ranked[i].size);
+        if (extent <= 0)
+            continue;
+        if (extent >= target && (covering < 0 || extent < extentOf(ranked[covering].size)))
+            covering = i;
+        if (largest < 0 || extent > extentOf(ranked[largest].size))
+            largest = i;
+    }
+    return covering >= 0 ? covering : largest;
+}
+
+Decoded decodeForSize(const uchar *bytes, QList<Ranked> ranked, int target)
+{
+    for (int i = chooseForSize(ranked, target); i >= 0; i = chooseForSize(ranked, target)) {
+        Decoded d = decodeStream(bytes + ranked[i].candidate.offset, ranked[i].candidate.length, target);
+        if (!d.image.isNull())
+            return d;
+        ranked.removeAt(i);
+    }
+    return {};
+}
+
+bool hasTiffHeader(const uchar *bytes, qint64 length, bool *littleEndian, quint16 *magic)
+{
+    if (!bytes || length <= 7)
+        return false;
+    if (bytes[0] == 'I' && bytes[1] == 'I')
+        *littleEndian = true;
+    else if (bytes[0] == 'M' && bytes[1] == 'M')
+        *littleEndian = false;
+    else
+        return false;
+    *magic = readU16(bytes, length, 2, *littleEndian);
+    return true;
+}
+
+int ifdOrientation(const uchar *bytes, qint64 length, qint64 ifdOffset, bool le)
+{
+    if (ifdOffset + 2 > length)
+        return 1;
+    const int count = readU16(bytes, length, ifdOffset, le);
+    for (int i = 0; i < count; ++i) {
+        const qint64 entry = ifdOffset + 2 + 12 * qint64(i);
+        if (entry + 12 > length)
+            break;
+        if (readU16(bytes, length, entry, le) == Orientation && readU16(bytes, length, entry + 2, le) == 3
+            && readU32(bytes, length, entry + 4, le) != 0) {
+            const int value = readU16(bytes, length, entry + 8, le);
+            return value >= 2 && value <= 8 ? value : 1;
+        }
+    }
+    return 1;
+}
+
+int fileOrientation(const uchar *bytes, qint64 length)
+{
+    bool le = true;
+    quint16 magic = 0;
+    if (hasTiffHeader(bytes, length, &le, &magic)) {
+        if (magic == 42)
+            return readTiffOrientation(bytes, length);
+        return ifdOrientation(bytes, length, readU32(bytes, length, 4, le), le);
+    }
+    if (length > 12 && std::memcmp(bytes + 4, "ftyp", 4) == 0) {
+        const qint64 end = qMin<qint64>(length - 8, 1 << 20);
+        for (qint64 p = 4; p < end; ++p) {
+            if (std::memcmp(bytes + p, "CMT1", 4) != 0)
+                continue;
+            const qint64 boxSize = readU32(bytes, length, p - 4, false);
+            const qint64 tiffLength = qMin(boxSize - 8, length - (p + 4));
+            return tiffLength > 7 ? readTiffOrientation(bytes + p + 4, tiffLength) : 1;
+        }
+    }
+    return 1;
+}
+
+QImage orient(const Decoded &d, int orientation)
+{
+    return d.selfOriented ? d.image : applyOrientation(d.image, orientation);
+}
+
+} // namespace decodesupport
