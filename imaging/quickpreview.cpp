@@ -163,6 +163,15 @@ QImage decodeEmbeddedThumbnail(const QString &path, int side)
         return QImage();
     const uchar *bytes = file.data();
     const qint64 length = file.size();
-    const Decoded d = decodeForSize(bytes, rankedPreviews(bytes, length, path), side);
-    return orient(d, orientationOf(bytes, length, path));
+    QList<Ranked> ranked = rankedPreviews(bytes, length, path);
+    for (int i = chooseForSize(ranked, side); i >= 0; i = chooseForSize(ranked, side)) {
+        // A picture smaller than the cell is kept at its own size: the grid
+        // tells by its size whether the real thumbnail would add anything.
+        const bool larger = extentOf(ranked[i].size) > side;
+        const Decoded d = decodeStream(bytes + ranked[i].candidate.offset, ranked[i].candidate.length, larger ? side : 0);
+        if (!d.image.isNull())
+            return orient(d, orientationOf(bytes, length, path));
+        ranked.removeAt(i);
+    }
+    return QImage();
 }

@@ -21,7 +21,7 @@ QList<PreviewCandidate> findJpegEmbeddedPreviews(const uchar *bytes, qint64 leng
 // `fitBox` and upright. Null when the file has none.
 QImage decodeQuickPreview(const QString &path, const QSize &fitBox);
 
-// The smallest embedded picture whose longer side covers `side`, else the
-// largest, decoded to fit side × side and upright: what a grid cell shows
-// before its real thumbnail. Null when the file has none.
+// The smallest embedded picture whose longer side covers `side`, decoded to
+// fit side × side, else the largest at its own size; upright. What a grid cell
+// shows before its real thumbnail. Null when the file has none.
 QImage decodeEmbeddedThumbnail(const QString &path, int side);

@@ -64,24 +64,24 @@ void TestQuickPreview::pictures_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QSize>("quick");     // for a 1600 × 1000 view; invalid: none
-    QTest::addColumn<QSize>("thumbnail"); // for a 192 px cell (small pictures are scaled up to it)
+    QTest::addColumn<QSize>("thumbnail"); // for a 192 px cell
     const QSize none;
     QTest::newRow("mpf-large-thumbnail-wins")
         << jpegWithMpf({2400, 1600}, {{0x010002, {1620, 1080}}}) << "jpg" << QSize(1620, 1080) << QSize(192, 128);
     QTest::newRow("gain-map-is-not-a-preview")
-        << jpegWithMpf({2400, 1600}, {{0x000000, {1200, 800}}}) << "jpg" << QSize(160, 120) << QSize(192, 144);
+        << jpegWithMpf({2400, 1600}, {{0x000000, {1200, 800}}}) << "jpg" << QSize(160, 120) << QSize(160, 120);
     QTest::newRow("vga-thumbnail-covers-cell")
         << jpegWithMpf({2400, 1600}, {{0x010001, {640, 480}}, {0x010002, {1920, 1280}}}) << "jpg" << QSize(1920, 1280)
         << QSize(192, 144);
     QTest::newRow("exif-thumbnail-upright") << jpegWithExifThumbnail(jpeg(800, 600), jpeg(160, 120), 6) << "jpg"
-                                            << QSize(120, 160) << QSize(144, 192);
+                                            << QSize(120, 160) << QSize(120, 160);
     QTest::newRow("plain-jpeg") << jpeg(800, 600) << "jpg" << none << none;
     QTest::newRow("raw-largest-cheap") << layouts::nefLike() << "nef" << layouts::fullSize << QSize(192, 128);
     QTest::newRow("raw-turned") << layouts::nefLike(8) << "nef" << layouts::fullSize.transposed() << QSize(128, 192);
     // Real files: the phone's second MPF image is a gain map, so its Exif
     // thumbnail is shown; the camera has a full-HD-class MPF thumbnail.
     QTest::newRow("phone") << cameraFile("Apple_iPhone-13-Pro_IMG_8568.JPG") << "jpg" << QSize(120, 160)
-                           << QSize(144, 192);
+                           << QSize(120, 160);
     QTest::newRow("camera") << cameraFile("Canon_EOS-RP__MG_0633.JPG") << "jpg" << QSize(1620, 1080)
                             << QSize(192, 128);
     QTest::newRow("no-thumbnail") << cameraFile("Kodak_DC210_DCP15612.JPG") << "jpg" << none << none;
