@@ -1,3 +1,4 @@
+#include "imaging/damagereport.h"
 #include "imaging/photodecoder.h"
 #include "imaging/tiffbuilder.h"
 
@@ -69,6 +70,8 @@ private slots:
     void applyOrientationTurnsPixels();
     void embeddedPreviewOrientation_data();
     void embeddedPreviewOrientation();
+    void damageIsReported_data();
+    void damageIsReported();
     void scaleDenominator_data();
     void scaleDenominator();
     void realPhotosComeOutUpright_data();
@@ -443,6 +446,40 @@ void TestPhotoDecoder::embeddedPreviewOrientation()
     const QImage thumb = decodeThumbnail(path, 256);
     QCOMPARE(testimg::corners(thumb), expected.corners);
     QCOMPARE(thumb.size(), fit(expected.swapped ? fullSize.transposed() : fullSize, 256));
+}
+
+void TestPhotoDecoder::damageIsReported_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("damaged");
+    QImage picture(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, (x * y) & 255));
+    const QByteArray whole = testimg::encode(picture);
+    QTest::newRow("whole") << whole << false;
+    QTest::newRow("truncated-60") << whole.left(whole.size() * 6 / 10) << true;
+    // Every scan is whole; only the final marker is missing, and the picture is complete.
+    QTest::newRow("end-marker-cut") << whole.left(whole.size() - 2) << false;
+    QByteArray marker = whole;
+    marker.replace(whole.size() / 2, 2, QByteArray("\xFF\xD0", 2)); // a restart marker where none belongs
+    QTest::newRow("stray-marker") << marker << true;
+}
+
+void TestPhotoDecoder::damageIsReported()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, damaged);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(testimg::writeFile(path, file));
+    resetDamageReport();
+    const QImage image = decodePhoto(path);
+    QVERIFY(!image.isNull());
+    QCOMPARE(damageReported(), damaged);
+    // A whole photo decoded next clears nothing by itself: the caller resets.
+    resetDamageReport();
+    QVERIFY(!damageReported());
 }
 
 void TestPhotoDecoder::scaleDenominator_data()
