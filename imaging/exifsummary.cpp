@@ -364,6 +364,11 @@ QDateTime captureTime(const ExifSummary &summary)
     return time;
 }
 
+QDateTime readCaptureTime(const QString &path)
+{
+    return captureTime(readExifSummary(path));
+}
+
 QString formatCaptureTime(const ExifSummary &summary, const QLocale &locale)
 {
     const QDateTime time = captureTime(summary);

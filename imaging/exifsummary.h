@@ -52,6 +52,10 @@ QString cameraName(const ExifSummary &summary);
 // unreadable.
 QDateTime captureTime(const ExifSummary &summary);
 
+// The capture time of a photo file, from its own headers only (Exif of JPEG
+// and TIFF-structured files, the embedded Exif of RAW formats).
+QDateTime readCaptureTime(const QString &path);
+
 // The capture time for people: the locale's short date, the time with
 // seconds, and the offset from UTC when known ("09.02.17 19:51:38 UTC+01:00").
 // The stored text when it cannot be read as a date.
