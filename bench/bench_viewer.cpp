@@ -79,7 +79,7 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs = 120000)
 
 bool isShown(const ViewerWidget &viewer)
 {
-    return !viewer.currentFilePath().isEmpty() && !viewer.statusText().contains(QStringLiteral(" — loading"));
+    return !viewer.catalog()->currentPath().isEmpty() && !viewer.statusText().contains(QStringLiteral(" — loading"));
 }
 
 struct OpenTiming
@@ -91,7 +91,8 @@ struct OpenTiming
 OpenTiming timeOpen(const QStringList &files)
 {
     OpenTiming timing;
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.resize(1600, 1000);
     viewer.show();
     QElapsedTimer timer;
@@ -99,12 +100,12 @@ OpenTiming timeOpen(const QStringList &files)
         if (timing.firstPhotoMs < 0 && isShown(viewer))
             timing.firstPhotoMs = timer.nsecsElapsed() / 1e6;
     });
-    QObject::connect(&viewer, &ViewerWidget::summaryChanged, [&] {
+    QObject::connect(&catalog, &PhotoCatalog::summaryChanged, [&] {
         if (timing.scanDoneMs < 0)
             timing.scanDoneMs = timer.nsecsElapsed() / 1e6;
     });
     timer.start();
-    viewer.openFiles(files);
+    catalog.openFiles(files);
     waitFor([&] { return timing.firstPhotoMs >= 0 && timing.scanDoneMs >= 0; });
     return timing;
 }
@@ -160,12 +161,13 @@ const SteppingResult &stepping(const BenchContext &ctx)
     SteppingResult result;
     std::vector<double> hitMs, missMs;
     {
-        ViewerWidget viewer;
+        PhotoCatalog catalog;
+        ViewerWidget viewer(&catalog);
         viewer.resize(1600, 1000);
         viewer.show();
         bool scanned = false;
-        QObject::connect(&viewer, &ViewerWidget::summaryChanged, [&] { scanned = true; });
-        viewer.openFiles(files);
+        QObject::connect(&catalog, &PhotoCatalog::summaryChanged, [&] { scanned = true; });
+        catalog.openFiles(files);
         waitFor([&] { return scanned && isShown(viewer) && viewer.pendingPreviewCount() == 0; });
 
         // Peak resident memory from here on (the kernel resets VmHWM on "5").
@@ -189,7 +191,7 @@ const SteppingResult &stepping(const BenchContext &ctx)
         QEventLoop loop;
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             sampledPeakKiB = std::max(sampledPeakKiB, bench::procStatusKiB("VmRSS"));
-            if (viewer.isAtLastImage()) {
+            if (catalog.isAtLast()) {
                 loop.quit();
                 return;
             }
@@ -198,7 +200,7 @@ const SteppingResult &stepping(const BenchContext &ctx)
             missOpen = false;
             QElapsedTimer timer;
             timer.start();
-            viewer.nextImage();
+            catalog.next();
             const double ms = timer.nsecsElapsed() / 1e6;
             ++result.steps;
             if (viewer.statusText().contains(QStringLiteral(" — cache"))) {

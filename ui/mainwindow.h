@@ -14,6 +14,7 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QStackedWidget;
+class PhotoCatalog;
 class QTimer;
 class ThumbnailGridWidget;
 class ViewerWidget;
@@ -54,7 +55,8 @@ private slots:
 
     void updateStatusAndTitle();
     void updateActionStates();
-    void syncGridWithViewer();
+    void syncGridWithCatalog();
+    void showWarning(const QString &message);
     void reportBatchFailures(const QStringList &failures);
     void openPreferences();
     void openUserGuide();
@@ -76,9 +78,12 @@ private:
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
     void syncViewModeChecks();
+
+    static const QString plainTitle;
     void stopSlideshow();
     bool gridPageCurrent() const;
 
+    PhotoCatalog *catalog = nullptr;
     ViewerWidget *viewer = nullptr;
     ThumbnailGridWidget *grid = nullptr;
     QStackedWidget *stack = nullptr;

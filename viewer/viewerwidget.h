@@ -1,17 +1,18 @@
 #pragma once
 
-#include "core/metadata.h"
+#include "catalog/photocatalog.h"
 #include "imaging/exifsummary.h"
 
 #include <QHash>
 #include <QImage>
+#include <QMutex>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class PreviewImageCache;
@@ -20,10 +21,11 @@ class QScrollArea;
 class QStackedLayout;
 class QTextBrowser;
 
-// The single-photo view and the catalog of the open folder: every supported
-// file, the filtered list with its current position, the marks of every file
-// and the background work that fills them. Every field lives on the GUI thread;
-// background tasks get copies and post their results back, stamped with a
+// The single-photo view of a catalog: shows its current photo, decodes it and
+// the neighbours ahead in the background, and draws the marks, EXIF and
+// shortcut overlays. It holds no marks of its own; it observes the catalog and
+// sends it the navigation keys. Every field lives on the GUI thread;
+// background decodes get copies and post their results back, stamped with a
 // generation so that results of an earlier folder are dropped.
 class ViewerWidget : public QWidget
 {
@@ -31,29 +33,11 @@ class ViewerWidget : public QWidget
 public:
     enum ViewMode { Fit = 0, ActualSize = 1 };
 
-    explicit ViewerWidget(QWidget *parent = nullptr);
+    explicit ViewerWidget(PhotoCatalog *catalog, QWidget *parent = nullptr);
     ~ViewerWidget() override;
 
-    // Catalog.
-    void openFiles(const QStringList &files);
-    void removeFiles(const QStringList &files);
-    QString currentFilePath() const;
-    QStringList visibleFiles() const;
-    QStringList allFiles() const;
-    QHash<QString, PhotoCore::Metadata> metadataSnapshot() const;
-    bool isAtLastImage() const;
-
-    // Display.
+    PhotoCatalog *catalog() const { return m_catalog; }
     int viewMode() const;
-
-    // Marks for many photos at once, written in the background; one batch at a
-    // time, a second one while a batch runs is ignored.
-    void setRatingForFiles(const QStringList &files, int rating);
-    void setColorLabelForFiles(const QStringList &files, const QString &label);
-    void setRejectedForFiles(const QStringList &files, bool rejected);
-    void clearColorLabelForFiles(const QStringList &files);
-    void clearAllMarksForFiles(const QStringList &files);
-    bool isMetadataBatchBusy() const;
 
     // Presentation.
     QString statusText() const;
@@ -65,32 +49,17 @@ public:
 
 signals:
     void stateChanged();
-    void summaryChanged(int total, int reviewed, int rejected, int unrated);
     void warningRaised(const QString &message);
     void manualNavigationRequested(int direction);
-    void catalogChanged();
-    void metadataBatchFinished(const QStringList &failures);
-    void metadataBatchBusyChanged(bool busy);
 
 public slots:
-    void nextImage();
-    void previousImage();
     void setFitMode();
     void setActualSizeMode();
     void toggleViewMode();
+    // Turns the display; with "metadata/rememberRotations" the turn is also
+    // written into the photo's sidecar.
     void rotateClockwise();
     void rotateCounterClockwise();
-    void setRating(int rating);
-    void setColorLabel(const QString &label);
-    void rejectImage();
-    void clearRejection();
-    void clearColorLabel();
-    void clearAllMarks();
-    void firstImage();
-    void selectFile(const QString &filePath);
-    void setFilter(const QString &filterId);
-    void reloadMetadata();
-    void resumeReview();
     void toggleExifOverlay();
     void toggleShortcutOverlay();
 
@@ -111,16 +80,19 @@ private:
     };
 
     // The paths whose decode is still wanted, read by decode tasks as they start.
-    struct WantedPreviews;
+    struct WantedPreviews
+    {
+        QMutex mutex;
+        QSet<QString> paths;
+    };
 
-    // Catalog and navigation.
-    void startSidecarScan(bool reload);
-    void applyScanResult(quint64 generation, bool reload, const QHash<QString, PhotoCore::Metadata> &result);
-    void rebuildVisibleList(int preferredIndex);
-    void updateSummary();
-    void rebuildSiblings();
-    void storeWrittenRecord(const QString &path, const PhotoCore::Metadata &record);
+    // Following the catalog.
+    void onFolderOpened();
+    void onRecordsChanged(const QStringList &paths);
+    void onFilesRemoved(const QStringList &paths);
+    void onMarkWriteFinished(const QString &path, bool saved, bool rotation);
     QString currentPath() const;
+    QString busyText() const;
 
     // Preview pipeline.
     void showCurrent();
@@ -133,20 +105,16 @@ private:
     void touchPreloadWindow();
     qint64 windowCachedCostKiB() const;
 
-    // Marks.
-    PhotoCore::Metadata currentMetadata();
-    void applyMetadataToCurrent(const PhotoCore::Metadata &record);
-    void persistRotation();
     void rotateBy(int degrees);
-    void runMetadataBatch(const QStringList &files, const std::function<void(PhotoCore::Metadata &)> &change);
-    void applyBatchResult(quint64 generation, const QHash<QString, PhotoCore::Metadata> &written,
-                          const QStringList &failures);
 
     // Overlays.
     void updateMarksOverlay();
     void updateExifOverlay();
     void placeMarksOverlay();
+    void placeExifOverlay();
     void placeShortcutOverlay();
+
+    QPointer<PhotoCatalog> m_catalog;
 
     QLabel *imageLabel = nullptr;
     QLabel *messageLabel = nullptr;
@@ -156,35 +124,22 @@ private:
     QScrollArea *scrollArea = nullptr;
     QStackedLayout *stackedLayout = nullptr;
 
-    QStringList visibleList;
-    int currentIndex = -1;
     std::unique_ptr<PreviewImageCache> previewCache;
     QSet<QString> pendingPreviews;
+    // The display rotation of each photo shown, and the sidecar's rotation it
+    // started from: a sidecar turned by an undo or another program turns it.
     QHash<QString, int> rotationByPath;
-    QHash<QString, PhotoCore::Metadata> metadataByPath;
+    QHash<QString, int> storedRotationByPath;
     QHash<QString, ExifSummary> exifByPath;
-    QSet<QString> writtenDuringScan;
-    QStringList allFilesList;
-    // Photos that share one sidecar (same folder and base name), by that key.
-    QHash<QString, QStringList> siblingsByKey;
     QImage currentImage;
     QImage displayedImage;
     int currentViewMode = Fit;
     quint64 previewGeneration = 0;
-    quint64 metadataGeneration = 0;
-    int direction = +1;
     QString sourceTag;
     QString writeErrorTag;
-    QString busyText;
-    QString scanBusyText;
-    QString filterId;
-    bool metadataReady = false;
-    bool resumePending = false;
     bool exifOverlayVisible = false;
     bool shortcutOverlayVisible = false;
     int wheelAccumulator = 0;
-    quint64 batchGeneration = 0;
-    bool batchBusy = false;
 
     // The current photo first, then the neighbours in the order they are
     // preloaded; photos in it are kept in the cache in favour of any other.
@@ -195,11 +150,9 @@ private:
     std::shared_ptr<WantedPreviews> wantedPreviews;
     qint64 lastDecodedCostKiB = 0;
 
-    // Declared last so that they are destroyed first: destroying a pool waits
+    // Declared last so that it is destroyed first: destroying a pool waits
     // for its running tasks, which only ever post back through a guarded pointer.
     QThreadPool previewPool;
-    QThreadPool scanPool;
-    QThreadPool batchPool;
 };
 
 // Offsets from the current photo, in queue order, of the neighbours to decode

@@ -1,6 +1,7 @@
 #include "grid/thumbnaildiskcache.h"
 #include "grid/thumbnailgridwidget.h"
 #include "grid/thumbnaillistmodel.h"
+#include "poolgate.h"
 
 #include <QDir>
 #include <QListView>
@@ -55,30 +56,6 @@ struct StateRecorder
     }
     QHash<int, QList<int>> changes;
     QList<int> readyOrder;
-};
-
-// Holds the loader's only thread until released, so that queued work can be
-// inspected before any of it runs. Released at the latest on destruction.
-struct LoaderGate
-{
-    explicit LoaderGate(QThreadPool *pool)
-    {
-        pool->start([this] {
-            entered.release();
-            open.acquire();
-        });
-        entered.acquire();
-    }
-    ~LoaderGate() { release(); }
-    void release()
-    {
-        if (!released)
-            open.release();
-        released = true;
-    }
-    QSemaphore entered;
-    QSemaphore open;
-    bool released = false;
 };
 
 void drainLoader(ThumbnailGridWidget &grid)
@@ -332,7 +309,7 @@ void TestThumbnailListModel::staleResultAfterStopLoadingIsDropped()
     const QStringList paths = makePhotos(dir, 12);
     ThumbnailGridWidget grid;
     grid.resize(420, 320);
-    LoaderGate gate(grid.loaderThreadPool());
+    PoolGate gate(grid.loaderThreadPool());
     grid.setFiles(paths, {});
     grid.show();
     QTRY_COMPARE(grid.model()->stateOf(paths.first()), int(Loading));
@@ -363,7 +340,7 @@ void TestThumbnailListModel::staleResultAfterFilterChangeIsDropped()
     const QStringList paths = makePhotos(dir, 12);
     ThumbnailGridWidget grid;
     grid.resize(420, 320);
-    LoaderGate gate(grid.loaderThreadPool());
+    PoolGate gate(grid.loaderThreadPool());
     grid.setFiles(paths, {});
     grid.show();
     QTRY_COMPARE(grid.model()->stateOf(paths.first()), int(Loading));
@@ -427,7 +404,7 @@ void TestThumbnailListModel::movedWindowDropsQueuedJobs()
     const QStringList paths = makePhotos(dir, 400);
     ThumbnailGridWidget grid;
     grid.resize(420, 320);
-    LoaderGate gate(grid.loaderThreadPool());
+    PoolGate gate(grid.loaderThreadPool());
     StateRecorder recorder(grid.model());
     grid.setFiles(paths, {});
     grid.show();

@@ -1,3 +1,4 @@
+#include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/mainwindow.h"
@@ -182,6 +183,7 @@ private:
     void selectRows(MainWindow &w, const QList<int> &rows);
 
     static ViewerWidget *viewerOf(MainWindow &w) { return w.findChild<ViewerWidget *>(); }
+    static PhotoCatalog *catalogOf(MainWindow &w) { return w.findChild<PhotoCatalog *>(); }
     static ThumbnailGridWidget *gridOf(MainWindow &w) { return w.findChild<ThumbnailGridWidget *>(); }
     static QAction *named(MainWindow &w, const char *name) { return w.findChild<QAction *>(QLatin1String(name)); }
     static int page(MainWindow &w) { return w.findChild<QStackedWidget *>(QStringLiteral("stack"))->currentIndex(); }
@@ -524,7 +526,7 @@ void TestMainWindow::firstStart()
     QCoreApplication::processEvents(); // runs the scheduled session restore
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a folder to begin"));
     QCOMPARE(w.windowTitle(), QStringLiteral("Quillmark Glanceway"));
-    QVERIFY(viewerOf(w)->allFiles().isEmpty());
+    QVERIFY(catalogOf(w)->allFiles().isEmpty());
     QVERIFY(boxes.seen.isEmpty());
     QVERIFY(!named(w, "moveToTrashAction")->isEnabled());
 }
@@ -563,7 +565,7 @@ void TestMainWindow::rememberedFolder()
     if (boxShown)
         QCOMPARE(boxes.seen.first().title, QStringLiteral("Folder unavailable"));
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a folder to begin"));
-    QVERIFY(viewerOf(w)->allFiles().isEmpty());
+    QVERIFY(catalogOf(w)->allFiles().isEmpty());
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
@@ -583,7 +585,7 @@ void TestMainWindow::refreshFolder()
 
     const QString folder = makeFolder({"a.jpg", "b.jpg"});
     auto w = openWindow(folder);
-    QCOMPARE(viewerOf(*w)->allFiles().size(), 2);
+    QCOMPARE(catalogOf(*w)->allFiles().size(), 2);
 
     QString path;
     if (!remembered.isEmpty()) {
@@ -606,7 +608,7 @@ void TestMainWindow::refreshFolder()
         QCOMPARE(answerer.seen.first().icon, QMessageBox::Warning);
     }
     // A refused folder leaves the open one as it was.
-    QCOMPARE(viewerOf(*w)->allFiles().size(), 2);
+    QCOMPARE(catalogOf(*w)->allFiles().size(), 2);
 }
 
 void TestMainWindow::titleAndLastFile()
@@ -614,7 +616,7 @@ void TestMainWindow::titleAndLastFile()
     const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
     QSettings().setValue(QStringLiteral("lastFile"), folder + QStringLiteral("/b.jpg"));
     auto w = openWindow(folder);
-    QCOMPARE(viewerOf(*w)->currentFilePath(), folder + QStringLiteral("/b.jpg"));
+    QCOMPARE(catalogOf(*w)->currentPath(), folder + QStringLiteral("/b.jpg"));
     QCOMPARE(w->windowTitle(), QStringLiteral("b.jpg — Quillmark Glanceway"));
     w->registeredActions().value("navigate.next")->trigger();
     QCOMPARE(w->windowTitle(), QStringLiteral("c.jpg — Quillmark Glanceway"));
@@ -655,7 +657,7 @@ void TestMainWindow::markRouting()
 
     const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
     auto w = openWindow(folder);
-    ViewerWidget *viewer = viewerOf(*w);
+    PhotoCatalog *catalog = catalogOf(*w);
     QStringList targets;
     if (onGrid) {
         showGrid(*w);
@@ -663,20 +665,21 @@ void TestMainWindow::markRouting()
         QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
         targets = QStringList{folder + "/b.jpg", folder + "/d.jpg"};
     } else {
-        viewer->selectFile(folder + "/c.jpg");
+        catalog->select(folder + "/c.jpg");
         targets = QStringList{folder + "/c.jpg"};
     }
     QAction *action = w->registeredActions().value(id);
     QVERIFY(action->isEnabled());
-    QSignalSpy batchDone(viewer, &ViewerWidget::metadataBatchFinished);
+    QSignalSpy batchDone(catalog, &PhotoCatalog::metadataBatchFinished);
     action->trigger();
     if (onGrid)
         QVERIFY(batchDone.wait());
-    else
+    QTRY_COMPARE(catalog->pendingWriteCount(), 0);
+    if (!onGrid)
         QCOMPARE(batchDone.size(), 0);
 
-    const auto marks = viewer->metadataSnapshot();
-    for (const QString &path : viewer->allFiles()) {
+    const auto marks = catalog->records();
+    for (const QString &path : catalog->allFiles()) {
         const PhotoCore::Metadata onDisk = PhotoCore::readMetadata(path);
         if (targets.contains(path)) {
             QCOMPARE(marks.value(path).rating, rating);
@@ -732,11 +735,11 @@ void TestMainWindow::actionsDisabledWhileBatchRuns()
     showGrid(*w);
     selectRows(*w, {0, 1, 2});
     QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
-    ViewerWidget *viewer = viewerOf(*w);
-    QSignalSpy busy(viewer, &ViewerWidget::metadataBatchBusyChanged);
-    QSignalSpy done(viewer, &ViewerWidget::metadataBatchFinished);
+    PhotoCatalog *catalog = catalogOf(*w);
+    QSignalSpy busy(catalog, &PhotoCatalog::metadataBatchBusyChanged);
+    QSignalSpy done(catalog, &PhotoCatalog::metadataBatchFinished);
     w->registeredActions().value("rating.4")->trigger();
-    if (viewer->isMetadataBatchBusy()) {
+    if (catalog->isMetadataBatchBusy()) {
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Saving metadata for selected images…"));
         for (const QString &id : {"rating.0", "rating.5", "color.blue", "rating.reject", "rating.clearReject",
                                   "rating.clearColor", "rating.clearAll"})
@@ -744,7 +747,7 @@ void TestMainWindow::actionsDisabledWhileBatchRuns()
         QVERIFY(!named(*w, "moveToTrashAction")->isEnabled());
     }
     QVERIFY(done.wait());
-    QVERIFY(!viewer->isMetadataBatchBusy());
+    QVERIFY(!catalog->isMetadataBatchBusy());
     QVERIFY(busy.size() >= 2);
     QCOMPARE(busy.first().first().toBool(), true);
     QVERIFY(w->registeredActions().value("rating.4")->isEnabled());
@@ -820,7 +823,7 @@ void TestMainWindow::filters()
     write(QStringLiteral("c.xmp"), QStringLiteral("xmp:Rating=\"3\""));
     write(QStringLiteral("d.xmp"), QStringLiteral("xmp:Label=\"Red\""));
     auto w = openWindow(folder);
-    ViewerWidget *viewer = viewerOf(*w);
+    PhotoCatalog *catalog = catalogOf(*w);
 
     QAction *chosen = nullptr;
     auto *group = w->findChild<QActionGroup *>();
@@ -833,23 +836,23 @@ void TestMainWindow::filters()
         named(*w, "excludeFilterAction")->setChecked(true);
 
     QStringList names;
-    for (const QString &path : viewer->visibleFiles())
+    for (const QString &path : catalog->visibleFiles())
         names.append(QFileInfo(path).fileName());
     QCOMPARE(names, visible);
 
     if (entry == QLatin1String("All Images")) {
         // Only the plain "all" filter lets a mark move on by itself.
         QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
-        const QString before = viewer->currentFilePath();
+        const QString before = catalog->currentPath();
         w->registeredActions().value("rating.1")->trigger();
-        QCOMPARE(PhotoCore::readMetadata(before).rating, 1);
-        QVERIFY(viewer->currentFilePath() != before);
+        QVERIFY(catalog->currentPath() != before);
+        QTRY_COMPARE(PhotoCore::readMetadata(before).rating, 1);
     }
 
     // Resume Review returns the menu and the viewer to every photo.
     w->registeredActions().value("navigate.resumeReview")->trigger();
     QVERIFY(named(*w, "allImagesAction")->isChecked());
-    QCOMPARE(viewer->visibleFiles().size(), 4);
+    QCOMPARE(catalog->visibleFiles().size(), 4);
 }
 
 // ---- Slideshow and full screen ------------------------------------------
@@ -900,16 +903,16 @@ void TestMainWindow::slideshowAtLastPhoto()
     QSettings().setValue(QStringLiteral("slideshow/loop"), loop);
     const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
     auto w = openWindow(folder);
-    ViewerWidget *viewer = viewerOf(*w);
-    viewer->selectFile(folder + "/b.jpg");
+    PhotoCatalog *catalog = catalogOf(*w);
+    catalog->select(folder + "/b.jpg");
     named(*w, "slideshowAction")->trigger();
     QTimer *timer = slideshowTimer(*w);
 
     QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
-    QCOMPARE(viewer->currentFilePath(), folder + "/c.jpg");
+    QCOMPARE(catalog->currentPath(), folder + "/c.jpg");
     QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
     QCOMPARE(timer->isActive(), loop);
-    QCOMPARE(viewer->currentFilePath(), folder + (loop ? "/a.jpg" : "/c.jpg"));
+    QCOMPARE(catalog->currentPath(), folder + (loop ? "/a.jpg" : "/c.jpg"));
     QVERIFY(w->isFullScreen());
 }
 
@@ -934,7 +937,7 @@ void TestMainWindow::slideshowStoppers()
     const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
     auto w = openWindow(folder);
     ViewerWidget *viewer = viewerOf(*w);
-    viewer->selectFile(folder + "/b.jpg");
+    catalogOf(*w)->select(folder + "/b.jpg");
     named(*w, "slideshowAction")->trigger();
     QVERIFY(slideshowTimer(*w)->isActive());
 
@@ -946,7 +949,7 @@ void TestMainWindow::slideshowStoppers()
         w->registeredActions().value(how)->trigger();
     QCOMPARE(slideshowTimer(*w)->isActive(), !stops);
     if (how == QLatin1String("wheel") || how == QLatin1String("navigate.next"))
-        QCOMPARE(viewer->currentFilePath(), folder + "/c.jpg");
+        QCOMPARE(catalogOf(*w)->currentPath(), folder + "/c.jpg");
 }
 
 void TestMainWindow::slideshowWithoutPhotos()
@@ -1003,7 +1006,7 @@ void TestMainWindow::shortcutHelpFromGrid()
     help->trigger();
     QCOMPARE(page(*w), 0);
     QVERIFY(!named(*w, "gridAction")->isChecked());
-    QCOMPARE(viewer->currentFilePath(), folder + "/b.jpg");
+    QCOMPARE(catalogOf(*w)->currentPath(), folder + "/b.jpg");
     QVERIFY(viewer->isShortcutOverlayVisible());
     QVERIFY(help->isChecked());
 
@@ -1029,7 +1032,7 @@ void TestMainWindow::openFromGrid()
     QCOMPARE(page(*w), 0);
     QVERIFY(!named(*w, "gridAction")->isChecked());
     QVERIFY(!named(*w, "moveToTrashAction")->isEnabled());
-    QCOMPARE(viewer->currentFilePath(), folder + "/a.jpg");
+    QCOMPARE(catalogOf(*w)->currentPath(), folder + "/a.jpg");
     QCOMPARE(w->windowTitle(), QStringLiteral("a.jpg — Quillmark Glanceway"));
     // The grid's selection message must not outlive the grid page.
     QCOMPARE(w->statusBar()->currentMessage(), viewer->statusText());
@@ -1138,7 +1141,7 @@ void TestMainWindow::recycleBin()
     }
 
     auto w = openWindow(folder);
-    ViewerWidget *viewer = viewerOf(*w);
+    PhotoCatalog *catalog = catalogOf(*w);
     QAction *trash = named(*w, "moveToTrashAction");
     QVERIFY(!trash->isEnabled()); // viewer page
     showGrid(*w);
@@ -1149,7 +1152,7 @@ void TestMainWindow::recycleBin()
     QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
     QVERIFY(trash->isEnabled());
 
-    const QStringList allBefore = viewer->allFiles();
+    const QStringList allBefore = catalog->allFiles();
     BoxAnswerer boxes(answer);
     trash->trigger();
     QVERIFY(boxes.seen.size() >= 1);
@@ -1162,7 +1165,7 @@ void TestMainWindow::recycleBin()
     for (const QString &name : left)
         if (!name.endsWith(QLatin1String(".xmp")))
             photosLeft.append(folder + "/" + name);
-    QCOMPARE(viewer->allFiles(), answer == QMessageBox::Yes ? photosLeft : allBefore);
+    QCOMPARE(catalog->allFiles(), answer == QMessageBox::Yes ? photosLeft : allBefore);
 
     QCOMPARE(boxes.seen.size(), failureText.isEmpty() ? 1 : 2);
     if (!failureText.isEmpty()) {
@@ -1171,7 +1174,7 @@ void TestMainWindow::recycleBin()
     }
     if (!status.isEmpty())
         QCOMPARE(w->statusBar()->currentMessage(), status);
-    QCOMPARE(QFileInfo(viewer->currentFilePath()).fileName(), current);
+    QCOMPARE(QFileInfo(catalog->currentPath()).fileName(), current);
     QCOMPARE(QFileInfo(gridOf(*w)->currentPath()).fileName(), current);
     // Nothing went anywhere but the trash.
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});

@@ -85,13 +85,14 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
         QVERIFY(QFile::copy(first, files.last()));
     }
 
-    ViewerWidget viewer;
-    viewer.openFiles(files);
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    catalog.openFiles(files);
     QTRY_VERIFY_WITH_TIMEOUT(!viewer.statusText().contains(QStringLiteral("loading")), 30000);
     for (int step = 1; step < count; ++step) {
         // Stepping slowly: every preload has finished before the next step.
         QTRY_COMPARE_WITH_TIMEOUT(viewer.pendingPreviewCount(), 0, 30000);
-        viewer.nextImage();
+        catalog.next();
         QVERIFY2(viewer.statusText().contains(QStringLiteral(" — cache")),
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(viewer.statusText())));
     }

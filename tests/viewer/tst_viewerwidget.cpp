@@ -1,3 +1,5 @@
+#include "poolgate.h"
+#include "testphotos.h"
 #include "testrecords.h"
 #include "core/xmpsidecar.h"
 #include "imaging/exifsummary.h"
@@ -17,98 +19,18 @@
 #include <QTextBrowser>
 #include <QWheelEvent>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 using PhotoCore::Metadata;
-
-namespace PhotoCore {
-char *toString(const Metadata &m)
-{
-    return qstrdup(QStringLiteral("{rating %1, label \"%2\", rejected %3, rotation %4}")
-                       .arg(m.rating).arg(m.label).arg(m.rejected).arg(m.rotation).toUtf8().constData());
-}
-} // namespace PhotoCore
 
 namespace {
 
 const QString star = QString(QChar(0x2605));
-
-// A folder of small JPEGs named IMG_0001.jpg, IMG_0002.jpg, ...
-QStringList makePhotos(const QString &dir, int count, QSize size = QSize(64, 48))
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    const QString first = dir + QStringLiteral("/IMG_0001.jpg");
-    image.save(first, "JPEG");
-    QStringList files{first};
-    for (int i = 2; i <= count; ++i) {
-        const QString path = dir + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
-        QFile::copy(first, path);
-        files.append(path);
-    }
-    return files;
-}
 
 bool isLoading(const ViewerWidget &viewer)
 {
     return viewer.statusText().contains(QStringLiteral("loading"));
 }
 
-// Holds a sidecar scan at the photo whose sidecar is a FIFO: the scan's read
-// of it waits until the test closes the other end.
-class ScanGate
-{
-public:
-    explicit ScanGate(const QString &photoPath) : fifo(PhotoCore::sidecarPathFor(photoPath))
-    {
-#ifdef Q_OS_UNIX
-        ok = ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0;
-#endif
-    }
-    ~ScanGate() { release(); }
-    bool isValid() const { return ok; }
-
-    // True once the scan has read every sidecar before the gate and waits in
-    // it; it stays there until release().
-    bool reached()
-    {
-#ifdef Q_OS_UNIX
-        if (fd < 0)
-            fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-#endif
-        return fd >= 0;
-    }
-
-    // The waiting read ends with an empty file.
-    void release()
-    {
-#ifdef Q_OS_UNIX
-        if (fd >= 0)
-            ::close(fd);
-#endif
-        fd = -1;
-        if (ok)
-            QFile::remove(fifo);
-        ok = false;
-    }
-
-private:
-    QString fifo;
-    int fd = -1;
-    bool ok = false;
-};
-
 } // namespace
-
-#ifdef Q_OS_UNIX
-#define REQUIRE_GATE(gate) QVERIFY((gate).isValid())
-#else
-#define REQUIRE_GATE(gate) QSKIP("holding a scan needs a FIFO")
-#endif
 
 class TestViewerWidget : public QObject
 {
@@ -118,31 +40,12 @@ private slots:
     void initTestCase();
     void init();
 
-    void markDuringScanSurvivesIt_data();
-    void markDuringScanSurvivesIt();
-    void scanOfEarlierFolderIsDropped();
     void filterChosenDuringScanAppliesOnArrival();
     void resumeRequestedDuringScan();
-    void firstUnreviewedAfterScan_data();
-    void firstUnreviewedAfterScan();
 
-    void navigationAtEndsEmitsNothing_data();
-    void navigationAtEndsEmitsNothing();
-    void markMovesOn_data();
-    void markMovesOn();
-    void markEditsRecord_data();
-    void markEditsRecord();
     void writeFailureKeepsMarks();
-    void photosSharingASidecarShareMarks();
     void rotation_data();
     void rotation();
-    void batchOneAtATimeAndFailuresInOrder();
-    void batchOutsideFolderDoesNothing();
-    void batchOfEarlierFolderIsDropped();
-    void resumeReview_data();
-    void resumeReview();
-    void removeFiles_data();
-    void removeFiles();
 
     void statusTextOfExample();
     void emptyStates_data();
@@ -164,6 +67,8 @@ private slots:
 private:
     // Opens `files` and waits until the first photo is shown and the scan applied.
     void openAndSettle(ViewerWidget &viewer, const QStringList &files);
+    // Waits until every mark written is on disk and reported back.
+    void settleWrites(PhotoCatalog &catalog);
 
     QTemporaryDir tmp;
 };
@@ -185,10 +90,15 @@ void TestViewerWidget::init()
 
 void TestViewerWidget::openAndSettle(ViewerWidget &viewer, const QStringList &files)
 {
-    QSignalSpy scanned(&viewer, &ViewerWidget::summaryChanged);
-    viewer.openFiles(files);
+    QSignalSpy scanned(viewer.catalog(), &PhotoCatalog::summaryChanged);
+    viewer.catalog()->openFiles(files);
     QVERIFY(scanned.wait());
     QTRY_VERIFY(!isLoading(viewer));
+}
+
+void TestViewerWidget::settleWrites(PhotoCatalog &catalog)
+{
+    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
 }
 
 static QString freshDir(const QTemporaryDir &tmp)
@@ -199,272 +109,46 @@ static QString freshDir(const QTemporaryDir &tmp)
     return dir;
 }
 
-void TestViewerWidget::markDuringScanSurvivesIt_data()
-{
-    QTest::addColumn<bool>("reload");
-    QTest::newRow("first-scan") << false;
-    QTest::newRow("reload") << true;
-}
-
-void TestViewerWidget::markDuringScanSurvivesIt()
-{
-    QFETCH(bool, reload);
-    const QStringList files = makePhotos(freshDir(tmp), 4);
-    QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
-    ViewerWidget viewer;
-    if (reload)
-        openAndSettle(viewer, files);
-    ScanGate gate(files.last());
-    REQUIRE_GATE(gate);
-    if (reload)
-        viewer.reloadMetadata();
-    else
-        viewer.openFiles(files);
-
-    QTRY_VERIFY(gate.reached()); // the scan has read the old rating 1
-    viewer.setRating(4);
-    QSignalSpy scanned(&viewer, &ViewerWidget::summaryChanged);
-    gate.release();
-    QVERIFY(scanned.wait());
-    QCOMPARE(viewer.metadataSnapshot().value(files[0]).rating, 4);
-    QCOMPARE(PhotoCore::readMetadata(files[0]).rating, 4);
-    QCOMPARE(scanned.last().at(1).toInt(), 1); // reviewed
-}
-
-void TestViewerWidget::scanOfEarlierFolderIsDropped()
-{
-    const QStringList first = makePhotos(freshDir(tmp), 3);
-    QVERIFY(PhotoCore::writeMetadata(first[0], record(5)));
-    QVERIFY(PhotoCore::writeMetadata(first[1], record(5)));
-    const QStringList second = makePhotos(freshDir(tmp), 2);
-    ViewerWidget viewer;
-    QSignalSpy summaries(&viewer, &ViewerWidget::summaryChanged);
-    {
-        ScanGate gate(first.last());
-        REQUIRE_GATE(gate);
-        viewer.openFiles(first);
-        QTRY_VERIFY(gate.reached());
-        viewer.openFiles(second);
-        gate.release();
-    }
-    QTRY_COMPARE(summaries.count(), 1);
-    QCOMPARE(summaries.first().at(0).toInt(), 2);
-    QCOMPARE(summaries.first().at(1).toInt(), 0);
-    for (const QString &path : first)
-        QVERIFY(!viewer.metadataSnapshot().contains(path));
-    QCOMPARE(viewer.visibleFiles(), second);
-}
-
 void TestViewerWidget::filterChosenDuringScanAppliesOnArrival()
 {
     const QStringList files = makePhotos(freshDir(tmp), 5);
     QVERIFY(PhotoCore::writeMetadata(files[1], record(3)));
     QVERIFY(PhotoCore::writeMetadata(files[3], record(3)));
-    ViewerWidget viewer;
-    ScanGate gate(files.last());
-    REQUIRE_GATE(gate);
-    viewer.openFiles(files);
-    viewer.setFilter(QStringLiteral("rating:3"));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    PoolGate gate(catalog.scanThreadPool());
+    catalog.openFiles(files);
+    catalog.setFilter(QStringLiteral("rating:3"));
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing filter")));
-    QCOMPARE(viewer.visibleFiles(), files);
+    QCOMPARE(catalog.visibleFiles(), files);
 
-    QSignalSpy catalog(&viewer, &ViewerWidget::catalogChanged);
-    QTRY_VERIFY(gate.reached());
+    QSignalSpy changes(&catalog, &PhotoCatalog::catalogChanged);
     gate.release();
-    QTRY_COMPARE(viewer.visibleFiles(), (QStringList{files[1], files[3]}));
-    QCOMPARE(viewer.currentFilePath(), files[1]);
+    QTRY_COMPARE(catalog.visibleFiles(), (QStringList{files[1], files[3]}));
+    QCOMPARE(catalog.currentPath(), files[1]);
     QVERIFY(!viewer.statusText().contains(QStringLiteral("preparing filter")));
-    QVERIFY(catalog.count() >= 1);
+    QVERIFY(changes.count() >= 1);
 }
 
 void TestViewerWidget::resumeRequestedDuringScan()
 {
     const QStringList files = makePhotos(freshDir(tmp), 5);
     QVERIFY(PhotoCore::writeMetadata(files[2], record(0, QStringLiteral("Green"))));
-    ViewerWidget viewer;
-    ScanGate gate(files.last());
-    REQUIRE_GATE(gate);
-    viewer.openFiles(files);
-    viewer.resumeReview();
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    PoolGate gate(catalog.scanThreadPool());
+    catalog.openFiles(files);
+    catalog.resumeReview();
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing resume position")));
     // A filter chosen and taken back meanwhile leaves the resume still pending.
-    viewer.setFilter(QStringLiteral("rating:3"));
+    catalog.setFilter(QStringLiteral("rating:3"));
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing filter")));
-    viewer.setFilter(QStringLiteral("all"));
+    catalog.setFilter(QStringLiteral("all"));
     QVERIFY(viewer.statusText().contains(QStringLiteral("preparing resume position")));
-    QCOMPARE(viewer.currentFilePath(), files[0]);
-    QTRY_VERIFY(gate.reached());
+    QCOMPARE(catalog.currentPath(), files[0]);
     gate.release();
-    QTRY_COMPARE(viewer.currentFilePath(), files[3]);
+    QTRY_COMPARE(catalog.currentPath(), files[3]);
     QVERIFY(!viewer.statusText().contains(QStringLiteral("preparing")));
-}
-
-void TestViewerWidget::firstUnreviewedAfterScan_data()
-{
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QString>("filter"); // left from the folder before
-    QTest::addColumn<QList<int>>("reviewed"); // photos rated 2 on disk
-    QTest::addColumn<int>("expected"); // folder position current after the scan
-    QTest::addColumn<QList<int>>("visible");
-    const QList<int> all{0, 1, 2, 3, 4};
-    QTest::newRow("off") << false << "all" << QList<int>{0, 1} << 0 << all;
-    QTest::newRow("skips-reviewed") << true << "all" << QList<int>{0, 1, 3} << 2 << all;
-    QTest::newRow("all-reviewed-stays-first") << true << "all" << all << 0 << all;
-    QTest::newRow("filter-left-shows-whole-folder") << true << "rating:2" << QList<int>{0, 1} << 2 << all;
-    QTest::newRow("off-filter-applies") << false << "rating:2" << QList<int>{0, 1} << 0 << QList<int>{0, 1};
-}
-
-void TestViewerWidget::firstUnreviewedAfterScan()
-{
-    QFETCH(bool, enabled);
-    QFETCH(QString, filter);
-    QFETCH(QList<int>, reviewed);
-    QFETCH(int, expected);
-    QFETCH(QList<int>, visible);
-    QSettings().setValue(QStringLiteral("session/firstUnreviewed"), enabled);
-    const QStringList files = makePhotos(freshDir(tmp), 5);
-    for (int i : reviewed)
-        QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
-    ViewerWidget viewer;
-    viewer.setFilter(filter);
-    openAndSettle(viewer, files);
-    QStringList expectedVisible;
-    for (int i : visible)
-        expectedVisible.append(files[i]);
-    QTRY_COMPARE(viewer.visibleFiles(), expectedVisible);
-    QCOMPARE(viewer.currentFilePath(), files[expected]);
-    QVERIFY(!viewer.statusText().contains(QStringLiteral("preparing")));
-
-    // The next mark brings a filter left aside back into force.
-    viewer.setRating(2);
-    if (filter != QLatin1String("all")) {
-        QStringList rated;
-        for (int i = 0; i < files.size(); ++i) {
-            if (reviewed.contains(i) || i == expected)
-                rated.append(files[i]);
-        }
-        QCOMPARE(viewer.visibleFiles(), rated);
-        QCOMPARE(viewer.currentFilePath(), files[expected]);
-    }
-}
-
-void TestViewerWidget::navigationAtEndsEmitsNothing_data()
-{
-    QTest::addColumn<int>("start");
-    QTest::addColumn<bool>("forward");
-    QTest::addColumn<int>("expected");
-    QTest::addColumn<bool>("emits");
-    QTest::newRow("previous-at-first") << 0 << false << 0 << false;
-    QTest::newRow("next-at-last") << 2 << true << 2 << false;
-    QTest::newRow("next-in-middle") << 1 << true << 2 << true;
-    QTest::newRow("previous-in-middle") << 1 << false << 0 << true;
-}
-
-void TestViewerWidget::navigationAtEndsEmitsNothing()
-{
-    QFETCH(int, start);
-    QFETCH(bool, forward);
-    QFETCH(int, expected);
-    QFETCH(bool, emits);
-    const QStringList files = makePhotos(freshDir(tmp), 3);
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    viewer.selectFile(files[start]);
-    QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
-    QSignalSpy catalog(&viewer, &ViewerWidget::catalogChanged);
-    forward ? viewer.nextImage() : viewer.previousImage();
-    QCOMPARE(viewer.currentFilePath(), files[expected]);
-    QCOMPARE(state.count() > 0, emits);
-    QCOMPARE(catalog.count(), 0);
-    QCOMPARE(viewer.isAtLastImage(), expected == 2);
-}
-
-void TestViewerWidget::markMovesOn_data()
-{
-    QTest::addColumn<bool>("autoAdvance");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QList<int>>("rated"); // photos rated 2 before the mark
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("expected"); // folder position of the photo current afterwards
-
-    QTest::newRow("advance-on") << true << "all" << QList<int>{} << 1 << 2;
-    QTest::newRow("advance-off") << false << "all" << QList<int>{} << 1 << 1;
-    QTest::newRow("advance-on-at-last") << true << "all" << QList<int>{} << 4 << 4;
-    QTest::newRow("filter-left-tie-takes-later") << true << "unrated" << QList<int>{} << 2 << 3;
-    QTest::newRow("filter-left-nearest-before") << true << "unrated" << QList<int>{3} << 2 << 1;
-    QTest::newRow("filter-left-at-end") << false << "unrated" << QList<int>{} << 4 << 3;
-    QTest::newRow("filter-still-passes") << true << "zerostars" << QList<int>{} << 2 << 2;
-}
-
-void TestViewerWidget::markMovesOn()
-{
-    QFETCH(bool, autoAdvance);
-    QFETCH(QString, filter);
-    QFETCH(QList<int>, rated);
-    QFETCH(int, start);
-    QFETCH(int, expected);
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), autoAdvance);
-    const QStringList files = makePhotos(freshDir(tmp), 5);
-    for (int i : rated)
-        QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    viewer.setFilter(filter);
-    viewer.selectFile(files[start]);
-    QCOMPARE(viewer.currentFilePath(), files[start]);
-
-    if (filter == QLatin1String("zerostars"))
-        viewer.setColorLabel(QStringLiteral("Blue"));
-    else
-        viewer.setRating(3);
-    QCOMPARE(viewer.currentFilePath(), files[expected]);
-    QVERIFY(PhotoCore::readMetadata(files[start]) != Metadata());
-}
-
-void TestViewerWidget::markEditsRecord_data()
-{
-    QTest::addColumn<Metadata>("before");
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<Metadata>("after");
-    const Metadata marked = record(4, QStringLiteral("Green"), false, 90);
-    QTest::newRow("rating-clamped-high") << Metadata() << "rating:7" << record(5);
-    QTest::newRow("rating-clamped-low") << record(2) << "rating:-2" << record(0);
-    QTest::newRow("rating-clears-rejection") << record(0, {}, true) << "rating:2" << record(2);
-    QTest::newRow("reject-keeps-label") << marked << "reject" << record(0, QStringLiteral("Green"), true, 90);
-    QTest::newRow("clear-rejection") << record(0, QStringLiteral("Red"), true) << "clearRejection"
-                                     << record(0, QStringLiteral("Red"));
-    QTest::newRow("clear-label") << marked << "clearLabel" << record(4, {}, false, 90);
-    QTest::newRow("clear-all-keeps-rotation") << marked << "clearAll" << record(0, {}, false, 90);
-    QTest::newRow("label-unchecked") << record(1) << "label:Magenta" << record(1, QStringLiteral("Magenta"));
-}
-
-void TestViewerWidget::markEditsRecord()
-{
-    QFETCH(Metadata, before);
-    QFETCH(QString, operation);
-    QFETCH(Metadata, after);
-    const QStringList files = makePhotos(freshDir(tmp), 2);
-    QVERIFY(PhotoCore::writeMetadata(files[0], before));
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    QSignalSpy summary(&viewer, &ViewerWidget::summaryChanged);
-    const QString arg = operation.section(QLatin1Char(':'), 1);
-    if (operation.startsWith(QLatin1String("rating:")))
-        viewer.setRating(arg.toInt());
-    else if (operation.startsWith(QLatin1String("label:")))
-        viewer.setColorLabel(arg);
-    else if (operation == QLatin1String("reject"))
-        viewer.rejectImage();
-    else if (operation == QLatin1String("clearRejection"))
-        viewer.clearRejection();
-    else if (operation == QLatin1String("clearLabel"))
-        viewer.clearColorLabel();
-    else
-        viewer.clearAllMarks();
-    QCOMPARE(viewer.metadataSnapshot().value(files[0]), after);
-    QCOMPARE(PhotoCore::readMetadata(files[0]), after);
-    QCOMPARE(summary.count(), 1);
-    QCOMPARE(viewer.currentFilePath(), files[0]);
 }
 
 void TestViewerWidget::writeFailureKeepsMarks()
@@ -473,51 +157,37 @@ void TestViewerWidget::writeFailureKeepsMarks()
     const QString sidecar = PhotoCore::sidecarPathFor(files[1]);
     QVERIFY(QDir().mkpath(sidecar)); // a directory where the sidecar belongs fails for root too
     QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     openAndSettle(viewer, files);
-    viewer.selectFile(files[1]);
+    catalog.select(files[1]);
     QTRY_VERIFY(!isLoading(viewer));
 
-    QSignalSpy warnings(&viewer, &ViewerWidget::warningRaised);
-    QSignalSpy summary(&viewer, &ViewerWidget::summaryChanged);
-    viewer.setRating(5);
+    QSignalSpy warnings(&catalog, &PhotoCatalog::warningRaised);
+    QSignalSpy summary(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.setRating(5);
+    // The mark moves on at once; when its write fails, the photo comes back.
+    QVERIFY(warnings.wait());
     QCOMPARE(warnings.count(), 1);
     QVERIFY(warnings.first().first().toString().startsWith(QStringLiteral("Could not write XMP sidecar for %1.").arg(files[1])));
-    QCOMPARE(viewer.currentFilePath(), files[1]);
-    QCOMPARE(viewer.metadataSnapshot().value(files[1]), Metadata());
+    QCOMPARE(catalog.currentPath(), files[1]);
+    QCOMPARE(catalog.record(files[1]), Metadata());
     QCOMPARE(summary.count(), 0);
     QVERIFY(viewer.statusText().contains(QStringLiteral("XMP write failed")));
 
-    viewer.nextImage(); // another photo clears the tag
+    catalog.next(); // another photo clears the tag
     QVERIFY(!viewer.statusText().contains(QStringLiteral("XMP write failed")));
-    viewer.previousImage();
-    viewer.setColorLabel(QStringLiteral("Red"));
-    QVERIFY(viewer.statusText().contains(QStringLiteral("XMP write failed")));
+    catalog.previous();
+    catalog.setColorLabel(QStringLiteral("Red"));
+    QTRY_VERIFY(viewer.statusText().contains(QStringLiteral("XMP write failed")));
+    QCOMPARE(catalog.currentPath(), files[1]);
 
     QVERIFY(QDir().rmdir(sidecar));
     QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
-    viewer.setRating(5);
-    QCOMPARE(viewer.currentFilePath(), files[1]);
-    QCOMPARE(viewer.metadataSnapshot().value(files[1]).rating, 5);
+    catalog.setRating(5);
+    QTRY_COMPARE(catalog.record(files[1]).rating, 5);
+    QCOMPARE(catalog.currentPath(), files[1]);
     QVERIFY(!viewer.statusText().contains(QStringLiteral("XMP write failed")));
-}
-
-void TestViewerWidget::photosSharingASidecarShareMarks()
-{
-    const QString dir = freshDir(tmp);
-    const QStringList jpegs = makePhotos(dir, 1);
-    const QString png = dir + QStringLiteral("/IMG_0001.png");
-    QVERIFY(QImage(jpegs[0]).save(png, "PNG"));
-    const QStringList files{jpegs[0], png};
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    viewer.setRating(3);
-    QCOMPARE(viewer.metadataSnapshot().value(png).rating, 3);
-    viewer.nextImage();
-    viewer.setColorLabel(QStringLiteral("Red"));
-    // The label write must not take the stars of the other photo away.
-    QCOMPARE(PhotoCore::readMetadata(png), record(3, QStringLiteral("Red")));
-    QCOMPARE(viewer.metadataSnapshot().value(jpegs[0]), record(3, QStringLiteral("Red")));
 }
 
 void TestViewerWidget::rotation_data()
@@ -532,13 +202,15 @@ void TestViewerWidget::rotation()
     QFETCH(bool, remember);
     QSettings().setValue(QStringLiteral("metadata/rememberRotations"), remember);
     const QStringList files = makePhotos(freshDir(tmp), 2);
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     openAndSettle(viewer, files);
     QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
     viewer.rotateClockwise();
     QVERIFY(viewer.statusText().contains(QStringLiteral(" — rotated 90°")));
-    QCOMPARE(viewer.currentFilePath(), files[0]);
+    QCOMPARE(catalog.currentPath(), files[0]);
     QCOMPARE(state.count(), 1);
+    settleWrites(catalog);
     QCOMPARE(QFile::exists(PhotoCore::sidecarPathFor(files[0])), remember);
     if (remember)
         QCOMPARE(PhotoCore::readMetadata(files[0]).rotation, 90);
@@ -553,158 +225,30 @@ void TestViewerWidget::rotation()
     QVERIFY(!viewer.statusText().contains(QStringLiteral("rotated")));
 
     viewer.rotateClockwise();
-    viewer.nextImage();
-    viewer.previousImage();
+    catalog.next();
+    catalog.previous();
+    QVERIFY(viewer.statusText().contains(QStringLiteral(" — rotated 90°")));
+    settleWrites(catalog);
     QVERIFY(viewer.statusText().contains(QStringLiteral(" — rotated 90°")));
     openAndSettle(viewer, files);
     QCOMPARE(viewer.statusText().contains(QStringLiteral(" — rotated 90°")), remember);
-}
-
-void TestViewerWidget::batchOneAtATimeAndFailuresInOrder()
-{
-    const QStringList files = makePhotos(freshDir(tmp), 4);
-    QVERIFY(PhotoCore::writeMetadata(files[0], record(0, QStringLiteral("Blue"))));
-    QVERIFY(QDir().mkpath(PhotoCore::sidecarPathFor(files[2])));
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    QSignalSpy busy(&viewer, &ViewerWidget::metadataBatchBusyChanged);
-    QSignalSpy finished(&viewer, &ViewerWidget::metadataBatchFinished);
-    const QString current = viewer.currentFilePath();
-
-    viewer.setRatingForFiles({files[3], files[2], files[0], QStringLiteral("/elsewhere/x.jpg")}, 4);
-    QVERIFY(viewer.isMetadataBatchBusy());
-    viewer.clearAllMarksForFiles(files); // ignored while the first runs
-    QVERIFY(finished.wait());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toStringList(), QStringList{files[2]});
-    QCOMPARE(busy.count(), 2);
-    QCOMPARE(busy.at(0).first().toBool(), true);
-    QCOMPARE(busy.at(1).first().toBool(), false);
-    QVERIFY(!viewer.isMetadataBatchBusy());
-
-    QCOMPARE(PhotoCore::readMetadata(files[0]), record(4, QStringLiteral("Blue")));
-    QCOMPARE(PhotoCore::readMetadata(files[3]).rating, 4);
-    QCOMPARE(PhotoCore::readMetadata(files[1]), Metadata());
-    QCOMPARE(viewer.metadataSnapshot().value(files[3]).rating, 4);
-    QCOMPARE(viewer.metadataSnapshot().value(files[2]), Metadata());
-    QCOMPARE(viewer.currentFilePath(), current);
-
-    viewer.setRejectedForFiles({files[3]}, true);
-    QVERIFY(finished.wait());
-    QCOMPARE(viewer.metadataSnapshot().value(files[3]), record(0, {}, true));
-}
-
-void TestViewerWidget::batchOutsideFolderDoesNothing()
-{
-    const QStringList files = makePhotos(freshDir(tmp), 2);
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    QSignalSpy busy(&viewer, &ViewerWidget::metadataBatchBusyChanged);
-    viewer.setColorLabelForFiles({QStringLiteral("/nowhere/a.jpg")}, QStringLiteral("Red"));
-    viewer.clearColorLabelForFiles({});
-    QCOMPARE(busy.count(), 0);
-    QVERIFY(!viewer.isMetadataBatchBusy());
-}
-
-void TestViewerWidget::batchOfEarlierFolderIsDropped()
-{
-    const QStringList first = makePhotos(freshDir(tmp), 3);
-    const QStringList second = makePhotos(freshDir(tmp), 2);
-    ViewerWidget viewer;
-    openAndSettle(viewer, first);
-    QSignalSpy busy(&viewer, &ViewerWidget::metadataBatchBusyChanged);
-    QSignalSpy finished(&viewer, &ViewerWidget::metadataBatchFinished);
-    viewer.setRatingForFiles(first, 2);
-    openAndSettle(viewer, second);
-    QVERIFY(!viewer.isMetadataBatchBusy());
-    QCOMPARE(busy.count(), 2);
-    QCOMPARE(busy.last().first().toBool(), false);
-
-    // A new batch runs; the old one's result, whenever it came, left no trace.
-    viewer.setRatingForFiles({second[1]}, 1);
-    QVERIFY(finished.wait());
-    QCOMPARE(finished.count(), 1);
-    for (const QString &path : first)
-        QVERIFY(!viewer.metadataSnapshot().contains(path));
-    QCOMPARE(viewer.metadataSnapshot().value(second[1]).rating, 1);
-}
-
-void TestViewerWidget::resumeReview_data()
-{
-    QTest::addColumn<QList<int>>("reviewed");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("none-reviewed") << QList<int>{} << 0;
-    QTest::newRow("after-last-reviewed") << QList<int>{0, 2} << 3;
-    QTest::newRow("all-reviewed") << QList<int>{0, 1, 2, 3, 4} << 4;
-    QTest::newRow("last-reviewed") << QList<int>{4} << 4;
-}
-
-void TestViewerWidget::resumeReview()
-{
-    QFETCH(QList<int>, reviewed);
-    QFETCH(int, expected);
-    const QStringList files = makePhotos(freshDir(tmp), 5);
-    for (int i : reviewed)
-        QVERIFY(PhotoCore::writeMetadata(files[i], record(0, {}, true)));
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    viewer.setFilter(QStringLiteral("rejected"));
-    QSignalSpy catalog(&viewer, &ViewerWidget::catalogChanged);
-    viewer.resumeReview();
-    QCOMPARE(viewer.currentFilePath(), files[expected]);
-    QCOMPARE(viewer.visibleFiles(), files);
-    QVERIFY(catalog.count() >= 1);
-}
-
-void TestViewerWidget::removeFiles_data()
-{
-    QTest::addColumn<int>("current");
-    QTest::addColumn<QList<int>>("removed");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("middle-takes-following") << 2 << QList<int>{2} << 3;
-    QTest::newRow("last-takes-new-last") << 4 << QList<int>{4} << 3;
-    QTest::newRow("other-keeps-current") << 3 << QList<int>{0, 1} << 3;
-    QTest::newRow("all-removed") << 0 << QList<int>{0, 1, 2, 3, 4} << -1;
-}
-
-void TestViewerWidget::removeFiles()
-{
-    QFETCH(int, current);
-    QFETCH(QList<int>, removed);
-    QFETCH(int, expected);
-    const QStringList files = makePhotos(freshDir(tmp), 5);
-    ViewerWidget viewer;
-    openAndSettle(viewer, files);
-    viewer.selectFile(files[current]);
-    QStringList gone;
-    for (int i : removed)
-        gone.append(files[i]);
-    QSignalSpy summary(&viewer, &ViewerWidget::summaryChanged);
-    viewer.removeFiles(gone);
-    QCOMPARE(viewer.currentFilePath(), expected < 0 ? QString() : files[expected]);
-    QCOMPARE(viewer.allFiles().size(), files.size() - gone.size());
-    QCOMPARE(summary.count(), 1);
-    QCOMPARE(summary.first().first().toInt(), int(files.size() - gone.size()));
-    if (expected >= 0) // the photos are decoded afresh
-        QTRY_VERIFY(!isLoading(viewer));
 }
 
 void TestViewerWidget::statusTextOfExample()
 {
     const QStringList files = makePhotos(freshDir(tmp), 120);
     QVERIFY(PhotoCore::writeMetadata(files[2], record(3, QStringLiteral("Red"))));
-    ViewerWidget viewer;
-    ScanGate gate(files.last());
-    REQUIRE_GATE(gate);
-    viewer.openFiles(files);
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    PoolGate gate(catalog.scanThreadPool());
+    catalog.openFiles(files);
     QTRY_VERIFY(!isLoading(viewer));
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
-    viewer.nextImage();
-    viewer.nextImage();
+    catalog.next();
+    catalog.next();
     QCOMPARE(viewer.statusText(), QStringLiteral("Image 3 of 120 — Fit — cache — %1 · Red — scanning ratings — "
                                                  "Left/Right to navigate")
                                       .arg(star.repeated(3)));
-    QTRY_VERIFY(gate.reached());
     gate.release();
     QTRY_COMPARE(viewer.statusText(),
                  QStringLiteral("Image 3 of 120 — Fit — cache — %1 · Red — Left/Right to navigate").arg(star.repeated(3)));
@@ -730,27 +274,28 @@ void TestViewerWidget::emptyStates()
     QFETCH(QString, filter);
     QFETCH(QString, status);
     QFETCH(QString, message);
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.toggleExifOverlay();
     if (photos >= 0) {
         const QStringList files = photos > 0 ? makePhotos(freshDir(tmp), photos) : QStringList();
         if (photos > 0)
             QVERIFY(PhotoCore::writeMetadata(files[0], record(2)));
-        QSignalSpy scanned(&viewer, &ViewerWidget::summaryChanged);
-        viewer.openFiles(files);
+        QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+        catalog.openFiles(files);
         QVERIFY(scanned.wait());
-        viewer.setFilter(filter);
+        catalog.setFilter(filter);
     }
     QCOMPARE(viewer.statusText(), status);
-    QCOMPARE(viewer.currentFilePath(), QString());
+    QCOMPARE(catalog.currentPath(), QString());
     QVERIFY(viewer.findChild<QLabel *>(QStringLiteral("messageLabel"))->text().startsWith(message));
     QVERIFY(viewer.findChild<QLabel *>(QStringLiteral("marksOverlay"))->isHidden());
     QVERIFY(viewer.findChild<QLabel *>(QStringLiteral("exifOverlay"))->isHidden());
 
     QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
-    viewer.reloadMetadata();
-    viewer.resumeReview();
-    viewer.nextImage();
+    catalog.reloadMetadata();
+    catalog.resumeReview();
+    catalog.next();
     viewer.rotateClockwise();
     if (photos <= 0)
         QCOMPARE(state.count(), 0);
@@ -782,7 +327,8 @@ void TestViewerWidget::marksOverlay()
     QFETCH(QString, statusMarks);
     const QStringList files = makePhotos(freshDir(tmp), 2);
     QVERIFY(PhotoCore::writeMetadata(files[0], marks));
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.resize(800, 600);
     openAndSettle(viewer, files);
     auto *label = viewer.findChild<QLabel *>(QStringLiteral("marksOverlay"));
@@ -801,7 +347,8 @@ void TestViewerWidget::marksOverlay()
 void TestViewerWidget::exifOverlay()
 {
     const QStringList files = makePhotos(freshDir(tmp), 2);
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     openAndSettle(viewer, files);
     auto *label = viewer.findChild<QLabel *>(QStringLiteral("exifOverlay"));
     QVERIFY(label->isHidden());
@@ -818,7 +365,7 @@ void TestViewerWidget::exifOverlay()
                                            "</table>")
                                 .arg(size));
     QCOMPARE(label->pos(), QPoint(22, 22));
-    viewer.nextImage();
+    catalog.next();
     QVERIFY(label->text().contains(QStringLiteral("IMG_0002.jpg")));
     viewer.toggleExifOverlay();
     QVERIFY(label->isHidden());
@@ -831,7 +378,8 @@ void TestViewerWidget::exifOverlayOfCameraFile()
     QVERIFY(QFile::copy(QStringLiteral(GLANCEWAY_TESTDATA "/cameras/Canon_EOS-RP__MG_0633.JPG"), photo));
     const ExifSummary exif = readExifSummary(photo);
     QVERIFY(!exif.make.isEmpty());
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.toggleExifOverlay();
     openAndSettle(viewer, {photo});
     const QString text = viewer.findChild<QLabel *>(QStringLiteral("exifOverlay"))->text();
@@ -871,7 +419,8 @@ void TestViewerWidget::shortcutOverlayPlacement()
     QFETCH(QRect, grown);
     QWidget host; // a child may be smaller than a window's minimum size
     host.resize(2200, 1200);
-    ViewerWidget viewer(&host);
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog, &host);
     viewer.resize(viewerSize);
     host.show();
     auto *overlay = viewer.findChild<QTextBrowser *>(QStringLiteral("shortcutOverlay"));
@@ -912,19 +461,20 @@ void TestViewerWidget::keys()
     QFETCH(int, modifiers);
     QFETCH(int, expected);
     const QStringList files = makePhotos(freshDir(tmp), 3, QSize(900, 700));
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.resize(400, 300);
     viewer.show();
     QVERIFY(QTest::qWaitForWindowActive(&viewer));
     openAndSettle(viewer, files);
-    viewer.selectFile(files[1]);
+    catalog.select(files[1]);
     QTRY_VERIFY(!isLoading(viewer));
     viewer.setActualSizeMode(); // the photo is larger than the view and can scroll
     // Clicking the photo must not take the keys away from the viewer.
     QTest::mouseClick(viewer.findChild<QLabel *>(QStringLiteral("imageLabel")), Qt::LeftButton);
     QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(viewer.currentFilePath(), files[expected]);
+    QCOMPARE(catalog.currentPath(), files[expected]);
 }
 
 void TestViewerWidget::wheel_data()
@@ -951,7 +501,8 @@ void TestViewerWidget::wheel()
     QFETCH(QList<QPoint>, pixels);
     QFETCH(QList<int>, requests);
     const QStringList files = makePhotos(freshDir(tmp), 3);
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.resize(400, 300);
     openAndSettle(viewer, files);
     auto *area = viewer.findChild<QScrollArea *>(QStringLiteral("scrollArea"));
@@ -967,14 +518,15 @@ void TestViewerWidget::wheel()
     for (const auto &args : spy)
         got.append(args.first().toInt());
     QCOMPARE(got, requests);
-    QCOMPARE(viewer.currentFilePath(), files[0]); // the viewer never moves by itself
+    QCOMPARE(catalog.currentPath(), files[0]); // the viewer never moves by itself
 }
 
 void TestViewerWidget::viewModes()
 {
     const QString dir = freshDir(tmp);
     const QStringList files = makePhotos(dir, 2, QSize(400, 300));
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     viewer.resize(1600, 1200);
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
@@ -999,21 +551,22 @@ void TestViewerWidget::viewModes()
 void TestViewerWidget::rapidJumpsEndOnTheShownPhoto()
 {
     const QStringList files = makePhotos(freshDir(tmp), 40, QSize(1200, 800));
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     openAndSettle(viewer, files);
     // Jumps far apart and back, faster than decodes finish: preloads of windows
     // left behind are dropped, and the photo finally current is still decoded.
     const QList<int> jumps{30, 5, 22, 30, 12, 39, 31, 30, 8, 9, 30};
     for (int i = 0; i < jumps.size(); ++i) {
-        viewer.selectFile(files[jumps[i]]);
+        catalog.select(files[jumps[i]]);
         if (i % 3 == 2)
             QCoreApplication::processEvents();
     }
-    QCOMPARE(viewer.currentFilePath(), files[30]);
+    QCOMPARE(catalog.currentPath(), files[30]);
     QTRY_VERIFY(!isLoading(viewer));
     QVERIFY(!viewer.findChild<QLabel *>(QStringLiteral("imageLabel"))->pixmap().isNull());
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
-    viewer.nextImage();
+    catalog.next();
     QVERIFY(viewer.statusText().contains(QStringLiteral(" — cache")));
 }
 
@@ -1025,7 +578,8 @@ void TestViewerWidget::undecodablePhoto()
     QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("not a photo at all");
     broken.close();
-    ViewerWidget viewer;
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
     QSignalSpy warnings(&viewer, &ViewerWidget::warningRaised);
     openAndSettle(viewer, files);
     QCOMPARE(warnings.count(), 1);
@@ -1035,7 +589,7 @@ void TestViewerWidget::undecodablePhoto()
     viewer.rotateClockwise(); // nothing to turn
     QVERIFY(!viewer.statusText().contains(QStringLiteral("rotated")));
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
-    viewer.nextImage();
+    catalog.next();
     QVERIFY(viewer.statusText().contains(QStringLiteral("cache")));
 }
 

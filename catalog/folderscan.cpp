@@ -1,0 +1,59 @@
+#include "catalog/folderscan.h"
+
+#include "core/foldercatalog.h"
+#include "core/xmpsidecar.h"
+
+#include <QTemporaryFile>
+
+QString sidecarKey(const QString &photoPath)
+{
+    const qsizetype slash = photoPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = photoPath.lastIndexOf(QLatin1Char('.'));
+    return dot > slash + 1 ? photoPath.left(dot) : photoPath;
+}
+
+SidecarScan readSidecars(const QStringList &files)
+{
+    SidecarScan scan;
+    scan.records.reserve(files.size());
+    scan.stamps.reserve(files.size());
+    for (const QString &path : files) {
+        // The stamp first: a sidecar changed between the two reads is then
+        // seen as changed by the next rescan, never as already known.
+        const QString key = sidecarKey(path);
+        if (!scan.stamps.contains(key))
+            scan.stamps.insert(key, stampOfFile(PhotoCore::sidecarPathFor(path)));
+        scan.records.insert(path, PhotoCore::readMetadata(path));
+    }
+    return scan;
+}
+
+SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
+                         const QHash<QString, FileStamp> &knownStamps)
+{
+    SidecarScan scan;
+    scan.files = PhotoCore::listPhotoFiles(folder);
+    QSet<QString> changedKeys;
+    for (const QString &path : std::as_const(scan.files)) {
+        const QString key = sidecarKey(path);
+        if (!scan.stamps.contains(key)) {
+            const FileStamp stamp = stampOfFile(PhotoCore::sidecarPathFor(path));
+            scan.stamps.insert(key, stamp);
+            if (knownStamps.value(key) != stamp)
+                changedKeys.insert(key);
+        }
+    }
+    for (const QString &path : std::as_const(scan.files)) {
+        if (!knownFiles.contains(path) || changedKeys.contains(sidecarKey(path)))
+            scan.records.insert(path, PhotoCore::readMetadata(path));
+    }
+    return scan;
+}
+
+QString folderWriteProblem(const QString &folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("/.glanceway-XXXXXX"));
+    if (probe.open())
+        return QString();
+    return probe.errorString();
+}

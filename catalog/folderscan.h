@@ -1,0 +1,34 @@
+#pragma once
+
+#include "catalog/sidecarwritequeue.h"
+#include "core/metadata.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Photos of one folder that differ only in their last extension share a
+// sidecar, so they share one key. Pure string work: no file is touched.
+QString sidecarKey(const QString &photoPath);
+
+// What a background read of sidecars found. Runs off the GUI thread: plain
+// values in, plain values out.
+struct SidecarScan
+{
+    QStringList files;                           // a rescan: the folder's photos now
+    QHash<QString, PhotoCore::Metadata> records; // by photo path
+    QHash<QString, FileStamp> stamps;            // by sidecar key; null when there is no sidecar
+};
+
+// The marks and sidecar stamps of every file.
+SidecarScan readSidecars(const QStringList &files);
+
+// Lists `folder` afresh and reads the sidecars of photos not among
+// `knownFiles` and of those whose sidecar stamp differs from `knownStamps`.
+SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
+                         const QHash<QString, FileStamp> &knownStamps);
+
+// Why no file can be created in `folder` (the system's words), or an empty
+// string when one can. Leaves nothing behind.
+QString folderWriteProblem(const QString &folder);

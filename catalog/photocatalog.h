@@ -1,0 +1,236 @@
+#pragma once
+
+#include "catalog/folderscan.h"
+#include "catalog/markedit.h"
+#include "catalog/markhistory.h"
+#include "catalog/sidecarwritequeue.h"
+#include "core/metadata.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+class FolderWatcher;
+
+// The open folder as every view sees it: all its photos, the filtered list
+// with the current position, the marks of every photo, the photos sharing a
+// sidecar, the summary, the background read of the sidecars, every mark
+// write (through one queue), the undo history and the watch on the folder.
+//
+// Marks shown are marks on disk: a record changes when its write has
+// succeeded, or when a sidecar was read. Everything lives on the GUI thread;
+// background work gets copies and posts back, stamped with a generation so
+// that results for an earlier folder are dropped.
+class PhotoCatalog : public QObject
+{
+    Q_OBJECT
+public:
+    // What keeps the catalog from being settled, for the status line.
+    enum class Busy { None, Scanning, Reloading, PreparingFilter, PreparingResume };
+
+    explicit PhotoCatalog(QObject *parent = nullptr);
+    // Waits for every queued mark to reach the disk.
+    ~PhotoCatalog() override;
+
+    // ---- Content --------------------------------------------------------
+
+    // Opens the photos of `folder` and follows changes made to it by others.
+    void openFolder(const QString &folder);
+    // Opens exactly `files`; nothing is watched.
+    void openFiles(const QStringList &files);
+    // Takes photos off the catalog (they went to the recycle bin).
+    void removeFiles(const QStringList &files);
+
+    QString folder() const { return m_folder; }
+    QStringList allFiles() const { return m_allFiles; }
+    QStringList visibleFiles() const { return m_visible.files(); }
+    QString filter() const { return m_filter; }
+    // The known marks, by photo; a photo whose sidecar was not read yet is absent.
+    QHash<QString, PhotoCore::Metadata> records() const { return m_records; }
+    PhotoCore::Metadata record(const QString &path) const { return m_records.value(path); }
+    bool contains(const QString &path) const;
+
+    // ---- Position -------------------------------------------------------
+
+    QString currentPath() const { return m_visible.current(); }
+    int currentIndex() const { return m_visible.currentIndex(); }
+    // +1 or -1: the way the user last moved through the list.
+    int direction() const { return m_direction; }
+    bool isAtLast() const;
+
+    // ---- State ----------------------------------------------------------
+
+    Busy busy() const { return m_busy; }
+    bool isScanned() const { return m_metadataReady; }
+    bool isMetadataBatchBusy() const { return m_batchOperation != 0; }
+    int pendingWriteCount() const { return m_writes.pendingCount(); }
+    // A write to the photo's sidecar is queued or running.
+    bool hasPendingWrite(const QString &path) const { return m_pendingByKey.contains(sidecarKey(path)); }
+    PhotoCore::Summary summary() const;
+
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    int undoDepth() const { return m_history.undoCount(); }
+
+    // Why no sidecar can be written in the open folder (the system's words),
+    // or empty when they can.
+    QString folderWriteProblem() const { return m_folderProblem; }
+    // Writes that failed since the folder was opened or the count dismissed.
+    int failedWriteCount() const { return m_failedWrites; }
+
+    // The pool of the sidecar reads and rescans, for tests and measurements.
+    QThreadPool *scanThreadPool() { return &m_scanPool; }
+    SidecarWriteQueue *writeQueue() { return &m_writes; }
+    // Rescans started since the folder was opened.
+    int rescanCount() const { return m_rescanCount; }
+
+public slots:
+    void next();
+    void previous();
+    void first();
+    void select(const QString &path);
+    void setFilter(const QString &filterId);
+    void resumeReview();
+    void reloadMetadata();
+    // Lists the watched folder again now.
+    void rescan();
+
+    // Marks of the current photo. With automatic advance on and the filter
+    // "all", the next photo becomes current at once.
+    void setRating(int rating);
+    void setColorLabel(const QString &label);
+    void rejectCurrent();
+    void clearRejection();
+    void clearColorLabel();
+    void clearAllMarks();
+    // The extra display rotation of a photo, written into its sidecar.
+    void setRotation(const QString &path, int degrees);
+
+    // Marks for many photos at once, one step of the history. One batch at a
+    // time; a second one while a batch runs is ignored.
+    void setRatingForFiles(const QStringList &files, int rating);
+    void setColorLabelForFiles(const QStringList &files, const QString &label);
+    void setRejectedForFiles(const QStringList &files, bool rejected);
+    void clearColorLabelForFiles(const QStringList &files);
+    void clearAllMarksForFiles(const QStringList &files);
+
+    void undo();
+    void redo();
+
+    void dismissWriteFailures();
+
+signals:
+    // A folder (or file list) replaced everything; views drop what they hold.
+    void folderOpened();
+    // The current position was set anew; views show currentPath() afresh.
+    void currentChanged();
+    // The visible list or the marks changed.
+    void catalogChanged();
+    void recordsChanged(const QStringList &paths);
+    void filesRemoved(const QStringList &paths);
+    void summaryChanged(int total, int reviewed, int rejected, int open);
+    void busyChanged();
+    void warningRaised(const QString &message);
+    // A mark or rotation of one photo reached the disk or failed to.
+    void markWriteFinished(const QString &path, bool saved, bool rotation);
+    void metadataBatchBusyChanged(bool busy);
+    void metadataBatchFinished(const QStringList &failures);
+    void historyChanged();
+    // Undo or redo was carried out; the text says what ("Undone: 3 stars on …").
+    void historyApplied(const QString &message);
+    void writeProblemsChanged();
+
+private:
+    // What a group of writes was issued for; the group reports once all are back.
+    struct Operation
+    {
+        enum Kind { Mark, Rotation, Batch, Undo, Redo };
+        Kind kind = Mark;
+        int remaining = 0;
+        quint64 stepId = 0;
+        QString path;                  // Mark, Rotation: the photo
+        quint64 navigationSerial = 0;  // Mark: the position right after the mark
+        QStringList requested;         // Batch: the photos asked for
+        QHash<QString, QStringList> requestedByKey;
+        QStringList changed;
+        QStringList failures;
+        QStringList missing;
+    };
+
+    // Content and position (photocatalog.cpp).
+    void openList(const QStringList &files, const QString &folder);
+    void rebuildSiblings();
+    void rebuildVisibleList(int preferredIndex, bool announceUnchanged = true, const QString &removedCurrentNext = {});
+    void announceCurrent();
+    void moveTo(int index, int direction);
+    void noteNavigation() { ++m_navigationSerial; }
+    void updateSummary();
+    void startSidecarScan(bool reload);
+    void applyScanResult(quint64 generation, quint64 writeSerial, bool reload, const SidecarScan &scan);
+    bool writtenSince(const QString &key, quint64 writeSerial) const;
+    QStringList photosOfKey(const QString &key) const;
+    void dropFiles(const QStringList &files);
+
+    // The watched folder (photocatalogfolder.cpp).
+    void startRescan();
+    void applyRescan(quint64 generation, quint64 writeSerial, const SidecarScan &scan);
+    void probeFolder();
+
+    // Marks, writes and history (photocatalogmarks.cpp).
+    void markCurrent(const MarkEdit &edit);
+    void runBatch(const QStringList &files, const MarkEdit &edit);
+    quint64 queueWrite(quint64 operation, const QString &path, const MarkEdit &edit,
+                       SidecarWriteQueue::Priority priority);
+    quint64 queueRestore(quint64 operation, const MarkChange &change, bool undo, SidecarWriteQueue::Priority priority);
+    void noteWrite(quint64 operation, const QString &path, quint64 write);
+    void onWriteFinished(const SidecarWriteResult &result);
+    void finishOperation(quint64 id);
+    void noteHistoryResult(Operation &operation, const SidecarWriteResult &result);
+    void applyHistory(bool undo);
+    void countFailures(int count);
+    QString writeFailureText(const QString &path) const;
+
+    QString m_folder;
+    QStringList m_allFiles;
+    QSet<QString> m_allFileSet;
+    QHash<QString, QStringList> m_siblingsByKey;
+    PhotoCore::NavigationList m_visible;
+    int m_direction = +1;
+    QString m_filter;
+    QHash<QString, PhotoCore::Metadata> m_records;
+    QHash<QString, FileStamp> m_stamps; // by sidecar key
+
+    quint64 m_generation = 0;
+    bool m_metadataReady = false;
+    bool m_resumePending = false;
+    Busy m_busy = Busy::None;
+    Busy m_scanBusy = Busy::Scanning;
+    quint64 m_navigationSerial = 0;
+
+    // Writes: how many are queued per sidecar key, and the serial of the last.
+    QHash<QString, int> m_pendingByKey;
+    QHash<QString, quint64> m_lastWriteByKey;
+    quint64 m_writeSerial = 0;
+    QHash<quint64, quint64> m_operationOfWrite;
+    QHash<quint64, Operation> m_operations;
+    quint64 m_lastOperation = 0;
+    quint64 m_batchOperation = 0;
+
+    MarkHistory m_history;
+
+    QString m_folderProblem;
+    int m_failedWrites = 0;
+
+    FolderWatcher *m_watcher = nullptr;
+    bool m_rescanRunning = false;
+    bool m_rescanAgain = false;
+    int m_rescanCount = 0;
+
+    SidecarWriteQueue m_writes;
+    // Last, so that it is destroyed first: its tasks post back through a
+    // guarded pointer only.
+    QThreadPool m_scanPool;
+};

@@ -1,0 +1,121 @@
+#include "catalog/photocatalog.h"
+
+#include "catalog/guithread.h"
+
+#include <QPointer>
+
+// Keeping the open folder current while other programs add, remove, rename
+// or re-mark its photos. Changes arrive from the folder watch in bursts; each
+// burst gives one rescan, and a burst during a rescan one more after it.
+
+void PhotoCatalog::rescan()
+{
+    startRescan();
+}
+
+void PhotoCatalog::startRescan()
+{
+    if (m_folder.isEmpty())
+        return;
+    // Before the first scan is in, every sidecar would look changed.
+    if (m_rescanRunning || !m_metadataReady) {
+        m_rescanAgain = true;
+        return;
+    }
+    m_rescanRunning = true;
+    ++m_rescanCount;
+    const QString folder = m_folder;
+    const QSet<QString> knownFiles = m_allFileSet;
+    const QHash<QString, FileStamp> knownStamps = m_stamps;
+    const quint64 generation = m_generation;
+    const quint64 writeSerial = m_writeSerial;
+    const QPointer<PhotoCatalog> self(this);
+    m_scanPool.start([folder, knownFiles, knownStamps, generation, writeSerial, self] {
+        const SidecarScan scan = rescanFolder(folder, knownFiles, knownStamps);
+        postToGuiThread([self, generation, writeSerial, scan] {
+            if (self)
+                self->applyRescan(generation, writeSerial, scan);
+        });
+    });
+}
+
+void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const SidecarScan &scan)
+{
+    if (generation != m_generation)
+        return;
+    m_rescanRunning = false;
+
+    QStringList changed;
+    for (auto it = scan.stamps.cbegin(); it != scan.stamps.cend(); ++it) {
+        if (!writtenSince(it.key(), writeSerial))
+            m_stamps.insert(it.key(), it.value());
+    }
+    for (auto it = scan.records.cbegin(); it != scan.records.cend(); ++it) {
+        if (writtenSince(sidecarKey(it.key()), writeSerial))
+            continue;
+        const auto known = m_records.constFind(it.key());
+        if (known == m_records.cend() || *known != it.value()) {
+            m_records.insert(it.key(), it.value());
+            changed.append(it.key());
+        }
+    }
+
+    const bool filesChanged = scan.files != m_allFiles;
+    if (filesChanged) {
+        const QSet<QString> now(scan.files.cbegin(), scan.files.cend());
+        // Where the position goes when the current photo is gone: to the next
+        // photo of the folder that is still there, else to the one before.
+        const QString current = currentPath();
+        QString anchor = current;
+        if (!current.isEmpty() && !now.contains(current)) {
+            anchor.clear();
+            const int at = int(m_allFiles.indexOf(current));
+            for (int i = at + 1; i < m_allFiles.size() && anchor.isEmpty(); ++i) {
+                if (now.contains(m_allFiles.at(i)))
+                    anchor = m_allFiles.at(i);
+            }
+            for (int i = at - 1; i >= 0 && anchor.isEmpty(); --i) {
+                if (now.contains(m_allFiles.at(i)))
+                    anchor = m_allFiles.at(i);
+            }
+        }
+        QStringList gone;
+        for (const QString &path : std::as_const(m_allFiles)) {
+            if (!now.contains(path))
+                gone.append(path);
+        }
+        const int p = m_visible.currentIndex();
+        dropFiles(gone);
+        m_allFiles = scan.files;
+        m_allFileSet = now;
+        rebuildSiblings();
+        rebuildVisibleList(p, false, anchor);
+    }
+
+    if (!changed.isEmpty())
+        emit recordsChanged(changed);
+    if (filesChanged || !changed.isEmpty()) {
+        updateSummary();
+        if (!filesChanged) {
+            if (m_filter != QLatin1String("all"))
+                rebuildVisibleList(-1, false);
+            else
+                emit catalogChanged();
+        }
+    }
+    if (m_rescanAgain) {
+        m_rescanAgain = false;
+        startRescan();
+    }
+}
+
+void PhotoCatalog::probeFolder()
+{
+    if (m_folder.isEmpty())
+        return;
+    const QString problem = ::folderWriteProblem(m_folder);
+    if (problem != m_folderProblem) {
+        m_folderProblem = problem;
+        emit writeProblemsChanged();
+    }
+}

@@ -1,0 +1,356 @@
+#include "folderlock.h"
+#include "testphotos.h"
+#include "testrecords.h"
+#include "catalog/photocatalog.h"
+#include "core/xmpsidecar.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using PhotoCore::Metadata;
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// What the catalog writes: undo and redo, the order of writes, and what
+// happens when a folder or a photo does not take them.
+class TestCatalogWrites : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void undoRedo_data();
+    void undoRedo();
+    void undoShowsThePhotoAndSaysWhat();
+    void historyDepthAndFolderChange();
+    void failedUndoStaysUndoable();
+    void interleavedWritesEndWithTheLastMark();
+    void readOnlyFolder();
+    void photoGoneBeforeItsMark();
+    void folderChangedByOthers();
+
+private:
+    QString freshDir();
+    void openAndSettle(PhotoCatalog &catalog, const QStringList &files);
+    void settle(PhotoCatalog &catalog);
+
+    QTemporaryDir tmp;
+};
+
+void TestCatalogWrites::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(tmp.isValid());
+}
+
+void TestCatalogWrites::init()
+{
+    QSettings().clear();
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
+}
+
+QString TestCatalogWrites::freshDir()
+{
+    static int counter = 0;
+    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void TestCatalogWrites::openAndSettle(PhotoCatalog &catalog, const QStringList &files)
+{
+    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.openFiles(files);
+    QVERIFY(scanned.wait());
+}
+
+void TestCatalogWrites::settle(PhotoCatalog &catalog)
+{
+    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+}
+
+// ---- Undo and redo ------------------------------------------------------
+
+void TestCatalogWrites::undoRedo_data()
+{
+    // Commands in order: "3" stars, "Red" label, "x" reject, "batch:5" on
+    // every photo, "u" undo, "r" redo, "foreign" another program rewrites the
+    // first photo's sidecar with rating 1.
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<Metadata>("first");          // the first photo's marks at the end
+    QTest::addColumn<Metadata>("second");
+    QTest::addColumn<bool>("firstSidecar");       // whether its sidecar exists at the end
+    QTest::addColumn<int>("undoable");
+
+    const Metadata none;
+    QTest::newRow("undo-removes-created-sidecar") << QStringList{"3", "u"} << none << none << false << 0;
+    QTest::newRow("redo-recreates") << QStringList{"3", "u", "r"} << record(3) << none << true << 1;
+    QTest::newRow("two-steps-back-and-forth") << QStringList{"3", "Red", "u", "u", "r"} << record(3) << none << true
+                                              << 1;
+    QTest::newRow("new-mark-drops-redo") << QStringList{"3", "u", "x", "r"} << record(0, {}, true) << none << true
+                                         << 1;
+    QTest::newRow("batch-is-one-step") << QStringList{"Red", "batch:5", "u"} << record(0, "Red") << none << true << 1;
+    QTest::newRow("batch-redo") << QStringList{"batch:5", "u", "r"} << record(5) << record(5) << true << 1;
+    QTest::newRow("changed-by-other-is-kept") << QStringList{"3", "foreign", "u"} << none << none << true << 0;
+}
+
+void TestCatalogWrites::undoRedo()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(Metadata, first);
+    QFETCH(Metadata, second);
+    QFETCH(bool, firstSidecar);
+    QFETCH(int, undoable);
+    const QStringList files = makePhotos(freshDir(), 2);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    for (const QString &command : std::as_const(commands)) {
+        if (command == QLatin1String("u"))
+            catalog.undo();
+        else if (command == QLatin1String("r"))
+            catalog.redo();
+        else if (command == QLatin1String("x"))
+            catalog.rejectCurrent();
+        else if (command == QLatin1String("Red"))
+            catalog.setColorLabel(command);
+        else if (command.startsWith(QLatin1String("batch:")))
+            catalog.setRatingForFiles(files, command.mid(6).toInt());
+        else if (command == QLatin1String("foreign")) {
+            settle(catalog); // after our own write
+            QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
+        }
+        else
+            catalog.setRating(command.toInt());
+        // No settling between commands: an undo may be queued before the mark
+        // it takes back has been written.
+    }
+    settle(catalog);
+    QCOMPARE(catalog.record(files[0]), first);
+    QCOMPARE(PhotoCore::readMetadata(files[0]), first);
+    QCOMPARE(catalog.record(files[1]), second);
+    QCOMPARE(QFile::exists(PhotoCore::sidecarPathFor(files[0])), firstSidecar);
+    QCOMPARE(catalog.undoDepth(), undoable);
+}
+
+void TestCatalogWrites::undoShowsThePhotoAndSaysWhat()
+{
+    const QString dir = freshDir();
+    const QStringList jpegs = makePhotos(dir, 3);
+    const QString raw = dir + QStringLiteral("/IMG_0002.png"); // shares IMG_0002's sidecar
+    QVERIFY(QImage(jpegs[0]).save(raw, "PNG"));
+    const QStringList files{jpegs[0], jpegs[1], raw, jpegs[2]};
+    // Foreign properties in the sidecar survive an undo.
+    const QString sidecar = PhotoCore::sidecarPathFor(raw);
+    QFile foreign(sidecar);
+    QVERIFY(foreign.open(QIODevice::WriteOnly));
+    foreign.write("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                  "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                  "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"2\" dc:format=\"image/x-raw\"/>"
+                  "</rdf:RDF></x:xmpmeta>");
+    foreign.close();
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.select(raw);
+    catalog.setRating(3);
+    QCOMPARE(catalog.currentPath(), jpegs[2]); // moved on
+    catalog.next();
+    QSignalSpy applied(&catalog, &PhotoCatalog::historyApplied);
+    catalog.undo();
+    settle(catalog);
+    QCOMPARE(applied.count(), 1);
+    QCOMPARE(applied.first().first().toString(), QStringLiteral("Undone: 3 stars on IMG_0002.png"));
+    QCOMPARE(catalog.currentPath(), raw);
+    QCOMPARE(catalog.record(jpegs[1]).rating, 2); // the photo sharing the sidecar too
+    QVERIFY(readBytes(sidecar).contains("dc:format=\"image/x-raw\""));
+
+    catalog.redo();
+    settle(catalog);
+    QCOMPARE(applied.last().first().toString(), QStringLiteral("Redone: 3 stars on IMG_0002.png"));
+    QCOMPARE(catalog.record(jpegs[1]).rating, 3);
+
+    catalog.setColorLabelForFiles({jpegs[0], jpegs[2]}, QStringLiteral("Green"));
+    settle(catalog);
+    catalog.undo();
+    QCOMPARE(applied.last().first().toString(), QStringLiteral("Undone: label Green on 2 photos"));
+}
+
+void TestCatalogWrites::historyDepthAndFolderChange()
+{
+    const QStringList files = makePhotos(freshDir(), 3);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    for (int i = 0; i < 230; ++i)
+        catalog.setRating(i % 5 + 1);
+    settle(catalog);
+    QVERIFY(catalog.undoDepth() >= 200);
+    for (int i = 0; i < 200; ++i)
+        catalog.undo();
+    settle(catalog);
+    // 30 marks remain: the last of them was the 30th, 5 stars.
+    QCOMPARE(catalog.record(files[0]).rating, 5);
+    QVERIFY(catalog.canRedo());
+
+    QSignalSpy history(&catalog, &PhotoCatalog::historyChanged);
+    openAndSettle(catalog, makePhotos(freshDir(), 1));
+    QVERIFY(!catalog.canUndo());
+    QVERIFY(!catalog.canRedo());
+    QVERIFY(history.count() >= 1);
+}
+
+void TestCatalogWrites::failedUndoStaysUndoable()
+{
+    const QStringList files = makePhotos(freshDir(), 2);
+    QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.setRating(4);
+    settle(catalog);
+    // Something that cannot be replaced now stands where the sidecar was.
+    const QString sidecar = PhotoCore::sidecarPathFor(files[0]);
+    QVERIFY(QFile::remove(sidecar));
+    QVERIFY(QDir().mkpath(sidecar));
+
+    QSignalSpy warnings(&catalog, &PhotoCatalog::warningRaised);
+    catalog.undo();
+    settle(catalog);
+    QCOMPARE(warnings.count(), 1);
+    QCOMPARE(catalog.failedWriteCount(), 1);
+    QVERIFY(catalog.canUndo());
+    QVERIFY(!catalog.canRedo());
+    QCOMPARE(catalog.record(files[0]).rating, 4);
+
+    QVERIFY(QDir().rmdir(sidecar));
+    QVERIFY(PhotoCore::writeMetadata(files[0], record(4)));
+    catalog.undo();
+    settle(catalog);
+    QCOMPARE(PhotoCore::readMetadata(files[0]).rating, 1);
+    QVERIFY(catalog.canRedo());
+    catalog.dismissWriteFailures();
+    QCOMPARE(catalog.failedWriteCount(), 0);
+}
+
+// ---- Writes -------------------------------------------------------------
+
+void TestCatalogWrites::interleavedWritesEndWithTheLastMark()
+{
+    const QStringList files = makePhotos(freshDir(), 60);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    // A batch is queued behind the waiting writer; single marks given meanwhile
+    // overtake it for other sidecars, never for their own.
+    catalog.setRatingForFiles(files, 2);
+    catalog.setColorLabel(QStringLiteral("Red"));
+    catalog.setRating(5);
+    catalog.clearRejection();
+    settle(catalog);
+    QCOMPARE(PhotoCore::readMetadata(files[0]), record(5, QStringLiteral("Red")));
+    QCOMPARE(catalog.record(files[0]), record(5, QStringLiteral("Red")));
+    QCOMPARE(PhotoCore::readMetadata(files[59]).rating, 2);
+}
+
+void TestCatalogWrites::readOnlyFolder()
+{
+    const QString dir = freshDir();
+    const QStringList files = makePhotos(dir, 2);
+    QVERIFY(PhotoCore::writeMetadata(files[1], record(2)));
+    {
+        FolderLock lock(dir);
+        if (!lock.isLocked())
+            QSKIP("this system cannot make a folder refuse new files");
+        PhotoCatalog catalog;
+        QSignalSpy problems(&catalog, &PhotoCatalog::writeProblemsChanged);
+        catalog.openFolder(dir);
+        QVERIFY(!catalog.folderWriteProblem().isEmpty());
+        QVERIFY(problems.count() >= 1);
+        QTRY_VERIFY(catalog.isScanned());
+
+        QSignalSpy warnings(&catalog, &PhotoCatalog::warningRaised);
+        catalog.setRating(4);
+        catalog.select(files[1]);
+        catalog.setColorLabel(QStringLiteral("Blue"));
+        settle(catalog);
+        QCOMPARE(catalog.failedWriteCount(), 2);
+        QCOMPARE(warnings.count(), 2);
+        QCOMPARE(catalog.record(files[0]), Metadata());
+        QCOMPARE(catalog.record(files[1]), record(2));
+        QVERIFY(!catalog.canUndo());
+        catalog.dismissWriteFailures();
+        QCOMPARE(catalog.failedWriteCount(), 0);
+    }
+    QVERIFY(!QFile::exists(PhotoCore::sidecarPathFor(files[0])));
+}
+
+void TestCatalogWrites::photoGoneBeforeItsMark()
+{
+    const QStringList files = makePhotos(freshDir(), 3);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.select(files[1]);
+    QVERIFY(QFile::rename(files[1], files[1] + QStringLiteral(".moved"))); // another program renames it
+    QSignalSpy warnings(&catalog, &PhotoCatalog::warningRaised);
+    catalog.setRating(4);
+    settle(catalog);
+    QCOMPARE(warnings.count(), 1);
+    QVERIFY(warnings.first().first().toString().startsWith(QStringLiteral("IMG_0002.jpg is gone")));
+    QVERIFY(!QFile::exists(PhotoCore::sidecarPathFor(files[1])));
+    QCOMPARE(catalog.allFiles(), (QStringList{files[0], files[2]}));
+    QCOMPARE(catalog.currentPath(), files[2]);
+    QCOMPARE(catalog.summary().total, 2);
+    QCOMPARE(catalog.failedWriteCount(), 0);
+}
+
+void TestCatalogWrites::folderChangedByOthers()
+{
+    const QString dir = freshDir();
+    const QStringList files = makePhotos(dir, 4);
+    PhotoCatalog catalog;
+    catalog.openFolder(dir);
+    QTRY_VERIFY(catalog.isScanned());
+    catalog.setFilter(QStringLiteral("not:rejected"));
+    catalog.select(files[2]);
+
+    // A card reader copies many photos at once, a file manager removes one
+    // and another program rates one: one rescan brings all of it.
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(QFile::copy(files[0], dir + QStringLiteral("/NEW_%1.jpg").arg(i, 4, 10, QLatin1Char('0'))));
+    QVERIFY(QFile::remove(files[0]));
+    QVERIFY(PhotoCore::writeMetadata(files[3], record(0, {}, true)));
+    QTRY_COMPARE(catalog.allFiles().size(), 303);
+    QCOMPARE(catalog.rescanCount(), 1);
+    QCOMPARE(catalog.currentPath(), files[2]);
+    QCOMPARE(catalog.filter(), QStringLiteral("not:rejected"));
+    QVERIFY(!catalog.allFiles().contains(files[0]));
+    QCOMPARE(catalog.record(files[3]), record(0, {}, true));
+    QVERIFY(!catalog.visibleFiles().contains(files[3]));
+
+    // Our own mark is not mistaken for someone else's.
+    catalog.setRating(4);
+    settle(catalog);
+    QTRY_VERIFY(catalog.rescanCount() >= 2);
+    QCOMPARE(catalog.record(files[2]).rating, 4);
+    QCOMPARE(catalog.currentPath(), files[2]);
+}
+
+QTEST_MAIN(TestCatalogWrites)
+#include "tst_catalogwrites.moc"

@@ -1,0 +1,468 @@
+#include "testphotos.h"
+#include "testrecords.h"
+#include "catalog/photocatalog.h"
+#include "core/xmpsidecar.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using PhotoCore::Metadata;
+
+class TestPhotoCatalog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void markDuringScanSurvivesIt_data();
+    void markDuringScanSurvivesIt();
+    void scanOfEarlierFolderIsDropped();
+    void firstUnreviewedAfterScan_data();
+    void firstUnreviewedAfterScan();
+    void navigationAtEndsEmitsNothing_data();
+    void navigationAtEndsEmitsNothing();
+    void markMovesOn_data();
+    void markMovesOn();
+    void markEditsRecord_data();
+    void markEditsRecord();
+    void photosSharingASidecarShareMarks();
+    void batchOneAtATimeAndFailuresInOrder();
+    void batchOutsideFolderDoesNothing();
+    void batchOfEarlierFolderIsDropped();
+    void resumeReview_data();
+    void resumeReview();
+    void removeFiles_data();
+    void removeFiles();
+
+private:
+    QString freshDir();
+    // Opens `files` and waits until the scan is applied.
+    void openAndSettle(PhotoCatalog &catalog, const QStringList &files);
+    // Waits until every queued write has reported back.
+    void settle(PhotoCatalog &catalog);
+
+    QTemporaryDir tmp;
+};
+
+void TestPhotoCatalog::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(tmp.isValid());
+}
+
+void TestPhotoCatalog::init()
+{
+    QSettings().clear();
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
+}
+
+QString TestPhotoCatalog::freshDir()
+{
+    static int counter = 0;
+    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void TestPhotoCatalog::openAndSettle(PhotoCatalog &catalog, const QStringList &files)
+{
+    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.openFiles(files);
+    QVERIFY(scanned.wait());
+}
+
+void TestPhotoCatalog::settle(PhotoCatalog &catalog)
+{
+    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+}
+
+// ---- Scans, navigation and marks ----------------------------------------
+
+void TestPhotoCatalog::markDuringScanSurvivesIt_data()
+{
+    QTest::addColumn<bool>("reload");
+    QTest::newRow("first-scan") << false;
+    QTest::newRow("reload") << true;
+}
+
+void TestPhotoCatalog::markDuringScanSurvivesIt()
+{
+    QFETCH(bool, reload);
+    const QStringList files = makePhotos(freshDir(), 4);
+    QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
+    PhotoCatalog catalog;
+    if (reload)
+        openAndSettle(catalog, files);
+    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+    if (reload)
+        catalog.reloadMetadata();
+    else
+        catalog.openFiles(files);
+
+    // The scan has read the old rating 1; its result has not arrived yet.
+    catalog.scanThreadPool()->waitForDone();
+    catalog.setRating(4);
+    settle(catalog);
+    QVERIFY(scanned.count() >= 1);
+    QCOMPARE(catalog.record(files[0]).rating, 4);
+    QCOMPARE(PhotoCore::readMetadata(files[0]).rating, 4);
+    QCOMPARE(scanned.last().at(1).toInt(), 1); // reviewed
+}
+
+void TestPhotoCatalog::scanOfEarlierFolderIsDropped()
+{
+    const QStringList first = makePhotos(freshDir(), 3);
+    QVERIFY(PhotoCore::writeMetadata(first[0], record(5)));
+    QVERIFY(PhotoCore::writeMetadata(first[1], record(5)));
+    const QStringList second = makePhotos(freshDir(), 2);
+    PhotoCatalog catalog;
+    QSignalSpy summaries(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.openFiles(first);
+    catalog.scanThreadPool()->waitForDone(); // the first result is on its way
+    catalog.openFiles(second);
+    QTRY_COMPARE(summaries.count(), 1);
+    QCOMPARE(summaries.first().at(0).toInt(), 2);
+    QCOMPARE(summaries.first().at(1).toInt(), 0);
+    for (const QString &path : first)
+        QVERIFY(!catalog.records().contains(path));
+    QCOMPARE(catalog.visibleFiles(), second);
+}
+
+void TestPhotoCatalog::firstUnreviewedAfterScan_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("filter"); // left from the folder before
+    QTest::addColumn<QList<int>>("reviewed"); // photos rated 2 on disk
+    QTest::addColumn<int>("expected"); // folder position current after the scan
+    QTest::addColumn<QList<int>>("visible");
+    const QList<int> all{0, 1, 2, 3, 4};
+    QTest::newRow("off") << false << "all" << QList<int>{0, 1} << 0 << all;
+    QTest::newRow("skips-reviewed") << true << "all" << QList<int>{0, 1, 3} << 2 << all;
+    QTest::newRow("all-reviewed-stays-first") << true << "all" << all << 0 << all;
+    QTest::newRow("filter-left-shows-whole-folder") << true << "rating:2" << QList<int>{0, 1} << 2 << all;
+    QTest::newRow("off-filter-applies") << false << "rating:2" << QList<int>{0, 1} << 0 << QList<int>{0, 1};
+}
+
+void TestPhotoCatalog::firstUnreviewedAfterScan()
+{
+    QFETCH(bool, enabled);
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, reviewed);
+    QFETCH(int, expected);
+    QFETCH(QList<int>, visible);
+    QSettings().setValue(QStringLiteral("session/firstUnreviewed"), enabled);
+    const QStringList files = makePhotos(freshDir(), 5);
+    for (int i : reviewed)
+        QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
+    PhotoCatalog catalog;
+    catalog.setFilter(filter);
+    openAndSettle(catalog, files);
+    QStringList expectedVisible;
+    for (int i : visible)
+        expectedVisible.append(files[i]);
+    QTRY_COMPARE(catalog.visibleFiles(), expectedVisible);
+    QCOMPARE(catalog.currentPath(), files[expected]);
+    QCOMPARE(catalog.busy(), PhotoCatalog::Busy::None);
+
+    // The next mark brings a filter left aside back into force.
+    catalog.setRating(2);
+    settle(catalog);
+    if (filter != QLatin1String("all")) {
+        QStringList rated;
+        for (int i = 0; i < files.size(); ++i) {
+            if (reviewed.contains(i) || i == expected)
+                rated.append(files[i]);
+        }
+        QCOMPARE(catalog.visibleFiles(), rated);
+        QCOMPARE(catalog.currentPath(), files[expected]);
+    }
+}
+
+void TestPhotoCatalog::navigationAtEndsEmitsNothing_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("emits");
+    QTest::newRow("previous-at-first") << 0 << false << 0 << false;
+    QTest::newRow("next-at-last") << 2 << true << 2 << false;
+    QTest::newRow("next-in-middle") << 1 << true << 2 << true;
+    QTest::newRow("previous-in-middle") << 1 << false << 0 << true;
+}
+
+void TestPhotoCatalog::navigationAtEndsEmitsNothing()
+{
+    QFETCH(int, start);
+    QFETCH(bool, forward);
+    QFETCH(int, expected);
+    QFETCH(bool, emits);
+    const QStringList files = makePhotos(freshDir(), 3);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.select(files[start]);
+    QSignalSpy current(&catalog, &PhotoCatalog::currentChanged);
+    QSignalSpy changes(&catalog, &PhotoCatalog::catalogChanged);
+    forward ? catalog.next() : catalog.previous();
+    QCOMPARE(catalog.currentPath(), files[expected]);
+    QCOMPARE(current.count() > 0, emits);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(catalog.isAtLast(), expected == 2);
+}
+
+void TestPhotoCatalog::markMovesOn_data()
+{
+    QTest::addColumn<bool>("autoAdvance");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QList<int>>("rated"); // photos rated 2 before the mark
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("expected"); // folder position of the photo current afterwards
+
+    QTest::newRow("advance-on") << true << "all" << QList<int>{} << 1 << 2;
+    QTest::newRow("advance-off") << false << "all" << QList<int>{} << 1 << 1;
+    QTest::newRow("advance-on-at-last") << true << "all" << QList<int>{} << 4 << 4;
+    QTest::newRow("filter-left-tie-takes-later") << true << "unrated" << QList<int>{} << 2 << 3;
+    QTest::newRow("filter-left-nearest-before") << true << "unrated" << QList<int>{3} << 2 << 1;
+    QTest::newRow("filter-left-at-end") << false << "unrated" << QList<int>{} << 4 << 3;
+    QTest::newRow("filter-still-passes") << true << "zerostars" << QList<int>{} << 2 << 2;
+}
+
+void TestPhotoCatalog::markMovesOn()
+{
+    QFETCH(bool, autoAdvance);
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, rated);
+    QFETCH(int, start);
+    QFETCH(int, expected);
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), autoAdvance);
+    const QStringList files = makePhotos(freshDir(), 5);
+    for (int i : rated)
+        QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.setFilter(filter);
+    catalog.select(files[start]);
+    QCOMPARE(catalog.currentPath(), files[start]);
+
+    if (filter == QLatin1String("zerostars"))
+        catalog.setColorLabel(QStringLiteral("Blue"));
+    else
+        catalog.setRating(3);
+    settle(catalog);
+    QCOMPARE(catalog.currentPath(), files[expected]);
+    QVERIFY(PhotoCore::readMetadata(files[start]) != Metadata());
+}
+
+void TestPhotoCatalog::markEditsRecord_data()
+{
+    QTest::addColumn<Metadata>("before");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<Metadata>("after");
+    const Metadata marked = record(4, QStringLiteral("Green"), false, 90);
+    QTest::newRow("rating-clamped-high") << Metadata() << "rating:7" << record(5);
+    QTest::newRow("rating-clamped-low") << record(2) << "rating:-2" << record(0);
+    QTest::newRow("rating-clears-rejection") << record(0, {}, true) << "rating:2" << record(2);
+    QTest::newRow("reject-keeps-label") << marked << "reject" << record(0, QStringLiteral("Green"), true, 90);
+    QTest::newRow("clear-rejection") << record(0, QStringLiteral("Red"), true) << "clearRejection"
+                                     << record(0, QStringLiteral("Red"));
+    QTest::newRow("clear-label") << marked << "clearLabel" << record(4, {}, false, 90);
+    QTest::newRow("clear-all-keeps-rotation") << marked << "clearAll" << record(0, {}, false, 90);
+    QTest::newRow("label-unchecked") << record(1) << "label:Magenta" << record(1, QStringLiteral("Magenta"));
+}
+
+void TestPhotoCatalog::markEditsRecord()
+{
+    QFETCH(Metadata, before);
+    QFETCH(QString, operation);
+    QFETCH(Metadata, after);
+    const QStringList files = makePhotos(freshDir(), 2);
+    QVERIFY(PhotoCore::writeMetadata(files[0], before));
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    QSignalSpy summary(&catalog, &PhotoCatalog::summaryChanged);
+    const QString arg = operation.section(QLatin1Char(':'), 1);
+    if (operation.startsWith(QLatin1String("rating:")))
+        catalog.setRating(arg.toInt());
+    else if (operation.startsWith(QLatin1String("label:")))
+        catalog.setColorLabel(arg);
+    else if (operation == QLatin1String("reject"))
+        catalog.rejectCurrent();
+    else if (operation == QLatin1String("clearRejection"))
+        catalog.clearRejection();
+    else if (operation == QLatin1String("clearLabel"))
+        catalog.clearColorLabel();
+    else
+        catalog.clearAllMarks();
+    // Marks shown are marks on disk: nothing changes before the write is back.
+    QCOMPARE(catalog.record(files[0]), before);
+    settle(catalog);
+    QCOMPARE(catalog.record(files[0]), after);
+    QCOMPARE(PhotoCore::readMetadata(files[0]), after);
+    QCOMPARE(summary.count(), 1);
+    QCOMPARE(catalog.currentPath(), files[0]);
+}
+
+void TestPhotoCatalog::photosSharingASidecarShareMarks()
+{
+    const QString dir = freshDir();
+    const QStringList jpegs = makePhotos(dir, 1);
+    const QString png = dir + QStringLiteral("/IMG_0001.png");
+    QVERIFY(QImage(jpegs[0]).save(png, "PNG"));
+    const QStringList files{jpegs[0], png};
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.setRating(3);
+    settle(catalog);
+    QCOMPARE(catalog.record(png).rating, 3);
+    catalog.next();
+    catalog.setColorLabel(QStringLiteral("Red"));
+    settle(catalog);
+    // The label write must not take the stars of the other photo away.
+    QCOMPARE(PhotoCore::readMetadata(png), record(3, QStringLiteral("Red")));
+    QCOMPARE(catalog.record(jpegs[0]), record(3, QStringLiteral("Red")));
+}
+
+void TestPhotoCatalog::batchOneAtATimeAndFailuresInOrder()
+{
+    const QStringList files = makePhotos(freshDir(), 4);
+    QVERIFY(PhotoCore::writeMetadata(files[0], record(0, QStringLiteral("Blue"))));
+    QVERIFY(QDir().mkpath(PhotoCore::sidecarPathFor(files[2])));
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    QSignalSpy busy(&catalog, &PhotoCatalog::metadataBatchBusyChanged);
+    QSignalSpy finished(&catalog, &PhotoCatalog::metadataBatchFinished);
+    const QString current = catalog.currentPath();
+
+    catalog.setRatingForFiles({files[3], files[2], files[0], QStringLiteral("/elsewhere/x.jpg")}, 4);
+    QVERIFY(catalog.isMetadataBatchBusy());
+    catalog.clearAllMarksForFiles(files); // ignored while the first runs
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toStringList(), QStringList{files[2]});
+    QCOMPARE(busy.count(), 2);
+    QCOMPARE(busy.at(0).first().toBool(), true);
+    QCOMPARE(busy.at(1).first().toBool(), false);
+    QVERIFY(!catalog.isMetadataBatchBusy());
+
+    QCOMPARE(PhotoCore::readMetadata(files[0]), record(4, QStringLiteral("Blue")));
+    QCOMPARE(PhotoCore::readMetadata(files[3]).rating, 4);
+    QCOMPARE(PhotoCore::readMetadata(files[1]), Metadata());
+    QCOMPARE(catalog.record(files[3]).rating, 4);
+    QCOMPARE(catalog.record(files[2]), Metadata());
+    QCOMPARE(catalog.currentPath(), current);
+
+    catalog.setRejectedForFiles({files[3]}, true);
+    QVERIFY(finished.wait());
+    QCOMPARE(catalog.record(files[3]), record(0, {}, true));
+}
+
+void TestPhotoCatalog::batchOutsideFolderDoesNothing()
+{
+    const QStringList files = makePhotos(freshDir(), 2);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    QSignalSpy busy(&catalog, &PhotoCatalog::metadataBatchBusyChanged);
+    catalog.setColorLabelForFiles({QStringLiteral("/nowhere/a.jpg")}, QStringLiteral("Red"));
+    catalog.clearColorLabelForFiles({});
+    QCOMPARE(busy.count(), 0);
+    QVERIFY(!catalog.isMetadataBatchBusy());
+    QVERIFY(!catalog.canUndo());
+}
+
+void TestPhotoCatalog::batchOfEarlierFolderIsDropped()
+{
+    const QStringList first = makePhotos(freshDir(), 3);
+    const QStringList second = makePhotos(freshDir(), 2);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, first);
+    QSignalSpy busy(&catalog, &PhotoCatalog::metadataBatchBusyChanged);
+    QSignalSpy finished(&catalog, &PhotoCatalog::metadataBatchFinished);
+    catalog.setRatingForFiles(first, 2);
+    openAndSettle(catalog, second);
+    QVERIFY(!catalog.isMetadataBatchBusy());
+    QCOMPARE(busy.count(), 2);
+    QCOMPARE(busy.last().first().toBool(), false);
+
+    // A new batch runs; the old one's result, whenever it came, left no trace.
+    catalog.setRatingForFiles({second[1]}, 1);
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.count(), 1);
+    for (const QString &path : first)
+        QVERIFY(!catalog.records().contains(path));
+    QCOMPARE(catalog.record(second[1]).rating, 1);
+    // The marks asked for in the first folder still reached its sidecars.
+    settle(catalog);
+    QCOMPARE(PhotoCore::readMetadata(first[2]).rating, 2);
+}
+
+void TestPhotoCatalog::resumeReview_data()
+{
+    QTest::addColumn<QList<int>>("reviewed");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("none-reviewed") << QList<int>{} << 0;
+    QTest::newRow("after-last-reviewed") << QList<int>{0, 2} << 3;
+    QTest::newRow("all-reviewed") << QList<int>{0, 1, 2, 3, 4} << 4;
+    QTest::newRow("last-reviewed") << QList<int>{4} << 4;
+}
+
+void TestPhotoCatalog::resumeReview()
+{
+    QFETCH(QList<int>, reviewed);
+    QFETCH(int, expected);
+    const QStringList files = makePhotos(freshDir(), 5);
+    for (int i : reviewed)
+        QVERIFY(PhotoCore::writeMetadata(files[i], record(0, {}, true)));
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.setFilter(QStringLiteral("rejected"));
+    QSignalSpy changes(&catalog, &PhotoCatalog::catalogChanged);
+    catalog.resumeReview();
+    QCOMPARE(catalog.currentPath(), files[expected]);
+    QCOMPARE(catalog.visibleFiles(), files);
+    QVERIFY(changes.count() >= 1);
+}
+
+void TestPhotoCatalog::removeFiles_data()
+{
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QList<int>>("removed");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("middle-takes-following") << 2 << QList<int>{2} << 3;
+    QTest::newRow("last-takes-new-last") << 4 << QList<int>{4} << 3;
+    QTest::newRow("other-keeps-current") << 3 << QList<int>{0, 1} << 3;
+    QTest::newRow("all-removed") << 0 << QList<int>{0, 1, 2, 3, 4} << -1;
+}
+
+void TestPhotoCatalog::removeFiles()
+{
+    QFETCH(int, current);
+    QFETCH(QList<int>, removed);
+    QFETCH(int, expected);
+    const QStringList files = makePhotos(freshDir(), 5);
+    PhotoCatalog catalog;
+    openAndSettle(catalog, files);
+    catalog.select(files[current]);
+    QStringList gone;
+    for (int i : removed)
+        gone.append(files[i]);
+    QSignalSpy summary(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.removeFiles(gone);
+    QCOMPARE(catalog.currentPath(), expected < 0 ? QString() : files[expected]);
+    QCOMPARE(catalog.allFiles().size(), files.size() - gone.size());
+    QCOMPARE(summary.count(), 1);
+    QCOMPARE(summary.first().first().toInt(), int(files.size() - gone.size()));
+}
+
+QTEST_MAIN(TestPhotoCatalog)
+#include "tst_photocatalog.moc"

@@ -1,0 +1,323 @@
+#include "ui/mainwindow.h"
+
+#include "catalog/photocatalog.h"
+#include "grid/thumbnailgridwidget.h"
+#include "viewer/viewerwidget.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QUrl>
+
+// The menus and every configurable action with its key.
+
+namespace {
+
+const QString webSite = QStringLiteral("https://www.quillmark.net");
+
+} // namespace
+
+// ---- Actions and shortcuts ----------------------------------------------
+
+void MainWindow::migrateHelpShortcuts()
+{
+    QSettings settings;
+    if (settings.value(QStringLiteral("migrations/helpShortcuts101"), false).toBool())
+        return;
+    const QString overviewKey = QStringLiteral("shortcuts/help.shortcuts");
+    const QString manualKey = QStringLiteral("shortcuts/help.manual");
+    if (settings.value(overviewKey, QStringLiteral("F1")).toString() == QLatin1String("F1")
+        && settings.value(manualKey, QStringLiteral("Ctrl+F1")).toString() == QLatin1String("Ctrl+F1")) {
+        if (settings.contains(overviewKey))
+            settings.setValue(overviewKey, QStringLiteral("Ctrl+F1"));
+        if (settings.contains(manualKey))
+            settings.setValue(manualKey, QStringLiteral("F1"));
+    }
+    settings.setValue(QStringLiteral("migrations/helpShortcuts101"), true);
+}
+
+void MainWindow::registerShortcut(const QString &id, QAction *action, const QKeySequence &defaultSequence)
+{
+    action->setProperty("defaultShortcut", defaultSequence.toString(QKeySequence::PortableText));
+    const QString stored = QSettings().value(QStringLiteral("shortcuts/") + id).toString();
+    if (!stored.isEmpty())
+        action->setShortcut(QKeySequence::fromString(stored, QKeySequence::PortableText));
+    actionsById.insert(id, action);
+}
+
+QAction *MainWindow::addRegisteredAction(QMenu *menu, const QString &id, const QString &text,
+                                         const QKeySequence &key)
+{
+    QAction *action = menu->addAction(text);
+    action->setShortcut(key);
+    registerShortcut(id, action, key);
+    return action;
+}
+
+void MainWindow::createActions()
+{
+    QMenuBar *bar = menuBar();
+
+    // File
+    QMenu *fileMenu = bar->addMenu(tr("File"));
+    QAction *openAction = addRegisteredAction(fileMenu, QStringLiteral("file.open"), tr("Open Folder…"),
+                                              QKeySequence(QKeySequence::Open));
+    connect(openAction, &QAction::triggered, this, &MainWindow::chooseFolder);
+    QAction *reloadAction = addRegisteredAction(fileMenu, QStringLiteral("metadata.reload"),
+                                                tr("Refresh Folder and Metadata"),
+                                                QKeySequence(QKeySequence::Refresh));
+    connect(reloadAction, &QAction::triggered, this, &MainWindow::refreshFolder);
+    moveToTrashAction = fileMenu->addAction(tr("Move Selected Photos to Recycle Bin…"));
+    moveToTrashAction->setObjectName(QStringLiteral("moveToTrashAction"));
+    moveToTrashAction->setShortcut(QKeySequence(QKeySequence::Delete));
+    moveToTrashAction->setShortcutContext(Qt::WindowShortcut);
+    connect(moveToTrashAction, &QAction::triggered, this, &MainWindow::moveSelectionToRecycleBin);
+    QAction *preferencesAction = addRegisteredAction(fileMenu, QStringLiteral("app.preferences"),
+                                                     tr("Preferences…"), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+    connect(preferencesAction, &QAction::triggered, this, &MainWindow::openPreferences);
+    fileMenu->addSeparator();
+    QAction *exitAction = fileMenu->addAction(tr("Exit"));
+    exitAction->setShortcut(QKeySequence(QKeySequence::Quit));
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    // Navigate
+    QMenu *navigateMenu = bar->addMenu(tr("Navigate"));
+    previousAction = navigateMenu->addAction(tr("Previous Image"));
+    previousAction->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)});
+    previousAction->setShortcutContext(Qt::WindowShortcut);
+    registerShortcut(QStringLiteral("navigate.previous"), previousAction, QKeySequence(Qt::Key_Left));
+    connect(previousAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        if (gridPageCurrent())
+            grid->moveSelection(-1);
+        else
+            catalog->previous();
+    });
+    nextAction = navigateMenu->addAction(tr("Next Image"));
+    nextAction->setShortcuts({QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)});
+    nextAction->setShortcutContext(Qt::WindowShortcut);
+    registerShortcut(QStringLiteral("navigate.next"), nextAction, QKeySequence(Qt::Key_Right));
+    connect(nextAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        if (gridPageCurrent())
+            grid->moveSelection(+1);
+        else
+            catalog->next();
+    });
+    navigateMenu->addSeparator();
+    resumeAction = addRegisteredAction(navigateMenu, QStringLiteral("navigate.resumeReview"),
+                                       tr("Resume Review"), QKeySequence(Qt::Key_L));
+    connect(resumeAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        // The catalog returns to "all" by itself; the menu only follows.
+        allImagesAction->setChecked(true);
+        catalog->resumeReview();
+    });
+
+    // Filter
+    QMenu *filterMenu = bar->addMenu(tr("Filter"));
+    filterGroup = new QActionGroup(this);
+    filterGroup->setExclusive(true);
+    struct FilterEntry
+    {
+        const char *id;
+        const char *text;
+    };
+    static const FilterEntry filters[] = {
+        {"all", QT_TRANSLATE_NOOP("Filter", "All Images")},
+        {"zerostars", QT_TRANSLATE_NOOP("Filter", "Zero Stars")},
+        {"unrated", QT_TRANSLATE_NOOP("Filter", "Unreviewed")},
+        {"rejected", QT_TRANSLATE_NOOP("Filter", "Rejected")},
+        {"rating:1", QT_TRANSLATE_NOOP("Filter", "1 Star")},
+        {"rating:2", QT_TRANSLATE_NOOP("Filter", "2 Stars")},
+        {"rating:3", QT_TRANSLATE_NOOP("Filter", "3 Stars")},
+        {"rating:4", QT_TRANSLATE_NOOP("Filter", "4 Stars")},
+        {"rating:5", QT_TRANSLATE_NOOP("Filter", "5 Stars")},
+        {"color:Red", QT_TRANSLATE_NOOP("Filter", "Red")},
+        {"color:Yellow", QT_TRANSLATE_NOOP("Filter", "Yellow")},
+        {"color:Green", QT_TRANSLATE_NOOP("Filter", "Green")},
+        {"color:Blue", QT_TRANSLATE_NOOP("Filter", "Blue")},
+    };
+    for (const FilterEntry &entry : filters) {
+        QAction *action = filterMenu->addAction(QCoreApplication::translate("Filter", entry.text));
+        action->setCheckable(true);
+        action->setData(QString::fromLatin1(entry.id));
+        filterGroup->addAction(action);
+        if (!allImagesAction) {
+            allImagesAction = action;
+            allImagesAction->setObjectName(QStringLiteral("allImagesAction"));
+            allImagesAction->setChecked(true);
+        }
+    }
+    connect(filterGroup, &QActionGroup::triggered, this, &MainWindow::applyFilter);
+    filterMenu->addSeparator();
+    excludeFilterAction = filterMenu->addAction(tr("Exclude selected filter"));
+    excludeFilterAction->setObjectName(QStringLiteral("excludeFilterAction"));
+    excludeFilterAction->setCheckable(true);
+    connect(excludeFilterAction, &QAction::toggled, this, &MainWindow::applyFilter);
+
+    // View
+    QMenu *viewMenu = bar->addMenu(tr("View"));
+    fullScreenAction = addRegisteredAction(viewMenu, QStringLiteral("view.fullscreen"), tr("Full Screen"),
+                                           QKeySequence(Qt::Key_F));
+    fullScreenAction->setObjectName(QStringLiteral("fullScreenAction"));
+    connect(fullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+    gridAction = addRegisteredAction(viewMenu, QStringLiteral("view.grid"), tr("Thumbnail Grid"),
+                                     QKeySequence(Qt::Key_G));
+    gridAction->setObjectName(QStringLiteral("gridAction"));
+    gridAction->setCheckable(true);
+    connect(gridAction, &QAction::triggered, this, &MainWindow::toggleGridView);
+    smallerAction = addRegisteredAction(viewMenu, QStringLiteral("view.thumbnailsSmaller"),
+                                        tr("Smaller Thumbnails"), QKeySequence(QStringLiteral("Ctrl+-")));
+    connect(smallerAction, &QAction::triggered, grid, &ThumbnailGridWidget::decreaseThumbnailSize);
+    largerAction = addRegisteredAction(viewMenu, QStringLiteral("view.thumbnailsLarger"),
+                                       tr("Larger Thumbnails"), QKeySequence(QStringLiteral("Ctrl++")));
+    connect(largerAction, &QAction::triggered, grid, &ThumbnailGridWidget::increaseThumbnailSize);
+    viewMenu->addSeparator();
+    fitAction = addRegisteredAction(viewMenu, QStringLiteral("view.fit"), tr("Fit to Window"),
+                                    QKeySequence(QStringLiteral("Ctrl+0")));
+    fitAction->setObjectName(QStringLiteral("fitAction"));
+    fitAction->setCheckable(true);
+    connect(fitAction, &QAction::triggered, viewer, &ViewerWidget::setFitMode);
+    actualSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.actualSize"), tr("Actual Size (100%)"),
+                                           QKeySequence(QStringLiteral("Ctrl+1")));
+    actualSizeAction->setObjectName(QStringLiteral("actualSizeAction"));
+    actualSizeAction->setCheckable(true);
+    connect(actualSizeAction, &QAction::triggered, viewer, &ViewerWidget::setActualSizeMode);
+    toggleSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.toggleSize"), tr("Toggle Fit / 100%"),
+                                           QKeySequence(Qt::Key_Z));
+    connect(toggleSizeAction, &QAction::triggered, viewer, &ViewerWidget::toggleViewMode);
+    // A click on an already checked mode must not leave it unchecked.
+    for (QAction *action : {fitAction, actualSizeAction, toggleSizeAction})
+        connect(action, &QAction::triggered, this, &MainWindow::syncViewModeChecks);
+    viewMenu->addSeparator();
+    rotateLeftAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateLeft"), tr("Rotate Left 90°"),
+                                           QKeySequence(QStringLiteral("Ctrl+,")));
+    connect(rotateLeftAction, &QAction::triggered, viewer, &ViewerWidget::rotateCounterClockwise);
+    rotateRightAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateRight"), tr("Rotate Right 90°"),
+                                            QKeySequence(QStringLiteral("Ctrl+.")));
+    connect(rotateRightAction, &QAction::triggered, viewer, &ViewerWidget::rotateClockwise);
+    viewMenu->addSeparator();
+    exifAction = addRegisteredAction(viewMenu, QStringLiteral("view.exifOverlay"), tr("Show EXIF Overlay"),
+                                     QKeySequence(QStringLiteral("?")));
+    connect(exifAction, &QAction::triggered, viewer, &ViewerWidget::toggleExifOverlay);
+
+    // Rating
+    QMenu *ratingMenu = bar->addMenu(tr("Rating"));
+    for (int stars = 0; stars <= 5; ++stars) {
+        const QString text = stars == 0 ? tr("Clear Rating") : tr("%1 Star(s)").arg(stars);
+        addMarkAction(
+            ratingMenu, QStringLiteral("rating.%1").arg(stars), text, QKeySequence(Qt::Key_0 + stars),
+            [this, stars] { catalog->setRating(stars); },
+            [this, stars](const QStringList &files) { catalog->setRatingForFiles(files, stars); });
+    }
+    ratingMenu->addSeparator();
+    static const char *const colours[] = {QT_TRANSLATE_NOOP("ColorLabel", "Red"),
+                                          QT_TRANSLATE_NOOP("ColorLabel", "Yellow"),
+                                          QT_TRANSLATE_NOOP("ColorLabel", "Green"),
+                                          QT_TRANSLATE_NOOP("ColorLabel", "Blue")};
+    for (int i = 0; i < 4; ++i) {
+        // The catalog always receives the English name; only the text is translated.
+        const QString name = QString::fromLatin1(colours[i]);
+        addMarkAction(
+            ratingMenu, QStringLiteral("color.%1").arg(name.toLower()),
+            tr("Color: %1").arg(QCoreApplication::translate("ColorLabel", colours[i])),
+            QKeySequence(Qt::Key_6 + i), [this, name] { catalog->setColorLabel(name); },
+            [this, name](const QStringList &files) { catalog->setColorLabelForFiles(files, name); });
+    }
+    ratingMenu->addSeparator();
+    addMarkAction(
+        ratingMenu, QStringLiteral("rating.reject"), tr("Reject"), QKeySequence(Qt::Key_X),
+        [this] { catalog->rejectCurrent(); },
+        [this](const QStringList &files) { catalog->setRejectedForFiles(files, true); });
+    addMarkAction(
+        ratingMenu, QStringLiteral("rating.clearReject"), tr("Clear Rejection"), QKeySequence(Qt::Key_U),
+        [this] { catalog->clearRejection(); },
+        [this](const QStringList &files) { catalog->setRejectedForFiles(files, false); });
+    addMarkAction(
+        ratingMenu, QStringLiteral("rating.clearColor"), tr("Clear Color Label"), QKeySequence(Qt::Key_C),
+        [this] { catalog->clearColorLabel(); },
+        [this](const QStringList &files) { catalog->clearColorLabelForFiles(files); });
+    addMarkAction(
+        ratingMenu, QStringLiteral("rating.clearAll"), tr("Clear All Marks"),
+        QKeySequence(QStringLiteral("Shift+0")), [this] { catalog->clearAllMarks(); },
+        [this](const QStringList &files) { catalog->clearAllMarksForFiles(files); });
+
+    // Slideshow
+    QMenu *slideshowMenu = bar->addMenu(tr("Slideshow"));
+    slideshowAction = addRegisteredAction(slideshowMenu, QStringLiteral("slideshow.toggle"), tr("Start Slideshow"),
+                                          QKeySequence(Qt::Key_S));
+    slideshowAction->setObjectName(QStringLiteral("slideshowAction"));
+    connect(slideshowAction, &QAction::triggered, this, &MainWindow::toggleSlideshow);
+
+    // Help
+    QMenu *helpMenu = bar->addMenu(tr("Help"));
+    manualAction = addRegisteredAction(helpMenu, QStringLiteral("help.manual"), tr("User Guide…"),
+                                       QKeySequence(Qt::Key_F1));
+    connect(manualAction, &QAction::triggered, this, &MainWindow::openUserGuide);
+    shortcutsAction = addRegisteredAction(helpMenu, QStringLiteral("help.shortcuts"), tr("Show Keyboard Shortcuts"),
+                                          QKeySequence(QStringLiteral("Ctrl+F1")));
+    shortcutsAction->setObjectName(QStringLiteral("shortcutsAction"));
+    shortcutsAction->setCheckable(true);
+    connect(shortcutsAction, &QAction::triggered, this, &MainWindow::toggleShortcutHelp);
+    QAction *webHelpAction = helpMenu->addAction(tr("Help on the Web…"));
+    connect(webHelpAction, &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/hilfe.html"))); });
+    QAction *feedbackAction = helpMenu->addAction(tr("Give Feedback…"));
+    feedbackAction->setObjectName(QStringLiteral("feedbackAction"));
+    connect(feedbackAction, &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/test.html"))); });
+    helpMenu->addSeparator();
+    QAction *aboutAction = helpMenu->addAction(tr("About %1…").arg(plainTitle));
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::openAbout);
+
+    // Without a text it is never shown in a menu; it exists for its key alone.
+    leaveFullScreenAction = new QAction(this);
+    leaveFullScreenAction->setObjectName(QStringLiteral("leaveFullScreenAction"));
+    leaveFullScreenAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    leaveFullScreenAction->setEnabled(false);
+    connect(leaveFullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+}
+
+QAction *MainWindow::addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
+                                   const std::function<void()> &onCurrent,
+                                   const std::function<void(const QStringList &)> &onSelection)
+{
+    QAction *action = addRegisteredAction(menu, id, text, key);
+    connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
+        if (gridPageCurrent())
+            onSelection(grid->selectedPaths());
+        else
+            onCurrent();
+    });
+    markActions.append(action);
+    return action;
+}
+
+void MainWindow::addWindowLevelActions()
+{
+    // The menu bar is hidden in full screen; these keys must keep working there.
+    addAction(moveToTrashAction);
+    addAction(previousAction);
+    addAction(nextAction);
+    addAction(resumeAction);
+    addActions(markActions);
+    addAction(slideshowAction);
+    addAction(manualAction);
+    addAction(shortcutsAction);
+    addAction(fullScreenAction);
+    addAction(leaveFullScreenAction);
+    addAction(fitAction);
+    addAction(actualSizeAction);
+    addAction(toggleSizeAction);
+    addAction(rotateLeftAction);
+    addAction(rotateRightAction);
+    addAction(exifAction);
+    addAction(gridAction);
+    addAction(smallerAction);
+    addAction(largerAction);
+}

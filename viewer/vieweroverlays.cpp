@@ -1,0 +1,204 @@
+#include "viewer/viewerwidget.h"
+
+#include "catalog/photocatalog.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QTextBrowser>
+
+// What the viewer writes and draws over the photo: the status line, the
+// marks and EXIF overlays and the shortcut overview.
+
+namespace {
+
+constexpr int overlayMargin = 22;
+
+QString stars(int count)
+{
+    return QString(qMax(0, count), QChar(0x2605));
+}
+
+QString colorLabelText(const QString &label)
+{
+    return QCoreApplication::translate("ColorLabel", label.toUtf8().constData());
+}
+
+const QHash<QString, QString> &labelColors()
+{
+    static const QHash<QString, QString> colors{
+        {QStringLiteral("Red"), QStringLiteral("#ff5252")},
+        {QStringLiteral("Yellow"), QStringLiteral("#ffd740")},
+        {QStringLiteral("Green"), QStringLiteral("#69f06f")},
+        {QStringLiteral("Blue"), QStringLiteral("#64b5f6")},
+        {QStringLiteral("Purple"), QStringLiteral("#ce93d8")},
+    };
+    return colors;
+}
+
+} // namespace
+
+QString ViewerWidget::busyText() const
+{
+    switch (m_catalog->busy()) {
+    case PhotoCatalog::Busy::Scanning:
+        return tr("scanning ratings");
+    case PhotoCatalog::Busy::Reloading:
+        return tr("reloading metadata");
+    case PhotoCatalog::Busy::PreparingFilter:
+        return tr("preparing filter");
+    case PhotoCatalog::Busy::PreparingResume:
+        return tr("preparing resume position");
+    case PhotoCatalog::Busy::None:
+        break;
+    }
+    return QString();
+}
+
+QString ViewerWidget::statusText() const
+{
+    const int count = int(m_catalog->visibleFiles().size());
+    if (count == 0)
+        return m_catalog->allFiles().isEmpty() ? tr("No supported images found") : tr("No images match the active filter");
+
+    const QString path = currentPath();
+    const PhotoCore::Metadata record = m_catalog->record(path);
+    const int rotation = rotationByPath.value(path, 0);
+
+    QStringList marks;
+    if (record.rejected)
+        marks.append(tr("Rejected"));
+    else if (record.rating > 0)
+        marks.append(stars(record.rating));
+    if (!record.label.isEmpty())
+        marks.append(colorLabelText(record.label));
+    if (!writeErrorTag.isEmpty())
+        marks.append(writeErrorTag);
+
+    const QString busy = busyText();
+    const QString mode = currentViewMode == ActualSize ? tr("100%") : tr("Fit");
+    const QString rotated = rotation != 0 ? tr(" — rotated %1°").arg(rotation) : QString();
+    const QString source = sourceTag.isEmpty() ? QString() : tr(" — %1").arg(sourceTag);
+    const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));
+    const QString busyPart = busy.isEmpty() ? QString() : tr(" — %1").arg(busy);
+    // One substitution pass: a label text such as "50%2" must not be re-expanded.
+    return tr("Image %1 of %2 — %3%4%5%6%7 — Left/Right to navigate")
+        .arg(QString::number(m_catalog->currentIndex() + 1), QString::number(count), mode, rotated, source,
+             marksPart, busyPart);
+}
+
+void ViewerWidget::updateMarksOverlay()
+{
+    const PhotoCore::Metadata record = m_catalog->record(currentPath());
+    QStringList parts;
+    if (record.rejected)
+        parts.append(QStringLiteral("<b style='color:#ff7043'>%1</b>").arg(tr("REJECTED").toHtmlEscaped()));
+    else if (record.rating > 0)
+        parts.append(QStringLiteral("<span style='color:#ffffff'>%1</span>").arg(stars(record.rating)));
+    if (!record.label.isEmpty()) {
+        const QString color = labelColors().value(record.label, QStringLiteral("#ffffff"));
+        parts.append(QStringLiteral("<b style='color:%1'>%2</b>")
+                         .arg(color, colorLabelText(record.label).toUpper().toHtmlEscaped()));
+    }
+    if (parts.isEmpty()) {
+        marksOverlay->hide();
+        return;
+    }
+    marksOverlay->setText(parts.join(QStringLiteral("  \u00b7  ")));
+    placeMarksOverlay();
+    marksOverlay->raise();
+    marksOverlay->show();
+}
+
+void ViewerWidget::placeMarksOverlay()
+{
+    marksOverlay->adjustSize();
+    marksOverlay->move(width() - marksOverlay->width() - overlayMargin, overlayMargin);
+}
+
+void ViewerWidget::updateExifOverlay()
+{
+    const QString path = currentPath();
+    if (!exifOverlayVisible || path.isEmpty()) {
+        exifOverlay->hide();
+        return;
+    }
+    auto it = exifByPath.find(path);
+    if (it == exifByPath.end())
+        it = exifByPath.insert(path, readExifSummary(path));
+    const ExifSummary &exif = it.value();
+
+    QString rows;
+    auto addRow = [&rows](const QString &label, const QString &value) {
+        if (value.isEmpty())
+            return;
+        rows += QStringLiteral("<tr><td style='color:#aeb6c2;padding-right:12px'>%1</td><td><b>%2</b></td></tr>")
+                    .arg(label.toHtmlEscaped(), value.toHtmlEscaped());
+    };
+    addRow(tr("Camera"), (exif.make + QLatin1Char(' ') + exif.model).trimmed());
+    addRow(tr("Lens"), exif.lens);
+    addRow(tr("Captured"), exif.captured);
+    addRow(tr("Exposure"), exif.exposure);
+    addRow(tr("Aperture"), exif.aperture);
+    addRow(tr("ISO"), exif.iso);
+    addRow(tr("Focal length"), exif.focalLength);
+    addRow(tr("Compensation"), exif.compensation);
+    if (exif.pixelWidth > 0 && exif.pixelHeight > 0)
+        addRow(tr("Dimensions"), tr("%1 × %2 px").arg(exif.pixelWidth).arg(exif.pixelHeight));
+    if (rows.isEmpty()) {
+        rows = QStringLiteral("<tr><td colspan='2' style='color:#aeb6c2'>%1</td></tr>")
+                   .arg(tr("No EXIF data available").toHtmlEscaped());
+    }
+    addRow(tr("File size"), QLocale().formattedDataSize(exif.fileSize, 2, QLocale::DataSizeIecFormat));
+    addRow(tr("File"), QFileInfo(path).fileName());
+
+    exifOverlay->setText(QStringLiteral("<table cellspacing='2'>%1</table>").arg(rows));
+    placeExifOverlay();
+    exifOverlay->raise();
+    exifOverlay->show();
+}
+
+void ViewerWidget::placeExifOverlay()
+{
+    exifOverlay->adjustSize();
+    exifOverlay->move(overlayMargin, overlayMargin);
+}
+
+void ViewerWidget::toggleExifOverlay()
+{
+    exifOverlayVisible = !exifOverlayVisible;
+    updateExifOverlay();
+}
+
+void ViewerWidget::placeShortcutOverlay()
+{
+    const int w = std::max(1, std::min(width() - 32, 1000));
+    const int h = std::max(1, std::min(height() - 32, 640));
+    shortcutOverlay->resize(w, h);
+    shortcutOverlay->move((width() - w) / 2, (height() - h) / 2);
+}
+
+void ViewerWidget::toggleShortcutOverlay()
+{
+    const bool wasVisible = shortcutOverlayVisible;
+    shortcutOverlayVisible = !shortcutOverlayVisible;
+    if (wasVisible) {
+        shortcutOverlay->hide();
+        return;
+    }
+    placeShortcutOverlay();
+    shortcutOverlay->raise();
+    shortcutOverlay->show();
+}
+
+void ViewerWidget::setShortcutOverlayHtml(const QString &html)
+{
+    shortcutOverlay->setHtml(html);
+    placeShortcutOverlay();
+}
+
+bool ViewerWidget::isShortcutOverlayVisible() const
+{
+    return shortcutOverlayVisible;
+}

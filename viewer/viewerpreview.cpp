@@ -1,0 +1,285 @@
+#include "viewer/viewerwidget.h"
+
+#include "catalog/guithread.h"
+#include "catalog/photocatalog.h"
+#include "imaging/photodecoder.h"
+#include "imaging/previewimagecache.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMutex>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QStackedLayout>
+#include <QTransform>
+
+#include <algorithm>
+
+// The preview pipeline: the current photo decoded with the highest priority,
+// the next ones in the direction of travel and one behind decoded ahead, all
+// kept in the preview cache within its budget.
+
+namespace {
+
+QImage fitImage(const QImage &image, const QSize &target)
+{
+    return image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead)
+{
+    const int dir = direction < 0 ? -1 : +1;
+    QList<int> offsets;
+    for (int i = 1; i <= maxAhead; ++i)
+        offsets.append(i * dir);
+    offsets.append(-dir);
+    if (currentCostKiB <= 0)
+        return offsets;
+    const qint64 room = budgetKiB - currentCostKiB;
+    const qint64 fitting = room > 0 ? room / currentCostKiB : 0;
+    return offsets.mid(0, int(std::min<qint64>(fitting, offsets.size())));
+}
+
+int ViewerWidget::pendingPreviewCount() const
+{
+    return int(pendingPreviews.size());
+}
+
+void ViewerWidget::showCurrent()
+{
+    const QString path = currentPath();
+    if (path.isEmpty()) {
+        currentImage = QImage();
+        displayedImage = QImage();
+        preloadWindow.clear();
+        imageLabel->clear();
+        messageLabel->setText(m_catalog->allFiles().isEmpty()
+                                  ? tr("No supported images in this folder.\n\nChoose another folder with File → Open Folder… (Ctrl+O).")
+                                  : tr("No images match the active filter.\n\nChoose Filter → All Images to see your photos again."));
+        marksOverlay->hide();
+        exifOverlay->hide();
+        stackedLayout->setCurrentWidget(messageLabel);
+        emit stateChanged();
+        return;
+    }
+
+    if (!rotationByPath.contains(path)) {
+        const int stored = m_catalog->record(path).rotation;
+        rotationByPath.insert(path, stored);
+        storedRotationByPath.insert(path, stored);
+    }
+
+    writeErrorTag.clear();
+    updateMarksOverlay();
+    updateExifOverlay();
+
+    currentImage = previewCache->lookup(path);
+    if (currentImage.isNull()) {
+        displayedImage = QImage();
+        sourceTag = tr("loading");
+        // Until the photo arrives the label only carries text, centred in the view.
+        scrollArea->setWidgetResizable(true);
+        imageLabel->setPixmap(QPixmap());
+        imageLabel->setText(tr("Loading preview…"));
+        stackedLayout->setCurrentWidget(scrollArea);
+        // Preloads still in flight are kept when they belong to the new window.
+        planPreloadWindow(lastDecodedCostKiB);
+        touchPreloadWindow();
+        emit stateChanged();
+        requestPreview(path, 100);
+        return;
+    }
+
+    sourceTag = tr("cache");
+    imageLabel->setText(QString());
+    refreshDisplayedImage();
+    stackedLayout->setCurrentWidget(scrollArea);
+    emit stateChanged();
+    preloadNeighbours();
+}
+
+void ViewerWidget::requestPreview(const QString &path, int priority)
+{
+    if (path.isEmpty() || previewCache->contains(path) || pendingPreviews.contains(path))
+        return;
+    pendingPreviews.insert(path);
+    const QPointer<ViewerWidget> self(this);
+    const quint64 generation = previewGeneration;
+    // The photo is also scaled for the view as it is now, off the GUI thread,
+    // so that showing it from the cache later costs no scaling.
+    const QSize fitSize = scrollArea->viewport()->size();
+    const std::shared_ptr<WantedPreviews> wanted = wantedPreviews;
+    previewPool.start(
+        [self, path, generation, fitSize, wanted] {
+            PreviewResult result;
+            {
+                // A queued preload cannot be taken back cheaply, so it checks
+                // whether the user is still heading its way before decoding.
+                QMutexLocker lock(&wanted->mutex);
+                result.skipped = !wanted->paths.contains(path);
+            }
+            if (result.skipped) {
+                result.path = path;
+                result.generation = generation;
+                postToGuiThread([self, result] {
+                    if (self)
+                        self->onPreviewDecoded(result);
+                });
+                return;
+            }
+            QElapsedTimer timer;
+            timer.start();
+            result.image = decodePhoto(path);
+            result.elapsedMs = timer.elapsed();
+            result.path = path;
+            result.generation = generation;
+            if (!result.image.isNull() && !fitSize.isEmpty())
+                result.fitted = fitImage(result.image, fitSize);
+            postToGuiThread([self, result] {
+                if (self)
+                    self->onPreviewDecoded(result);
+            });
+        },
+        priority);
+}
+
+QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
+{
+    const int direction = m_catalog->direction();
+    const QList<int> offsets = preloadOffsets(direction, currentCostKiB, previewCache->maxCostKiB());
+    const QStringList visible = m_catalog->visibleFiles();
+    const int currentIndex = m_catalog->currentIndex();
+    preloadWindow = QStringList{currentPath()};
+    QList<int> priorities;
+    for (int offset : offsets) {
+        const QString path = visible.value(currentIndex + offset);
+        if (path.isEmpty())
+            continue;
+        preloadWindow.append(path);
+        priorities.append(offset * direction > 0 ? 20 - std::abs(offset) : 5);
+    }
+    {
+        QMutexLocker lock(&wantedPreviews->mutex);
+        wantedPreviews->paths = QSet<QString>(preloadWindow.cbegin(), preloadWindow.cend());
+    }
+    for (auto it = fittedByPath.begin(); it != fittedByPath.end();) {
+        if (preloadWindow.contains(it.key()))
+            ++it;
+        else
+            it = fittedByPath.erase(it);
+    }
+    return priorities;
+}
+
+void ViewerWidget::preloadNeighbours()
+{
+    if (currentPath().isEmpty())
+        return;
+    const qint64 cost = currentImage.isNull() ? lastDecodedCostKiB : PreviewImageCache::costKiB(currentImage);
+    const QList<int> priorities = planPreloadWindow(cost);
+    // Photos already cached must outlive the decodes queued next, which would
+    // otherwise evict the nearest photos first.
+    touchPreloadWindow();
+    for (int i = 1; i < preloadWindow.size(); ++i)
+        requestPreview(preloadWindow.at(i), priorities.at(i - 1));
+}
+
+qint64 ViewerWidget::windowCachedCostKiB() const
+{
+    qint64 total = 0;
+    for (const QString &path : preloadWindow) {
+        if (previewCache->contains(path))
+            total += costByPath.value(path);
+    }
+    return total;
+}
+
+void ViewerWidget::touchPreloadWindow()
+{
+    for (int i = int(preloadWindow.size()) - 1; i >= 0; --i) {
+        if (previewCache->contains(preloadWindow.at(i)))
+            previewCache->lookup(preloadWindow.at(i));
+    }
+}
+
+void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
+{
+    if (result.generation != previewGeneration)
+        return;
+    pendingPreviews.remove(result.path);
+    if (result.skipped) {
+        // The window may have come back to the photo after the task looked.
+        if (result.path == currentPath())
+            requestPreview(result.path, 100);
+        else if (preloadWindow.contains(result.path) && !pendingPreviews.contains(currentPath()))
+            preloadNeighbours();
+        return;
+    }
+
+    if (!result.image.isNull()) {
+        const int cost = PreviewImageCache::costKiB(result.image);
+        lastDecodedCostKiB = cost;
+        costByPath.insert(result.path, cost);
+        bool cached = false;
+        if (preloadWindow.contains(result.path)) {
+            previewCache->insert(result.path, result.image);
+            cached = true;
+        } else if (windowCachedCostKiB() + cost <= previewCache->maxCostKiB()) {
+            // A photo the user has moved away from may displace only photos
+            // outside the window, and ranks behind the window.
+            previewCache->insert(result.path, result.image);
+            touchPreloadWindow();
+        }
+        if (cached && !result.fitted.isNull())
+            fittedByPath.insert(result.path, result.fitted);
+    }
+
+    if (result.path != currentPath())
+        return;
+
+    sourceTag = tr("%1 ms").arg(result.elapsedMs);
+    currentImage = result.image;
+    if (currentImage.isNull()) {
+        imageLabel->setText(tr("This photo could not be displayed.\n%1\n\nCheck that the file and drive are available. "
+                               "The file may be damaged or contain no supported preview.\n"
+                               "Use the arrow keys to continue to the next photo.")
+                                .arg(result.path));
+        emit warningRaised(tr("Could not read preview: %1").arg(result.path));
+    } else {
+        imageLabel->setText(QString());
+        refreshDisplayedImage();
+    }
+    emit stateChanged();
+    preloadNeighbours();
+}
+
+void ViewerWidget::refreshDisplayedImage()
+{
+    if (currentImage.isNull()) {
+        displayedImage = QImage();
+        return;
+    }
+    const int r = rotationByPath.value(currentPath(), 0);
+    displayedImage = r != 0 ? currentImage.transformed(QTransform().rotate(r)) : currentImage;
+    refreshPixmap();
+}
+
+void ViewerWidget::refreshPixmap()
+{
+    if (displayedImage.isNull())
+        return;
+    if (currentViewMode == ActualSize) {
+        scrollArea->setWidgetResizable(false);
+        imageLabel->setPixmap(QPixmap::fromImage(displayedImage));
+        imageLabel->resize(displayedImage.size());
+    } else {
+        scrollArea->setWidgetResizable(true);
+        const QSize target = scrollArea->viewport()->size();
+        const QImage fitted = fittedByPath.value(currentPath());
+        const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
+                              && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
+        imageLabel->setPixmap(QPixmap::fromImage(prepared ? fitted : fitImage(displayedImage, target)));
+    }
+}
