@@ -110,7 +110,7 @@ QString MarkEdit::description() const
     case ClearLabel:
         return tr("label cleared");
     case ClearAll:
-        return tr("marks cleared");
+        return tr("all marks cleared");
     case Rotation:
         return tr("rotation %1°").arg(value);
     case Restore:

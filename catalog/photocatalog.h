@@ -139,8 +139,9 @@ signals:
     void metadataBatchBusyChanged(bool busy);
     void metadataBatchFinished(const QStringList &failures);
     void historyChanged();
-    // Undo or redo was carried out; the text says what ("Undone: 3 stars on …").
-    void historyApplied(const QString &message);
+    // Undo or redo was carried out on `photos`; the text says what
+    // ("Undone: 3 stars on IMG_0042.JPG").
+    void historyApplied(const QString &message, const QStringList &photos);
     void writeProblemsChanged();
 
 private:

@@ -391,6 +391,7 @@ void PhotoCatalog::applyHistory(bool undo)
     }
     m_operations[id].navigationSerial = m_navigationSerial;
     const QString target = photos.size() == 1 ? fileName(photos.first()) : tr("%1 photos").arg(photos.size());
-    emit historyApplied((undo ? tr("Undone: %1 on %2") : tr("Redone: %1 on %2")).arg(edit.description(), target));
+    emit historyApplied((undo ? tr("Undone: %1 on %2") : tr("Redone: %1 on %2")).arg(edit.description(), target),
+                        photos);
     emit historyChanged();
 }

@@ -38,6 +38,7 @@ const int gridPage = 1;
 
 const int warningTimeoutMs = 12000;
 const int trashMessageTimeoutMs = 8000;
+const int historyMessageTimeoutMs = 6000;
 
 } // namespace
 
@@ -82,6 +83,9 @@ MainWindow::MainWindow(QWidget *parent)
     slideshowTimer->setObjectName(QStringLiteral("slideshowTimer"));
     slideshowTimer->setTimerType(Qt::PreciseTimer);
     slideshowTimer->setSingleShot(false);
+    noticeTimer = new QTimer(this);
+    noticeTimer->setSingleShot(true);
+    connect(noticeTimer, &QTimer::timeout, this, &MainWindow::updateStatusAndTitle);
 
     connectPages();
     updateActionStates();
@@ -119,6 +123,8 @@ void MainWindow::connectPages()
             updateStatusAndTitle();
     });
     connect(catalog, &PhotoCatalog::metadataBatchFinished, this, &MainWindow::reportBatchFailures);
+    connect(catalog, &PhotoCatalog::historyChanged, this, &MainWindow::updateActionStates);
+    connect(catalog, &PhotoCatalog::historyApplied, this, &MainWindow::showHistoryApplied);
 
     connect(grid, &ThumbnailGridWidget::fileActivated, this, &MainWindow::openFromGrid);
     connect(grid, &ThumbnailGridWidget::selectionChanged, this, [this] {
@@ -321,6 +327,8 @@ void MainWindow::updateStatusAndTitle()
     if (catalog->isMetadataBatchBusy()) {
         // Stays up until the batch ends, whatever else changes meanwhile.
         message = tr("Saving metadata for selected images…");
+    } else if (noticeShown()) {
+        message = notice;
     } else if (gridPageCurrent() && !catalog->visibleFiles().isEmpty()) {
         const int selected = grid->selectedCount();
         const int withoutPreview = int(grid->selectedPathsWithoutPreview().size());
@@ -353,6 +361,8 @@ void MainWindow::updateActionStates()
     for (QAction *action : std::as_const(markActions))
         action->setEnabled(markable);
     moveToTrashAction->setEnabled(gridPageCurrent() && grid->selectedCount() >= 1 && !busy);
+    undoAction->setEnabled(catalog->canUndo() && !busy);
+    redoAction->setEnabled(catalog->canRedo() && !busy);
 }
 
 void MainWindow::syncGridWithCatalog()
@@ -365,9 +375,31 @@ void MainWindow::syncGridWithCatalog()
         grid->setCurrentPath(target);
 }
 
+void MainWindow::showNotice(const QString &message, int timeoutMs)
+{
+    notice = message;
+    noticePath = catalog->currentPath();
+    noticeTimer->start(timeoutMs);
+    statusBar()->showMessage(message);
+}
+
+bool MainWindow::noticeShown()
+{
+    if (noticeTimer->isActive() && catalog->currentPath() != noticePath)
+        noticeTimer->stop();
+    return noticeTimer->isActive();
+}
+
 void MainWindow::showWarning(const QString &message)
 {
-    statusBar()->showMessage(message, warningTimeoutMs);
+    showNotice(message, warningTimeoutMs);
+}
+
+void MainWindow::showHistoryApplied(const QString &message, const QStringList &photos)
+{
+    if (gridPageCurrent() && photos.size() == 1)
+        grid->setCurrentPath(photos.first());
+    showNotice(message, historyMessageTimeoutMs);
 }
 
 void MainWindow::reportBatchFailures(const QStringList &failures)

@@ -57,6 +57,7 @@ private slots:
     void updateActionStates();
     void syncGridWithCatalog();
     void showWarning(const QString &message);
+    void showHistoryApplied(const QString &message, const QStringList &photos);
     void reportBatchFailures(const QStringList &failures);
     void openPreferences();
     void openUserGuide();
@@ -78,6 +79,10 @@ private:
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
     void syncViewModeChecks();
+    // Shows `message` in the status bar for `timeoutMs`, or until another
+    // photo becomes current, over whatever the pages report meanwhile.
+    void showNotice(const QString &message, int timeoutMs);
+    bool noticeShown();
 
     static const QString plainTitle;
     void stopSlideshow();
@@ -88,6 +93,9 @@ private:
     ThumbnailGridWidget *grid = nullptr;
     QStackedWidget *stack = nullptr;
     QTimer *slideshowTimer = nullptr;
+    QTimer *noticeTimer = nullptr;
+    QString notice;
+    QString noticePath;
     QLabel *summaryLabel = nullptr;
 
     QMap<QString, QAction *> actionsById;
@@ -102,6 +110,8 @@ private:
     QAction *shortcutsAction = nullptr;
     QAction *allImagesAction = nullptr;
     QAction *moveToTrashAction = nullptr;
+    QAction *undoAction = nullptr;
+    QAction *redoAction = nullptr;
     QActionGroup *filterGroup = nullptr;
     // Further actions that are also added to the window itself.
     QAction *previousAction = nullptr;

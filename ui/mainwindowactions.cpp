@@ -84,6 +84,24 @@ void MainWindow::createActions()
     exitAction->setShortcut(QKeySequence(QKeySequence::Quit));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
+    // Edit
+    QMenu *editMenu = bar->addMenu(tr("Edit"));
+    undoAction = addRegisteredAction(editMenu, QStringLiteral("edit.undo"), tr("Undo"),
+                                     QKeySequence(QStringLiteral("Ctrl+Z")));
+    undoAction->setObjectName(QStringLiteral("undoAction"));
+    connect(undoAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        catalog->undo();
+    });
+    redoAction = editMenu->addAction(tr("Redo"));
+    redoAction->setObjectName(QStringLiteral("redoAction"));
+    redoAction->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
+    registerShortcut(QStringLiteral("edit.redo"), redoAction, QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    connect(redoAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        catalog->redo();
+    });
+
     // Navigate
     QMenu *navigateMenu = bar->addMenu(tr("Navigate"));
     previousAction = navigateMenu->addAction(tr("Previous Image"));
@@ -306,6 +324,8 @@ void MainWindow::addWindowLevelActions()
     addAction(nextAction);
     addAction(resumeAction);
     addActions(markActions);
+    addAction(undoAction);
+    addAction(redoAction);
     addAction(slideshowAction);
     addAction(manualAction);
     addAction(shortcutsAction);

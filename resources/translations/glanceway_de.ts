@@ -444,6 +444,88 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
         <source>View</source>
         <translation>Ansicht</translation>
     </message>
+    <message>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>Wiederholen</translation>
+    </message>
+</context>
+<context>
+    <name>MarkEdit</name>
+    <message>
+        <source>%1 stars</source>
+        <translation>%1 Sterne</translation>
+    </message>
+    <message>
+        <source>1 star</source>
+        <translation>1 Stern</translation>
+    </message>
+    <message>
+        <source>all marks cleared</source>
+        <translation>alle Markierungen entfernt</translation>
+    </message>
+    <message>
+        <source>label %1</source>
+        <translation>Farbmarkierung %1</translation>
+    </message>
+    <message>
+        <source>label cleared</source>
+        <translation>Farbmarkierung entfernt</translation>
+    </message>
+    <message>
+        <source>marks</source>
+        <translation>Markierungen</translation>
+    </message>
+    <message>
+        <source>no stars</source>
+        <translation>keine Sterne</translation>
+    </message>
+    <message>
+        <source>rejection</source>
+        <translation>Ablehnung</translation>
+    </message>
+    <message>
+        <source>rejection cleared</source>
+        <translation>Ablehnung aufgehoben</translation>
+    </message>
+    <message>
+        <source>rotation %1°</source>
+        <translation>Drehung um %1°</translation>
+    </message>
+</context>
+<context>
+    <name>PhotoCatalog</name>
+    <message>
+        <source>%1 is gone: another program deleted or renamed it. Its mark was not saved, and it was taken off the list.</source>
+        <translation>%1 ist nicht mehr da: Ein anderes Programm hat das Foto gelöscht oder umbenannt. Die Markierung wurde nicht gespeichert, und das Foto wurde aus der Liste genommen.</translation>
+    </message>
+    <message>
+        <source>%1 photos</source>
+        <translation>%1 Fotos</translation>
+    </message>
+    <message>
+        <source>Could not save rotation for %1.</source>
+        <translation>Die Drehung für %1 konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Could not write XMP sidecar for %1. The file may be damaged or use an unsupported XMP structure. Check write permissions and storage availability. Existing data was not overwritten.</source>
+        <translation>Die XMP-Begleitdatei für %1 konnte nicht geschrieben werden. Die Datei ist möglicherweise beschädigt oder verwendet eine nicht unterstützte XMP-Struktur. Prüfen Sie die Schreibrechte und den freien Speicherplatz. Vorhandene Daten wurden nicht überschrieben.</translation>
+    </message>
+    <message>
+        <source>Redone: %1 on %2</source>
+        <translation>Wiederholt: %1 bei %2</translation>
+    </message>
+    <message>
+        <source>Undone: %1 on %2</source>
+        <translation>Rückgängig gemacht: %1 bei %2</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesDialog</name>
@@ -591,14 +673,6 @@ Open a photo folder or choose Filter → All Images.</source>
     <message>
         <source>Could not read preview: %1</source>
         <translation>Vorschau konnte nicht gelesen werden: %1</translation>
-    </message>
-    <message>
-        <source>Could not save rotation for %1.</source>
-        <translation>Die Drehung für %1 konnte nicht gespeichert werden.</translation>
-    </message>
-    <message>
-        <source>Could not write XMP sidecar for %1. The file may be damaged or use an unsupported XMP structure. Check write permissions and storage availability. Existing data was not overwritten.</source>
-        <translation>Die XMP-Begleitdatei für %1 konnte nicht geschrieben werden. Die Datei ist möglicherweise beschädigt oder verwendet eine nicht unterstützte XMP-Struktur. Prüfen Sie die Schreibrechte und den freien Speicherplatz. Vorhandene Daten wurden nicht überschrieben.</translation>
     </message>
     <message>
         <source>Dimensions</source>

@@ -391,7 +391,7 @@ void TestHelpPages::controlsListDefaultKeys()
 
     MainWindow window;
     const QMap<QString, QAction *> &registry = window.registeredActions();
-    QCOMPARE(registry.size(), 33);
+    QCOMPARE(registry.size(), 35);
 
     QStringList listed;
     for (const KeyRow &row : page.keyRows) {

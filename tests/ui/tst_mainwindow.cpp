@@ -153,6 +153,8 @@ private slots:
     void actionsDisabledWhileBatchRuns();
     void batchFailureBox_data();
     void batchFailureBox();
+    void undoAndRedo();
+    void warningStaysReadable();
 
     void filters_data();
     void filters();
@@ -291,6 +293,8 @@ void TestMainWindow::registryDefaults_data()
     row("file.open", "Open Folder…", QKeySequence(QKeySequence::Open).toString());
     row("metadata.reload", "Refresh Folder and Metadata", QKeySequence(QKeySequence::Refresh).toString());
     row("app.preferences", "Preferences…", "Ctrl+Alt+S");
+    row("edit.undo", "Undo", "Ctrl+Z");
+    row("edit.redo", "Redo", "Ctrl+Shift+Z", "Ctrl+Y");
     row("navigate.previous", "Previous Image", "Left", "<");
     row("navigate.next", "Next Image", "Right", ">");
     row("navigate.resumeReview", "Resume Review", "L");
@@ -328,7 +332,7 @@ void TestMainWindow::registryDefaults()
     QFETCH(QString, also);
 
     MainWindow w;
-    QCOMPARE(w.registeredActions().size(), 33);
+    QCOMPARE(w.registeredActions().size(), 35);
     QAction *action = w.registeredActions().value(id);
     QVERIFY(action);
     QCOMPARE(action->text(), text);
@@ -440,7 +444,7 @@ void TestMainWindow::menus()
     QStringList titles;
     for (QAction *menu : w.menuBar()->actions())
         titles.append(menu->text());
-    QCOMPARE(titles, (QStringList{"File", "Navigate", "Filter", "View", "Rating", "Slideshow", "Help"}));
+    QCOMPARE(titles, (QStringList{"File", "Edit", "Navigate", "Filter", "View", "Rating", "Slideshow", "Help"}));
 
     auto entries = [&](int index) {
         QStringList texts;
@@ -450,17 +454,17 @@ void TestMainWindow::menus()
     };
     QCOMPARE(entries(0), (QStringList{"Open Folder…", "Refresh Folder and Metadata",
                                       "Move Selected Photos to Recycle Bin…", "Preferences…", "-", "Exit"}));
-    QCOMPARE(entries(2).size(), 15);
-    QCOMPARE(entries(2).mid(13), (QStringList{"-", "Exclude selected filter"}));
-    QCOMPARE(entries(6), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
+    QCOMPARE(entries(3).size(), 15);
+    QCOMPARE(entries(3).mid(13), (QStringList{"-", "Exclude selected filter"}));
+    QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
                                       "Give Feedback…", "-", "About Quillmark Glanceway…"}));
     // Filter entries carry no keys and are not configurable.
-    for (QAction *a : w.menuBar()->actions().at(2)->menu()->actions()) {
+    for (QAction *a : w.menuBar()->actions().at(3)->menu()->actions()) {
         QVERIFY(a->shortcut().isEmpty());
         QVERIFY(!w.registeredActions().values().contains(a));
     }
     // Keys that must work with the menu bar hidden are on the window itself.
-    QCOMPARE(w.actions().size(), 32);
+    QCOMPARE(w.actions().size(), 34);
     QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
     QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
 }
@@ -472,24 +476,25 @@ void TestMainWindow::menuEntries_data()
     QTest::addColumn<int>("menu");
     QTest::addColumn<QStringList>("entries");
 
-    QTest::newRow("navigate") << 1 << QStringList{"Previous Image", "Next Image", "-", "Resume Review"};
-    QTest::newRow("filter") << 2
+    QTest::newRow("edit") << 1 << QStringList{"Undo", "Redo"};
+    QTest::newRow("navigate") << 2 << QStringList{"Previous Image", "Next Image", "-", "Resume Review"};
+    QTest::newRow("filter") << 3
                             << QStringList{"All Images*=all", "Zero Stars*=zerostars", "Unreviewed*=unrated",
                                            "Rejected*=rejected", "1 Star*=rating:1", "2 Stars*=rating:2",
                                            "3 Stars*=rating:3", "4 Stars*=rating:4", "5 Stars*=rating:5",
                                            "Red*=color:Red", "Yellow*=color:Yellow", "Green*=color:Green",
                                            "Blue*=color:Blue", "-", "Exclude selected filter*"};
-    QTest::newRow("view") << 3
+    QTest::newRow("view") << 4
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
                                          "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%", "-",
                                          "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay"};
-    QTest::newRow("rating") << 4
+    QTest::newRow("rating") << 5
                             << QStringList{"Clear Rating", "1 Star(s)", "2 Star(s)", "3 Star(s)", "4 Star(s)",
                                            "5 Star(s)", "-", "Color: Red", "Color: Yellow", "Color: Green",
                                            "Color: Blue", "-", "Reject", "Clear Rejection", "Clear Color Label",
                                            "Clear All Marks"};
-    QTest::newRow("slideshow") << 5 << QStringList{"Start Slideshow"};
-    QTest::newRow("help") << 6
+    QTest::newRow("slideshow") << 6 << QStringList{"Start Slideshow"};
+    QTest::newRow("help") << 7
                           << QStringList{"User Guide…", "Show Keyboard Shortcuts*", "Help on the Web…",
                                          "Give Feedback…", "-", "About Quillmark Glanceway…"};
 }
@@ -754,6 +759,64 @@ void TestMainWindow::actionsDisabledWhileBatchRuns()
     QVERIFY(named(*w, "moveToTrashAction")->isEnabled());
     QCOMPARE(w->statusBar()->currentMessage(),
              QStringLiteral("3 image(s) selected — Ctrl-click and Shift-click to select — Enter to open"));
+}
+
+void TestMainWindow::undoAndRedo()
+{
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    QAction *undo = w->registeredActions().value("edit.undo");
+    QAction *redo = w->registeredActions().value("edit.redo");
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(!redo->isEnabled());
+
+    w->registeredActions().value("rating.3")->trigger();
+    QCOMPARE(catalog->currentPath(), folder + "/b.jpg");
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    // The photo comes back, and the bar says what was undone over the viewer's own updates.
+    QCOMPARE(catalog->currentPath(), folder + "/a.jpg");
+    QTRY_COMPARE(catalog->pendingWriteCount(), 0);
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Undone: 3 stars on a.jpg"));
+    QVERIFY(!QFile::exists(folder + "/a.xmp"));
+    QVERIFY(redo->isEnabled());
+    redo->trigger();
+    QTRY_COMPARE(PhotoCore::readMetadata(folder + "/a.jpg").rating, 3);
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Redone: 3 stars on a.jpg"));
+
+    // A grid batch is one step.
+    showGrid(*w);
+    selectRows(*w, {1, 2});
+    QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
+    QSignalSpy batchDone(catalog, &PhotoCatalog::metadataBatchFinished);
+    w->registeredActions().value("color.red")->trigger();
+    QVERIFY(batchDone.wait());
+    undo->trigger();
+    QTRY_COMPARE(catalog->pendingWriteCount(), 0);
+    QCOMPARE(PhotoCore::readMetadata(folder + "/b.jpg"), PhotoCore::Metadata());
+    QCOMPARE(PhotoCore::readMetadata(folder + "/c.jpg"), PhotoCore::Metadata());
+    QCOMPARE(PhotoCore::readMetadata(folder + "/a.jpg").rating, 3);
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Undone: label Red on 2 photos"));
+}
+
+void TestMainWindow::warningStaysReadable()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    QVERIFY(QDir().mkpath(folder + "/a.xmp")); // the sidecar cannot be written
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    w->registeredActions().value("rating.2")->trigger();
+    QTRY_COMPARE(catalog->failedWriteCount(), 1);
+    const QString warning = w->statusBar()->currentMessage();
+    QVERIFY2(warning.startsWith(QStringLiteral("Could not write XMP sidecar for ")), qPrintable(warning));
+    // The viewer reports new states all the time; the warning is not replaced by them.
+    w->registeredActions().value("view.toggleSize")->trigger();
+    QCOMPARE(w->statusBar()->currentMessage(), warning);
+    // Another photo ends it.
+    w->registeredActions().value("navigate.next")->trigger();
+    QCOMPARE(w->statusBar()->currentMessage(), viewerOf(*w)->statusText());
 }
 
 void TestMainWindow::batchFailureBox_data()
