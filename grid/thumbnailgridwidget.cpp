@@ -347,15 +347,20 @@ void ThumbnailGridWidget::updateDisplaySpace()
         return;
     const bool hadThumbnails = m_displaySpace.isValid();
     m_displaySpace = display;
-    if (hadThumbnails) {
-        // Thumbnails in memory were converted for the old screen; the disk
-        // cache gives them back quickly for the new one.
-        cancelQueuedJobs();
-        ++m_generation;
-        m_inFlightPaths.clear();
-        m_model->discardThumbnailsOutside(-1, -1);
-        scheduleWindowUpdate();
-    }
+    // Thumbnails in memory were converted for the old screen; the disk cache
+    // gives them back quickly for the new one.
+    if (hadThumbnails)
+        refreshColours();
+}
+
+void ThumbnailGridWidget::refreshColours()
+{
+    cancelQueuedJobs();
+    ++m_generation;
+    m_inFlightPaths.clear();
+    m_failedPaths.clear();
+    m_model->discardThumbnailsOutside(-1, -1);
+    scheduleWindowUpdate();
 }
 
 void ThumbnailGridWidget::scheduleWindowUpdate()

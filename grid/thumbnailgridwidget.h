@@ -96,6 +96,9 @@ public slots:
     // Forgets queued work; a running job finishes and its result is dropped.
     // The next window update (for instance showing the grid) resumes loading.
     void stopLoading();
+    // Loads every thumbnail again, for a new display colour space or after the
+    // colour-management setting changed.
+    void refreshColours();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

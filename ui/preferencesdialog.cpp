@@ -72,6 +72,10 @@ void PreferencesDialog::buildLayout()
     firstUnreviewedBox->setObjectName(QStringLiteral("firstUnreviewedBox"));
     rememberRotationsBox = new QCheckBox(tr("Remember manual rotations in XMP"), behaviorGroup);
     rememberRotationsBox->setObjectName(QStringLiteral("rememberRotationsBox"));
+    colourManagementBox = new QCheckBox(tr("Colour management"), behaviorGroup);
+    colourManagementBox->setObjectName(QStringLiteral("colourManagementBox"));
+    colourManagementBox->setToolTip(tr("Show photos and thumbnails in their own colours on this display. "
+                                       "Off shows the pixels as stored, for comparison."));
     slideDurationSpin = new QSpinBox(behaviorGroup);
     slideDurationSpin->setObjectName(QStringLiteral("slideDurationSpin"));
     slideDurationSpin->setRange(1, 300);
@@ -92,6 +96,7 @@ void PreferencesDialog::buildLayout()
     behaviorForm->addRow(advanceAfterRatingBox);
     behaviorForm->addRow(firstUnreviewedBox);
     behaviorForm->addRow(rememberRotationsBox);
+    behaviorForm->addRow(colourManagementBox);
     behaviorForm->addRow(tr("Slide duration:"), slideDurationSpin);
     behaviorForm->addRow(loopSlideshowBox);
     behaviorForm->addRow(tr("Thumbnail cache:"), cacheSizeSpin);
@@ -149,6 +154,7 @@ void PreferencesDialog::loadSettings()
     advanceAfterRatingBox->setChecked(settings.value(QStringLiteral("rating/autoAdvance"), true).toBool());
     firstUnreviewedBox->setChecked(settings.value(QStringLiteral("session/firstUnreviewed"), false).toBool());
     rememberRotationsBox->setChecked(settings.value(QStringLiteral("metadata/rememberRotations"), false).toBool());
+    colourManagementBox->setChecked(settings.value(QStringLiteral("view/colourManagement"), true).toBool());
     slideDurationSpin->setValue(readInt(settings, slideSecondsSetting));
     loopSlideshowBox->setChecked(settings.value(QStringLiteral("slideshow/loop"), false).toBool());
     cacheSizeSpin->setValue(readInt(settings, cacheMegabytesSetting));
@@ -191,6 +197,7 @@ void PreferencesDialog::accept()
     settings.setValue(QStringLiteral("rating/autoAdvance"), advanceAfterRatingBox->isChecked());
     settings.setValue(QStringLiteral("session/firstUnreviewed"), firstUnreviewedBox->isChecked());
     settings.setValue(QStringLiteral("metadata/rememberRotations"), rememberRotationsBox->isChecked());
+    settings.setValue(QStringLiteral("view/colourManagement"), colourManagementBox->isChecked());
     settings.setValue(QStringLiteral("slideshow/loop"), loopSlideshowBox->isChecked());
     settings.setValue(QLatin1String(slideSecondsSetting.key), slideDurationSpin->value());
     settings.setValue(QLatin1String(cacheMegabytesSetting.key), cacheSizeSpin->value());

@@ -51,6 +51,7 @@ private:
     QCheckBox *advanceAfterRatingBox = nullptr;
     QCheckBox *firstUnreviewedBox = nullptr;
     QCheckBox *rememberRotationsBox = nullptr;
+    QCheckBox *colourManagementBox = nullptr;
     QSpinBox *slideDurationSpin = nullptr;
     QCheckBox *loopSlideshowBox = nullptr;
     QSpinBox *cacheSizeSpin = nullptr;

@@ -75,6 +75,8 @@ QString ViewerWidget::statusText() const
         marks.append(colorLabelText(record.label));
     if (!writeErrorTag.isEmpty())
         marks.append(writeErrorTag);
+    if (damagedPaths.contains(path))
+        marks.append(damagedText());
 
     const QString busy = busyText();
     const QString mode = currentViewMode == ActualSize ? tr("100%") : tr("Fit");
@@ -136,9 +138,9 @@ void ViewerWidget::updateExifOverlay()
         rows += QStringLiteral("<tr><td style='color:#aeb6c2;padding-right:12px'>%1</td><td><b>%2</b></td></tr>")
                     .arg(label.toHtmlEscaped(), value.toHtmlEscaped());
     };
-    addRow(tr("Camera"), (exif.make + QLatin1Char(' ') + exif.model).trimmed());
+    addRow(tr("Camera"), cameraName(exif));
     addRow(tr("Lens"), exif.lens);
-    addRow(tr("Captured"), exif.captured);
+    addRow(tr("Captured"), formatCaptureTime(exif, QLocale()));
     addRow(tr("Exposure"), exif.exposure);
     addRow(tr("Aperture"), exif.aperture);
     addRow(tr("ISO"), exif.iso);
@@ -150,9 +152,18 @@ void ViewerWidget::updateExifOverlay()
         rows = QStringLiteral("<tr><td colspan='2' style='color:#aeb6c2'>%1</td></tr>")
                    .arg(tr("No EXIF data available").toHtmlEscaped());
     }
+    const auto source = sourceByPath.constFind(path);
+    if (source != sourceByPath.constEnd()) {
+        addRow(source->applied ? tr("Colours") : tr("Colour profile"),
+               source->applied ? source->name : tr("%1 (not applied)").arg(source->name));
+    }
     addRow(tr("File size"), QLocale().formattedDataSize(exif.fileSize, 2, QLocale::DataSizeIecFormat));
     addRow(tr("File"), QFileInfo(path).fileName());
 
+    if (damagedPaths.contains(path)) {
+        rows += QStringLiteral("<tr><td colspan='2' style='color:#ffb74d'><b>%1</b></td></tr>")
+                    .arg(damagedText().toHtmlEscaped());
+    }
     exifOverlay->setText(QStringLiteral("<table cellspacing='2'>%1</table>").arg(rows));
     placeExifOverlay();
     exifOverlay->raise();

@@ -2,6 +2,9 @@
 
 #include "catalog/guithread.h"
 #include "catalog/photocatalog.h"
+#include "imaging/colourconversion.h"
+#include "imaging/damagereport.h"
+#include "imaging/displaycolour.h"
 #include "imaging/photodecoder.h"
 #include "imaging/previewimagecache.h"
 
@@ -18,15 +21,6 @@
 // The preview pipeline: the current photo decoded with the highest priority,
 // the next ones in the direction of travel and one behind decoded ahead, all
 // kept in the preview cache within its budget.
-
-namespace {
-
-QImage fitImage(const QImage &image, const QSize &target)
-{
-    return image.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
-
-} // namespace
 
 QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead)
 {
@@ -111,8 +105,10 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     // so that showing it from the cache later costs no scaling.
     const QSize fitSize = scrollArea->viewport()->size();
     const std::shared_ptr<WantedPreviews> wanted = wantedPreviews;
+    const QColorSpace display = displaySpace;
+    const bool manage = colourManagementEnabled();
     previewPool.start(
-        [self, path, generation, fitSize, wanted] {
+        [self, path, generation, fitSize, wanted, display, manage] {
             PreviewResult result;
             {
                 // A queued preload cannot be taken back cheaply, so it checks
@@ -131,12 +127,19 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             }
             QElapsedTimer timer;
             timer.start();
+            resetDamageReport();
             result.image = decodePhoto(path);
+            result.damaged = damageReported();
             result.elapsedMs = timer.elapsed();
             result.path = path;
             result.generation = generation;
-            if (!result.image.isNull() && !fitSize.isEmpty())
-                result.fitted = fitImage(result.image, fitSize);
+            if (!result.image.isNull()) {
+                result.source = sourceColourOf(result.image, path);
+                // The cached photo keeps its own colours; what is shown is
+                // converted after scaling, here, off the GUI thread.
+                if (!fitSize.isEmpty())
+                    result.fitted = renderForDisplay(result.image, result.source, fitSize, display, manage);
+            }
             postToGuiThread([self, result] {
                 if (self)
                     self->onPreviewDecoded(result);
@@ -219,6 +222,11 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     }
 
     if (!result.image.isNull()) {
+        sourceByPath.insert(result.path, result.source);
+        if (result.damaged)
+            damagedPaths.insert(result.path);
+        else
+            damagedPaths.remove(result.path);
         const int cost = PreviewImageCache::costKiB(result.image);
         lastDecodedCostKiB = cost;
         costByPath.insert(result.path, cost);
@@ -250,6 +258,9 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     } else {
         imageLabel->setText(QString());
         refreshDisplayedImage();
+        updateExifOverlay();
+        if (result.damaged)
+            emit warningRaised(damagedText());
     }
     emit stateChanged();
     preloadNeighbours();
@@ -263,6 +274,7 @@ void ViewerWidget::refreshDisplayedImage()
     }
     const int r = rotationByPath.value(currentPath(), 0);
     displayedImage = r != 0 ? currentImage.transformed(QTransform().rotate(r)) : currentImage;
+    actualSizeImage = QImage();
     refreshPixmap();
 }
 
@@ -270,16 +282,68 @@ void ViewerWidget::refreshPixmap()
 {
     if (displayedImage.isNull())
         return;
+    const SourceColour source = sourceByPath.value(currentPath(), SourceColour{});
+    const bool manage = colourManagementEnabled();
     if (currentViewMode == ActualSize) {
+        if (actualSizeImage.isNull() && source.applied && manage && needsConversion(source.space, displaySpace)) {
+            convertForActualSize(source, manage);
+            return; // the photo stays as it is shown until its converted copy arrives
+        }
         scrollArea->setWidgetResizable(false);
-        imageLabel->setPixmap(QPixmap::fromImage(displayedImage));
-        imageLabel->resize(displayedImage.size());
+        const QImage &shown = actualSizeImage.isNull() ? displayedImage : actualSizeImage;
+        imageLabel->setPixmap(QPixmap::fromImage(shown));
+        imageLabel->resize(shown.size());
     } else {
         scrollArea->setWidgetResizable(true);
         const QSize target = scrollArea->viewport()->size();
         const QImage fitted = fittedByPath.value(currentPath());
         const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
                               && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
-        imageLabel->setPixmap(QPixmap::fromImage(prepared ? fitted : fitImage(displayedImage, target)));
+        imageLabel->setPixmap(QPixmap::fromImage(
+            prepared ? fitted : renderForDisplay(displayedImage, source, target, displaySpace, manage)));
     }
+}
+
+void ViewerWidget::convertForActualSize(const SourceColour &source, bool manage)
+{
+    const QPointer<ViewerWidget> self(this);
+    const QString path = currentPath();
+    const QImage full = displayedImage;
+    const QColorSpace display = displaySpace;
+    const quint64 generation = previewGeneration;
+    previewPool.start(
+        [self, path, full, source, display, manage, generation] {
+            const QImage converted = toColourSpace(full, source, display, manage);
+            postToGuiThread([self, path, full, converted, generation] {
+                // Only for the photo, turn and view it was made for.
+                if (!self || generation != self->previewGeneration || path != self->currentPath()
+                    || full.cacheKey() != self->displayedImage.cacheKey() || self->currentViewMode != ActualSize)
+                    return;
+                self->actualSizeImage = converted.isNull() ? full : converted;
+                self->refreshPixmap();
+            });
+        },
+        200);
+}
+
+void ViewerWidget::refreshColours()
+{
+    fittedByPath.clear();
+    actualSizeImage = QImage();
+    refreshPixmap();
+    updateExifOverlay();
+}
+
+void ViewerWidget::updateDisplaySpace()
+{
+    const QColorSpace display = displayColourSpace(screen());
+    if (display == displaySpace)
+        return;
+    displaySpace = display;
+    refreshColours();
+}
+
+QString ViewerWidget::damagedText()
+{
+    return tr("This file is damaged; only part of it could be shown");
 }

@@ -11,6 +11,7 @@
 #include <QStackedLayout>
 #include <QTextBrowser>
 #include <QWheelEvent>
+#include <QWindow>
 
 namespace {
 
@@ -254,6 +255,16 @@ void ViewerWidget::toggleViewMode()
     currentViewMode = currentViewMode == Fit ? ActualSize : Fit;
     refreshPixmap();
     emit stateChanged();
+}
+
+void ViewerWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (QWindow *window = this->window()->windowHandle(); window && !watchingScreen) {
+        watchingScreen = true;
+        connect(window, &QWindow::screenChanged, this, &ViewerWidget::updateDisplaySpace);
+    }
+    updateDisplaySpace();
 }
 
 void ViewerWidget::resizeEvent(QResizeEvent *event)

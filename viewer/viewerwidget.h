@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/photocatalog.h"
+#include "imaging/colourprofile.h"
 #include "imaging/exifsummary.h"
 
 #include <QHash>
@@ -62,10 +63,13 @@ public slots:
     void rotateCounterClockwise();
     void toggleExifOverlay();
     void toggleShortcutOverlay();
+    // Shows the photo again after the colour-management setting changed.
+    void refreshColours();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -75,7 +79,9 @@ private:
         quint64 generation = 0;
         qint64 elapsedMs = 0;
         QImage image;
-        QImage fitted; // `image` scaled for the view as it was when queued
+        QImage fitted; // `image` scaled for the view as it was when queued, in the display's colours
+        SourceColour source;
+        bool damaged = false; // the decoder warned of damaged data
         bool skipped = false; // left the preload window before its decode began
     };
 
@@ -101,6 +107,10 @@ private:
     void onPreviewDecoded(const PreviewResult &result);
     void refreshDisplayedImage();
     void refreshPixmap();
+    void convertForActualSize(const SourceColour &source, bool manage);
+    // Follows the screen the window is on.
+    void updateDisplaySpace();
+    static QString damagedText();
     QList<int> planPreloadWindow(qint64 currentCostKiB);
     void touchPreloadWindow();
     qint64 windowCachedCostKiB() const;
@@ -133,6 +143,12 @@ private:
     QHash<QString, ExifSummary> exifByPath;
     QImage currentImage;
     QImage displayedImage;
+    // displayedImage in the display's colours for 100 %, made in the background.
+    QImage actualSizeImage;
+    QColorSpace displaySpace{QColorSpace::SRgb};
+    QHash<QString, SourceColour> sourceByPath;
+    QSet<QString> damagedPaths;
+    bool watchingScreen = false;
     int currentViewMode = Fit;
     quint64 previewGeneration = 0;
     QString sourceTag;

@@ -390,6 +390,7 @@ void TestPreferencesDialog::checkBoxes_data()
     QTest::newRow("first-unreviewed") << "firstUnreviewedBox" << "session/firstUnreviewed" << false;
     QTest::newRow("remember-rotations") << "rememberRotationsBox" << "metadata/rememberRotations" << false;
     QTest::newRow("loop-slideshow") << "loopSlideshowBox" << "slideshow/loop" << false;
+    QTest::newRow("colour-management") << "colourManagementBox" << "view/colourManagement" << true;
 }
 
 void TestPreferencesDialog::checkBoxes()

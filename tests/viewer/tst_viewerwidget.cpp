@@ -63,6 +63,8 @@ private slots:
     void viewModes();
     void rapidJumpsEndOnTheShownPhoto();
     void undecodablePhoto();
+    void shownInDisplayColours_data();
+    void shownInDisplayColours();
 
 private:
     // Opens `files` and waits until the first photo is shown and the scan applied.
@@ -360,6 +362,7 @@ void TestViewerWidget::exifOverlay()
     const QString size = QLocale().formattedDataSize(QFileInfo(files[0]).size(), 2, QLocale::DataSizeIecFormat);
     QCOMPARE(label->text(), QStringLiteral("<table cellspacing='2'>"
                                            "<tr><td colspan='2' style='color:#aeb6c2'>No EXIF data available</td></tr>"
+                                           "<tr><td style='color:#aeb6c2;padding-right:12px'>Colours</td><td><b>sRGB</b></td></tr>"
                                            "<tr><td style='color:#aeb6c2;padding-right:12px'>File size</td><td><b>%1</b></td></tr>"
                                            "<tr><td style='color:#aeb6c2;padding-right:12px'>File</td><td><b>IMG_0001.jpg</b></td></tr>"
                                            "</table>")
@@ -383,12 +386,13 @@ void TestViewerWidget::exifOverlayOfCameraFile()
     viewer.toggleExifOverlay();
     openAndSettle(viewer, {photo});
     const QString text = viewer.findChild<QLabel *>(QStringLiteral("exifOverlay"))->text();
-    QVERIFY2(text.contains(QStringLiteral("Camera</td><td><b>%1</b>").arg((exif.make + QLatin1Char(' ') + exif.model).trimmed())),
-             qPrintable(text));
+    // The maker is not repeated; the colour space comes from the camera's Exif.
+    QVERIFY2(text.contains(QStringLiteral("Camera</td><td><b>Canon EOS RP</b>")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Colours</td><td><b>Adobe RGB (1998)</b>")), qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("No EXIF data available")));
     // Rows keep their order; rows without a value are left out.
     const QStringList order{"Camera", "Lens", "Captured", "Exposure", "Aperture", "ISO",
-                            "Focal length", "Compensation", "Dimensions", "File size", "File"};
+                            "Focal length", "Compensation", "Dimensions", "Colours", "File size", "File"};
     int last = -1;
     for (const QString &label : order) {
         const int at = int(text.indexOf(QStringLiteral(">%1</td>").arg(label)));
@@ -568,6 +572,56 @@ void TestViewerWidget::rapidJumpsEndOnTheShownPhoto()
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
     catalog.next();
     QVERIFY(viewer.statusText().contains(QStringLiteral(" — cache")));
+}
+
+void TestViewerWidget::shownInDisplayColours_data()
+{
+    // A flat Adobe RGB patch: converted at Fit and at 100 % when colour
+    // management is on, shown as stored when it is off; a damaged file says so.
+    QTest::addColumn<bool>("manage");
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<bool>("actualSize");
+    QTest::newRow("managed-fit") << true << false << false;
+    QTest::newRow("managed-100") << true << false << true;
+    QTest::newRow("unmanaged") << false << false << false;
+    QTest::newRow("damaged") << true << true << false;
+}
+
+void TestViewerWidget::shownInDisplayColours()
+{
+    QFETCH(bool, manage);
+    QFETCH(bool, damaged);
+    QFETCH(bool, actualSize);
+    QSettings().setValue(QStringLiteral("view/colourManagement"), manage);
+    const QString photo = freshDir(tmp) + QStringLiteral("/adobe.jpg");
+    QImage patch(240, 160, QImage::Format_RGB32);
+    patch.fill(qRgb(200, 60, 60));
+    patch.setColorSpace(QColorSpace::AdobeRgb);
+    QVERIFY(patch.save(photo, "JPEG", 100));
+    if (damaged) {
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(file.size() * 2 / 3));
+    }
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(480, 320);
+    openAndSettle(viewer, {photo});
+    auto *label = viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
+    QTRY_VERIFY(!label->pixmap().isNull());
+    if (actualSize) {
+        viewer.setActualSizeMode();
+        QTRY_COMPARE(label->pixmap().size(), QSize(240, 160));
+    }
+    const QRgb shown = label->pixmap().toImage().pixel(label->pixmap().width() / 2, 10);
+    // Adobe RGB (200, 60, 60) is about (220, 50, 56) in sRGB.
+    const int red = qRed(shown);
+    if (manage)
+        QVERIFY2(red >= 214, qPrintable(QColor(shown).name()));
+    else
+        QVERIFY2(qAbs(red - 200) <= 3, qPrintable(QColor(shown).name()));
+    QCOMPARE(viewer.statusText().contains(QStringLiteral("This file is damaged; only part of it could be shown")),
+             damaged);
 }
 
 void TestViewerWidget::undecodablePhoto()
