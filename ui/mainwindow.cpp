@@ -8,12 +8,12 @@
 #include "ui/preferencesdialog.h"
 #include "ui/recyclebin.h"
 #include "ui/shortcutoverlay.h"
+#include "ui/writeproblembar.h"
 #include "viewer/viewerwidget.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,7 +26,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -56,7 +56,14 @@ MainWindow::MainWindow(QWidget *parent)
     stack->addWidget(viewer);
     stack->addWidget(grid);
     stack->setCurrentIndex(viewerPage);
-    setCentralWidget(stack);
+    // The warning bar sits above both pages, so it is seen in the grid too.
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(new WriteProblemBar(catalog, central));
+    layout->addWidget(stack, 1);
+    setCentralWidget(central);
 
     // Before any action reads its stored key.
     migrateHelpShortcuts();

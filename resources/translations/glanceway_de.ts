@@ -799,4 +799,19 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
         <translation>XMP-Speichern fehlgeschlagen</translation>
     </message>
 </context>
+<context>
+    <name>WriteProblemBar</name>
+    <message>
+        <source>%1 mark(s) could not be saved.</source>
+        <translation>%1 Markierung(en) konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation>Ausblenden</translation>
+    </message>
+    <message>
+        <source>Marks cannot be saved in this folder: %1</source>
+        <translation>Markierungen können in diesem Ordner nicht gespeichert werden: %1</translation>
+    </message>
+</context>
 </TS>

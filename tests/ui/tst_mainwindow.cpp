@@ -1,8 +1,10 @@
+#include "folderlock.h"
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/mainwindow.h"
 #include "ui/preferencesdialog.h"
+#include "ui/writeproblembar.h"
 #include "viewer/viewerwidget.h"
 
 #include <QAction>
@@ -155,6 +157,8 @@ private slots:
     void batchFailureBox();
     void undoAndRedo();
     void warningStaysReadable();
+    void writeProblemBar_data();
+    void writeProblemBar();
 
     void filters_data();
     void filters();
@@ -817,6 +821,51 @@ void TestMainWindow::warningStaysReadable()
     // Another photo ends it.
     w->registeredActions().value("navigate.next")->trigger();
     QCOMPARE(w->statusBar()->currentMessage(), viewerOf(*w)->statusText());
+}
+
+void TestMainWindow::writeProblemBar_data()
+{
+    QTest::addColumn<bool>("readOnly"); // else only one photo's sidecar is blocked
+    QTest::newRow("read-only-folder") << true;
+    QTest::newRow("one-sidecar-blocked") << false;
+}
+
+void TestMainWindow::writeProblemBar()
+{
+    QFETCH(bool, readOnly);
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    QVERIFY(QDir().mkpath(folder + "/a.xmp"));
+    std::unique_ptr<FolderLock> lock;
+    if (readOnly) {
+        lock = std::make_unique<FolderLock>(folder);
+        if (!lock->isLocked())
+            QSKIP("this system cannot make a folder refuse new files");
+    }
+    auto w = openWindow(folder);
+    auto *bar = w->findChild<WriteProblemBar *>();
+    QVERIFY(bar);
+    const QString folderProblem = QStringLiteral("Marks cannot be saved in this folder: ");
+    // A read-only folder says so at once, before any mark.
+    QCOMPARE(bar->text().startsWith(folderProblem), readOnly);
+    QCOMPARE(bar->isVisible(), readOnly);
+
+    PhotoCatalog *catalog = catalogOf(*w);
+    w->registeredActions().value("rating.4")->trigger();
+    QTRY_COMPARE(catalog->failedWriteCount(), 1);
+    QVERIFY(bar->isVisible());
+    QVERIFY2(bar->text().endsWith(QStringLiteral("1 mark(s) could not be saved.")), qPrintable(bar->text()));
+    QCOMPARE(bar->text().startsWith(folderProblem), readOnly);
+    // The failed mark is not shown as saved.
+    QCOMPARE(catalog->record(folder + "/a.jpg"), PhotoCore::Metadata());
+    QVERIFY(!viewerOf(*w)->statusText().contains(QString(QChar(0x2605))));
+
+    QTest::mouseClick(bar->findChild<QPushButton *>(QStringLiteral("writeProblemDismiss")), Qt::LeftButton);
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(catalog->failedWriteCount(), 0);
+    // The next failure brings it back.
+    w->registeredActions().value("color.red")->trigger();
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->text().endsWith(QStringLiteral("1 mark(s) could not be saved.")));
 }
 
 void TestMainWindow::batchFailureBox_data()
