@@ -145,6 +145,7 @@ ThumbnailGridWidget::~ThumbnailGridWidget()
 void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks)
 {
     const QString remembered = currentPath();
+    const QStringList selected = selectedPaths();
     m_emptyLabel->setVisible(paths.isEmpty());
     m_view->setVisible(!paths.isEmpty());
 
@@ -167,6 +168,16 @@ void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString
         m_view->setCurrentIndex(index);
         m_view->scrollTo(index, QAbstractItemView::PositionAtCenter);
     }
+    // Photos still listed stay selected: another program adding files to the
+    // folder must not undo the user's selection.
+    QItemSelection kept;
+    for (const QString &path : selected) {
+        const QModelIndex index = m_model->index(m_model->rowOf(path));
+        if (index.isValid())
+            kept.select(index, index);
+    }
+    if (!kept.isEmpty())
+        m_view->selectionModel()->select(kept, QItemSelectionModel::ClearAndSelect);
     scheduleWindowUpdate();
 }
 

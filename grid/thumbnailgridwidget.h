@@ -49,6 +49,7 @@ public:
     ~ThumbnailGridWidget() override;
 
     // Shows a new list, or only new marks when `paths` equals the current list.
+    // The current photo and the selected ones stay so where they are still listed.
     void setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
 
     // The current row's path, or empty.

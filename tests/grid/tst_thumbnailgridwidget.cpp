@@ -12,6 +12,8 @@
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 // Paths that do not exist: their jobs fail at once, which keeps these tests
@@ -55,6 +57,8 @@ private slots:
     void moveSelection();
     void newListKeepsCurrentPhoto_data();
     void newListKeepsCurrentPhoto();
+    void newListKeepsSelection_data();
+    void newListKeepsSelection();
     void pathAfterRemoval_data();
     void pathAfterRemoval();
     void selectionQueries();
@@ -265,6 +269,44 @@ void TestThumbnailGridWidget::newListKeepsCurrentPhoto()
     const int viewportMiddle = grid.listView()->viewport()->height() / 2;
     QVERIFY2(qAbs(centred.center().y() - viewportMiddle) <= centred.height() / 2 + 1,
              qPrintable(QStringLiteral("%1 vs %2").arg(centred.center().y()).arg(viewportMiddle)));
+}
+
+void TestThumbnailGridWidget::newListKeepsSelection_data()
+{
+    QTest::addColumn<QList<int>>("selected"); // rows of the first list; the last one is current
+    QTest::addColumn<QList<int>>("dropped");  // rows missing from the next list
+    QTest::addColumn<QList<int>>("expected"); // rows of the first list selected afterwards
+    QTest::newRow("others-come-and-go") << QList<int>{2, 7, 5} << QList<int>{7, 0} << QList<int>{2, 5};
+    QTest::newRow("current-gone") << QList<int>{2, 5} << QList<int>{5} << QList<int>{2};
+    QTest::newRow("all-gone") << QList<int>{2, 5} << QList<int>{2, 5} << QList<int>{};
+}
+
+void TestThumbnailGridWidget::newListKeepsSelection()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, dropped);
+    QFETCH(QList<int>, expected);
+    ThumbnailGridWidget grid;
+    const QStringList paths = fakePaths(10);
+    grid.setFiles(paths, {});
+    QItemSelectionModel *selection = grid.listView()->selectionModel();
+    for (int row : selected)
+        selection->setCurrentIndex(grid.model()->index(row), QItemSelectionModel::Select);
+
+    // Files added by another program come before and after the others.
+    QStringList next{QStringLiteral("/new/first.jpg")};
+    for (int row = 0; row < paths.size(); ++row) {
+        if (!dropped.contains(row))
+            next.append(paths.at(row));
+    }
+    next.append(QStringLiteral("/new/last.jpg"));
+    grid.setFiles(next, {});
+    std::sort(expected.begin(), expected.end());
+    QStringList kept;
+    for (int row : expected)
+        kept.append(paths.at(row));
+    QCOMPARE(grid.selectedPaths(), kept);
+    QCOMPARE(grid.currentPath(), dropped.contains(selected.last()) ? QString() : paths.at(selected.last()));
 }
 
 void TestThumbnailGridWidget::pathAfterRemoval_data()

@@ -2,6 +2,7 @@
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 #include "grid/thumbnailgridwidget.h"
+#include "grid/thumbnaillistmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/preferencesdialog.h"
 #include "ui/writeproblembar.h"
@@ -162,6 +163,7 @@ private slots:
 
     void filters_data();
     void filters();
+    void folderChangedByOthers();
 
     void slideshowInterval_data();
     void slideshowInterval();
@@ -965,6 +967,31 @@ void TestMainWindow::filters()
     w->registeredActions().value("navigate.resumeReview")->trigger();
     QVERIFY(named(*w, "allImagesAction")->isChecked());
     QCOMPARE(catalog->visibleFiles().size(), 4);
+}
+
+void TestMainWindow::folderChangedByOthers()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    QVERIFY(PhotoCore::writeMetadata(folder + "/a.jpg", PhotoCore::Metadata{3, {}, false, 0}));
+    auto w = openWindow(folder);
+    for (QAction *a : w->findChild<QActionGroup *>()->actions()) {
+        if (a->text() == QLatin1String("Unreviewed"))
+            a->trigger();
+    }
+    showGrid(*w);
+    selectRows(*w, {0, 1});
+    const QStringList selected{folder + "/b.jpg", folder + "/c.jpg"};
+    QCOMPARE(gridOf(*w)->selectedPaths(), selected);
+
+    // A file manager adds one photo and removes another; nobody presses F5.
+    QVERIFY(QFile::copy(fixtureJpeg, folder + "/e.jpg"));
+    QVERIFY(QFile::remove(folder + "/d.jpg"));
+    QTRY_COMPARE(gridOf(*w)->model()->paths(), (QStringList{folder + "/b.jpg", folder + "/c.jpg", folder + "/e.jpg"}));
+    QCOMPARE(gridOf(*w)->selectedPaths(), selected);
+    QCOMPARE(w->findChild<QActionGroup *>()->checkedAction()->text(), QStringLiteral("Unreviewed"));
+    QCOMPARE(catalogOf(*w)->record(folder + "/a.jpg").rating, 3);
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("summaryLabel"))->text(),
+             QStringLiteral("4 total · 1 reviewed · 0 rejected · 3 open"));
 }
 
 // ---- Slideshow and full screen ------------------------------------------
