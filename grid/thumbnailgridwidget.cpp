@@ -6,6 +6,7 @@
 #include "imaging/colourconversion.h"
 #include "imaging/displaycolour.h"
 #include "imaging/photodecoder.h"
+#include "imaging/quickpreview.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -23,20 +24,25 @@
 
 #include <algorithm>
 
-// One thumbnail: disk cache first, then a decode that is stored for next time.
-// It carries copies only; the result goes back as a queued call that checks the
-// guarded pointer, so a report after the widget's destruction is harmless.
+// One thumbnail. A first job tries the disk cache, then the picture the file
+// carries (Exif or MPF thumbnail, RAW preview), which is shown at once; when
+// that is smaller than a real thumbnail, a second, refining job decodes the
+// photo and stores the result. A file without any embedded picture is decoded
+// by the first job. Jobs carry copies only; results go back as queued calls
+// that check the guarded pointer, so a report after the widget's destruction
+// is harmless.
 class ThumbnailJob : public QRunnable
 {
 public:
     ThumbnailJob(ThumbnailGridWidget *widget, const QString &path, quint64 generation, qint64 budget,
-                 const QColorSpace &display, std::shared_ptr<ThumbnailGridWidget::JobTicket> ticket,
+                 const QColorSpace &display, bool refine, std::shared_ptr<ThumbnailGridWidget::JobTicket> ticket,
                  std::shared_ptr<std::atomic<quint64>> executed)
         : m_widget(widget)
         , m_path(path)
         , m_generation(generation)
         , m_budget(budget)
         , m_display(display)
+        , m_refine(refine)
         , m_ticket(std::move(ticket))
         , m_executed(std::move(executed))
     {
@@ -54,11 +60,26 @@ public:
         const bool manage = colourManagementEnabled();
         const QColorSpace srgb(QColorSpace::SRgb);
         const ThumbnailDiskCache cache(QString(), m_budget);
-        QImage image = cache.load(m_path);
+        const auto stored = [&](const QImage &decoded) {
+            return toColourSpace(decoded, sourceColourOf(decoded, m_path), srgb, manage);
+        };
+        bool final = true;
+        QImage image = m_refine ? QImage() : cache.load(m_path);
+        if (image.isNull() && !m_refine) {
+            image = decodeEmbeddedThumbnail(m_path, ThumbnailGridWidget::decodeSide);
+            if (!image.isNull()) {
+                image = stored(image);
+                // As large as a real thumbnail: nothing left to refine.
+                if (qMax(image.width(), image.height()) >= ThumbnailGridWidget::decodeSide)
+                    cache.store(m_path, image);
+                else
+                    final = false;
+            }
+        }
         if (image.isNull()) {
             image = decodeThumbnail(m_path, ThumbnailGridWidget::decodeSide);
             if (!image.isNull()) {
-                image = toColourSpace(image, sourceColourOf(image, m_path), srgb, manage);
+                image = stored(image);
                 cache.store(m_path, image); // a failed store only costs a decode next time
             }
         }
@@ -67,9 +88,9 @@ public:
 
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [widget = m_widget, path = m_path, generation = m_generation, image] {
+            [widget = m_widget, path = m_path, generation = m_generation, image, final] {
                 if (widget)
-                    widget->onThumbnailLoaded(path, generation, image);
+                    widget->onThumbnailLoaded(path, generation, image, final);
             },
             Qt::QueuedConnection);
     }
@@ -80,6 +101,7 @@ private:
     quint64 m_generation;
     qint64 m_budget;
     QColorSpace m_display;
+    bool m_refine;
     std::shared_ptr<ThumbnailGridWidget::JobTicket> m_ticket;
     std::shared_ptr<std::atomic<quint64>> m_executed;
 };
@@ -370,6 +392,7 @@ void ThumbnailGridWidget::refreshColours()
     ++m_generation;
     m_inFlightPaths.clear();
     m_failedPaths.clear();
+    m_interimPaths.clear();
     m_model->discardThumbnailsOutside(-1, -1);
     scheduleWindowUpdate();
 }
@@ -425,7 +448,12 @@ void ThumbnailGridWidget::updateLoadWindow()
     }
 
     m_model->discardThumbnailsOutside(start, end);
-    for (int row = start; row <= end; ++row)
+    // The rows on screen first, then the margin below (the usual way on), then above.
+    for (int row = first; row <= std::min(last, end); ++row)
+        requestThumbnail(row);
+    for (int row = last + 1; row <= end; ++row)
+        requestThumbnail(row);
+    for (int row = start; row < first; ++row)
         requestThumbnail(row);
 }
 
@@ -454,22 +482,27 @@ void ThumbnailGridWidget::requestThumbnail(int row)
         return;
     if (m_inFlightPaths.contains(path) || m_failedPaths.contains(path))
         return;
-    if (!m_model->data(m_model->index(row), ThumbnailListModel::ThumbnailRole).value<QImage>().isNull())
+    const bool shown = !m_model->data(m_model->index(row), ThumbnailListModel::ThumbnailRole).value<QImage>().isNull();
+    const bool refine = shown && m_interimPaths.contains(path);
+    if (shown && !refine)
         return;
 
     auto ticket = std::make_shared<JobTicket>();
     m_inFlightPaths.insert(path, ticket);
-    if (m_model->stateOf(path) != Loading) {
+    // A cell refined in the background keeps showing its picture meanwhile.
+    if (!refine && m_model->stateOf(path) != Loading) {
         m_model->setState(row, Loading);
         emit previewAvailabilityChanged();
     }
     const qint64 budget = ThumbnailDiskCache::configuredBudgetBytes();
     ++m_stats.requested;
-    m_loaderPool.start(
-        new ThumbnailJob(this, path, m_generation, budget, m_displaySpace, std::move(ticket), m_executedJobs), -10);
+    // Refining waits until every cell of the window shows something.
+    m_loaderPool.start(new ThumbnailJob(this, path, m_generation, budget, m_displaySpace, refine, std::move(ticket),
+                                        m_executedJobs),
+                       refine ? -20 : -10);
 }
 
-void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image)
+void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final)
 {
     if (generation != m_generation)
         return;
@@ -478,13 +511,24 @@ void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generat
     const int row = m_model->rowOf(path);
     if (row < m_windowStart || row > m_windowEnd)
         ++m_stats.deliveredOutsideWindow;
+    const bool outside = row < m_windowStart || row > m_windowEnd;
     if (image.isNull()) {
         m_failedPaths.insert(path);
         if (row != -1)
             m_model->setState(row, Failed);
+    } else if (final && outside && m_interimPaths.contains(path)) {
+        // A refinement for a row that has left the window is not kept; the
+        // row is loaded anew when it comes back.
     } else if (row != -1) {
         // Stored even when the row has left the window; the next window update discards it.
         m_model->setThumbnail(row, image);
+    }
+    if (final || image.isNull()) {
+        m_interimPaths.remove(path);
+    } else {
+        m_interimPaths.insert(path);
+        if (row >= m_windowStart && row <= m_windowEnd)
+            requestThumbnail(row);
     }
     emit previewAvailabilityChanged();
 }

@@ -121,7 +121,8 @@ private:
     // Cancels every job that has not started. Rows outside keepFirst…keepLast
     // whose job was cancelled go back to NotRequested; the others stay Loading.
     void cancelQueuedJobs(int keepFirst = 0, int keepLast = std::numeric_limits<int>::max());
-    void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image);
+    // `final` is false for a file's embedded picture that a decode will refine.
+    void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final = true);
     // Follows the screen the window is on; thumbnails are reloaded for a new
     // display colour space.
     void updateDisplaySpace();
@@ -132,6 +133,7 @@ private:
     QThreadPool m_loaderPool;
     QHash<QString, std::shared_ptr<JobTicket>> m_inFlightPaths; // queued or running, not yet reported
     QSet<QString> m_failedPaths;
+    QSet<QString> m_interimPaths; // showing an embedded picture, to be refined
     quint64 m_generation = 0;
     int m_thumbnailSize = defaultThumbnailSize;
 

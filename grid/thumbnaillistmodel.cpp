@@ -72,6 +72,11 @@ void ThumbnailListModel::setThumbnail(int row, const QImage &image)
         return;
     const QString &path = m_paths.at(row);
     m_thumbnails.insert(path, image);
+    // A refined picture replaces one already shown: the state stays Ready.
+    if (m_states.value(path, NotRequested) == Ready) {
+        emit dataChanged(index(row), index(row), {ThumbnailRole});
+        return;
+    }
     m_states.insert(path, Ready);
     emit dataChanged(index(row), index(row), {ThumbnailRole, StateRole});
 }
