@@ -528,6 +528,21 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     </message>
 </context>
 <context>
+    <name>PhotoTransfer</name>
+    <message>
+        <source>the copy differs from the original</source>
+        <translation>die Kopie weicht vom Original ab</translation>
+    </message>
+    <message>
+        <source>it cannot be moved to %1</source>
+        <translation>sie kann nicht nach %1 verschoben werden</translation>
+    </message>
+    <message>
+        <source>copied, but the original cannot be deleted</source>
+        <translation>kopiert, aber das Original kann nicht gelöscht werden</translation>
+    </message>
+</context>
+<context>
     <name>PreferencesDialog</name>
     <message>
         <source> MB</source>
@@ -600,6 +615,14 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     <message>
         <source>Thumbnail cache:</source>
         <translation>Miniaturen-Cache:</translation>
+    </message>
+    <message>
+        <source>Colour management</source>
+        <translation>Farbmanagement</translation>
+    </message>
+    <message>
+        <source>Show photos and thumbnails in their own colours on this display. Off shows the pixels as stored, for comparison.</source>
+        <translation>Fotos und Miniaturen in ihren eigenen Farben auf diesem Bildschirm zeigen. Aus zeigt die Pixel wie gespeichert, zum Vergleich.</translation>
     </message>
 </context>
 <context>
@@ -797,6 +820,22 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>XMP write failed</source>
         <translation>XMP-Speichern fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Colours</source>
+        <translation>Farben</translation>
+    </message>
+    <message>
+        <source>Colour profile</source>
+        <translation>Farbprofil</translation>
+    </message>
+    <message>
+        <source>%1 (not applied)</source>
+        <translation>%1 (nicht angewendet)</translation>
+    </message>
+    <message>
+        <source>This file is damaged; only part of it could be shown</source>
+        <translation>Diese Datei ist beschädigt; nur ein Teil konnte angezeigt werden</translation>
     </message>
 </context>
 <context>
