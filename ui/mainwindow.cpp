@@ -3,6 +3,7 @@
 
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
+#include "imaging/colourconversion.h"
 #include "ui/aboutdialog.h"
 #include "ui/helpdialog.h"
 #include "ui/preferencesdialog.h"
@@ -428,9 +429,15 @@ void MainWindow::reportBatchFailures(const QStringList &failures)
 
 void MainWindow::openPreferences()
 {
+    const bool managed = colourManagementEnabled();
     PreferencesDialog dialog(actionsById, this);
-    if (dialog.exec() == QDialog::Accepted)
-        rebuildShortcutOverlay();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    rebuildShortcutOverlay();
+    if (colourManagementEnabled() != managed) {
+        viewer->refreshColours();
+        grid->refreshColours();
+    }
 }
 
 void MainWindow::openUserGuide()
