@@ -1,61 +1,52 @@
 #include "catalog/markedit.h"
 
-MarkEdit MarkEdit::rating(int stars)
+MarkEdit MarkEdit::make(Kind kind, int value, const QString &label)
 {
     MarkEdit edit;
-    edit.kind = Rating;
-    edit.value = PhotoCore::clampRating(stars);
-    return edit;
-}
-
-MarkEdit MarkEdit::colorLabel(const QString &label)
-{
-    MarkEdit edit;
-    edit.kind = Label;
+    edit.kind = kind;
+    edit.value = value;
     edit.label = label;
     return edit;
 }
 
+MarkEdit MarkEdit::rating(int stars)
+{
+    return make(Rating, PhotoCore::clampRating(stars));
+}
+
+MarkEdit MarkEdit::colorLabel(const QString &label)
+{
+    return make(Label, 0, label);
+}
+
 MarkEdit MarkEdit::reject()
 {
-    MarkEdit edit;
-    edit.kind = Reject;
-    return edit;
+    return make(Reject);
 }
 
 MarkEdit MarkEdit::clearRejection()
 {
-    MarkEdit edit;
-    edit.kind = ClearRejection;
-    return edit;
+    return make(ClearRejection);
 }
 
 MarkEdit MarkEdit::clearLabel()
 {
-    MarkEdit edit;
-    edit.kind = ClearLabel;
-    return edit;
+    return make(ClearLabel);
 }
 
 MarkEdit MarkEdit::clearAll()
 {
-    MarkEdit edit;
-    edit.kind = ClearAll;
-    return edit;
+    return make(ClearAll);
 }
 
 MarkEdit MarkEdit::rotation(int degrees)
 {
-    MarkEdit edit;
-    edit.kind = Rotation;
-    edit.value = PhotoCore::normalizeRotation(degrees);
-    return edit;
+    return make(Rotation, PhotoCore::normalizeRotation(degrees));
 }
 
 MarkEdit MarkEdit::restore(const PhotoCore::Metadata &record)
 {
-    MarkEdit edit;
-    edit.kind = Restore;
+    MarkEdit edit = make(Restore);
     edit.record = record;
     return edit;
 }

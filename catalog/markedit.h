@@ -43,4 +43,7 @@ public:
 
     // What the edit does, for status messages: "3 stars", "label Red".
     QString description() const;
+
+private:
+    static MarkEdit make(Kind kind, int value = 0, const QString &label = QString());
 };

@@ -181,6 +181,7 @@ private:
     void probeFolder();
 
     // Marks, writes and history (photocatalogmarks.cpp).
+    quint64 markPhoto(const QString &path, const MarkEdit &edit, Operation::Kind kind);
     void markCurrent(const MarkEdit &edit);
     void runBatch(const QStringList &files, const MarkEdit &edit);
     quint64 queueWrite(quint64 operation, const QString &path, const MarkEdit &edit,

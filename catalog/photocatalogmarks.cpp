@@ -43,20 +43,25 @@ void PhotoCatalog::noteWrite(quint64 operation, const QString &path, quint64 wri
     ++m_operations[operation].remaining;
 }
 
-void PhotoCatalog::markCurrent(const MarkEdit &edit)
+quint64 PhotoCatalog::markPhoto(const QString &path, const MarkEdit &edit, Operation::Kind kind)
 {
-    const QString path = currentPath();
-    if (path.isEmpty())
-        return;
     const quint64 id = ++m_lastOperation;
-    m_operations[id].kind = Operation::Mark;
+    m_operations[id].kind = kind;
     m_operations[id].path = path;
     MarkChange change;
     change.photoPath = path;
     change.markWrite = change.lastWrite = queueWrite(id, path, edit, SidecarWriteQueue::Interactive);
     m_operations[id].stepId = m_history.push(edit, {change});
     emit historyChanged();
+    return id;
+}
 
+void PhotoCatalog::markCurrent(const MarkEdit &edit)
+{
+    const QString path = currentPath();
+    if (path.isEmpty())
+        return;
+    const quint64 id = markPhoto(path, edit, Operation::Mark);
     // The user moves on at once; should the write fail, the photo comes back.
     if (m_filter == QLatin1String("all")
         && QSettings().value(QStringLiteral("rating/autoAdvance"), true).toBool())
@@ -96,17 +101,8 @@ void PhotoCatalog::clearAllMarks()
 
 void PhotoCatalog::setRotation(const QString &path, int degrees)
 {
-    if (!contains(path))
-        return;
-    const MarkEdit edit = MarkEdit::rotation(degrees);
-    const quint64 id = ++m_lastOperation;
-    m_operations[id].kind = Operation::Rotation;
-    m_operations[id].path = path;
-    MarkChange change;
-    change.photoPath = path;
-    change.markWrite = change.lastWrite = queueWrite(id, path, edit, SidecarWriteQueue::Interactive);
-    m_operations[id].stepId = m_history.push(edit, {change});
-    emit historyChanged();
+    if (contains(path))
+        markPhoto(path, MarkEdit::rotation(degrees), Operation::Rotation);
 }
 
 void PhotoCatalog::setRatingForFiles(const QStringList &files, int rating)

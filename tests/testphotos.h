@@ -2,10 +2,12 @@
 
 #include "core/metadata.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace PhotoCore {
@@ -31,4 +33,13 @@ inline QStringList makePhotos(const QString &dir, int count, QSize size = QSize(
         files.append(path);
     }
     return files;
+}
+
+// A new empty folder inside `tmp` for each call.
+inline QString freshDir(const QTemporaryDir &tmp)
+{
+    static int counter = 0;
+    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
+    QDir().mkpath(dir);
+    return dir;
 }

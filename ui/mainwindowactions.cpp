@@ -89,18 +89,20 @@ void MainWindow::createActions()
     undoAction = addRegisteredAction(editMenu, QStringLiteral("edit.undo"), tr("Undo"),
                                      QKeySequence(QStringLiteral("Ctrl+Z")));
     undoAction->setObjectName(QStringLiteral("undoAction"));
-    connect(undoAction, &QAction::triggered, this, [this] {
-        stopSlideshow();
-        catalog->undo();
-    });
+    // Undo and redo pause a slideshow, as navigation does: the photo they
+    // concern comes on screen.
+    const auto historyStep = [this](void (PhotoCatalog::*step)()) {
+        return [this, step] {
+            stopSlideshow();
+            (catalog->*step)();
+        };
+    };
+    connect(undoAction, &QAction::triggered, this, historyStep(&PhotoCatalog::undo));
     redoAction = editMenu->addAction(tr("Redo"));
     redoAction->setObjectName(QStringLiteral("redoAction"));
     redoAction->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
     registerShortcut(QStringLiteral("edit.redo"), redoAction, QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
-    connect(redoAction, &QAction::triggered, this, [this] {
-        stopSlideshow();
-        catalog->redo();
-    });
+    connect(redoAction, &QAction::triggered, this, historyStep(&PhotoCatalog::redo));
 
     // Navigate
     QMenu *navigateMenu = bar->addMenu(tr("Navigate"));

@@ -1,18 +1,13 @@
 #include "folderlock.h"
 #include "testphotos.h"
 #include "testrecords.h"
+#include "catalogtesting.h"
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 using PhotoCore::Metadata;
 
@@ -47,46 +42,18 @@ private slots:
     void folderChangedByOthers();
 
 private:
-    QString freshDir();
-    void openAndSettle(PhotoCatalog &catalog, const QStringList &files);
-    void settle(PhotoCatalog &catalog);
-
     QTemporaryDir tmp;
 };
 
 void TestCatalogWrites::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
-    QLocale::setDefault(QLocale::c());
+    prepareCatalogTests();
     QVERIFY(tmp.isValid());
 }
 
 void TestCatalogWrites::init()
 {
-    QSettings().clear();
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
-}
-
-QString TestCatalogWrites::freshDir()
-{
-    static int counter = 0;
-    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
-    QDir().mkpath(dir);
-    return dir;
-}
-
-void TestCatalogWrites::openAndSettle(PhotoCatalog &catalog, const QStringList &files)
-{
-    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
-    catalog.openFiles(files);
-    QVERIFY(scanned.wait());
-}
-
-void TestCatalogWrites::settle(PhotoCatalog &catalog)
-{
-    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+    resetCatalogSettings();
 }
 
 // ---- Undo and redo ------------------------------------------------------
@@ -121,7 +88,7 @@ void TestCatalogWrites::undoRedo()
     QFETCH(Metadata, second);
     QFETCH(bool, firstSidecar);
     QFETCH(int, undoable);
-    const QStringList files = makePhotos(freshDir(), 2);
+    const QStringList files = makePhotos(freshDir(tmp), 2);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     for (const QString &command : std::as_const(commands)) {
@@ -154,7 +121,7 @@ void TestCatalogWrites::undoRedo()
 
 void TestCatalogWrites::undoShowsThePhotoAndSaysWhat()
 {
-    const QString dir = freshDir();
+    const QString dir = freshDir(tmp);
     const QStringList jpegs = makePhotos(dir, 3);
     const QString raw = dir + QStringLiteral("/IMG_0002.png"); // shares IMG_0002's sidecar
     QVERIFY(QImage(jpegs[0]).save(raw, "PNG"));
@@ -197,7 +164,7 @@ void TestCatalogWrites::undoShowsThePhotoAndSaysWhat()
 
 void TestCatalogWrites::historyDepthAndFolderChange()
 {
-    const QStringList files = makePhotos(freshDir(), 3);
+    const QStringList files = makePhotos(freshDir(tmp), 3);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     for (int i = 0; i < 230; ++i)
@@ -212,7 +179,7 @@ void TestCatalogWrites::historyDepthAndFolderChange()
     QVERIFY(catalog.canRedo());
 
     QSignalSpy history(&catalog, &PhotoCatalog::historyChanged);
-    openAndSettle(catalog, makePhotos(freshDir(), 1));
+    openAndSettle(catalog, makePhotos(freshDir(tmp), 1));
     QVERIFY(!catalog.canUndo());
     QVERIFY(!catalog.canRedo());
     QVERIFY(history.count() >= 1);
@@ -220,7 +187,7 @@ void TestCatalogWrites::historyDepthAndFolderChange()
 
 void TestCatalogWrites::failedUndoStaysUndoable()
 {
-    const QStringList files = makePhotos(freshDir(), 2);
+    const QStringList files = makePhotos(freshDir(tmp), 2);
     QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
@@ -254,7 +221,7 @@ void TestCatalogWrites::failedUndoStaysUndoable()
 
 void TestCatalogWrites::interleavedWritesEndWithTheLastMark()
 {
-    const QStringList files = makePhotos(freshDir(), 60);
+    const QStringList files = makePhotos(freshDir(tmp), 60);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     // A batch is queued behind the waiting writer; single marks given meanwhile
@@ -271,7 +238,7 @@ void TestCatalogWrites::interleavedWritesEndWithTheLastMark()
 
 void TestCatalogWrites::readOnlyFolder()
 {
-    const QString dir = freshDir();
+    const QString dir = freshDir(tmp);
     const QStringList files = makePhotos(dir, 2);
     QVERIFY(PhotoCore::writeMetadata(files[1], record(2)));
     {
@@ -303,7 +270,7 @@ void TestCatalogWrites::readOnlyFolder()
 
 void TestCatalogWrites::photoGoneBeforeItsMark()
 {
-    const QStringList files = makePhotos(freshDir(), 3);
+    const QStringList files = makePhotos(freshDir(tmp), 3);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     catalog.select(files[1]);
@@ -322,7 +289,7 @@ void TestCatalogWrites::photoGoneBeforeItsMark()
 
 void TestCatalogWrites::folderChangedByOthers()
 {
-    const QString dir = freshDir();
+    const QString dir = freshDir(tmp);
     const QStringList files = makePhotos(dir, 4);
     PhotoCatalog catalog;
     catalog.openFolder(dir);

@@ -1,17 +1,12 @@
 #include "testphotos.h"
 #include "testrecords.h"
+#include "catalogtesting.h"
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 using PhotoCore::Metadata;
 
@@ -44,48 +39,18 @@ private slots:
     void removeFiles();
 
 private:
-    QString freshDir();
-    // Opens `files` and waits until the scan is applied.
-    void openAndSettle(PhotoCatalog &catalog, const QStringList &files);
-    // Waits until every queued write has reported back.
-    void settle(PhotoCatalog &catalog);
-
     QTemporaryDir tmp;
 };
 
 void TestPhotoCatalog::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
-    QLocale::setDefault(QLocale::c());
+    prepareCatalogTests();
     QVERIFY(tmp.isValid());
 }
 
 void TestPhotoCatalog::init()
 {
-    QSettings().clear();
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
-}
-
-QString TestPhotoCatalog::freshDir()
-{
-    static int counter = 0;
-    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
-    QDir().mkpath(dir);
-    return dir;
-}
-
-void TestPhotoCatalog::openAndSettle(PhotoCatalog &catalog, const QStringList &files)
-{
-    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
-    catalog.openFiles(files);
-    QVERIFY(scanned.wait());
-}
-
-void TestPhotoCatalog::settle(PhotoCatalog &catalog)
-{
-    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+    resetCatalogSettings();
 }
 
 // ---- Scans, navigation and marks ----------------------------------------
@@ -100,7 +65,7 @@ void TestPhotoCatalog::markDuringScanSurvivesIt_data()
 void TestPhotoCatalog::markDuringScanSurvivesIt()
 {
     QFETCH(bool, reload);
-    const QStringList files = makePhotos(freshDir(), 4);
+    const QStringList files = makePhotos(freshDir(tmp), 4);
     QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
     PhotoCatalog catalog;
     if (reload)
@@ -123,10 +88,10 @@ void TestPhotoCatalog::markDuringScanSurvivesIt()
 
 void TestPhotoCatalog::scanOfEarlierFolderIsDropped()
 {
-    const QStringList first = makePhotos(freshDir(), 3);
+    const QStringList first = makePhotos(freshDir(tmp), 3);
     QVERIFY(PhotoCore::writeMetadata(first[0], record(5)));
     QVERIFY(PhotoCore::writeMetadata(first[1], record(5)));
-    const QStringList second = makePhotos(freshDir(), 2);
+    const QStringList second = makePhotos(freshDir(tmp), 2);
     PhotoCatalog catalog;
     QSignalSpy summaries(&catalog, &PhotoCatalog::summaryChanged);
     catalog.openFiles(first);
@@ -163,7 +128,7 @@ void TestPhotoCatalog::firstUnreviewedAfterScan()
     QFETCH(int, expected);
     QFETCH(QList<int>, visible);
     QSettings().setValue(QStringLiteral("session/firstUnreviewed"), enabled);
-    const QStringList files = makePhotos(freshDir(), 5);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
     for (int i : reviewed)
         QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
     PhotoCatalog catalog;
@@ -208,7 +173,7 @@ void TestPhotoCatalog::navigationAtEndsEmitsNothing()
     QFETCH(bool, forward);
     QFETCH(int, expected);
     QFETCH(bool, emits);
-    const QStringList files = makePhotos(freshDir(), 3);
+    const QStringList files = makePhotos(freshDir(tmp), 3);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     catalog.select(files[start]);
@@ -246,7 +211,7 @@ void TestPhotoCatalog::markMovesOn()
     QFETCH(int, start);
     QFETCH(int, expected);
     QSettings().setValue(QStringLiteral("rating/autoAdvance"), autoAdvance);
-    const QStringList files = makePhotos(freshDir(), 5);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
     for (int i : rated)
         QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
     PhotoCatalog catalog;
@@ -286,7 +251,7 @@ void TestPhotoCatalog::markEditsRecord()
     QFETCH(Metadata, before);
     QFETCH(QString, operation);
     QFETCH(Metadata, after);
-    const QStringList files = makePhotos(freshDir(), 2);
+    const QStringList files = makePhotos(freshDir(tmp), 2);
     QVERIFY(PhotoCore::writeMetadata(files[0], before));
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
@@ -315,7 +280,7 @@ void TestPhotoCatalog::markEditsRecord()
 
 void TestPhotoCatalog::photosSharingASidecarShareMarks()
 {
-    const QString dir = freshDir();
+    const QString dir = freshDir(tmp);
     const QStringList jpegs = makePhotos(dir, 1);
     const QString png = dir + QStringLiteral("/IMG_0001.png");
     QVERIFY(QImage(jpegs[0]).save(png, "PNG"));
@@ -335,7 +300,7 @@ void TestPhotoCatalog::photosSharingASidecarShareMarks()
 
 void TestPhotoCatalog::batchOneAtATimeAndFailuresInOrder()
 {
-    const QStringList files = makePhotos(freshDir(), 4);
+    const QStringList files = makePhotos(freshDir(tmp), 4);
     QVERIFY(PhotoCore::writeMetadata(files[0], record(0, QStringLiteral("Blue"))));
     QVERIFY(QDir().mkpath(PhotoCore::sidecarPathFor(files[2])));
     PhotoCatalog catalog;
@@ -369,7 +334,7 @@ void TestPhotoCatalog::batchOneAtATimeAndFailuresInOrder()
 
 void TestPhotoCatalog::batchOutsideFolderDoesNothing()
 {
-    const QStringList files = makePhotos(freshDir(), 2);
+    const QStringList files = makePhotos(freshDir(tmp), 2);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     QSignalSpy busy(&catalog, &PhotoCatalog::metadataBatchBusyChanged);
@@ -382,8 +347,8 @@ void TestPhotoCatalog::batchOutsideFolderDoesNothing()
 
 void TestPhotoCatalog::batchOfEarlierFolderIsDropped()
 {
-    const QStringList first = makePhotos(freshDir(), 3);
-    const QStringList second = makePhotos(freshDir(), 2);
+    const QStringList first = makePhotos(freshDir(tmp), 3);
+    const QStringList second = makePhotos(freshDir(tmp), 2);
     PhotoCatalog catalog;
     openAndSettle(catalog, first);
     QSignalSpy busy(&catalog, &PhotoCatalog::metadataBatchBusyChanged);
@@ -420,7 +385,7 @@ void TestPhotoCatalog::resumeReview()
 {
     QFETCH(QList<int>, reviewed);
     QFETCH(int, expected);
-    const QStringList files = makePhotos(freshDir(), 5);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
     for (int i : reviewed)
         QVERIFY(PhotoCore::writeMetadata(files[i], record(0, {}, true)));
     PhotoCatalog catalog;
@@ -449,7 +414,7 @@ void TestPhotoCatalog::removeFiles()
     QFETCH(int, current);
     QFETCH(QList<int>, removed);
     QFETCH(int, expected);
-    const QStringList files = makePhotos(freshDir(), 5);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     catalog.select(files[current]);

@@ -103,14 +103,6 @@ void TestViewerWidget::settleWrites(PhotoCatalog &catalog)
     QTRY_COMPARE(catalog.pendingWriteCount(), 0);
 }
 
-static QString freshDir(const QTemporaryDir &tmp)
-{
-    static int counter = 0;
-    const QString dir = tmp.filePath(QStringLiteral("case%1").arg(++counter));
-    QDir().mkpath(dir);
-    return dir;
-}
-
 void TestViewerWidget::filterChosenDuringScanAppliesOnArrival()
 {
     const QStringList files = makePhotos(freshDir(tmp), 5);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "catalog/photocatalog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// What every catalog test starts from: its own settings, automatic advance
+// off unless a test turns it on.
+inline void prepareCatalogTests()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale::c());
+}
+
+inline void resetCatalogSettings()
+{
+    QSettings().clear();
+    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
+}
+
+// Opens `files` and waits until the scan is applied.
+inline void openAndSettle(PhotoCatalog &catalog, const QStringList &files)
+{
+    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.openFiles(files);
+    QVERIFY(scanned.wait());
+}
+
+// Waits until every queued write has reported back.
+inline void settle(PhotoCatalog &catalog)
+{
+    QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+}
