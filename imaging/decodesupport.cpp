@@ -35,12 +35,13 @@ QSize probeJpegSize(const uchar *bytes, qint64 length, const PreviewCandidate &c
     return source.reader().size();
 }
 
-void scaleForBox(QImageReader &reader, const QSize &box)
+bool scaleForBox(QImageReader &reader, const QSize &box)
 {
     const QSize size = reader.size();
     const int denominator = jpegScaleDenominator(size, box);
     if (denominator > 1)
         reader.setScaledSize(QSize(size.width() / denominator, size.height() / denominator));
+    return denominator > 1;
 }
 
 QSize storedBox(const QSize &box, int orientation)
@@ -59,10 +60,10 @@ Decoded decodeStream(const uchar *bytes, qint64 length, int target, const QSize 
         const QSize size = reader.size();
         if (size.isValid())
             reader.setScaledSize(size.scaled(target, target, Qt::KeepAspectRatio));
-    } else if (box.isValid()) {
-        scaleForBox(reader, box);
     }
     Decoded result;
+    if (target <= 0 && box.isValid())
+        result.scaled = scaleForBox(reader, box);
     result.image = reader.read();
     result.selfOriented = !result.image.isNull() && reader.transformation() != QImageIOHandler::TransformationNone;
     return result;

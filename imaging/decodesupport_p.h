@@ -85,6 +85,7 @@ struct Decoded
 {
     QImage image;
     bool selfOriented = false; // the stream carried its own orientation, already applied
+    bool scaled = false;       // decoded at a reduced DCT scale for a view
 };
 
 struct Ranked
@@ -106,7 +107,8 @@ QSize probeJpegSize(const uchar *bytes, qint64 length, const PreviewCandidate &c
 
 // For a view of `box` (in the stored orientation): the reader decodes at the
 // largest DCT scale that still covers the photo's fit in it.
-void scaleForBox(QImageReader &reader, const QSize &box);
+// True when it asked the reader for a reduced scale.
+bool scaleForBox(QImageReader &reader, const QSize &box);
 
 QSize storedBox(const QSize &box, int orientation);
 

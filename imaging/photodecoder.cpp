@@ -17,7 +17,7 @@ namespace {
 
 // Qt's own reader: format from suffix and content, the file's Exif orientation
 // applied, scaled while decoding when `side` > 0 and the image is larger.
-QImage readWithQt(const QString &path, int side, const QSize &box = QSize())
+QImage readWithQt(const QString &path, int side, const QSize &box = QSize(), bool *scaled = nullptr)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -29,7 +29,9 @@ QImage readWithQt(const QString &path, int side, const QSize &box = QSize())
         // Only the JPEG reader scales while decoding; others would decode in
         // full and then scale with less care than the viewer does.
         const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        scaleForBox(reader, turned ? box.transposed() : box);
+        const bool reduced = scaleForBox(reader, turned ? box.transposed() : box);
+        if (scaled)
+            *scaled = reduced;
     }
     return reader.read();
 }
@@ -251,7 +253,7 @@ QImage decodeJpegBytes(const uchar *bytes, qint64 length)
     return decodeStream(bytes, length, 0).image;
 }
 
-QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox)
+QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox, bool *scaled)
 {
     ensureAllocationLimit();
     MappedFile file;
@@ -264,6 +266,8 @@ QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox)
     Decoded best = decodeLargest(bytes, length, findEmbeddedJpegPreviews(bytes, length), box);
     if (best.image.isNull())
         best = decodeLargest(bytes, length, scanJpegStreams(bytes, length), box);
+    if (scaled)
+        *scaled = best.scaled;
     return orient(best, orientation);
 }
 
@@ -283,17 +287,25 @@ QImage decodeEmbeddedPreviewForSize(const QString &path, int target)
     return orient(chosen, orientation);
 }
 
-QImage decodePhoto(const QString &path, const QSize &fitBox)
+QImage decodePhoto(const QString &path, const QSize &fitBox, bool *scaled)
 {
     ensureAllocationLimit();
+    bool reduced = false;
+    QImage image;
     // Qt's TIFF reader would give the small first-IFD thumbnail of a RAW file,
     // so RAW files try their embedded previews first.
     if (isRawPhotoPath(path)) {
-        const QImage preview = decodeLargestEmbeddedPreview(path, fitBox);
-        return preview.isNull() ? readWithQt(path, 0) : preview;
+        image = decodeLargestEmbeddedPreview(path, fitBox, &reduced);
+        if (image.isNull())
+            image = readWithQt(path, 0);
+    } else {
+        image = readWithQt(path, 0, fitBox, &reduced);
+        if (image.isNull())
+            image = decodeLargestEmbeddedPreview(path, fitBox, &reduced);
     }
-    const QImage image = readWithQt(path, 0, fitBox);
-    return image.isNull() ? decodeLargestEmbeddedPreview(path, fitBox) : image;
+    if (scaled)
+        *scaled = reduced && !image.isNull();
+    return image;
 }
 
 int jpegScaleDenominator(const QSize &stored, const QSize &box)

@@ -6,6 +6,7 @@
 #include "imaging/damagereport.h"
 #include "imaging/displaycolour.h"
 #include "imaging/photodecoder.h"
+#include "imaging/quickpreview.h"
 #include "imaging/previewimagecache.h"
 
 #include <QElapsedTimer>
@@ -22,13 +23,19 @@
 // the next ones in the direction of travel and one behind decoded ahead, all
 // kept in the preview cache within its budget.
 
-QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead)
+QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead, int maxBehind)
 {
     const int dir = direction < 0 ? -1 : +1;
+    // The nearest ahead first; one behind early, for a quick look back; then
+    // the rest ahead, then the rest behind.
     QList<int> offsets;
-    for (int i = 1; i <= maxAhead; ++i)
+    for (int i = 1; i <= maxAhead; ++i) {
         offsets.append(i * dir);
-    offsets.append(-dir);
+        if (i == qMin(6, maxAhead) && maxBehind > 0)
+            offsets.append(-dir);
+    }
+    for (int i = 2; i <= maxBehind; ++i)
+        offsets.append(-i * dir);
     if (currentCostKiB <= 0)
         return offsets;
     const qint64 room = budgetKiB - currentCostKiB;
@@ -72,11 +79,14 @@ void ViewerWidget::showCurrent()
     currentImage = previewCache->lookup(path);
     if (currentImage.isNull()) {
         displayedImage = QImage();
+        actualSizeImage = QImage();
         sourceTag = tr("loading");
-        // Until the photo arrives the label only carries text, centred in the view.
         scrollArea->setWidgetResizable(true);
-        imageLabel->setPixmap(QPixmap());
-        imageLabel->setText(tr("Loading preview…"));
+        if (!showQuickPreview(path)) {
+            // Until the photo arrives the label only carries text, centred in the view.
+            imageLabel->setPixmap(QPixmap());
+            imageLabel->setText(tr("Loading preview…"));
+        }
         stackedLayout->setCurrentWidget(scrollArea);
         // Preloads still in flight are kept when they belong to the new window.
         planPreloadWindow(lastDecodedCostKiB);
@@ -96,7 +106,11 @@ void ViewerWidget::showCurrent()
 
 void ViewerWidget::requestPreview(const QString &path, int priority)
 {
-    if (path.isEmpty() || previewCache->contains(path) || pendingPreviews.contains(path))
+    // At 100 % only a full decode will do; at Fit a decode for the screen.
+    const bool full = currentViewMode == ActualSize;
+    if (path.isEmpty() || pendingPreviews.contains(path))
+        return;
+    if (previewCache->contains(path) && !(full && reducedPaths.contains(path)))
         return;
     pendingPreviews.insert(path);
     const QPointer<ViewerWidget> self(this);
@@ -104,11 +118,12 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     // The photo is also scaled for the view as it is now, off the GUI thread,
     // so that showing it from the cache later costs no scaling.
     const QSize fitSize = scrollArea->viewport()->size();
+    const QSize decodeBox = full ? QSize() : fitSize * devicePixelRatioF();
     const std::shared_ptr<WantedPreviews> wanted = wantedPreviews;
     const QColorSpace display = displaySpace;
     const bool manage = colourManagementEnabled();
     previewPool.start(
-        [self, path, generation, fitSize, wanted, display, manage] {
+        [self, path, generation, fitSize, decodeBox, wanted, display, manage] {
             PreviewResult result;
             {
                 // A queued preload cannot be taken back cheaply, so it checks
@@ -128,7 +143,7 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             QElapsedTimer timer;
             timer.start();
             resetDamageReport();
-            result.image = decodePhoto(path);
+            result.image = decodePhoto(path, decodeBox, &result.reduced);
             result.damaged = damageReported();
             result.elapsedMs = timer.elapsed();
             result.path = path;
@@ -230,6 +245,10 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
         const int cost = PreviewImageCache::costKiB(result.image);
         lastDecodedCostKiB = cost;
         costByPath.insert(result.path, cost);
+        if (result.reduced)
+            reducedPaths.insert(result.path);
+        else
+            reducedPaths.remove(result.path);
         bool cached = false;
         if (preloadWindow.contains(result.path)) {
             previewCache->insert(result.path, result.image);
@@ -285,6 +304,12 @@ void ViewerWidget::refreshPixmap()
     const SourceColour source = sourceByPath.value(currentPath(), SourceColour{});
     const bool manage = colourManagementEnabled();
     if (currentViewMode == ActualSize) {
+        if (reducedPaths.contains(currentPath())) {
+            // Decoded for the screen only: the full decode replaces it.
+            sourceTag = tr("loading");
+            requestPreview(currentPath(), 100);
+            return;
+        }
         if (actualSizeImage.isNull() && source.applied && manage && needsConversion(source.space, displaySpace)) {
             convertForActualSize(source, manage);
             return; // the photo stays as it is shown until its converted copy arrives
@@ -341,6 +366,23 @@ void ViewerWidget::updateDisplaySpace()
         return;
     displaySpace = display;
     refreshColours();
+}
+
+bool ViewerWidget::showQuickPreview(const QString &path)
+{
+    const QSize target = scrollArea->viewport()->size();
+    if (currentViewMode != Fit || target.isEmpty())
+        return false;
+    QImage quick = decodeQuickPreview(path, target * devicePixelRatioF());
+    if (quick.isNull())
+        return false;
+    if (const int r = rotationByPath.value(path, 0))
+        quick = quick.transformed(QTransform().rotate(r));
+    imageLabel->setText(QString());
+    imageLabel->setPixmap(QPixmap::fromImage(
+        renderForDisplay(quick, sourceColourOf(quick, path), target, displaySpace, colourManagementEnabled())));
+    sourceTag = tr("embedded preview, loading");
+    return true;
 }
 
 QString ViewerWidget::damagedText()

@@ -38,6 +38,9 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     scrollArea->setWidgetResizable(true);
     scrollArea->setAlignment(Qt::AlignCenter);
     scrollArea->setFrameShape(QFrame::NoFrame);
+    // The viewer keeps the keys whatever the user clicks: the scroll area
+    // would take the arrows for scrolling.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: #17191c; border: none; }"));
     scrollArea->setWidget(imageLabel);
 

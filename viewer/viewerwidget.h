@@ -82,6 +82,7 @@ private:
         QImage fitted; // `image` scaled for the view as it was when queued, in the display's colours
         SourceColour source;
         bool damaged = false; // the decoder warned of damaged data
+        bool reduced = false; // decoded for the screen, not at full resolution
         bool skipped = false; // left the preload window before its decode began
     };
 
@@ -111,6 +112,8 @@ private:
     // Follows the screen the window is on.
     void updateDisplaySpace();
     static QString damagedText();
+    // The file's own embedded picture, shown at once on a miss; false when it has none.
+    bool showQuickPreview(const QString &path);
     QList<int> planPreloadWindow(qint64 currentCostKiB);
     void touchPreloadWindow();
     qint64 windowCachedCostKiB() const;
@@ -148,6 +151,8 @@ private:
     QColorSpace displaySpace{QColorSpace::SRgb};
     QHash<QString, SourceColour> sourceByPath;
     QSet<QString> damagedPaths;
+    // Cached photos decoded for the screen; 100 % decodes them again in full.
+    QSet<QString> reducedPaths;
     bool watchingScreen = false;
     int currentViewMode = Fit;
     quint64 previewGeneration = 0;
@@ -172,8 +177,10 @@ private:
 };
 
 // Offsets from the current photo, in queue order, of the neighbours to decode
-// ahead: up to `maxAhead` in `direction`, nearest first, then one behind.
+// ahead: in `direction` up to `maxAhead`, nearest first, with the first one
+// behind after the sixth ahead, then the others behind up to `maxBehind`.
 // The list is cut where the current photo and the neighbours, each estimated
 // at `currentCostKiB`, would no longer fit into `budgetKiB`; an unknown cost
 // (0 or less) keeps the full list.
-QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead = 6);
+QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead = 12,
+                          int maxBehind = 6);

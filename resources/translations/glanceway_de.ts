@@ -837,6 +837,10 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
         <source>This file is damaged; only part of it could be shown</source>
         <translation>Diese Datei ist beschädigt; nur ein Teil konnte angezeigt werden</translation>
     </message>
+    <message>
+        <source>embedded preview, loading</source>
+        <translation>eingebettete Vorschau, wird geladen</translation>
+    </message>
 </context>
 <context>
     <name>WriteProblemBar</name>

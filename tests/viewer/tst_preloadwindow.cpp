@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -42,12 +43,18 @@ void TestPreloadWindow::offsets_data()
     QTest::addColumn<int>("direction");
     QTest::addColumn<qint64>("costKiB");
     QTest::addColumn<QList<int>>("expected");
-    QTest::newRow("small-photo-full-window") << 1 << qint64(12000) << QList<int>{1, 2, 3, 4, 5, 6, -1};
-    QTest::newRow("backwards-full-window") << -1 << qint64(12000) << QList<int>{-1, -2, -3, -4, -5, -6, 1};
-    QTest::newRow("unknown-cost-full-window") << 1 << qint64(0) << QList<int>{1, 2, 3, 4, 5, 6, -1};
+    const QList<int> forwards{1, 2, 3, 4, 5, 6, -1, 7, 8, 9, 10, 11, 12, -2, -3, -4, -5, -6};
+    QList<int> backwards;
+    for (int offset : forwards)
+        backwards.append(-offset);
+    QTest::newRow("small-photo-full-window") << 1 << qint64(12000) << forwards;
+    QTest::newRow("backwards-full-window") << -1 << qint64(12000) << backwards;
+    QTest::newRow("unknown-cost-full-window") << 1 << qint64(0) << forwards;
+    // A 24 MP photo decoded for a 1600 x 1000 view (1500 x 1000): the whole window fits.
+    QTest::newRow("24mp-for-the-screen") << 1 << qint64(1500 * 1000 * 4 / 1024) << forwards;
     QTest::newRow("seven-fit-exactly") << 1 << budget / 8 << QList<int>{1, 2, 3, 4, 5, 6, -1};
     QTest::newRow("one-too-many") << 1 << budget / 8 + 1 << QList<int>{1, 2, 3, 4, 5, 6};
-    QTest::newRow("24mp") << 1 << qint64(6000 * 4000 * 4 / 1024) << QList<int>{1, 2, 3, 4};
+    QTest::newRow("24mp-full-size") << 1 << qint64(6000 * 4000 * 4 / 1024) << QList<int>{1, 2, 3, 4};
     QTest::newRow("20mp-backwards") << -1 << qint64(5472 * 3648 * 4 / 1024) << QList<int>{-1, -2, -3, -4, -5};
     QTest::newRow("half-budget") << 1 << budget / 2 << QList<int>{1};
     QTest::newRow("larger-than-budget") << 1 << budget + 1 << QList<int>{};
@@ -65,8 +72,8 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("count");
-    QTest::newRow("24mp") << QSize(6000, 4000) << 10;
-    QTest::newRow("20mp") << QSize(5472, 3648) << 10;
+    QTest::newRow("24mp") << QSize(6000, 4000) << 14;
+    QTest::newRow("20mp") << QSize(5472, 3648) << 14;
 }
 
 void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
@@ -87,6 +94,7 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
 
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
+    viewer.resize(1600, 1000);
     catalog.openFiles(files);
     QTRY_VERIFY_WITH_TIMEOUT(!viewer.statusText().contains(QStringLiteral("loading")), 30000);
     for (int step = 1; step < count; ++step) {
@@ -96,6 +104,16 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
         QVERIFY2(viewer.statusText().contains(QStringLiteral(" — cache")),
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(viewer.statusText())));
     }
+    // Going back a few photos at once finds them decoded still.
+    for (int step = 1; step <= 5; ++step) {
+        catalog.previous();
+        QVERIFY2(viewer.statusText().contains(QStringLiteral(" — cache")),
+                 qPrintable(QStringLiteral("back %1: %2").arg(step).arg(viewer.statusText())));
+    }
+    // 100 % decodes the photo in full, in place of its decode for the screen.
+    viewer.setActualSizeMode();
+    auto *label = viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
+    QTRY_COMPARE_WITH_TIMEOUT(label->pixmap().size(), size, 30000);
 }
 
 QTEST_MAIN(TestPreloadWindow)
