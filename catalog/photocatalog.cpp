@@ -5,6 +5,7 @@
 #include "core/foldercatalog.h"
 #include "core/xmpsidecar.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QSettings>
 
@@ -63,7 +64,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
     const bool batchAbandoned = m_batchOperation != 0;
     m_batchOperation = 0;
 
-    m_folder = folder;
+    m_folder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
     m_allFiles = files;
     m_allFileSet = QSet<QString>(files.cbegin(), files.cend());
     rebuildSiblings();

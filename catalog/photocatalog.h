@@ -155,7 +155,6 @@ private:
         QString path;                  // Mark, Rotation: the photo
         quint64 navigationSerial = 0;  // Mark: the position right after the mark
         QStringList requested;         // Batch: the photos asked for
-        QHash<QString, QStringList> requestedByKey;
         QStringList changed;
         QStringList failures;
         QStringList missing;

@@ -153,7 +153,6 @@ void PhotoCatalog::runBatch(const QStringList &files, const MarkEdit &edit)
     const quint64 id = ++m_lastOperation;
     m_operations[id].kind = Operation::Batch;
     m_operations[id].requested = requested;
-    m_operations[id].requestedByKey = requestedByKey;
     m_batchOperation = id;
     emit metadataBatchBusyChanged(true);
 
@@ -240,11 +239,6 @@ void PhotoCatalog::finishOperation(quint64 id)
     }
     const int position = m_visible.currentIndex();
     dropFiles(gone);
-    for (const QString &path : std::as_const(gone)) {
-        emit warningRaised(tr("%1 is gone: another program deleted or renamed it. Its mark was not saved, "
-                              "and it was taken off the list.")
-                               .arg(fileName(path)));
-    }
     if (!operation.failures.isEmpty())
         countFailures(int(operation.failures.size()));
     if (!operation.changed.isEmpty())
@@ -297,6 +291,12 @@ void PhotoCatalog::finishOperation(quint64 id)
     if (goBack && currentPath() != operation.path && m_visible.files().contains(operation.path)) {
         m_visible.setCurrentIndex(int(m_visible.files().indexOf(operation.path)));
         announceCurrent();
+    }
+    // Warnings last, about the photo now current.
+    for (const QString &path : std::as_const(gone)) {
+        emit warningRaised(tr("%1 is gone: another program deleted or renamed it. Its mark was not saved, "
+                              "and it was taken off the list.")
+                               .arg(fileName(path)));
     }
     // A batch reports its failures in one list instead.
     if (operation.kind == Operation::Rotation && !operation.failures.isEmpty()) {

@@ -276,10 +276,15 @@ void TestCatalogWrites::photoGoneBeforeItsMark()
     catalog.select(files[1]);
     QVERIFY(QFile::rename(files[1], files[1] + QStringLiteral(".moved"))); // another program renames it
     QSignalSpy warnings(&catalog, &PhotoCatalog::warningRaised);
+    // The warning comes once the list no longer shows the photo, so that it
+    // is about the photo then on screen.
+    QString currentAtWarning;
+    connect(&catalog, &PhotoCatalog::warningRaised, this, [&] { currentAtWarning = catalog.currentPath(); });
     catalog.setRating(4);
     settle(catalog);
     QCOMPARE(warnings.count(), 1);
     QVERIFY(warnings.first().first().toString().startsWith(QStringLiteral("IMG_0002.jpg is gone")));
+    QCOMPARE(currentAtWarning, files[2]);
     QVERIFY(!QFile::exists(PhotoCore::sidecarPathFor(files[1])));
     QCOMPARE(catalog.allFiles(), (QStringList{files[0], files[2]}));
     QCOMPARE(catalog.currentPath(), files[2]);
