@@ -181,6 +181,8 @@ void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString
     cancelQueuedJobs();
     m_inFlightPaths.clear();
     m_failedPaths.clear();
+    m_interimPaths.clear();
+    m_pinnedPaths.clear();
     m_model->resetContent(paths, marks);
     m_windowStart = m_windowEnd = -1;
 
@@ -248,10 +250,33 @@ QStringList ThumbnailGridWidget::selectedPathsWithoutPreview() const
     QStringList paths;
     for (int row : sortedRows(m_view->selectionModel()->selectedIndexes())) {
         const QString path = m_model->pathAt(row);
-        if (!path.isEmpty() && m_model->stateOf(path) != Ready)
+        // A failed row shows "Preview unavailable": the user has seen what it is.
+        const int state = m_model->stateOf(path);
+        if (!path.isEmpty() && state != Ready && state != Failed)
             paths << path;
     }
     return paths;
+}
+
+void ThumbnailGridWidget::loadPreviewsOf(const QStringList &paths)
+{
+    m_pinnedPaths = paths;
+    requestPinned();
+}
+
+void ThumbnailGridWidget::requestPinned()
+{
+    // After the load window (the rows on screen come first), in row order.
+    for (auto it = m_pinnedPaths.begin(); it != m_pinnedPaths.end();) {
+        const int row = m_model->rowOf(*it);
+        const int state = m_model->stateOf(*it);
+        if (row < 0 || state == Ready || state == Failed) {
+            it = m_pinnedPaths.erase(it);
+            continue;
+        }
+        requestThumbnail(row, pinnedPriority);
+        ++it;
+    }
 }
 
 int ThumbnailGridWidget::selectedCount() const
@@ -455,6 +480,8 @@ void ThumbnailGridWidget::updateLoadWindow()
         requestThumbnail(row);
     for (int row = start; row < first; ++row)
         requestThumbnail(row);
+    // Rows waited for outside the window lost their queued jobs above.
+    requestPinned();
 }
 
 void ThumbnailGridWidget::cancelQueuedJobs(int keepFirst, int keepLast)
@@ -475,7 +502,7 @@ void ThumbnailGridWidget::cancelQueuedJobs(int keepFirst, int keepLast)
     m_loaderPool.clear();
 }
 
-void ThumbnailGridWidget::requestThumbnail(int row)
+void ThumbnailGridWidget::requestThumbnail(int row, int priority)
 {
     const QString path = m_model->pathAt(row);
     if (path.isEmpty())
@@ -499,7 +526,7 @@ void ThumbnailGridWidget::requestThumbnail(int row)
     // Refining waits until every cell of the window shows something.
     m_loaderPool.start(new ThumbnailJob(this, path, m_generation, budget, m_displaySpace, refine, std::move(ticket),
                                         m_executedJobs),
-                       refine ? -20 : -10);
+                       refine ? refinePriority : priority);
 }
 
 void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final)
@@ -523,6 +550,8 @@ void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generat
         // Stored even when the row has left the window; the next window update discards it.
         m_model->setThumbnail(row, image);
     }
+    if (!m_pinnedPaths.isEmpty())
+        m_pinnedPaths.removeOne(path);
     if (final || image.isNull()) {
         m_interimPaths.remove(path);
     } else {

@@ -34,6 +34,11 @@ public:
     static constexpr int defaultThumbnailSize = 192;
     // Longest side of every decoded thumbnail, whatever the cell size.
     static constexpr int decodeSide = 512;
+    // Loader queue priorities: the load window, rows waited for outside it,
+    // and the refinement of embedded pictures, in that order.
+    static constexpr int windowPriority = -10;
+    static constexpr int pinnedPriority = -15;
+    static constexpr int refinePriority = -20;
 
     // Counters of the loader since construction, for diagnostics and measurements.
     struct LoaderStats
@@ -59,8 +64,13 @@ public:
 
     // Selected rows' paths in ascending row order.
     QStringList selectedPaths() const;
-    // Selected rows whose state is not Ready, in ascending row order.
+    // Selected rows that show no picture yet (neither Ready nor Failed), in
+    // ascending row order.
     QStringList selectedPathsWithoutPreview() const;
+    // Loads the thumbnails of `paths` even outside the load window, after the
+    // rows on screen, until each one is shown or known to fail; an empty list
+    // stops. previewAvailabilityChanged reports the progress.
+    void loadPreviewsOf(const QStringList &paths);
     int selectedCount() const;
     // At least one row selected and every selected row has a preview.
     bool selectedPreviewsReady() const;
@@ -71,7 +81,7 @@ public:
     int thumbnailSize() const { return m_thumbnailSize; }
 
     // Queues the row's thumbnail unless it is in memory, in flight or failed.
-    void requestThumbnail(int row);
+    void requestThumbnail(int row, int priority = windowPriority);
 
     ThumbnailListModel *model() const { return m_model; }
     QListView *listView() const { return m_view; }
@@ -126,6 +136,7 @@ private:
     // Follows the screen the window is on; thumbnails are reloaded for a new
     // display colour space.
     void updateDisplaySpace();
+    void requestPinned();
 
     QListView *m_view = nullptr;
     QLabel *m_emptyLabel = nullptr;
@@ -134,6 +145,7 @@ private:
     QHash<QString, std::shared_ptr<JobTicket>> m_inFlightPaths; // queued or running, not yet reported
     QSet<QString> m_failedPaths;
     QSet<QString> m_interimPaths; // showing an embedded picture, to be refined
+    QStringList m_pinnedPaths;    // waited for outside the load window
     quint64 m_generation = 0;
     int m_thumbnailSize = defaultThumbnailSize;
 

@@ -136,10 +136,16 @@ void MainWindow::connectPages()
 
     connect(grid, &ThumbnailGridWidget::fileActivated, this, &MainWindow::openFromGrid);
     connect(grid, &ThumbnailGridWidget::selectionChanged, this, [this] {
+        // A deletion waits for the selection it was asked for, not another one.
+        stopWaitingForDeletion();
         updateActionStates();
         updateStatusAndTitle();
     });
     connect(grid, &ThumbnailGridWidget::previewAvailabilityChanged, this, [this] {
+        if (deletionWaiting && grid->selectedPathsWithoutPreview().isEmpty()) {
+            deletionWaiting = false;
+            QTimer::singleShot(0, this, &MainWindow::moveSelectionToRecycleBin);
+        }
         updateActionStates();
         updateStatusAndTitle();
     });
@@ -339,13 +345,12 @@ void MainWindow::updateStatusAndTitle()
         message = notice;
     } else if (gridPageCurrent() && !catalog->visibleFiles().isEmpty()) {
         const int selected = grid->selectedCount();
-        const int withoutPreview = int(grid->selectedPathsWithoutPreview().size());
-        if (withoutPreview < 1)
-            message = tr("%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open").arg(selected);
-        else
-            message = tr("%1 image(s) selected — %2 preview(s) not visible yet — rating and deletion paused")
+        if (deletionWaiting)
+            message = tr("%1 image(s) selected — loading %2 preview(s) before moving them to the Recycle Bin…")
                           .arg(selected)
-                          .arg(withoutPreview);
+                          .arg(grid->selectedPathsWithoutPreview().size());
+        else
+            message = tr("%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open").arg(selected);
     } else {
         message = viewer->statusText();
     }
@@ -365,7 +370,8 @@ void MainWindow::updateStatusAndTitle()
 void MainWindow::updateActionStates()
 {
     const bool busy = catalog->isMetadataBatchBusy();
-    const bool markable = !busy && (!gridPageCurrent() || grid->selectedPreviewsReady());
+    // Marks never wait for thumbnails: the user chose the photos, and a mark can be undone.
+    const bool markable = !busy && (!gridPageCurrent() || grid->selectedCount() > 0);
     for (QAction *action : std::as_const(markActions))
         action->setEnabled(markable);
     moveToTrashAction->setEnabled(gridPageCurrent() && grid->selectedCount() >= 1 && !busy);
@@ -459,6 +465,14 @@ void MainWindow::rebuildShortcutOverlay()
 
 // ---- Recycle bin --------------------------------------------------------
 
+void MainWindow::stopWaitingForDeletion()
+{
+    if (!deletionWaiting)
+        return;
+    deletionWaiting = false;
+    grid->loadPreviewsOf({});
+}
+
 void MainWindow::moveSelectionToRecycleBin()
 {
     if (!gridPageCurrent())
@@ -466,12 +480,13 @@ void MainWindow::moveSelectionToRecycleBin()
     const QStringList selected = grid->selectedPaths();
     if (selected.isEmpty())
         return;
+    // The user should have seen what goes: rows without a picture yet are
+    // loaded first, wherever they are, and the confirmation follows.
     const QStringList withoutPreview = grid->selectedPathsWithoutPreview();
     if (!withoutPreview.isEmpty()) {
-        QMessageBox::information(this, tr("Previews not visible yet"),
-                                 tr("%1 selected photo(s) do not have a visible preview yet.\n\nPlease wait until "
-                                    "every selected photo is visible before deleting it.")
-                                     .arg(withoutPreview.size()));
+        deletionWaiting = true;
+        grid->loadPreviewsOf(withoutPreview);
+        updateStatusAndTitle();
         return;
     }
     const QStringList allFiles = catalog->allFiles();

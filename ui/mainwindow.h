@@ -83,6 +83,7 @@ private:
     // photo becomes current, over whatever the pages report meanwhile.
     void showNotice(const QString &message, int timeoutMs);
     bool noticeShown();
+    void stopWaitingForDeletion();
 
     static const QString plainTitle;
     void stopSlideshow();
@@ -96,6 +97,8 @@ private:
     QTimer *noticeTimer = nullptr;
     QString notice;
     QString noticePath;
+    // The recycle bin was asked for while selected rows had no picture yet.
+    bool deletionWaiting = false;
     QLabel *summaryLabel = nullptr;
 
     QMap<QString, QAction *> actionsById;

@@ -177,24 +177,12 @@
 %2</translation>
     </message>
     <message>
-        <source>%1 image(s) selected — %2 preview(s) not visible yet — rating and deletion paused</source>
-        <translation>%1 Bild(er) ausgewählt — %2 Vorschau(en) noch nicht sichtbar — Bewerten und Löschen angehalten</translation>
-    </message>
-    <message>
         <source>%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open</source>
         <translation>%1 Bild(er) ausgewählt — Auswahl mit Strg-Klick und Umschalt-Klick — Eingabetaste zum Öffnen</translation>
     </message>
     <message>
         <source>%1 photo(s) moved to the Recycle Bin</source>
         <translation>%1 Foto(s) in den Papierkorb verschoben</translation>
-    </message>
-    <message>
-        <source>%1 selected photo(s) do not have a visible preview yet.
-
-Please wait until every selected photo is visible before deleting it.</source>
-        <translation>Für %1 ausgewählte(s) Foto(s) ist noch keine Vorschau sichtbar.
-
-Bitte warten Sie, bis alle ausgewählten Fotos sichtbar sind, bevor Sie sie löschen.</translation>
     </message>
     <message>
         <source>%1 Star(s)</source>
@@ -343,10 +331,6 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Zum Schließen das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
     </message>
     <message>
-        <source>Previews not visible yet</source>
-        <translation>Vorschauen noch nicht sichtbar</translation>
-    </message>
-    <message>
         <source>Previous Image</source>
         <translation>Vorheriges Bild</translation>
     </message>
@@ -455,6 +439,10 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     <message>
         <source>Redo</source>
         <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>%1 image(s) selected — loading %2 preview(s) before moving them to the Recycle Bin…</source>
+        <translation>%1 Bild(er) ausgewählt — %2 Vorschau(en) werden geladen, bevor sie in den Papierkorb verschoben werden…</translation>
     </message>
 </context>
 <context>

@@ -152,7 +152,8 @@ private slots:
 
     void markRouting_data();
     void markRouting();
-    void pausedSelection();
+    void selectionWithoutPreviews_data();
+    void selectionWithoutPreviews();
     void actionsDisabledWhileBatchRuns();
     void batchFailureBox_data();
     void batchFailureBox();
@@ -705,38 +706,60 @@ void TestMainWindow::markRouting()
     }
 }
 
-void TestMainWindow::pausedSelection()
+void TestMainWindow::selectionWithoutPreviews_data()
 {
-    const QString folder = makeFolder({"a.jpg", "b.jpg", "corrupt.png", "d.jpg"});
-    auto w = openWindow(folder);
-    showGrid(*w);
-    selectRows(*w, {0, 1, 3});
-    QTRY_VERIFY(gridOf(*w)->selectedPreviewsReady());
-    QCOMPARE(w->statusBar()->currentMessage(),
-             QStringLiteral("3 image(s) selected — Ctrl-click and Shift-click to select — Enter to open"));
+    // Marks never wait for thumbnails; the recycle bin loads the selection's
+    // missing ones first, wherever they are, then asks. A damaged photo counts
+    // as seen ("Preview unavailable").
+    QTest::addColumn<int>("photos");
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<bool>("reselect"); // the selection changes while the deletion waits
+    QTest::newRow("damaged-photo") << 3 << true << false;
+    QTest::newRow("cold-rows-far-below") << 90 << false << false;
+    QTest::newRow("selection-changed-while-waiting") << 90 << false << true;
+}
 
-    selectRows(*w, {0, 1, 2});
-    // The damaged photo never gets a thumbnail: marking and deletion stay paused.
-    QTRY_COMPARE(w->statusBar()->currentMessage(),
-                 QStringLiteral("3 image(s) selected — 1 preview(s) not visible yet — rating and deletion paused"));
+void TestMainWindow::selectionWithoutPreviews()
+{
+    QFETCH(int, photos);
+    QFETCH(bool, damaged);
+    QFETCH(bool, reselect);
+    QStringList names;
+    for (int i = 0; i < photos; ++i)
+        names << QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+    if (damaged)
+        names.last() = QStringLiteral("corrupt.png");
+    const QString folder = makeFolder(names);
+    auto w = openWindow(folder);
+    w->resize(640, 480);
+    showGrid(*w);
+    gridOf(*w)->listView()->setFocus();
+    QTest::keyClick(gridOf(*w)->listView(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(gridOf(*w)->selectedCount(), photos);
+
+    // A mark applies at once to the whole selection.
     for (const QString &id : {"rating.1", "color.red", "rating.reject", "rating.clearAll"})
-        QVERIFY2(!w->registeredActions().value(id)->isEnabled(), qPrintable(id));
+        QVERIFY2(w->registeredActions().value(id)->isEnabled(), qPrintable(id));
+    w->registeredActions().value("rating.3")->trigger();
+    QTRY_VERIFY(!catalogOf(*w)->isMetadataBatchBusy());
+    QCOMPARE(PhotoCore::readMetadata(QDir(folder).filePath(names.first())).rating, 3);
+    QCOMPARE(PhotoCore::readMetadata(QDir(folder).filePath(names.last())).rating, 3);
 
     BoxAnswerer boxes(QMessageBox::Yes);
-    QAction *trash = named(*w, "moveToTrashAction");
-    QVERIFY(trash->isEnabled());
-    trash->trigger();
-    QCOMPARE(boxes.seen.size(), 1);
-    QCOMPARE(boxes.seen.first().title, QStringLiteral("Previews not visible yet"));
-    QCOMPARE(boxes.seen.first().text,
-             QStringLiteral("1 selected photo(s) do not have a visible preview yet.\n\nPlease wait until every "
-                            "selected photo is visible before deleting it."));
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 4);
-
-    // Back in the viewer the marks act on the current photo again.
-    named(*w, "gridAction")->trigger();
-    QVERIFY(w->registeredActions().value("rating.1")->isEnabled());
-    QVERIFY(!trash->isEnabled());
+    named(*w, "moveToTrashAction")->trigger();
+    if (reselect) {
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("before moving them to the Recycle Bin")));
+        selectRows(*w, {0});
+        QTest::qWait(300);
+        QVERIFY(boxes.seen.isEmpty());
+        QCOMPARE(QDir(folder).entryList({"*.jpg", "*.png"}, QDir::Files).size(), photos);
+        return;
+    }
+    // Without any scrolling, the confirmation comes once every selected row
+    // has been loaded (or has failed), and the photos go.
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 30000);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Move photos to Recycle Bin?"));
+    QTRY_COMPARE(QDir(folder).entryList({"*.jpg", "*.png"}, QDir::Files).size(), 0);
 }
 
 void TestMainWindow::actionsDisabledWhileBatchRuns()
