@@ -1,5 +1,6 @@
 #include "bench/benchmark.h"
 
+#include "core/foldercatalog.h"
 #include "core/photoorder.h"
 #include "imaging/exifsummary.h"
 
@@ -102,6 +103,41 @@ const BenchRegistration captureTimes{"catalog.captureTimes10k", [](const BenchCo
     return BenchResult{ms, QStringLiteral("ms"),
                        {{QStringLiteral("files"), int(paths.size())}, {QStringLiteral("with_capture_time"), found},
                         {QStringLiteral("sort_ms"), sortMs}, {QStringLiteral("target_ms"), 3000}}};
+}};
+
+// 10,000 empty photo files in 100 folders of 100, two levels deep, against
+// ls -R of the same tree in the same run.
+QString makeTree(const QString &root)
+{
+    const QString dir = root + QStringLiteral("/tree10k");
+    if (QFile::exists(dir + QStringLiteral("/.complete")))
+        return dir;
+    QDir(dir).removeRecursively();
+    for (int f = 0; f < 100; ++f) {
+        const QString folder = dir + QStringLiteral("/day%1/card%2").arg(f / 10).arg(f % 10);
+        QDir().mkpath(folder);
+        for (int i = 0; i < 100; ++i)
+            QFile(folder + QStringLiteral("/IMG_%1.JPG").arg(f * 100 + i, 5, 10, QLatin1Char('0'))).open(QIODevice::WriteOnly);
+    }
+    QFile(dir + QStringLiteral("/.complete")).open(QIODevice::WriteOnly);
+    return dir;
+}
+
+const BenchRegistration listTree{"catalog.listTree10k", [](const BenchContext &ctx) {
+    const QString dir = makeTree(ctx.dataDir);
+    int count = 0;
+    PhotoCore::listPhotoTree(dir); // warm the directory cache, as a second open would be
+    const double ms = bench::medianMs(15, [&] { count = int(PhotoCore::listPhotoTree(dir).size()); });
+    const double lsMs = bench::commandMedianMs(15, QStringLiteral("ls"), {QStringLiteral("-R"), dir});
+    BenchResult r{ms, QStringLiteral("ms"),
+                  {{QStringLiteral("files"), 10000}, {QStringLiteral("folders"), 100},
+                   {QStringLiteral("listed"), count}, {QStringLiteral("target_ms"), 100}}};
+    if (lsMs > 0) {
+        r.detail.insert(QStringLiteral("ls_ms"), lsMs);
+        r.detail.insert(QStringLiteral("ratio_to_ls"), ms / lsMs);
+        r.detail.insert(QStringLiteral("target_ratio"), 2.5);
+    }
+    return r;
 }};
 
 } // namespace

@@ -14,4 +14,10 @@ const QSet<QString> &supportedExtensions();
 // entries are skipped; a folder that cannot be listed yields an empty list.
 QStringList listPhotoFiles(const QString &folder);
 
+// The photos of `folder` and of its subfolders down to `maxDepth` levels, the
+// folder's own first, then each subfolder's (by name, case-insensitively),
+// depth first. Hidden folders are skipped; links to folders are followed
+// unless they lead to a folder already listed, so no link loop repeats.
+QStringList listPhotoTree(const QString &folder, int maxDepth = 8);
+
 } // namespace PhotoCore

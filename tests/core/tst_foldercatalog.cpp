@@ -19,6 +19,8 @@ private slots:
     void pathsAsGiven_data();
     void pathsAsGiven();
     void subfoldersAndLinks();
+    void tree_data();
+    void tree();
     void missingFolder();
     void unreadableFileSkipped();
 
@@ -112,6 +114,51 @@ void TestFolderCatalog::subfoldersAndLinks()
     QVERIFY(QFile::link(dir.filePath("photos/IMG_1.jpg"), dir.filePath("linked.jpg")));
     QVERIFY(QFile::link(dir.filePath("gone.jpg"), dir.filePath("dangling.jpg")));
     QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{dir.path() + "/linked.jpg"});
+}
+
+void TestFolderCatalog::tree_data()
+{
+    // Entries "a/b.jpg" are files; "name -> target" are links to folders
+    // (targets relative to the top folder).
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("own-photos-first-then-folders-by-name")
+        << QStringList{"z.jpg", "b/2.jpg", "A/1.jpg", "A/deep/3.jpg", "b/notes.txt"} << 8
+        << QStringList{"z.jpg", "A/1.jpg", "A/deep/3.jpg", "b/2.jpg"};
+    QTest::newRow("hidden-folder-skipped") << QStringList{".thumbs/x.jpg", "keep/y.jpg"} << 8
+                                           << QStringList{"keep/y.jpg"};
+    QTest::newRow("depth-limit") << QStringList{"1/a.jpg", "1/2/b.jpg", "1/2/3/c.jpg"} << 2
+                                 << QStringList{"1/a.jpg", "1/2/b.jpg"};
+    QTest::newRow("depth-zero-is-the-folder-alone") << QStringList{"top.jpg", "sub/a.jpg"} << 0
+                                                    << QStringList{"top.jpg"};
+    QTest::newRow("link-loop-not-repeated") << QStringList{"sub/a.jpg", "sub/up -> ."} << 8 << QStringList{"sub/a.jpg"};
+    // "in" comes first by name: its link is followed, and "out" is then not listed again.
+    QTest::newRow("folder-reached-twice-listed-once") << QStringList{"out/o.jpg", "in/link -> out"} << 8
+                                                      << QStringList{"in/link/o.jpg"};
+}
+
+void TestFolderCatalog::tree()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(int, depth);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    const QDir top(dir.path());
+    for (const QString &entry : entries) {
+        if (entry.contains(QLatin1String(" -> "))) {
+            const QString link = entry.section(QLatin1String(" -> "), 0, 0);
+            QVERIFY(top.mkpath(QFileInfo(link).path()));
+            QVERIFY(QFile::link(top.absoluteFilePath(entry.section(QLatin1String(" -> "), 1)), top.filePath(link)));
+        } else {
+            QVERIFY(top.mkpath(QFileInfo(entry).path()));
+            touch(top.filePath(entry));
+        }
+    }
+    QStringList listed = PhotoCore::listPhotoTree(dir.path(), depth);
+    for (QString &path : listed)
+        path = top.relativeFilePath(path);
+    QCOMPARE(listed, expected);
 }
 
 void TestFolderCatalog::missingFolder()
