@@ -25,7 +25,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: all deps test-deps bench-deps configure build run test sanitize bench clean
+.PHONY: all deps test-deps bench-deps configure build run test sanitize bench clean windows-deps windows wintest
 
 all: build
 
@@ -62,6 +62,27 @@ sanitize: test-deps
 
 bench: bench-deps build
 	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
+
+# Windows, made on this machine: a static Qt for x86_64-w64-mingw32 built once
+# from Debian's sources into ~/.cache/glanceway (about half an hour on 2 cores),
+# Glanceway.exe cross-built into build-win/, packaged as dist/*-win64.zip, and
+# tested under Wine in a private X server. Never part of `make test`.
+WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev xz-utils patch zip \
+                    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+WINTEST_PACKAGES := wine wine64 xvfb xauth xdotool libimage-exiftool-perl icoutils python3
+
+windows-deps:
+	$(call install_missing,$(WINDOWS_PACKAGES))
+
+windows: windows-deps
+	sh scripts/windows/build-qt.sh
+	sh scripts/windows/build-glanceway.sh
+
+wintest: windows-deps
+	$(call install_missing,$(WINTEST_PACKAGES))
+	sh scripts/windows/build-qt.sh
+	sh scripts/windows/build-glanceway.sh --tests
+	sh scripts/windows/wintest.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

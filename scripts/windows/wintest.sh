@@ -1,0 +1,49 @@
+#!/bin/sh
+# Tests the Windows build on Linux: every test program as a Windows executable
+# under Wine, the executable's own resources, then a person's session with the
+# packaged Glanceway.exe in a real window (see wine_session.py).
+#
+# Wine runs in a private prefix (build-win/wine) and a private X server, so it
+# never touches the user's own Wine set-up or display.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${WIN_BUILD_DIR:-$repo/build-win}
+
+if [ -z "${GLANCEWAY_WINTEST_DISPLAY:-}" ]; then
+    export GLANCEWAY_WINTEST_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1600x1000x24" "$0" "$@"
+fi
+
+export WINEPREFIX="$build/wine"
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No .NET or browser engine: nothing here needs them and Wine would offer to
+# download them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+status=0
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+if [ ! -f "$WINEPREFIX/.glanceway-ready" ]; then
+    echo "== Creating the Wine prefix (Windows 10)"
+    rm -rf "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wine winecfg /v win10 >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.glanceway-ready"
+fi
+echo "Wine $(wine --version), reporting $(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -i windows || echo 'an unknown Windows')"
+
+echo "== The executable's resources"
+sh "$here/check-exe.sh" "$build/Glanceway.exe" || status=1
+
+echo "== Test programs under Wine"
+# One at a time: the programs share the prefix's profile folders.
+(cd "$build" && ctest --output-on-failure -j 1) || status=1
+
+echo "== A culling session with the packaged program"
+python3 "$here/wine_session.py" --repo "$repo" --build "$build" || status=1
+
+exit $status
