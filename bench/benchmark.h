@@ -2,9 +2,15 @@
 
 #include <QImage>
 #include <QJsonObject>
+#include <QObject>
 #include <QString>
 
+#include <QStringList>
+
 #include <functional>
+#include <vector>
+
+class QWidget;
 
 // A benchmark prints one JSON line: {"bench": name, "value": v, "unit": u, ...detail}.
 // Register one with a file-level `static const BenchRegistration r{"name", fn};`.
@@ -43,5 +49,49 @@ QImage detailedPicture(int index, const QSize &size);
 
 // A field of /proc/self/status in KiB (VmRSS, VmHWM), or -1 where there is none.
 qint64 procStatusKiB(const char *field);
+
+// Restarts the peak resident size (VmHWM) at the current resident size.
+void resetPeakRss();
+
+// The value at fraction `p` (0…1) of the sorted values; 0 when there are none.
+double percentile(std::vector<double> values, double p);
+
+// Runs the event loop until `done` holds; false when `timeoutMs` passed first.
+// Blocks between events instead of spinning, and looks at `done` at least
+// every `tickMs`.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 600000, int tickMs = 100);
+
+// Builds a data set in `dir` once: a folder left half made by an interrupted
+// run is made again.
+void prepareOnce(const QString &dir, const std::function<void()> &make);
+
+// Calls `flushed` each time the window `window` has painted what changed and
+// handed it to the screen: from then on, the user sees what its widgets hold.
+class ScreenWatch : public QObject
+{
+public:
+    ScreenWatch(QWidget *window, std::function<void()> flushed);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window;
+    std::function<void()> m_flushed;
+};
+
+QByteArray jpegBytes(const QImage &image, int quality);
+
+// A photo as cameras write it: an Exif segment with the orientation and a
+// 160 × 120 thumbnail (IFD1, letterboxed as cameras do), then the picture.
+QByteArray cameraJpeg(const QImage &picture, int quality = 90);
+
+// 24 distinct 24 MP camera JPEGs with fine detail, made once in `root`.
+QStringList cameraPhotos(const QString &root);
+
+// A folder `root`/`name` of `count` photos P00000.jpg…, links to the camera
+// photos in turn, made once; `made` is called for each photo as it is made.
+QStringList cameraFolder(const QString &root, const QString &name, int count,
+                         const std::function<void(const QString &photo, int index)> &made = {});
 
 } // namespace bench

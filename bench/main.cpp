@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -93,6 +96,57 @@ qint64 procStatusKiB(const char *field)
     return -1;
 }
 
+void resetPeakRss()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5"); // the kernel restarts VmHWM at the current VmRSS
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs, int tickMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // The form of processEvents with a time limit returns at once when nothing is
+    // pending, which would spin a core that the workers need; block instead, with
+    // a ticking timer so that the time limit and `done` are still checked.
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(tickMs);
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+ScreenWatch::ScreenWatch(QWidget *window, std::function<void()> flushed)
+    : m_window(window)
+    , m_flushed(std::move(flushed))
+{
+    m_window->installEventFilter(this);
+}
+
+bool ScreenWatch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window || event->type() != QEvent::UpdateRequest)
+        return false;
+    // The window paints its dirty widgets and flushes them here, so that the
+    // callback comes after the pixels are out, not before.
+    static_cast<QObject *>(m_window)->event(event);
+    m_flushed();
+    return true;
+}
+
 } // namespace bench
 
 int main(int argc, char *argv[])
@@ -123,6 +177,10 @@ int main(int argc, char *argv[])
                          {QStringLiteral("unit"), result.unit}};
         for (auto it = result.detail.begin(); it != result.detail.end(); ++it)
             line.insert(it.key(), it.value());
+        // The machine may be shared: how busy it was tells how far to trust a time.
+        QFile loadavg(QStringLiteral("/proc/loadavg"));
+        if (loadavg.open(QIODevice::ReadOnly))
+            line.insert(QStringLiteral("load_1m"), loadavg.readAll().split(' ').value(0).toDouble());
         std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
         std::fflush(stdout);
         ++ran;
