@@ -27,6 +27,7 @@ PhotoCatalog::PhotoCatalog(QObject *parent)
     , m_watcher(new FolderWatcher(this))
 {
     m_scanPool.setMaxThreadCount(1);
+    m_order = PhotoCore::sortOrderFromId(QSettings().value(QStringLiteral("view/sortOrder")).toString());
     connect(&m_writes, &SidecarWriteQueue::finished, this, &PhotoCatalog::onWriteFinished);
     connect(m_watcher, &FolderWatcher::changed, this, &PhotoCatalog::startRescan);
 }
@@ -65,12 +66,14 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
     m_batchOperation = 0;
 
     m_folder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
-    m_allFiles = files;
+    m_captureTimes.clear();
+    m_captureReadRunning = false;
+    m_allFiles = orderedFiles(files, true);
     m_allFileSet = QSet<QString>(files.cbegin(), files.cend());
     rebuildSiblings();
     m_records.clear();
     m_stamps.clear();
-    m_visible.setFiles(files);
+    m_visible.setFiles(m_allFiles);
     m_direction = +1;
     m_metadataReady = false;
     m_resumePending = false;
@@ -86,6 +89,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
     emit folderOpened();
     announceCurrent();
     startSidecarScan(false);
+    readMissingCaptureTimes();
     emit catalogChanged();
     emit historyChanged();
     emit writeProblemsChanged();

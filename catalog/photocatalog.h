@@ -5,13 +5,17 @@
 #include "catalog/markhistory.h"
 #include "catalog/sidecarwritequeue.h"
 #include "core/metadata.h"
+#include "core/photoorder.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
+
+#include <functional>
 
 class FolderWatcher;
 
@@ -52,6 +56,21 @@ public:
     QHash<QString, PhotoCore::Metadata> records() const { return m_records; }
     PhotoCore::Metadata record(const QString &path) const { return m_records.value(path); }
     bool contains(const QString &path) const;
+
+    // ---- Order ----------------------------------------------------------
+
+    // When a photo was taken, read from its file's headers; called on a worker
+    // thread. Without one, no photo has a capture time.
+    using CaptureTimeReader = std::function<QDateTime(const QString &path)>;
+    void setCaptureTimeReader(CaptureTimeReader reader) { m_captureReader = std::move(reader); }
+
+    // The order of the photos ("view/sortOrder", file name by default). The
+    // current photo stays current when it changes. Capture times are read in
+    // the background; until they are in, photos keep their place.
+    PhotoCore::SortOrder sortOrder() const { return m_order; }
+    void setSortOrder(PhotoCore::SortOrder order);
+    // Capture times read so far, by photo.
+    QHash<QString, QDateTime> captureTimes() const { return m_captureTimes; }
 
     // ---- Position -------------------------------------------------------
 
@@ -174,6 +193,11 @@ private:
     QStringList photosOfKey(const QString &key) const;
     void dropFiles(const QStringList &files);
 
+    // Order (photocatalogorder.cpp).
+    QStringList orderedFiles(const QStringList &files, bool fromListing) const;
+    void resort();
+    void readMissingCaptureTimes();
+
     // The watched folder (photocatalogfolder.cpp).
     void startRescan();
     void applyRescan(quint64 generation, quint64 writeSerial, const SidecarScan &scan);
@@ -201,6 +225,10 @@ private:
     PhotoCore::NavigationList m_visible;
     int m_direction = +1;
     QString m_filter;
+    PhotoCore::SortOrder m_order = PhotoCore::SortOrder::FileName;
+    CaptureTimeReader m_captureReader;
+    QHash<QString, QDateTime> m_captureTimes;
+    bool m_captureReadRunning = false;
     QHash<QString, PhotoCore::Metadata> m_records;
     QHash<QString, FileStamp> m_stamps; // by sidecar key
 

@@ -60,9 +60,10 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
         }
     }
 
-    const bool filesChanged = scan.files != m_allFiles;
+    const QStringList listed = orderedFiles(scan.files, true);
+    const bool filesChanged = listed != m_allFiles;
     if (filesChanged) {
-        const QSet<QString> now(scan.files.cbegin(), scan.files.cend());
+        const QSet<QString> now(listed.cbegin(), listed.cend());
         // Where the position goes when the current photo is gone: to the next
         // photo of the folder that is still there, else to the one before.
         const QString current = currentPath();
@@ -86,10 +87,11 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
         }
         const int p = m_visible.currentIndex();
         dropFiles(gone);
-        m_allFiles = scan.files;
+        m_allFiles = listed;
         m_allFileSet = now;
         rebuildSiblings();
         rebuildVisibleList(p, false, anchor);
+        readMissingCaptureTimes();
     }
 
     if (!changed.isEmpty())
