@@ -1,5 +1,6 @@
 #include "imaging/colourprofile.h"
 
+#include "imaging/decodesupport_p.h"
 #include "imaging/exifsummary.h"
 #include "imaging/photodecoder.h"
 
@@ -26,24 +27,10 @@ QByteArray jpegIcc(const uchar *bytes, qint64 length)
 {
     static const char tag[] = "ICC_PROFILE";
     QMap<int, QByteArray> chunks;
-    qint64 pos = 2;
-    while (pos + 4 <= length && bytes[pos] == 0xFF) {
-        const uchar marker = bytes[pos + 1];
-        if (marker == 0xFF) { // fill byte
-            ++pos;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const qint64 segment = readU16(bytes, length, pos + 2, false);
-        if (segment < 2 || pos + 2 + segment > length)
-            break;
-        const uchar *data = bytes + pos + 4;
-        const qint64 size = segment - 2;
+    decodesupport::forEachJpegSegment(bytes, length, [&](uchar marker, const uchar *data, qint64 size) {
         if (marker == 0xE2 && size > 14 && std::memcmp(data, tag, sizeof tag) == 0)
             chunks.insert(data[12], QByteArray(reinterpret_cast<const char *>(data + 14), qsizetype(size - 14)));
-        pos += 2 + segment;
-    }
+    });
     QByteArray icc;
     for (const QByteArray &chunk : std::as_const(chunks)) {
         if (icc.size() + chunk.size() > maxIccBytes)

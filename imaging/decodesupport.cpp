@@ -190,4 +190,26 @@ QImage orient(const Decoded &d, int orientation)
     return d.selfOriented ? d.image : applyOrientation(d.image, orientation);
 }
 
+void forEachJpegSegment(const uchar *bytes, qint64 length,
+                        const std::function<void(uchar marker, const uchar *data, qint64 size)> &visit)
+{
+    if (!bytes || length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return;
+    qint64 pos = 2;
+    while (pos + 4 <= length && bytes[pos] == 0xFF) {
+        const uchar marker = bytes[pos + 1];
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            break;
+        const qint64 segment = readU16(bytes, length, pos + 2, false);
+        if (segment < 2 || pos + 2 + segment > length)
+            break;
+        visit(marker, bytes + pos + 4, segment - 2);
+        pos += 2 + segment;
+    }
+}
+
 } // namespace decodesupport

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QSize>
 
+#include <functional>
 #include <limits>
 
 namespace decodesupport {
@@ -144,5 +145,11 @@ int ifdOrientation(const uchar *bytes, qint64 length, qint64 ifdOffset, bool le)
 int fileOrientation(const uchar *bytes, qint64 length);
 
 QImage orient(const Decoded &d, int orientation);
+
+// Calls `visit` with the marker, the data and the data's length of every
+// segment of a JPEG stream before its first scan; stops at the first segment
+// that does not fit the bytes.
+void forEachJpegSegment(const uchar *bytes, qint64 length,
+                        const std::function<void(uchar marker, const uchar *data, qint64 size)> &visit);
 
 } // namespace decodesupport

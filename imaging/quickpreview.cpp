@@ -28,31 +28,16 @@ struct JpegLayout
 JpegLayout scanAppSegments(const uchar *bytes, qint64 length)
 {
     JpegLayout layout;
-    if (length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
-        return layout;
-    qint64 pos = 2;
-    while (pos + 4 <= length && bytes[pos] == 0xFF) {
-        const uchar marker = bytes[pos + 1];
-        if (marker == 0xFF) {
-            ++pos;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const qint64 segment = readU16(bytes, length, pos + 2, false);
-        if (segment < 2 || pos + 2 + segment > length)
-            break;
-        const uchar *data = bytes + pos + 4;
-        const qint64 size = segment - 2;
+    forEachJpegSegment(bytes, length, [&](uchar marker, const uchar *data, qint64 size) {
+        const qint64 at = data - bytes;
         if (marker == 0xE1 && layout.exifBase < 0 && size > 14 && std::memcmp(data, "Exif\0\0", 6) == 0) {
-            layout.exifBase = pos + 10;
+            layout.exifBase = at + 6;
             layout.exifLength = size - 6;
         } else if (marker == 0xE2 && layout.mpfBase < 0 && size > 12 && std::memcmp(data, "MPF\0", 4) == 0) {
-            layout.mpfBase = pos + 8;
+            layout.mpfBase = at + 4;
             layout.mpfLength = size - 4;
         }
-        pos += 2 + segment;
-    }
+    });
     return layout;
 }
 
