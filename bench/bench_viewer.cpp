@@ -331,9 +331,14 @@ QJsonObject skimDetail(const Skim &s)
     d.insert(QStringLiteral("photos"), skimPhotos);
     d.insert(QStringLiteral("megapixels"), 24);
     d.insert(QStringLiteral("viewport"), QStringLiteral("1600x1000"));
-    d.insert(QStringLiteral("miss_first_pixels_median_ms"), bench::percentile(s.missPixelsMs, 0.5));
-    d.insert(QStringLiteral("miss_show_median_ms"), bench::percentile(s.missPhotoMs, 0.5));
-    d.insert(QStringLiteral("miss_decode_median_ms"), bench::percentile(s.decodeMs, 0.5));
+    // Medians of what was seen at all; a step that never got so far adds nothing.
+    const auto insertMedian = [&](const char *key, const std::vector<double> &values) {
+        if (!values.empty())
+            d.insert(QLatin1String(key), bench::percentile(values, 0.5));
+    };
+    insertMedian("miss_first_pixels_median_ms", s.missPixelsMs);
+    insertMedian("miss_show_median_ms", s.missPhotoMs);
+    insertMedian("miss_decode_median_ms", s.decodeMs);
     d.insert(QStringLiteral("djpeg_quarter_scale_ms"), s.djpegScaledMs);
     d.insert(QStringLiteral("misses_blank"), s.blankMisses);
     d.insert(QStringLiteral("misses_still_loading_at_next_step"), s.missesStillLoading);
