@@ -12,6 +12,7 @@ namespace RecycleBin {
 
 namespace {
 
+#if !defined(Q_OS_WIN)
 // When the toolkit cannot establish a trash folder it still "succeeds", having
 // moved the file to "files/<name>" below the working directory and written
 // "info/<name>.trashinfo" beside it. Undo both so that the photo is where the
@@ -30,11 +31,21 @@ void restoreMisplaced(const QString &reported, const QString &originalPath)
     QDir().rmdir(filesDir);
     QDir().rmdir(QFileInfo(infoFile).absolutePath());
 }
+#endif
 
 } // namespace
 
 bool moveToTrash(const QString &path)
 {
+#if defined(Q_OS_WIN)
+    // The shell does not always say where an item went (the reported name is
+    // then empty), and an item it skipped still counts as success: the toolkit
+    // refuses to delete for good what cannot be recycled. Whether the photo
+    // left its folder is what counts.
+    if (!QFile(path).moveToTrash())
+        return false;
+    return !QFileInfo::exists(path);
+#else
     // Without the per-user data folder the toolkit finds no trash and falls back
     // to the working directory (see restoreMisplaced).
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -49,6 +60,7 @@ bool moveToTrash(const QString &path)
         return true;
     restoreMisplaced(reported, path);
     return false;
+#endif
 }
 
 int existingSidecarCount(const QStringList &allFiles, const QStringList &photos)

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +19,19 @@ QStringList namesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
+
+#ifdef Q_OS_WIN
+// Whether the shell moves files from `folder` to the recycle bin at all; some
+// shells (Wine's among them) refuse every move.
+bool shellRecycles(const QString &folder)
+{
+    const QString probe = folder + QStringLiteral("/probe.txt");
+    writeFile(probe, "probe");
+    const bool moved = QFile::moveToTrash(probe) && !QFile::exists(probe);
+    QFile::remove(probe);
+    return moved;
+}
+#endif
 
 } // namespace
 
@@ -89,6 +103,8 @@ void TestRecycleBin::movePhotos_data()
     QTest::newRow("no-sidecar-on-disk")
         << "ready" << QStringList{"a.jpg", "b.jpg"} << QStringList{"a.jpg", "b.jpg"} << 0
         << QStringList{"a.jpg", "b.jpg"} << QStringList{} << QStringList{} << QStringList{"a.jpg", "b.jpg"};
+#ifndef Q_OS_WIN
+    // The per-user trash folder as the freedesktop.org specification lays it out.
     QTest::newRow("data-folder-not-created-yet")
         << "missing" << QStringList{"a.jpg", "a.xmp"} << QStringList{"a.jpg"} << 1 << QStringList{"a.jpg"}
         << QStringList{} << QStringList{} << QStringList{"a.jpg", "a.xmp"};
@@ -102,6 +118,7 @@ void TestRecycleBin::movePhotos_data()
     QTest::newRow("no-trash-location")
         << "trash-blocked" << QStringList{"a.jpg", "a.xmp", "b.jpg"} << QStringList{"a.jpg"} << 1 << QStringList{}
         << QStringList{"a.jpg (photo)"} << QStringList{"a.jpg", "a.xmp", "b.jpg"} << QStringList{};
+#endif
 }
 
 void TestRecycleBin::movePhotos()
@@ -142,6 +159,19 @@ void TestRecycleBin::movePhotos()
         return result;
     };
 
+#ifdef Q_OS_WIN
+    // The recycle bin is the shell's; where a shell refuses, nothing may be lost.
+    if (!shellRecycles(root->path())) {
+        qWarning("The shell refuses to move files to the recycle bin here");
+        left = namesIn(photos);
+        failures.clear();
+        for (const QString &name : selected)
+            failures.append(name + QStringLiteral(" (photo)"));
+        moved.clear();
+    }
+    inTrash.clear();
+#endif
+
     QCOMPARE(RecycleBin::existingSidecarCount(allFiles, paths(selected)), sidecarsAsked);
     const RecycleBin::Outcome outcome = RecycleBin::movePhotos(allFiles, paths(selected));
     QCOMPARE(outcome.moved, paths(moved));
@@ -154,7 +184,8 @@ void TestRecycleBin::movePhotos()
         QVERIFY(first.open(QIODevice::ReadOnly));
         QCOMPARE(first.readAll(), inTrash.first().toUtf8());
     }
-    // Nothing may end up below the working directory.
+    // Nothing may end up below the working directory, which stays where it is.
+    QVERIFY(QFileInfo(root->filePath(QStringLiteral("cwd"))).isDir());
     QCOMPARE(namesIn(QDir::currentPath()), QStringList{});
 }
 
