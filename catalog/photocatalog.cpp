@@ -200,9 +200,26 @@ void PhotoCatalog::previous()
 
 void PhotoCatalog::first()
 {
-    if (m_visible.isEmpty())
+    if (m_visible.isEmpty() || m_visible.currentIndex() == 0)
         return;
     moveTo(0, +1);
+}
+
+void PhotoCatalog::last()
+{
+    if (m_visible.isEmpty() || isAtLast())
+        return;
+    moveTo(m_visible.count() - 1, -1);
+}
+
+void PhotoCatalog::moveBy(int steps)
+{
+    const int index = m_visible.currentIndex();
+    if (index < 0 || steps == 0)
+        return;
+    const int target = std::clamp(index + steps, 0, m_visible.count() - 1);
+    if (target != index)
+        moveTo(target, steps > 0 ? +1 : -1);
 }
 
 void PhotoCatalog::select(const QString &path)

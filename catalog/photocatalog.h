@@ -110,6 +110,9 @@ public slots:
     void next();
     void previous();
     void first();
+    void last();
+    // Moves `steps` photos on (or back, when negative), stopping at either end.
+    void moveBy(int steps);
     void select(const QString &path);
     void setFilter(const QString &filterId);
     void resumeReview();

@@ -22,6 +22,7 @@ ParsedFilter parseFilter(const QString &filterId)
     static const QString notPrefix = QStringLiteral("not:");
     static const QString ratingPrefix = QStringLiteral("rating:");
     static const QString colorPrefix = QStringLiteral("color:");
+    static const QString atLeastPrefix = QStringLiteral("rating>=:");
 
     ParsedFilter parsed;
     QStringView rest(filterId);
@@ -36,13 +37,14 @@ ParsedFilter parseFilter(const QString &filterId)
         parsed.kind = FilterKind::Unrated;
     } else if (rest == QLatin1String("rejected")) {
         parsed.kind = FilterKind::Rejected;
-    } else if (rest.startsWith(ratingPrefix)) {
+    } else if (rest.startsWith(ratingPrefix) || rest.startsWith(atLeastPrefix)) {
+        const bool atLeast = rest.startsWith(atLeastPrefix);
         bool ok = false;
-        const int stars = rest.mid(ratingPrefix.size()).toInt(&ok);
+        const int stars = rest.mid(atLeast ? atLeastPrefix.size() : ratingPrefix.size()).toInt(&ok);
         // Star counts the program never produces ("rating:0", "rating:9") are
         // treated like any unrecognised identifier.
         if (ok && stars >= 1 && stars <= 5)
-            parsed.kind = FilterKind(int(FilterKind::Rating1) + stars - 1);
+            parsed.kind = FilterKind(int(atLeast ? FilterKind::AtLeast1 : FilterKind::Rating1) + stars - 1);
     } else if (rest.startsWith(colorPrefix)) {
         const QStringView name = rest.mid(colorPrefix.size());
         if (name == QLatin1String("Red"))
@@ -88,6 +90,13 @@ bool matchesFilter(const QString &filterId, const Metadata &record)
     case FilterKind::Rating4:
     case FilterKind::Rating5:
         matches = record.rating == int(filter.kind) - int(FilterKind::Rating1) + 1;
+        break;
+    case FilterKind::AtLeast1:
+    case FilterKind::AtLeast2:
+    case FilterKind::AtLeast3:
+    case FilterKind::AtLeast4:
+    case FilterKind::AtLeast5:
+        matches = record.rating >= int(filter.kind) - int(FilterKind::AtLeast1) + 1;
         break;
     case FilterKind::LabelRed:
         matches = labelIs(record, QLatin1String("Red"));

@@ -48,6 +48,11 @@ enum class FilterKind {
     LabelYellow,
     LabelGreen,
     LabelBlue,
+    AtLeast1,
+    AtLeast2,
+    AtLeast3,
+    AtLeast4,
+    AtLeast5,
 };
 
 struct ParsedFilter
@@ -56,8 +61,9 @@ struct ParsedFilter
     bool exclude = false;
 };
 
-// Parses a filter identifier such as "rating:3", "color:Red" or "not:rejected".
-// Unrecognised identifiers (and "rating:" with a number outside 1..5) give All.
+// Parses a filter identifier such as "rating:3" (exactly three stars),
+// "rating>=:3" (three stars or more), "color:Red" or "not:rejected".
+// Unrecognised identifiers (and star counts outside 1..5) give All.
 ParsedFilter parseFilter(const QString &filterId);
 
 // Whether a photo with `record` is shown under `filterId`. The kind All matches

@@ -157,33 +157,53 @@ void TestPhotoCatalog::firstUnreviewedAfterScan()
 
 void TestPhotoCatalog::navigationAtEndsEmitsNothing_data()
 {
+    // Moves through 25 photos: "next", "previous", "first", "last" or a signed page step.
     QTest::addColumn<int>("start");
-    QTest::addColumn<bool>("forward");
+    QTest::addColumn<QString>("move");
     QTest::addColumn<int>("expected");
     QTest::addColumn<bool>("emits");
-    QTest::newRow("previous-at-first") << 0 << false << 0 << false;
-    QTest::newRow("next-at-last") << 2 << true << 2 << false;
-    QTest::newRow("next-in-middle") << 1 << true << 2 << true;
-    QTest::newRow("previous-in-middle") << 1 << false << 0 << true;
+    QTest::newRow("previous-at-first") << 0 << "previous" << 0 << false;
+    QTest::newRow("next-at-last") << 24 << "next" << 24 << false;
+    QTest::newRow("next-in-middle") << 1 << "next" << 2 << true;
+    QTest::newRow("previous-in-middle") << 1 << "previous" << 0 << true;
+    QTest::newRow("first-from-middle") << 17 << "first" << 0 << true;
+    QTest::newRow("first-at-first") << 0 << "first" << 0 << false;
+    QTest::newRow("last-from-first") << 0 << "last" << 24 << true;
+    QTest::newRow("last-at-last") << 24 << "last" << 24 << false;
+    QTest::newRow("page-forward") << 3 << "+10" << 13 << true;
+    QTest::newRow("page-forward-stops-at-last") << 20 << "+10" << 24 << true;
+    QTest::newRow("page-forward-at-last") << 24 << "+10" << 24 << false;
+    QTest::newRow("page-back") << 13 << "-10" << 3 << true;
+    QTest::newRow("page-back-stops-at-first") << 4 << "-10" << 0 << true;
+    QTest::newRow("page-back-at-first") << 0 << "-10" << 0 << false;
 }
 
 void TestPhotoCatalog::navigationAtEndsEmitsNothing()
 {
     QFETCH(int, start);
-    QFETCH(bool, forward);
+    QFETCH(QString, move);
     QFETCH(int, expected);
     QFETCH(bool, emits);
-    const QStringList files = makePhotos(freshDir(tmp), 3);
+    const QStringList files = makePhotos(freshDir(tmp), 25);
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     catalog.select(files[start]);
     QSignalSpy current(&catalog, &PhotoCatalog::currentChanged);
     QSignalSpy changes(&catalog, &PhotoCatalog::catalogChanged);
-    forward ? catalog.next() : catalog.previous();
+    if (move == QLatin1String("next"))
+        catalog.next();
+    else if (move == QLatin1String("previous"))
+        catalog.previous();
+    else if (move == QLatin1String("first"))
+        catalog.first();
+    else if (move == QLatin1String("last"))
+        catalog.last();
+    else
+        catalog.moveBy(move.toInt());
     QCOMPARE(catalog.currentPath(), files[expected]);
     QCOMPARE(current.count() > 0, emits);
     QCOMPARE(changes.count(), 0);
-    QCOMPARE(catalog.isAtLast(), expected == 2);
+    QCOMPARE(catalog.isAtLast(), expected == 24);
 }
 
 void TestPhotoCatalog::markMovesOn_data()

@@ -75,6 +75,13 @@ void TestMetadata::matchesFilter_data()
     QTest::newRow("not-rating3/0") << "not:rating:3" << Metadata() << true;
     QTest::newRow("not-rating3/rejected") << "not:rating:3" << rejected << true;
     QTest::newRow("rating5/5") << "rating:5" << record(5) << true;
+    QTest::newRow("at-least3/3") << "rating>=:3" << record(3) << true;
+    QTest::newRow("at-least3/5") << "rating>=:3" << record(5) << true;
+    QTest::newRow("at-least3/2") << "rating>=:3" << record(2) << false;
+    QTest::newRow("at-least1/0") << "rating>=:1" << Metadata() << false;
+    QTest::newRow("not-at-least4/2") << "not:rating>=:4" << record(2) << true;
+    QTest::newRow("at-least-zero") << "rating>=:0" << record(0) << true;
+    QTest::newRow("at-least-garbage") << "rating>=:x" << record(0) << true;
     QTest::newRow("color-red/Red") << "color:Red" << record(0, QStringLiteral("Red")) << true;
     QTest::newRow("color-red/red") << "color:Red" << record(0, QStringLiteral("red")) << true;
     QTest::newRow("color-red/RED") << "color:Red" << record(0, QStringLiteral("RED")) << true;
@@ -118,6 +125,9 @@ void TestMetadata::parseFilter_data()
     QTest::newRow("not-unrated") << "not:unrated" << int(K::Unrated) << true;
     QTest::newRow("rating1") << "rating:1" << int(K::Rating1) << false;
     QTest::newRow("rating5") << "rating:5" << int(K::Rating5) << false;
+    QTest::newRow("at-least2") << "rating>=:2" << int(K::AtLeast2) << false;
+    QTest::newRow("not-at-least5") << "not:rating>=:5" << int(K::AtLeast5) << true;
+    QTest::newRow("at-least-out-of-range") << "rating>=:6" << int(K::All) << false;
     QTest::newRow("color-yellow") << "color:Yellow" << int(K::LabelYellow) << false;
     QTest::newRow("not-color-green") << "not:color:Green" << int(K::LabelGreen) << true;
     QTest::newRow("color-lowercase") << "color:green" << int(K::All) << false;
