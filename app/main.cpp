@@ -9,8 +9,6 @@
 
 int main(int argc, char *argv[])
 {
-    // The arguments go only to the application object; the program opens no
-    // file or folder named on the command line.
     auto app = std::make_unique<QApplication>(argc, argv);
     applyApplicationIdentity();
 
@@ -18,6 +16,11 @@ int main(int argc, char *argv[])
     translations->installForLocale(QLocale::system().name());
 
     auto window = std::make_unique<MainWindow>();
+    // A folder or photo named on the command line, as "Open with" and a drop
+    // on the program's icon pass it, opens instead of the last session.
+    const QStringList arguments = app->arguments();
+    if (arguments.size() > 1)
+        window->openPath(arguments.at(1));
     window->show();
 
     const int code = app->exec();

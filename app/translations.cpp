@@ -26,7 +26,9 @@ void Translations::removeAll()
         QCoreApplication::removeTranslator(&m_appTranslator);
     if (m_qtInstalled)
         QCoreApplication::removeTranslator(&m_qtTranslator);
-    m_appInstalled = m_qtInstalled = false;
+    if (m_pluralsInstalled)
+        QCoreApplication::removeTranslator(&m_pluralTranslator);
+    m_appInstalled = m_qtInstalled = m_pluralsInstalled = false;
     m_appFile.clear();
     m_qtFile.clear();
 }
@@ -35,8 +37,12 @@ bool Translations::installForLocale(const QString &localeName)
 {
     removeAll();
 
+    // Installed first, so that a language's own plural forms come before them.
+    if (m_pluralTranslator.load(QStringLiteral(":/translations/glanceway_en.qm")))
+        m_pluralsInstalled = QCoreApplication::installTranslator(&m_pluralTranslator);
+
     const QLocale locale(localeName);
-    // The source texts are English: no catalogue at all, not even the toolkit's.
+    // The source texts are English: no further catalogue, not even the toolkit's.
     if (locale.language() == QLocale::English)
         return false;
 

@@ -16,8 +16,9 @@ public:
     ~Translations();
 
     // Removes whatever was installed and installs the catalogues for `localeName`
-    // (for example "de_DE"). English locales install nothing. Returns whether the
-    // application catalogue was installed.
+    // (for example "de_DE"). Every language gets the English plural forms
+    // ("1 Star", "2 Stars") beneath; English locales get nothing else. Returns
+    // whether the application catalogue of the language was installed.
     bool installForLocale(const QString &localeName);
 
     // Where the installed catalogues came from; empty when not installed.
@@ -27,8 +28,10 @@ public:
 private:
     void removeAll();
 
+    QTranslator m_pluralTranslator;
     QTranslator m_appTranslator;
     QTranslator m_qtTranslator;
+    bool m_pluralsInstalled = false;
     bool m_appInstalled = false;
     bool m_qtInstalled = false;
     QString m_appFile;

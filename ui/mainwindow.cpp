@@ -16,6 +16,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -23,9 +25,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -38,7 +43,7 @@ const int viewerPage = 0;
 const int gridPage = 1;
 
 const int warningTimeoutMs = 12000;
-const int trashMessageTimeoutMs = 8000;
+const int trashMessageTimeoutMs = 6000;
 const int historyMessageTimeoutMs = 6000;
 
 } // namespace
@@ -65,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     layout->addWidget(new WriteProblemBar(catalog, central));
     layout->addWidget(stack, 1);
     setCentralWidget(central);
+    setAcceptDrops(true);
 
     // Before any action reads its stored key.
     migrateHelpShortcuts();
@@ -106,6 +112,7 @@ void MainWindow::connectPages()
 {
     connect(viewer, &ViewerWidget::stateChanged, this, &MainWindow::updateStatusAndTitle);
     connect(catalog, &PhotoCatalog::catalogChanged, this, &MainWindow::syncGridWithCatalog);
+    connect(catalog, &PhotoCatalog::currentChanged, this, &MainWindow::updateActionStates);
     connect(catalog, &PhotoCatalog::summaryChanged, this,
             [this](int total, int reviewed, int rejected, int open) {
                 summaryLabel->setText(tr("%1 total · %2 reviewed · %3 rejected · %4 open")
@@ -115,6 +122,7 @@ void MainWindow::connectPages()
                                           .arg(open));
             });
     connect(viewer, &ViewerWidget::warningRaised, this, &MainWindow::showWarning);
+    connect(viewer, &ViewerWidget::displayFailed, this, &MainWindow::skipUndisplayableSlide);
     connect(catalog, &PhotoCatalog::warningRaised, this, &MainWindow::showWarning);
     connect(viewer, &ViewerWidget::manualNavigationRequested, this, [this](int direction) {
         stopSlideshow();
@@ -150,7 +158,10 @@ void MainWindow::connectPages()
         updateStatusAndTitle();
     });
 
-    connect(slideshowTimer, &QTimer::timeout, this, &MainWindow::advanceSlideshow);
+    connect(slideshowTimer, &QTimer::timeout, this, [this] {
+        slideshowSkips = 0;
+        advanceSlideshow();
+    });
 }
 
 // ---- Folders ------------------------------------------------------------
@@ -172,9 +183,42 @@ void MainWindow::openFolder(const QString &path, const QString &fileToSelect)
         catalog->select(fileToSelect);
 }
 
+void MainWindow::openPath(const QString &path)
+{
+    restoreSession = false;
+    const QFileInfo info(path);
+    if (info.isDir())
+        openFolder(info.absoluteFilePath(), QString());
+    else if (info.exists())
+        openFolder(info.absolutePath(), info.absoluteFilePath());
+    else
+        openFolder(info.absoluteFilePath(), QString()); // says that it cannot be opened
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.constFirst().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    stopSlideshow();
+    openPath(urls.constFirst().toLocalFile());
+}
+
 void MainWindow::chooseFolder()
 {
-    const QString start = QSettings().value(QStringLiteral("lastDirectory")).toString();
+    QString start = QSettings().value(QStringLiteral("lastDirectory")).toString();
+    if (start.isEmpty() || !QDir(start).exists())
+        start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QDir(start).exists())
+        start = QDir::homePath();
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Photo Folder"), start,
                                                              QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty())
@@ -191,6 +235,8 @@ void MainWindow::refreshFolder()
 
 void MainWindow::restoreLastSession()
 {
+    if (!restoreSession)
+        return;
     QSettings settings;
     const QString last = settings.value(QStringLiteral("lastDirectory")).toString();
     // A folder that has gone away since the last run is skipped silently.
@@ -267,7 +313,7 @@ void MainWindow::toggleShortcutHelp()
     viewer->toggleShortcutOverlay();
     const bool visible = viewer->isShortcutOverlayVisible();
     shortcutsAction->setChecked(visible);
-    shortcutsAction->setText(visible ? tr("Hide Keyboard Shortcuts") : tr("Show Keyboard Shortcuts"));
+    shortcutsAction->setText(visible ? tr("Hide &Keyboard Shortcuts") : tr("Show &Keyboard Shortcuts"));
     viewer->setFocus(Qt::OtherFocusReason);
 }
 
@@ -287,13 +333,13 @@ void MainWindow::toggleFullScreen()
         showNormal();
         menuBar()->show();
         statusBar()->show();
-        fullScreenAction->setText(tr("Full Screen"));
+        fullScreenAction->setText(tr("&Full Screen"));
         leaveFullScreenAction->setEnabled(false);
     } else {
         menuBar()->hide();
         statusBar()->hide();
         showFullScreen();
-        fullScreenAction->setText(tr("Exit Full Screen"));
+        fullScreenAction->setText(tr("E&xit Full Screen"));
         leaveFullScreenAction->setEnabled(true);
     }
     viewer->setFocus(Qt::OtherFocusReason);
@@ -309,14 +355,15 @@ void MainWindow::toggleSlideshow()
 {
     if (slideshowTimer->isActive()) {
         slideshowTimer->stop();
-        slideshowAction->setText(tr("Start Slideshow"));
+        slideshowAction->setText(tr("&Start Slideshow"));
         return;
     }
     if (catalog->currentPath().isEmpty())
         return;
     const int seconds = std::clamp(QSettings().value(QStringLiteral("slideshow/seconds"), 4).toInt(), 1, 300);
+    slideshowSkips = 0;
     slideshowTimer->start(seconds * 1000);
-    slideshowAction->setText(tr("Pause Slideshow"));
+    slideshowAction->setText(tr("&Pause Slideshow"));
     if (!isFullScreen())
         toggleFullScreen();
 }
@@ -327,10 +374,29 @@ void MainWindow::advanceSlideshow()
         catalog->next();
         return;
     }
-    if (QSettings().value(QStringLiteral("slideshow/loop"), false).toBool())
+    if (QSettings().value(QStringLiteral("slideshow/loop"), false).toBool()) {
         catalog->first();
-    else
+        return;
+    }
+    toggleSlideshow();
+    // The status bar is hidden in full screen; the end of the show must be seen.
+    if (isFullScreen())
+        toggleFullScreen();
+    showNotice(tr("Slideshow finished"), historyMessageTimeoutMs);
+}
+
+void MainWindow::skipUndisplayableSlide(const QString &path)
+{
+    if (!slideshowTimer->isActive() || path != catalog->currentPath())
+        return;
+    // A folder in which no photo can be shown ends the show instead of circling.
+    if (++slideshowSkips > catalog->visibleFiles().size()) {
         toggleSlideshow();
+        return;
+    }
+    // The next photo gets its full time on screen.
+    slideshowTimer->start();
+    advanceSlideshow();
 }
 
 // ---- Status -------------------------------------------------------------
@@ -361,10 +427,26 @@ void MainWindow::updateStatusAndTitle()
     const QString current = catalog->currentPath();
     if (!current.isEmpty()) {
         QSettings().setValue(QStringLiteral("lastFile"), current);
-        setWindowTitle(QStringLiteral("%1 — %2").arg(QFileInfo(current).fileName(), plainTitle));
+        // A filter shows in the title too, where the user looks for the photo's name.
+        const QString name = QFileInfo(current).fileName();
+        if (catalog->filter() == QLatin1String("all"))
+            setWindowTitle(QStringLiteral("%1 — %2").arg(name, plainTitle));
+        else
+            setWindowTitle(QStringLiteral("%1 — %2 — %3").arg(name, viewer->positionText(), plainTitle));
     } else {
         setWindowTitle(plainTitle);
     }
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // Menu entries carry no status tips; hovering one would blank the pages'
+    // text (the toolkit shows the empty tip) and nothing would bring it back.
+    if (event->type() == QEvent::StatusTip && static_cast<QStatusTipEvent *>(event)->tip().isEmpty()) {
+        updateStatusAndTitle();
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::updateActionStates()
@@ -374,7 +456,8 @@ void MainWindow::updateActionStates()
     const bool markable = !busy && (!gridPageCurrent() || grid->selectedCount() > 0);
     for (QAction *action : std::as_const(markActions))
         action->setEnabled(markable);
-    moveToTrashAction->setEnabled(gridPageCurrent() && grid->selectedCount() >= 1 && !busy);
+    const bool photoChosen = gridPageCurrent() ? grid->selectedCount() >= 1 : !catalog->currentPath().isEmpty();
+    moveToTrashAction->setEnabled(photoChosen && !busy);
     undoAction->setEnabled(catalog->canUndo() && !busy);
     redoAction->setEnabled(catalog->canRedo() && !busy);
 }
@@ -475,14 +558,14 @@ void MainWindow::stopWaitingForDeletion()
 
 void MainWindow::moveSelectionToRecycleBin()
 {
-    if (!gridPageCurrent())
+    const bool onGrid = gridPageCurrent();
+    const QStringList selected = onGrid ? grid->selectedPaths() : QStringList{catalog->currentPath()};
+    if (selected.isEmpty() || selected.constFirst().isEmpty())
         return;
-    const QStringList selected = grid->selectedPaths();
-    if (selected.isEmpty())
-        return;
+    stopSlideshow();
     // The user should have seen what goes: rows without a picture yet are
     // loaded first, wherever they are, and the confirmation follows.
-    const QStringList withoutPreview = grid->selectedPathsWithoutPreview();
+    const QStringList withoutPreview = onGrid ? grid->selectedPathsWithoutPreview() : QStringList();
     if (!withoutPreview.isEmpty()) {
         deletionWaiting = true;
         grid->loadPreviewsOf(withoutPreview);
@@ -503,7 +586,8 @@ void MainWindow::moveSelectionToRecycleBin()
 
     const RecycleBin::Outcome outcome = RecycleBin::movePhotos(allFiles, selected);
 
-    const QString next = grid->pathAfterRemoval(outcome.moved);
+    // The viewer shows the photo that took the current one's place.
+    const QString next = onGrid ? grid->pathAfterRemoval(outcome.moved) : QString();
     if (!next.isEmpty())
         catalog->select(next);
     catalog->removeFiles(outcome.moved);
@@ -514,6 +598,5 @@ void MainWindow::moveSelectionToRecycleBin()
                                  .arg(outcome.failures.size())
                                  .arg(outcome.failures.mid(0, 10).join(QLatin1Char('\n'))));
     }
-    statusBar()->showMessage(tr("%1 photo(s) moved to the Recycle Bin").arg(outcome.moved.size()),
-                             trashMessageTimeoutMs);
+    showNotice(tr("%1 photo(s) moved to the Recycle Bin").arg(outcome.moved.size()), trashMessageTimeoutMs);
 }

@@ -11,6 +11,8 @@
 
 class QAction;
 class QActionGroup;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -22,7 +24,8 @@ class ViewerWidget;
 // The program's only top-level window: the single-photo viewer (page 0) and the
 // thumbnail grid (page 1) in a stack, every command as an action with a
 // configurable key, and the culling workflow that ties the two pages together.
-// The window overrides no event handler: closing it ends the program.
+// Closing the window ends the program. It takes folders and photos dropped on
+// it, and keeps the pages' status text when a menu entry is hovered.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -35,9 +38,18 @@ public:
     // dynamic property "defaultShortcut".
     const QMap<QString, QAction *> &registeredActions() const { return actionsById; }
 
+    // Opens what the command line or a drop names: a folder, or a photo's
+    // folder at that photo. Replaces the restore of the last session.
+    void openPath(const QString &path);
+
     // Copies the user's stored help shortcuts from the swapped pre-1.0.1
     // defaults (F1 overview, Ctrl+F1 manual) to the current ones, once per user.
     static void migrateHelpShortcuts();
+
+protected:
+    bool event(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void openFolder(const QString &path, const QString &fileToSelect);
@@ -52,6 +64,7 @@ private slots:
     void toggleFullScreen();
     void toggleSlideshow();
     void advanceSlideshow();
+    void skipUndisplayableSlide(const QString &path);
 
     void updateStatusAndTitle();
     void updateActionStates();
@@ -75,10 +88,15 @@ private:
     QAction *addRegisteredAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key);
     // A marking action: `onCurrent` on the viewer page, `onSelection` with the
     // grid's selected paths on the grid page.
+    // A move through the photos: `onViewer` on the viewer page, `onGrid` on the grid page.
+    QAction *addNavigationAction(QMenu *menu, const QString &id, const QString &text, const QList<QKeySequence> &keys,
+                                 const std::function<void()> &onViewer, const std::function<void()> &onGrid);
     QAction *addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
     void syncViewModeChecks();
+    // View › Sort by (mainwindoworder.cpp).
+    void addSortMenu(QMenu *viewMenu);
     // Shows `message` in the status bar for `timeoutMs`, or until another
     // photo becomes current, over whatever the pages report meanwhile.
     void showNotice(const QString &message, int timeoutMs);
@@ -103,6 +121,11 @@ private:
 
     QMap<QString, QAction *> actionsById;
     QList<QAction *> markActions;
+    QList<QAction *> navigationActions;
+    QList<QAction *> filterActions;
+    bool restoreSession = true;
+    // Photos the running slideshow skipped in a row because they could not be shown.
+    int slideshowSkips = 0;
 
     QAction *gridAction = nullptr;
     QAction *fullScreenAction = nullptr;

@@ -8,6 +8,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -18,6 +20,8 @@
 namespace {
 
 const QString webSite = QStringLiteral("https://www.quillmark.net");
+// Photos skipped by Page Up and Page Down on the viewer page.
+const int pageStep = 10;
 
 } // namespace
 
@@ -63,30 +67,30 @@ void MainWindow::createActions()
     QMenuBar *bar = menuBar();
 
     // File
-    QMenu *fileMenu = bar->addMenu(tr("File"));
-    QAction *openAction = addRegisteredAction(fileMenu, QStringLiteral("file.open"), tr("Open Folder…"),
+    QMenu *fileMenu = bar->addMenu(tr("&File"));
+    QAction *openAction = addRegisteredAction(fileMenu, QStringLiteral("file.open"), tr("&Open Folder…"),
                                               QKeySequence(QKeySequence::Open));
     connect(openAction, &QAction::triggered, this, &MainWindow::chooseFolder);
     QAction *reloadAction = addRegisteredAction(fileMenu, QStringLiteral("metadata.reload"),
-                                                tr("Refresh Folder and Metadata"),
+                                                tr("&Refresh Folder and Metadata"),
                                                 QKeySequence(QKeySequence::Refresh));
     connect(reloadAction, &QAction::triggered, this, &MainWindow::refreshFolder);
-    moveToTrashAction = fileMenu->addAction(tr("Move Selected Photos to Recycle Bin…"));
+    moveToTrashAction = fileMenu->addAction(tr("&Move Selected Photos to Recycle Bin…"));
     moveToTrashAction->setObjectName(QStringLiteral("moveToTrashAction"));
     moveToTrashAction->setShortcut(QKeySequence(QKeySequence::Delete));
     moveToTrashAction->setShortcutContext(Qt::WindowShortcut);
     connect(moveToTrashAction, &QAction::triggered, this, &MainWindow::moveSelectionToRecycleBin);
     QAction *preferencesAction = addRegisteredAction(fileMenu, QStringLiteral("app.preferences"),
-                                                     tr("Preferences…"), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+                                                     tr("&Preferences…"), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
     connect(preferencesAction, &QAction::triggered, this, &MainWindow::openPreferences);
     fileMenu->addSeparator();
-    QAction *exitAction = fileMenu->addAction(tr("Exit"));
+    QAction *exitAction = fileMenu->addAction(tr("E&xit"));
     exitAction->setShortcut(QKeySequence(QKeySequence::Quit));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
 
     // Edit
-    QMenu *editMenu = bar->addMenu(tr("Edit"));
-    undoAction = addRegisteredAction(editMenu, QStringLiteral("edit.undo"), tr("Undo"),
+    QMenu *editMenu = bar->addMenu(tr("&Edit"));
+    undoAction = addRegisteredAction(editMenu, QStringLiteral("edit.undo"), tr("&Undo"),
                                      QKeySequence(QStringLiteral("Ctrl+Z")));
     undoAction->setObjectName(QStringLiteral("undoAction"));
     // Undo and redo pause a slideshow, as navigation does: the photo they
@@ -98,39 +102,47 @@ void MainWindow::createActions()
         };
     };
     connect(undoAction, &QAction::triggered, this, historyStep(&PhotoCatalog::undo));
-    redoAction = editMenu->addAction(tr("Redo"));
+    redoAction = editMenu->addAction(tr("&Redo"));
     redoAction->setObjectName(QStringLiteral("redoAction"));
     redoAction->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
     registerShortcut(QStringLiteral("edit.redo"), redoAction, QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
     connect(redoAction, &QAction::triggered, this, historyStep(&PhotoCatalog::redo));
 
     // Navigate
-    QMenu *navigateMenu = bar->addMenu(tr("Navigate"));
-    previousAction = navigateMenu->addAction(tr("Previous Image"));
-    previousAction->setShortcuts({QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)});
-    previousAction->setShortcutContext(Qt::WindowShortcut);
-    registerShortcut(QStringLiteral("navigate.previous"), previousAction, QKeySequence(Qt::Key_Left));
-    connect(previousAction, &QAction::triggered, this, [this] {
-        stopSlideshow();
-        if (gridPageCurrent())
-            grid->moveSelection(-1);
-        else
-            catalog->previous();
-    });
-    nextAction = navigateMenu->addAction(tr("Next Image"));
-    nextAction->setShortcuts({QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)});
-    nextAction->setShortcutContext(Qt::WindowShortcut);
-    registerShortcut(QStringLiteral("navigate.next"), nextAction, QKeySequence(Qt::Key_Right));
-    connect(nextAction, &QAction::triggered, this, [this] {
-        stopSlideshow();
-        if (gridPageCurrent())
-            grid->moveSelection(+1);
-        else
-            catalog->next();
-    });
+    QMenu *navigateMenu = bar->addMenu(tr("&Navigate"));
+    // On the grid page the moves keep their meaning in the list of thumbnails.
+    previousAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.previous"), tr("&Previous Image"),
+                                         {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)},
+                                         [this] { catalog->previous(); }, [this] { grid->moveSelection(-1); });
+    nextAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.next"), tr("&Next Image"),
+                                     {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)},
+                                     [this] { catalog->next(); }, [this] { grid->moveSelection(+1); });
+    const auto gridKey = [this](Qt::Key key) {
+        // Sent to the view itself. A key sent to a widget passes the window's
+        // shortcuts first: the moves step aside meanwhile, or the key would
+        // come straight back here.
+        return [this, key] {
+            for (QAction *action : std::as_const(navigationActions))
+                action->setEnabled(false);
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(grid->listView(), &press);
+            for (QAction *action : std::as_const(navigationActions))
+                action->setEnabled(true);
+        };
+    };
+    addNavigationAction(navigateMenu, QStringLiteral("navigate.first"), tr("&First Image"),
+                        {QKeySequence(Qt::Key_Home)}, [this] { catalog->first(); }, gridKey(Qt::Key_Home));
+    addNavigationAction(navigateMenu, QStringLiteral("navigate.last"), tr("&Last Image"), {QKeySequence(Qt::Key_End)},
+                        [this] { catalog->last(); }, gridKey(Qt::Key_End));
+    addNavigationAction(navigateMenu, QStringLiteral("navigate.pageBack"), tr("&Back %1 Images").arg(pageStep),
+                        {QKeySequence(Qt::Key_PageUp)}, [this] { catalog->moveBy(-pageStep); },
+                        gridKey(Qt::Key_PageUp));
+    addNavigationAction(navigateMenu, QStringLiteral("navigate.pageForward"), tr("F&orward %1 Images").arg(pageStep),
+                        {QKeySequence(Qt::Key_PageDown)}, [this] { catalog->moveBy(pageStep); },
+                        gridKey(Qt::Key_PageDown));
     navigateMenu->addSeparator();
     resumeAction = addRegisteredAction(navigateMenu, QStringLiteral("navigate.resumeReview"),
-                                       tr("Resume Review"), QKeySequence(Qt::Key_L));
+                                       tr("&Resume Review"), QKeySequence(Qt::Key_L));
     connect(resumeAction, &QAction::triggered, this, [this] {
         stopSlideshow();
         // The catalog returns to "all" by itself; the menu only follows.
@@ -139,34 +151,46 @@ void MainWindow::createActions()
     });
 
     // Filter
-    QMenu *filterMenu = bar->addMenu(tr("Filter"));
+    QMenu *filterMenu = bar->addMenu(tr("F&ilter"));
     filterGroup = new QActionGroup(this);
     filterGroup->setExclusive(true);
     struct FilterEntry
     {
+        const char *filter;
         const char *id;
         const char *text;
+        const char *key;
     };
+    // Ratings on Ctrl+Shift and Alt with the digit of the rating key, colours
+    // on Ctrl+Shift with the digit of the colour key.
     static const FilterEntry filters[] = {
-        {"all", QT_TRANSLATE_NOOP("Filter", "All Images")},
-        {"zerostars", QT_TRANSLATE_NOOP("Filter", "Zero Stars")},
-        {"unrated", QT_TRANSLATE_NOOP("Filter", "Unreviewed")},
-        {"rejected", QT_TRANSLATE_NOOP("Filter", "Rejected")},
-        {"rating:1", QT_TRANSLATE_NOOP("Filter", "1 Star")},
-        {"rating:2", QT_TRANSLATE_NOOP("Filter", "2 Stars")},
-        {"rating:3", QT_TRANSLATE_NOOP("Filter", "3 Stars")},
-        {"rating:4", QT_TRANSLATE_NOOP("Filter", "4 Stars")},
-        {"rating:5", QT_TRANSLATE_NOOP("Filter", "5 Stars")},
-        {"color:Red", QT_TRANSLATE_NOOP("Filter", "Red")},
-        {"color:Yellow", QT_TRANSLATE_NOOP("Filter", "Yellow")},
-        {"color:Green", QT_TRANSLATE_NOOP("Filter", "Green")},
-        {"color:Blue", QT_TRANSLATE_NOOP("Filter", "Blue")},
+        {"all", "filter.all", QT_TRANSLATE_NOOP("Filter", "&All Images"), "Ctrl+Shift+A"},
+        {"zerostars", "filter.zeroStars", QT_TRANSLATE_NOOP("Filter", "&Zero Stars"), "Ctrl+Shift+0"},
+        {"unrated", "filter.unreviewed", QT_TRANSLATE_NOOP("Filter", "&Unreviewed"), "Ctrl+Shift+U"},
+        {"rejected", "filter.rejected", QT_TRANSLATE_NOOP("Filter", "R&ejected"), "Ctrl+Shift+X"},
+        {"rating:1", "filter.rating1", QT_TRANSLATE_NOOP("Filter", "&1 Star"), "Ctrl+Shift+1"},
+        {"rating:2", "filter.rating2", QT_TRANSLATE_NOOP("Filter", "&2 Stars"), "Ctrl+Shift+2"},
+        {"rating:3", "filter.rating3", QT_TRANSLATE_NOOP("Filter", "&3 Stars"), "Ctrl+Shift+3"},
+        {"rating:4", "filter.rating4", QT_TRANSLATE_NOOP("Filter", "&4 Stars"), "Ctrl+Shift+4"},
+        {"rating:5", "filter.rating5", QT_TRANSLATE_NOOP("Filter", "&5 Stars"), "Ctrl+Shift+5"},
+        {"rating>=:1", "filter.atLeast1", QT_TRANSLATE_NOOP("Filter", "1 Star or &More"), "Alt+1"},
+        {"rating>=:2", "filter.atLeast2", QT_TRANSLATE_NOOP("Filter", "2 Stars or Mo&re"), "Alt+2"},
+        {"rating>=:3", "filter.atLeast3", QT_TRANSLATE_NOOP("Filter", "3 Stars or M&ore"), "Alt+3"},
+        {"rating>=:4", "filter.atLeast4", QT_TRANSLATE_NOOP("Filter", "4 S&tars or More"), "Alt+4"},
+        {"rating>=:5", "filter.atLeast5", QT_TRANSLATE_NOOP("Filter", "5 &Stars or More"), "Alt+5"},
+        {"color:Red", "filter.red", QT_TRANSLATE_NOOP("Filter", "Re&d"), "Ctrl+Shift+6"},
+        {"color:Yellow", "filter.yellow", QT_TRANSLATE_NOOP("Filter", "&Yellow"), "Ctrl+Shift+7"},
+        {"color:Green", "filter.green", QT_TRANSLATE_NOOP("Filter", "&Green"), "Ctrl+Shift+8"},
+        {"color:Blue", "filter.blue", QT_TRANSLATE_NOOP("Filter", "B&lue"), "Ctrl+Shift+9"},
     };
     for (const FilterEntry &entry : filters) {
-        QAction *action = filterMenu->addAction(QCoreApplication::translate("Filter", entry.text));
+        QAction *action = addRegisteredAction(filterMenu, QString::fromLatin1(entry.id),
+                                              QCoreApplication::translate("Filter", entry.text),
+                                              QKeySequence(QString::fromLatin1(entry.key)));
         action->setCheckable(true);
-        action->setData(QString::fromLatin1(entry.id));
+        action->setData(QString::fromLatin1(entry.filter));
         filterGroup->addAction(action);
+        filterActions.append(action);
         if (!allImagesAction) {
             allImagesAction = action;
             allImagesAction->setObjectName(QStringLiteral("allImagesAction"));
@@ -175,124 +199,131 @@ void MainWindow::createActions()
     }
     connect(filterGroup, &QActionGroup::triggered, this, &MainWindow::applyFilter);
     filterMenu->addSeparator();
-    excludeFilterAction = filterMenu->addAction(tr("Exclude selected filter"));
+    excludeFilterAction = addRegisteredAction(filterMenu, QStringLiteral("filter.exclude"),
+                                              tr("E&xclude selected filter"), QKeySequence(QStringLiteral("Ctrl+Shift+E")));
     excludeFilterAction->setObjectName(QStringLiteral("excludeFilterAction"));
     excludeFilterAction->setCheckable(true);
+    filterActions.append(excludeFilterAction);
     connect(excludeFilterAction, &QAction::toggled, this, &MainWindow::applyFilter);
 
     // View
-    QMenu *viewMenu = bar->addMenu(tr("View"));
-    fullScreenAction = addRegisteredAction(viewMenu, QStringLiteral("view.fullscreen"), tr("Full Screen"),
+    QMenu *viewMenu = bar->addMenu(tr("&View"));
+    fullScreenAction = addRegisteredAction(viewMenu, QStringLiteral("view.fullscreen"), tr("&Full Screen"),
                                            QKeySequence(Qt::Key_F));
     fullScreenAction->setObjectName(QStringLiteral("fullScreenAction"));
     connect(fullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
-    gridAction = addRegisteredAction(viewMenu, QStringLiteral("view.grid"), tr("Thumbnail Grid"),
+    gridAction = addRegisteredAction(viewMenu, QStringLiteral("view.grid"), tr("Thumbnail &Grid"),
                                      QKeySequence(Qt::Key_G));
     gridAction->setObjectName(QStringLiteral("gridAction"));
     gridAction->setCheckable(true);
     connect(gridAction, &QAction::triggered, this, &MainWindow::toggleGridView);
     smallerAction = addRegisteredAction(viewMenu, QStringLiteral("view.thumbnailsSmaller"),
-                                        tr("Smaller Thumbnails"), QKeySequence(QStringLiteral("Ctrl+-")));
+                                        tr("&Smaller Thumbnails"), QKeySequence(QStringLiteral("Ctrl+-")));
     connect(smallerAction, &QAction::triggered, grid, &ThumbnailGridWidget::decreaseThumbnailSize);
     largerAction = addRegisteredAction(viewMenu, QStringLiteral("view.thumbnailsLarger"),
-                                       tr("Larger Thumbnails"), QKeySequence(QStringLiteral("Ctrl++")));
+                                       tr("&Larger Thumbnails"), QKeySequence(QStringLiteral("Ctrl++")));
     connect(largerAction, &QAction::triggered, grid, &ThumbnailGridWidget::increaseThumbnailSize);
     viewMenu->addSeparator();
-    fitAction = addRegisteredAction(viewMenu, QStringLiteral("view.fit"), tr("Fit to Window"),
+    fitAction = addRegisteredAction(viewMenu, QStringLiteral("view.fit"), tr("Fit to &Window"),
                                     QKeySequence(QStringLiteral("Ctrl+0")));
     fitAction->setObjectName(QStringLiteral("fitAction"));
     fitAction->setCheckable(true);
     connect(fitAction, &QAction::triggered, viewer, &ViewerWidget::setFitMode);
-    actualSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.actualSize"), tr("Actual Size (100%)"),
+    actualSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.actualSize"), tr("&Actual Size (100%)"),
                                            QKeySequence(QStringLiteral("Ctrl+1")));
     actualSizeAction->setObjectName(QStringLiteral("actualSizeAction"));
     actualSizeAction->setCheckable(true);
     connect(actualSizeAction, &QAction::triggered, viewer, &ViewerWidget::setActualSizeMode);
-    toggleSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.toggleSize"), tr("Toggle Fit / 100%"),
+    toggleSizeAction = addRegisteredAction(viewMenu, QStringLiteral("view.toggleSize"), tr("&Toggle Fit / 100%"),
                                            QKeySequence(Qt::Key_Z));
     connect(toggleSizeAction, &QAction::triggered, viewer, &ViewerWidget::toggleViewMode);
     // A click on an already checked mode must not leave it unchecked.
     for (QAction *action : {fitAction, actualSizeAction, toggleSizeAction})
         connect(action, &QAction::triggered, this, &MainWindow::syncViewModeChecks);
     viewMenu->addSeparator();
-    rotateLeftAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateLeft"), tr("Rotate Left 90°"),
+    rotateLeftAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateLeft"), tr("R&otate Left 90°"),
                                            QKeySequence(QStringLiteral("Ctrl+,")));
     connect(rotateLeftAction, &QAction::triggered, viewer, &ViewerWidget::rotateCounterClockwise);
-    rotateRightAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateRight"), tr("Rotate Right 90°"),
+    rotateRightAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateRight"), tr("Rotate &Right 90°"),
                                             QKeySequence(QStringLiteral("Ctrl+.")));
     connect(rotateRightAction, &QAction::triggered, viewer, &ViewerWidget::rotateClockwise);
     viewMenu->addSeparator();
-    exifAction = addRegisteredAction(viewMenu, QStringLiteral("view.exifOverlay"), tr("Show EXIF Overlay"),
+    exifAction = addRegisteredAction(viewMenu, QStringLiteral("view.exifOverlay"), tr("Show &EXIF Overlay"),
                                      QKeySequence(QStringLiteral("?")));
-    connect(exifAction, &QAction::triggered, viewer, &ViewerWidget::toggleExifOverlay);
+    exifAction->setObjectName(QStringLiteral("exifAction"));
+    exifAction->setCheckable(true);
+    connect(exifAction, &QAction::triggered, this, [this] {
+        viewer->toggleExifOverlay();
+        exifAction->setChecked(viewer->isExifOverlayVisible());
+    });
 
     // Rating
-    QMenu *ratingMenu = bar->addMenu(tr("Rating"));
+    QMenu *ratingMenu = bar->addMenu(tr("&Rating"));
     for (int stars = 0; stars <= 5; ++stars) {
-        const QString text = stars == 0 ? tr("Clear Rating") : tr("%1 Star(s)").arg(stars);
+        const QString text = stars == 0 ? tr("&Clear Rating") : tr("&%n Star(s)", nullptr, stars);
         addMarkAction(
             ratingMenu, QStringLiteral("rating.%1").arg(stars), text, QKeySequence(Qt::Key_0 + stars),
             [this, stars] { catalog->setRating(stars); },
             [this, stars](const QStringList &files) { catalog->setRatingForFiles(files, stars); });
     }
     ratingMenu->addSeparator();
-    static const char *const colours[] = {QT_TRANSLATE_NOOP("ColorLabel", "Red"),
-                                          QT_TRANSLATE_NOOP("ColorLabel", "Yellow"),
-                                          QT_TRANSLATE_NOOP("ColorLabel", "Green"),
-                                          QT_TRANSLATE_NOOP("ColorLabel", "Blue")};
+    // Each entry is its own text, so that every language can give each a letter of its own.
+    static const char *const colours[][2] = {{"Red", QT_TR_NOOP("Color: &Red")},
+                                             {"Yellow", QT_TR_NOOP("Color: &Yellow")},
+                                             {"Green", QT_TR_NOOP("Color: &Green")},
+                                             {"Blue", QT_TR_NOOP("Color: &Blue")}};
     for (int i = 0; i < 4; ++i) {
         // The catalog always receives the English name; only the text is translated.
-        const QString name = QString::fromLatin1(colours[i]);
+        const QString name = QString::fromLatin1(colours[i][0]);
         addMarkAction(
-            ratingMenu, QStringLiteral("color.%1").arg(name.toLower()),
-            tr("Color: %1").arg(QCoreApplication::translate("ColorLabel", colours[i])),
+            ratingMenu, QStringLiteral("color.%1").arg(name.toLower()), tr(colours[i][1]),
             QKeySequence(Qt::Key_6 + i), [this, name] { catalog->setColorLabel(name); },
             [this, name](const QStringList &files) { catalog->setColorLabelForFiles(files, name); });
     }
     ratingMenu->addSeparator();
     addMarkAction(
-        ratingMenu, QStringLiteral("rating.reject"), tr("Reject"), QKeySequence(Qt::Key_X),
+        ratingMenu, QStringLiteral("rating.reject"), tr("Re&ject"), QKeySequence(Qt::Key_X),
         [this] { catalog->rejectCurrent(); },
         [this](const QStringList &files) { catalog->setRejectedForFiles(files, true); });
     addMarkAction(
-        ratingMenu, QStringLiteral("rating.clearReject"), tr("Clear Rejection"), QKeySequence(Qt::Key_U),
+        ratingMenu, QStringLiteral("rating.clearReject"), tr("Clear Rejec&tion"), QKeySequence(Qt::Key_U),
         [this] { catalog->clearRejection(); },
         [this](const QStringList &files) { catalog->setRejectedForFiles(files, false); });
     addMarkAction(
-        ratingMenu, QStringLiteral("rating.clearColor"), tr("Clear Color Label"), QKeySequence(Qt::Key_C),
+        ratingMenu, QStringLiteral("rating.clearColor"), tr("Clear Color &Label"), QKeySequence(Qt::Key_C),
         [this] { catalog->clearColorLabel(); },
         [this](const QStringList &files) { catalog->clearColorLabelForFiles(files); });
     addMarkAction(
-        ratingMenu, QStringLiteral("rating.clearAll"), tr("Clear All Marks"),
+        ratingMenu, QStringLiteral("rating.clearAll"), tr("Clear &All Marks"),
         QKeySequence(QStringLiteral("Shift+0")), [this] { catalog->clearAllMarks(); },
         [this](const QStringList &files) { catalog->clearAllMarksForFiles(files); });
 
     // Slideshow
-    QMenu *slideshowMenu = bar->addMenu(tr("Slideshow"));
-    slideshowAction = addRegisteredAction(slideshowMenu, QStringLiteral("slideshow.toggle"), tr("Start Slideshow"),
+    QMenu *slideshowMenu = bar->addMenu(tr("&Slideshow"));
+    slideshowAction = addRegisteredAction(slideshowMenu, QStringLiteral("slideshow.toggle"), tr("&Start Slideshow"),
                                           QKeySequence(Qt::Key_S));
     slideshowAction->setObjectName(QStringLiteral("slideshowAction"));
     connect(slideshowAction, &QAction::triggered, this, &MainWindow::toggleSlideshow);
 
     // Help
-    QMenu *helpMenu = bar->addMenu(tr("Help"));
-    manualAction = addRegisteredAction(helpMenu, QStringLiteral("help.manual"), tr("User Guide…"),
+    QMenu *helpMenu = bar->addMenu(tr("&Help"));
+    manualAction = addRegisteredAction(helpMenu, QStringLiteral("help.manual"), tr("&User Guide…"),
                                        QKeySequence(Qt::Key_F1));
     connect(manualAction, &QAction::triggered, this, &MainWindow::openUserGuide);
-    shortcutsAction = addRegisteredAction(helpMenu, QStringLiteral("help.shortcuts"), tr("Show Keyboard Shortcuts"),
+    shortcutsAction = addRegisteredAction(helpMenu, QStringLiteral("help.shortcuts"), tr("Show &Keyboard Shortcuts"),
                                           QKeySequence(QStringLiteral("Ctrl+F1")));
     shortcutsAction->setObjectName(QStringLiteral("shortcutsAction"));
     shortcutsAction->setCheckable(true);
     connect(shortcutsAction, &QAction::triggered, this, &MainWindow::toggleShortcutHelp);
-    QAction *webHelpAction = helpMenu->addAction(tr("Help on the Web…"));
+    QAction *webHelpAction = helpMenu->addAction(tr("Help on the &Web…"));
     connect(webHelpAction, &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/hilfe.html"))); });
-    QAction *feedbackAction = helpMenu->addAction(tr("Give Feedback…"));
+    QAction *feedbackAction = helpMenu->addAction(tr("Give F&eedback…"));
     feedbackAction->setObjectName(QStringLiteral("feedbackAction"));
     connect(feedbackAction, &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/test.html"))); });
     helpMenu->addSeparator();
-    QAction *aboutAction = helpMenu->addAction(tr("About %1…").arg(plainTitle));
+    QAction *aboutAction = helpMenu->addAction(tr("&About %1…").arg(plainTitle));
     connect(aboutAction, &QAction::triggered, this, &MainWindow::openAbout);
 
     // Without a text it is never shown in a menu; it exists for its key alone.
@@ -301,6 +332,25 @@ void MainWindow::createActions()
     leaveFullScreenAction->setShortcut(QKeySequence(Qt::Key_Escape));
     leaveFullScreenAction->setEnabled(false);
     connect(leaveFullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+}
+
+QAction *MainWindow::addNavigationAction(QMenu *menu, const QString &id, const QString &text,
+                                         const QList<QKeySequence> &keys, const std::function<void()> &onViewer,
+                                         const std::function<void()> &onGrid)
+{
+    QAction *action = menu->addAction(text);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    registerShortcut(id, action, keys.constFirst());
+    connect(action, &QAction::triggered, this, [this, onViewer, onGrid] {
+        stopSlideshow();
+        if (gridPageCurrent())
+            onGrid();
+        else
+            onViewer();
+    });
+    navigationActions.append(action);
+    return action;
 }
 
 QAction *MainWindow::addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
@@ -322,8 +372,8 @@ void MainWindow::addWindowLevelActions()
 {
     // The menu bar is hidden in full screen; these keys must keep working there.
     addAction(moveToTrashAction);
-    addAction(previousAction);
-    addAction(nextAction);
+    addActions(navigationActions);
+    addActions(filterActions);
     addAction(resumeAction);
     addActions(markActions);
     addAction(undoAction);

@@ -37,7 +37,62 @@ const QHash<QString, QString> &labelColors()
     return colors;
 }
 
+// How the status line names a filter: "3 stars", "at least 2 stars", "not rejected".
+QString filterDescription(const QString &filterId)
+{
+    const PhotoCore::ParsedFilter filter = PhotoCore::parseFilter(filterId);
+    using Kind = PhotoCore::FilterKind;
+    QString name;
+    switch (filter.kind) {
+    case Kind::All:
+        return QString();
+    case Kind::ZeroStars:
+        name = QCoreApplication::translate("ViewerWidget", "zero stars");
+        break;
+    case Kind::Unrated:
+        name = QCoreApplication::translate("ViewerWidget", "unreviewed");
+        break;
+    case Kind::Rejected:
+        name = QCoreApplication::translate("ViewerWidget", "rejected");
+        break;
+    case Kind::Rating1:
+    case Kind::Rating2:
+    case Kind::Rating3:
+    case Kind::Rating4:
+    case Kind::Rating5:
+        name = QCoreApplication::translate("ViewerWidget", "%n star(s)", nullptr, int(filter.kind) - int(Kind::Rating1) + 1);
+        break;
+    case Kind::AtLeast1:
+    case Kind::AtLeast2:
+    case Kind::AtLeast3:
+    case Kind::AtLeast4:
+    case Kind::AtLeast5:
+        name = QCoreApplication::translate("ViewerWidget", "at least %n star(s)", nullptr, int(filter.kind) - int(Kind::AtLeast1) + 1);
+        break;
+    case Kind::LabelRed:
+    case Kind::LabelYellow:
+    case Kind::LabelGreen:
+    case Kind::LabelBlue:
+        name = QCoreApplication::translate("ViewerWidget", "label %1")
+                   .arg(colorLabelText(filterId.section(QLatin1Char(':'), -1)));
+        break;
+    }
+    return filter.exclude ? QCoreApplication::translate("ViewerWidget", "not %1").arg(name) : name;
+}
+
 } // namespace
+
+QString ViewerWidget::positionText() const
+{
+    const int count = int(m_catalog->visibleFiles().size());
+    if (count == 0)
+        return QString();
+    const QString index = QString::number(m_catalog->currentIndex() + 1);
+    const QString filter = filterDescription(m_catalog->filter());
+    if (filter.isEmpty())
+        return tr("Image %1 of %2").arg(index, QString::number(count));
+    return tr("Filter: %1 — image %2 of %3").arg(filter, index, QString::number(count));
+}
 
 QString ViewerWidget::busyText() const
 {
@@ -85,9 +140,8 @@ QString ViewerWidget::statusText() const
     const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));
     const QString busyPart = busy.isEmpty() ? QString() : tr(" — %1").arg(busy);
     // One substitution pass: a label text such as "50%2" must not be re-expanded.
-    return tr("Image %1 of %2 — %3%4%5%6%7 — Left/Right to navigate")
-        .arg(QString::number(m_catalog->currentIndex() + 1), QString::number(count), mode, rotated, source,
-             marksPart, busyPart);
+    return tr("%1 — %2%3%4%5%6 — Left/Right to navigate")
+        .arg(positionText(), mode, rotated, source, marksPart, busyPart);
 }
 
 void ViewerWidget::updateMarksOverlay()

@@ -274,6 +274,7 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
                                "Use the arrow keys to continue to the next photo.")
                                 .arg(result.path));
         emit warningRaised(tr("Could not read preview: %1").arg(result.path));
+        emit displayFailed(result.path);
     } else {
         imageLabel->setText(QString());
         refreshDisplayedImage();

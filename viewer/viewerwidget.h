@@ -42,6 +42,10 @@ public:
 
     // Presentation.
     QString statusText() const;
+    // "Image 4 of 17", or with a filter "Filter: 3 stars — image 4 of 17";
+    // empty when no photo is shown.
+    QString positionText() const;
+    bool isExifOverlayVisible() const { return exifOverlayVisible; }
     void setShortcutOverlayHtml(const QString &html);
     bool isShortcutOverlayVisible() const;
 
@@ -52,6 +56,8 @@ signals:
     void stateChanged();
     void warningRaised(const QString &message);
     void manualNavigationRequested(int direction);
+    // The current photo could not be decoded at all.
+    void displayFailed(const QString &path);
 
 public slots:
     void setFitMode();

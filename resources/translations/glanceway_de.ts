@@ -66,56 +66,76 @@
 <context>
     <name>Filter</name>
     <message>
-        <source>1 Star</source>
-        <translation>1 Stern</translation>
+        <source>&amp;All Images</source>
+        <translation>&amp;Alle Bilder</translation>
     </message>
     <message>
-        <source>2 Stars</source>
-        <translation>2 Sterne</translation>
+        <source>&amp;Zero Stars</source>
+        <translation>&amp;Ohne Sterne</translation>
     </message>
     <message>
-        <source>3 Stars</source>
-        <translation>3 Sterne</translation>
+        <source>&amp;Unreviewed</source>
+        <translation>&amp;Ungesichtet</translation>
     </message>
     <message>
-        <source>4 Stars</source>
-        <translation>4 Sterne</translation>
+        <source>R&amp;ejected</source>
+        <translation>Abgele&amp;hnt</translation>
     </message>
     <message>
-        <source>5 Stars</source>
-        <translation>5 Sterne</translation>
+        <source>&amp;1 Star</source>
+        <translation>&amp;1 Stern</translation>
     </message>
     <message>
-        <source>All Images</source>
-        <translation>Alle Bilder</translation>
+        <source>&amp;2 Stars</source>
+        <translation>&amp;2 Sterne</translation>
     </message>
     <message>
-        <source>Blue</source>
-        <translation>Blau</translation>
+        <source>&amp;3 Stars</source>
+        <translation>&amp;3 Sterne</translation>
     </message>
     <message>
-        <source>Green</source>
-        <translation>Grün</translation>
+        <source>&amp;4 Stars</source>
+        <translation>&amp;4 Sterne</translation>
     </message>
     <message>
-        <source>Red</source>
-        <translation>Rot</translation>
+        <source>&amp;5 Stars</source>
+        <translation>&amp;5 Sterne</translation>
     </message>
     <message>
-        <source>Rejected</source>
-        <translation>Abgelehnt</translation>
+        <source>Re&amp;d</source>
+        <translation>&amp;Rot</translation>
     </message>
     <message>
-        <source>Unreviewed</source>
-        <translation>Ungesichtet</translation>
+        <source>&amp;Yellow</source>
+        <translation>Ge&amp;lb</translation>
     </message>
     <message>
-        <source>Yellow</source>
-        <translation>Gelb</translation>
+        <source>&amp;Green</source>
+        <translation>Gr&amp;ün</translation>
     </message>
     <message>
-        <source>Zero Stars</source>
-        <translation>Ohne Sterne</translation>
+        <source>B&amp;lue</source>
+        <translation>&amp;Blau</translation>
+    </message>
+    <message>
+        <source>1 Star or &amp;More</source>
+        <translation>1 Stern oder &amp;mehr</translation>
+    </message>
+    <message>
+        <source>2 Stars or Mo&amp;re</source>
+        <translation>2 Sterne oder m&amp;ehr</translation>
+    </message>
+    <message>
+        <source>3 Stars or M&amp;ore</source>
+        <translation>3 Sterne o&amp;der mehr</translation>
+    </message>
+    <message>
+        <source>4 S&amp;tars or More</source>
+        <translation>4 S&amp;terne oder mehr</translation>
+    </message>
+    <message>
+        <source>5 &amp;Stars or More</source>
+        <translation>5 &amp;Sterne oder mehr</translation>
     </message>
 </context>
 <context>
@@ -185,10 +205,6 @@
         <translation>%1 Foto(s) in den Papierkorb verschoben</translation>
     </message>
     <message>
-        <source>%1 Star(s)</source>
-        <translation>Sterne: %1</translation>
-    </message>
-    <message>
         <source>%1 total · %2 reviewed · %3 rejected · %4 open</source>
         <translation>%1 gesamt · %2 gesichtet · %3 abgelehnt · %4 offen</translation>
     </message>
@@ -199,88 +215,12 @@
 …und weitere</translation>
     </message>
     <message>
-        <source>About %1…</source>
-        <translation>Über %1…</translation>
-    </message>
-    <message>
-        <source>Actual Size (100%)</source>
-        <translation>Originalgröße (100 %)</translation>
-    </message>
-    <message>
-        <source>Clear All Marks</source>
-        <translation>Alle Markierungen entfernen</translation>
-    </message>
-    <message>
-        <source>Clear Color Label</source>
-        <translation>Farbmarkierung entfernen</translation>
-    </message>
-    <message>
-        <source>Clear Rating</source>
-        <translation>Bewertung entfernen</translation>
-    </message>
-    <message>
-        <source>Clear Rejection</source>
-        <translation>Ablehnung aufheben</translation>
-    </message>
-    <message>
-        <source>Color: %1</source>
-        <translation>Farbe: %1</translation>
-    </message>
-    <message>
-        <source>Exclude selected filter</source>
-        <translation>Gewählten Filter ausschließen</translation>
-    </message>
-    <message>
-        <source>Exit</source>
-        <translation>Beenden</translation>
-    </message>
-    <message>
-        <source>Exit Full Screen</source>
-        <translation>Vollbild beenden</translation>
-    </message>
-    <message>
-        <source>File</source>
-        <translation>Datei</translation>
-    </message>
-    <message>
-        <source>Filter</source>
-        <translation>Filter</translation>
-    </message>
-    <message>
-        <source>Fit to Window</source>
-        <translation>An Fenster anpassen</translation>
-    </message>
-    <message>
         <source>Folder unavailable</source>
         <translation>Ordner nicht verfügbar</translation>
     </message>
     <message>
-        <source>Full Screen</source>
-        <translation>Vollbild</translation>
-    </message>
-    <message>
-        <source>Give Feedback…</source>
-        <translation>Feedback geben…</translation>
-    </message>
-    <message>
-        <source>Help</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
-        <source>Help on the Web…</source>
-        <translation>Hilfe im Web…</translation>
-    </message>
-    <message>
-        <source>Hide Keyboard Shortcuts</source>
-        <translation>Tastenkürzel ausblenden</translation>
-    </message>
-    <message>
         <source>Keyboard Shortcuts</source>
         <translation>Tastenkürzel</translation>
-    </message>
-    <message>
-        <source>Larger Thumbnails</source>
-        <translation>Größere Miniaturen</translation>
     </message>
     <message>
         <source>Move %1 selected photo(s) and %2 associated XMP sidecar(s) to the Recycle Bin?
@@ -295,68 +235,16 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Fotos in den Papierkorb verschieben?</translation>
     </message>
     <message>
-        <source>Move Selected Photos to Recycle Bin…</source>
-        <translation>Ausgewählte Fotos in den Papierkorb verschieben…</translation>
-    </message>
-    <message>
-        <source>Navigate</source>
-        <translation>Navigieren</translation>
-    </message>
-    <message>
-        <source>Next Image</source>
-        <translation>Nächstes Bild</translation>
-    </message>
-    <message>
         <source>Open a folder to begin</source>
         <translation>Öffnen Sie einen Ordner, um zu beginnen</translation>
-    </message>
-    <message>
-        <source>Open Folder…</source>
-        <translation>Ordner öffnen…</translation>
     </message>
     <message>
         <source>Open Photo Folder</source>
         <translation>Fotoordner öffnen</translation>
     </message>
     <message>
-        <source>Pause Slideshow</source>
-        <translation>Diashow anhalten</translation>
-    </message>
-    <message>
-        <source>Preferences…</source>
-        <translation>Einstellungen…</translation>
-    </message>
-    <message>
         <source>Press the shortcut again to close · Change keys in Preferences</source>
         <translation>Zum Schließen das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
-    </message>
-    <message>
-        <source>Previous Image</source>
-        <translation>Vorheriges Bild</translation>
-    </message>
-    <message>
-        <source>Rating</source>
-        <translation>Bewertung</translation>
-    </message>
-    <message>
-        <source>Refresh Folder and Metadata</source>
-        <translation>Ordner und Metadaten aktualisieren</translation>
-    </message>
-    <message>
-        <source>Reject</source>
-        <translation>Ablehnen</translation>
-    </message>
-    <message>
-        <source>Resume Review</source>
-        <translation>Sichtung fortsetzen</translation>
-    </message>
-    <message>
-        <source>Rotate Left 90°</source>
-        <translation>90° nach links drehen</translation>
-    </message>
-    <message>
-        <source>Rotate Right 90°</source>
-        <translation>90° nach rechts drehen</translation>
     </message>
     <message>
         <source>Saving metadata for selected images…</source>
@@ -367,32 +255,12 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Diese Übersicht ein-/ausblenden</translation>
     </message>
     <message>
-        <source>Show EXIF Overlay</source>
-        <translation>EXIF-Einblendung anzeigen</translation>
-    </message>
-    <message>
-        <source>Show Keyboard Shortcuts</source>
-        <translation>Tastenkürzel anzeigen</translation>
-    </message>
-    <message>
-        <source>Slideshow</source>
-        <translation>Diashow</translation>
-    </message>
-    <message>
-        <source>Smaller Thumbnails</source>
-        <translation>Kleinere Miniaturen</translation>
-    </message>
-    <message>
         <source>Some files could not be moved</source>
         <translation>Einige Dateien konnten nicht verschoben werden</translation>
     </message>
     <message>
         <source>Some metadata could not be saved</source>
         <translation>Einige Metadaten konnten nicht gespeichert werden</translation>
-    </message>
-    <message>
-        <source>Start Slideshow</source>
-        <translation>Diashow starten</translation>
     </message>
     <message>
         <source>The folder cannot be opened:
@@ -413,36 +281,223 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
 %2%3</translation>
     </message>
     <message>
-        <source>Thumbnail Grid</source>
-        <translation>Miniaturansicht</translation>
-    </message>
-    <message>
-        <source>Toggle Fit / 100%</source>
-        <translation>Einpassen / 100 % umschalten</translation>
-    </message>
-    <message>
-        <source>User Guide…</source>
-        <translation>Benutzerhandbuch…</translation>
-    </message>
-    <message>
-        <source>View</source>
-        <translation>Ansicht</translation>
-    </message>
-    <message>
-        <source>Edit</source>
-        <translation>Bearbeiten</translation>
-    </message>
-    <message>
-        <source>Undo</source>
-        <translation>Rückgängig</translation>
-    </message>
-    <message>
-        <source>Redo</source>
-        <translation>Wiederholen</translation>
-    </message>
-    <message>
         <source>%1 image(s) selected — loading %2 preview(s) before moving them to the Recycle Bin…</source>
         <translation>%1 Bild(er) ausgewählt — %2 Vorschau(en) werden geladen, bevor sie in den Papierkorb verschoben werden…</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Open Folder…</source>
+        <translation>Ordner ö&amp;ffnen…</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh Folder and Metadata</source>
+        <translation>Ordner und Metadaten &amp;aktualisieren</translation>
+    </message>
+    <message>
+        <source>&amp;Move Selected Photos to Recycle Bin…</source>
+        <translation>Ausgewählte Fotos in den &amp;Papierkorb verschieben…</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences…</source>
+        <translation>&amp;Einstellungen…</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Wiederholen</translation>
+    </message>
+    <message>
+        <source>&amp;Navigate</source>
+        <translation>&amp;Navigieren</translation>
+    </message>
+    <message>
+        <source>&amp;Previous Image</source>
+        <translation>&amp;Vorheriges Bild</translation>
+    </message>
+    <message>
+        <source>&amp;Next Image</source>
+        <translation>&amp;Nächstes Bild</translation>
+    </message>
+    <message>
+        <source>&amp;Resume Review</source>
+        <translation>&amp;Sichtung fortsetzen</translation>
+    </message>
+    <message>
+        <source>F&amp;ilter</source>
+        <translation>F&amp;ilter</translation>
+    </message>
+    <message>
+        <source>E&amp;xclude selected filter</source>
+        <translation>&amp;Gewählten Filter ausschließen</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Full Screen</source>
+        <translation>&amp;Vollbild</translation>
+    </message>
+    <message>
+        <source>E&amp;xit Full Screen</source>
+        <translation>Vollbild &amp;beenden</translation>
+    </message>
+    <message>
+        <source>Thumbnail &amp;Grid</source>
+        <translation>&amp;Miniaturansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Smaller Thumbnails</source>
+        <translation>&amp;Kleinere Miniaturen</translation>
+    </message>
+    <message>
+        <source>&amp;Larger Thumbnails</source>
+        <translation>&amp;Größere Miniaturen</translation>
+    </message>
+    <message>
+        <source>Fit to &amp;Window</source>
+        <translation>An &amp;Fenster anpassen</translation>
+    </message>
+    <message>
+        <source>&amp;Actual Size (100%)</source>
+        <translation>&amp;Originalgröße (100 %)</translation>
+    </message>
+    <message>
+        <source>&amp;Toggle Fit / 100%</source>
+        <translation>Einpassen / 100 % &amp;umschalten</translation>
+    </message>
+    <message>
+        <source>R&amp;otate Left 90°</source>
+        <translation>90° nach &amp;links drehen</translation>
+    </message>
+    <message>
+        <source>Rotate &amp;Right 90°</source>
+        <translation>90° nach &amp;rechts drehen</translation>
+    </message>
+    <message>
+        <source>Show &amp;EXIF Overlay</source>
+        <translation>&amp;EXIF-Einblendung anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Rating</source>
+        <translation>Be&amp;wertung</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Rating</source>
+        <translation>&amp;Bewertung entfernen</translation>
+    </message>
+    <message>
+        <source>Re&amp;ject</source>
+        <translation>Ab&amp;lehnen</translation>
+    </message>
+    <message>
+        <source>Clear Rejec&amp;tion</source>
+        <translation>Ablehnung auf&amp;heben</translation>
+    </message>
+    <message>
+        <source>Clear Color &amp;Label</source>
+        <translation>&amp;Farbmarkierung entfernen</translation>
+    </message>
+    <message>
+        <source>Clear &amp;All Marks</source>
+        <translation>Alle &amp;Markierungen entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Slideshow</source>
+        <translation>Dia&amp;show</translation>
+    </message>
+    <message>
+        <source>&amp;Start Slideshow</source>
+        <translation>Diashow &amp;starten</translation>
+    </message>
+    <message>
+        <source>&amp;Pause Slideshow</source>
+        <translation>Diashow &amp;anhalten</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;User Guide…</source>
+        <translation>&amp;Benutzerhandbuch…</translation>
+    </message>
+    <message>
+        <source>Show &amp;Keyboard Shortcuts</source>
+        <translation>&amp;Tastenkürzel anzeigen</translation>
+    </message>
+    <message>
+        <source>Hide &amp;Keyboard Shortcuts</source>
+        <translation>&amp;Tastenkürzel ausblenden</translation>
+    </message>
+    <message>
+        <source>Help on the &amp;Web…</source>
+        <translation>Hilfe im &amp;Web…</translation>
+    </message>
+    <message>
+        <source>Give F&amp;eedback…</source>
+        <translation>&amp;Feedback geben…</translation>
+    </message>
+    <message>
+        <source>&amp;About %1…</source>
+        <translation>&amp;Über %1…</translation>
+    </message>
+    <message>
+        <source>Color: &amp;Red</source>
+        <translation>Farbe: &amp;Rot</translation>
+    </message>
+    <message>
+        <source>Color: &amp;Yellow</source>
+        <translation>Farbe: &amp;Gelb</translation>
+    </message>
+    <message>
+        <source>Color: &amp;Green</source>
+        <translation>Farbe: Gr&amp;ün</translation>
+    </message>
+    <message>
+        <source>Color: &amp;Blue</source>
+        <translation>Farbe: Bl&amp;au</translation>
+    </message>
+    <message>
+        <source>&amp;First Image</source>
+        <translation>&amp;Erstes Bild</translation>
+    </message>
+    <message>
+        <source>&amp;Last Image</source>
+        <translation>&amp;Letztes Bild</translation>
+    </message>
+    <message>
+        <source>&amp;Back %1 Images</source>
+        <translation>%1 Bilder &amp;zurück</translation>
+    </message>
+    <message>
+        <source>F&amp;orward %1 Images</source>
+        <translation>%1 Bilder v&amp;or</translation>
+    </message>
+    <message>
+        <source>Slideshow finished</source>
+        <translation>Diashow beendet</translation>
+    </message>
+    <message numerus="yes">
+        <source>&amp;%n Star(s)</source>
+        <translation>
+            <numerusform>Sterne: &amp;%n</numerusform>
+            <numerusform>Sterne: &amp;%n</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -710,10 +765,6 @@ Open a photo folder or choose Filter → All Images.</source>
         <translation>Brennweite</translation>
     </message>
     <message>
-        <source>Image %1 of %2 — %3%4%5%6%7 — Left/Right to navigate</source>
-        <translation>Bild %1 von %2 — %3%4%5%6%7 — Links/Rechts zum Blättern</translation>
-    </message>
-    <message>
         <source>ISO</source>
         <translation>ISO</translation>
     </message>
@@ -828,6 +879,52 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>embedded preview, loading</source>
         <translation>eingebettete Vorschau, wird geladen</translation>
+    </message>
+    <message>
+        <source>%1 — %2%3%4%5%6 — Left/Right to navigate</source>
+        <translation>%1 — %2%3%4%5%6 — Links/Rechts zum Blättern</translation>
+    </message>
+    <message>
+        <source>Image %1 of %2</source>
+        <translation>Bild %1 von %2</translation>
+    </message>
+    <message>
+        <source>Filter: %1 — image %2 of %3</source>
+        <translation>Filter: %1 — Bild %2 von %3</translation>
+    </message>
+    <message>
+        <source>zero stars</source>
+        <translation>ohne Sterne</translation>
+    </message>
+    <message>
+        <source>unreviewed</source>
+        <translation>ungesichtet</translation>
+    </message>
+    <message>
+        <source>rejected</source>
+        <translation>abgelehnt</translation>
+    </message>
+    <message>
+        <source>label %1</source>
+        <translation>Farbe %1</translation>
+    </message>
+    <message>
+        <source>not %1</source>
+        <translation>nicht %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n star(s)</source>
+        <translation>
+            <numerusform>%n Stern</numerusform>
+            <numerusform>%n Sterne</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>at least %n star(s)</source>
+        <translation>
+            <numerusform>mindestens %n Stern</numerusform>
+            <numerusform>mindestens %n Sterne</numerusform>
+        </translation>
     </message>
 </context>
 <context>

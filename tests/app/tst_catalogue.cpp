@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
@@ -27,6 +28,7 @@ struct Message
     QString source;
     QString translation;
     QString type; // empty for a finished message
+    QStringList forms; // the plural forms of a message that counts
 };
 
 QString sourceRoot()
@@ -51,18 +53,26 @@ QList<Message> readTs(const QString &path, QString *error)
     QXmlStreamReader xml(&file);
     QString context;
     Message current;
+    bool numerus = false;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement()) {
             if (xml.name() == QLatin1String("name"))
                 context = xml.readElementText();
-            else if (xml.name() == QLatin1String("message"))
-                current = Message{context, {}, {}, {}};
+            else if (xml.name() == QLatin1String("message")) {
+                current = Message{context, {}, {}, {}, {}};
+                numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+            }
             else if (xml.name() == QLatin1String("source"))
                 current.source = xml.readElementText();
             else if (xml.name() == QLatin1String("translation")) {
                 current.type = xml.attributes().value(QLatin1String("type")).toString();
-                current.translation = xml.readElementText();
+                if (!numerus)
+                    current.translation = xml.readElementText();
+            } else if (xml.name() == QLatin1String("numerusform")) {
+                // A message that counts stands checked by its first form.
+                current.forms.append(xml.readElementText());
+                current.translation = current.forms.constFirst();
             }
         } else if (xml.isEndElement() && xml.name() == QLatin1String("message")) {
             messages.append(current);
@@ -85,6 +95,23 @@ QStringList placeholders(const QString &text)
     return found;
 }
 
+// The first entry whose Alt letter is missing or taken by an earlier entry of
+// the same menu or bar, or empty when each has one of its own.
+QString mnemonicClash(const QWidget *menu)
+{
+    QSet<QChar> taken;
+    for (const QAction *action : menu->actions()) {
+        if (action->isSeparator() || !action->isVisible())
+            continue;
+        const QString text = action->text();
+        const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+        if (at < 0 || taken.contains(text.at(at + 1).toLower()))
+            return text;
+        taken.insert(text.at(at + 1).toLower());
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestCatalogue : public QObject
@@ -101,6 +128,7 @@ private slots:
     void compiledCatalogueMatchesSource();
     void codeTextsAreTranslated();
     void germanStartShowsGermanMenus();
+    void englishStartCountsInEnglish();
 
 private:
     QList<Message> messages;
@@ -122,8 +150,8 @@ void TestCatalogue::initTestCase()
 void TestCatalogue::messagesPerContext()
 {
     const QList<QPair<QString, int>> expected = {
-        {"MainWindow", 66}, {"ViewerWidget", 42}, {"PreferencesDialog", 20},
-        {"Filter", 13},     {"MarkEdit", 10},     {"AboutDialog", 9},
+        {"MainWindow", 74}, {"ViewerWidget", 51}, {"PreferencesDialog", 20},
+        {"Filter", 18},     {"MarkEdit", 10},     {"AboutDialog", 9},
         {"HelpDialog", 9},  {"PhotoCatalog", 6},  {"ColorLabel", 5},
         {"QObject", 3},     {"WriteProblemBar", 3}, {"PhotoTransfer", 3}, {"ThumbnailGridWidget", 1},
     };
@@ -140,7 +168,7 @@ void TestCatalogue::messagesPerContext()
         QVERIFY2(counted.value(context) == count,
                  qPrintable(QStringLiteral("%1 has %2 messages, expected %3")
                                 .arg(context).arg(counted.value(context)).arg(count)));
-    QCOMPARE(messages.size(), 190);
+    QCOMPARE(messages.size(), 212);
 }
 
 void TestCatalogue::everyMessageFinished()
@@ -175,7 +203,9 @@ void TestCatalogue::tellingRows_data()
     QTest::addColumn<QString>("context");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("german");
-    QTest::newRow("stars") << "MainWindow" << "%1 Star(s)" << "Sterne: %1";
+    QTest::newRow("filter at least") << "Filter" << "3 Stars or M&ore" << "3 Sterne o&der mehr";
+    QTest::newRow("filtered position") << "ViewerWidget" << "Filter: %1 — image %2 of %3"
+                                       << "Filter: %1 — Bild %2 von %3";
     QTest::newRow("summary") << "MainWindow" << "%1 total · %2 reviewed · %3 rejected · %4 open"
                              << "%1 gesamt · %2 gesichtet · %3 abgelehnt · %4 offen";
     QTest::newRow("conflict") << "PreferencesDialog" << "The shortcut %1 is used by \"%2\" and \"%3\"."
@@ -188,7 +218,7 @@ void TestCatalogue::tellingRows_data()
                                 << "No photos to display.\n\nOpen a photo folder or choose Filter → All Images."
                                 << "Keine Fotos vorhanden.\n\nÖffnen Sie einen Fotoordner oder wählen Sie Filter → Alle Bilder.";
     // The same English word is translated per context.
-    QTest::newRow("filter red") << "Filter" << "Red" << "Rot";
+    QTest::newRow("filter red") << "Filter" << "Re&d" << "&Rot";
     QTest::newRow("viewer file") << "ViewerWidget" << "File" << "Datei";
     QTest::newRow("undone") << "PhotoCatalog" << "Undone: %1 on %2" << "Rückgängig gemacht: %1 bei %2";
 }
@@ -205,6 +235,14 @@ void TestCatalogue::tellingRows()
 void TestCatalogue::compiledCatalogueMatchesSource()
 {
     for (const Message &m : messages) {
+        for (int i = 0; i < m.forms.size(); ++i) {
+            // German has a singular (1) and a plural (2 and more).
+            const QString form = translator.translate(m.context.toUtf8().constData(), m.source.toUtf8().constData(),
+                                                      nullptr, i + 1);
+            QVERIFY2(form == m.forms.at(i), qPrintable(QStringLiteral("%1: %2 [%3]").arg(m.context, m.source).arg(i)));
+        }
+        if (!m.forms.isEmpty())
+            continue;
         const QString compiled = translator.translate(m.context.toUtf8().constData(), m.source.toUtf8().constData());
         QVERIFY2(compiled == m.translation,
                  qPrintable(QStringLiteral("%1: %2 -> '%3'").arg(m.context, m.source, compiled)));
@@ -263,14 +301,50 @@ void TestCatalogue::germanStartShowsGermanMenus()
 
     const QMap<QString, QAction *> &registry = window.registeredActions();
     QVERIFY(registry.contains(QStringLiteral("file.open")));
-    QCOMPARE(registry.value(QStringLiteral("file.open"))->text(), QStringLiteral("Ordner öffnen…"));
-    QCOMPARE(registry.value(QStringLiteral("rating.3"))->text(), QStringLiteral("Sterne: 3"));
-    QCOMPARE(registry.value(QStringLiteral("color.red"))->text(), QStringLiteral("Farbe: Rot"));
-    QCOMPARE(registry.value(QStringLiteral("edit.undo"))->text(), QStringLiteral("Rückgängig"));
+    QCOMPARE(registry.value(QStringLiteral("file.open"))->text(), QStringLiteral("Ordner ö&ffnen…"));
+    // Every menu gives each of its entries a letter of its own.
+    for (QAction *menu : window.menuBar()->actions())
+        QVERIFY2(mnemonicClash(menu->menu()).isEmpty(), qPrintable(mnemonicClash(menu->menu())));
+    QVERIFY(mnemonicClash(window.menuBar()).isEmpty());
+    QCOMPARE(registry.value(QStringLiteral("rating.3"))->text(), QStringLiteral("Sterne: &3"));
+    QCOMPARE(registry.value(QStringLiteral("rating.1"))->text(), QStringLiteral("Sterne: &1"));
+    QCOMPARE(registry.value(QStringLiteral("color.red"))->text(), QStringLiteral("Farbe: &Rot"));
+    QCOMPARE(registry.value(QStringLiteral("edit.undo"))->text(), QStringLiteral("&Rückgängig"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Öffnen Sie einen Ordner, um zu beginnen"));
     // Key names come from the toolkit's German catalogue.
     QCOMPARE(registry.value(QStringLiteral("file.open"))->shortcut().toString(QKeySequence::NativeText),
              QStringLiteral("Strg+O"));
+}
+
+// English has no catalogue of its own but the plural forms, under every language.
+void TestCatalogue::englishStartCountsInEnglish()
+{
+    Translations translations;
+    QVERIFY(!translations.installForLocale(QStringLiteral("en_US")));
+    MainWindow window;
+    const QMap<QString, QAction *> &registry = window.registeredActions();
+    QCOMPARE(registry.value(QStringLiteral("rating.1"))->text(), QStringLiteral("&1 Star"));
+    QCOMPARE(registry.value(QStringLiteral("rating.2"))->text(), QStringLiteral("&2 Stars"));
+    QCOMPARE(QCoreApplication::translate("ViewerWidget", "at least %n star(s)", nullptr, 1), QStringLiteral("at least 1 star"));
+    QCOMPARE(QCoreApplication::translate("ViewerWidget", "%n star(s)", nullptr, 4), QStringLiteral("4 stars"));
+    for (QAction *menu : window.menuBar()->actions())
+        QVERIFY2(mnemonicClash(menu->menu()).isEmpty(), qPrintable(mnemonicClash(menu->menu())));
+    QVERIFY(mnemonicClash(window.menuBar()).isEmpty());
+
+    // Every text that counts has its English forms.
+    QString error;
+    const QList<Message> plurals =
+        readTs(sourceRoot() + QStringLiteral("/resources/translations/glanceway_en.ts"), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QSet<QPair<QString, QString>> english;
+    for (const Message &m : plurals) {
+        QCOMPARE(m.forms.size(), 2);
+        english.insert({m.context, m.source});
+    }
+    for (const Message &m : std::as_const(messages)) {
+        if (!m.forms.isEmpty())
+            QVERIFY2(english.contains({m.context, m.source}), qPrintable(m.source));
+    }
 }
 
 QTEST_MAIN(TestCatalogue)

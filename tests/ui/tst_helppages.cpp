@@ -374,6 +374,10 @@ void TestHelpPages::controlsListDefaultKeys()
     QFETCH(QString, toolkitCatalogue);
     QTranslator appTranslator;
     QTranslator toolkitTranslator;
+    // The English plural forms lie beneath every language, as in the program.
+    QTranslator pluralTranslator;
+    QVERIFY(pluralTranslator.load(QStringLiteral(":/translations/glanceway_en.qm")));
+    QCoreApplication::installTranslator(&pluralTranslator);
     if (!catalogue.isEmpty()) {
         QVERIFY(appTranslator.load(catalogue));
         QVERIFY(toolkitTranslator.load(toolkitCatalogue));
@@ -384,6 +388,7 @@ void TestHelpPages::controlsListDefaultKeys()
     const auto restore = qScopeGuard([&] {
         QCoreApplication::removeTranslator(&appTranslator);
         QCoreApplication::removeTranslator(&toolkitTranslator);
+        QCoreApplication::removeTranslator(&pluralTranslator);
     });
 
     const Page page = parsePage(folder + QStringLiteral("controls.html"));
@@ -391,7 +396,7 @@ void TestHelpPages::controlsListDefaultKeys()
 
     MainWindow window;
     const QMap<QString, QAction *> &registry = window.registeredActions();
-    QCOMPARE(registry.size(), 35);
+    QCOMPARE(registry.size(), 58);
 
     QStringList listed;
     for (const KeyRow &row : page.keyRows) {

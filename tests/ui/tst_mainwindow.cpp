@@ -1,4 +1,5 @@
 #include "folderlock.h"
+#include "app/translations.h"
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 #include "grid/thumbnailgridwidget.h"
@@ -17,6 +18,7 @@
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
@@ -38,6 +40,13 @@ namespace {
 
 const QString fixtureJpeg = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture.jpg");
 const QString fixtureCorrupt = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture-corrupt.png");
+
+void writeSidecar(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qWarning("cannot write %s", qPrintable(path));
+}
 
 QByteArray sidecar(const QString &attributes)
 {
@@ -183,6 +192,16 @@ private slots:
     void recycleBin_data();
     void recycleBin();
 
+    void navigationKeys_data();
+    void navigationKeys();
+    void filterInStatusAndTitle_data();
+    void filterInStatusAndTitle();
+    void statusBackAfterMenu();
+    void deleteInViewer();
+    void openPath_data();
+    void openPath();
+    void exifOverlayChecked();
+
 private:
     // A folder of copies of a real JPEG ("a.jpg", ...), plus `extra` files.
     QString makeFolder(const QStringList &names);
@@ -201,6 +220,7 @@ private:
     QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_mainwindow-XXXXXX")};
     std::unique_ptr<QTemporaryDir> root;
     QString previousCwd;
+    Translations translations;
 };
 
 void TestMainWindow::initTestCase()
@@ -214,6 +234,8 @@ void TestMainWindow::initTestCase()
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // As the program starts in English: the plural forms only.
+    translations.installForLocale(QStringLiteral("en_US"));
 }
 
 void TestMainWindow::init()
@@ -304,7 +326,22 @@ void TestMainWindow::registryDefaults_data()
     row("edit.redo", "Redo", "Ctrl+Shift+Z", "Ctrl+Y");
     row("navigate.previous", "Previous Image", "Left", "<");
     row("navigate.next", "Next Image", "Right", ">");
+    row("navigate.first", "First Image", "Home");
+    row("navigate.last", "Last Image", "End");
+    row("navigate.pageBack", "Back 10 Images", "PgUp");
+    row("navigate.pageForward", "Forward 10 Images", "PgDown");
     row("navigate.resumeReview", "Resume Review", "L");
+    row("filter.all", "All Images", "Ctrl+Shift+A");
+    row("filter.zeroStars", "Zero Stars", "Ctrl+Shift+0");
+    row("filter.unreviewed", "Unreviewed", "Ctrl+Shift+U");
+    row("filter.rejected", "Rejected", "Ctrl+Shift+X");
+    row("filter.rating1", "1 Star", "Ctrl+Shift+1");
+    row("filter.rating3", "3 Stars", "Ctrl+Shift+3");
+    row("filter.atLeast1", "1 Star or More", "Alt+1");
+    row("filter.atLeast5", "5 Stars or More", "Alt+5");
+    row("filter.red", "Red", "Ctrl+Shift+6");
+    row("filter.blue", "Blue", "Ctrl+Shift+9");
+    row("filter.exclude", "Exclude selected filter", "Ctrl+Shift+E");
     row("view.fullscreen", "Full Screen", "F");
     row("view.grid", "Thumbnail Grid", "G");
     row("view.thumbnailsSmaller", "Smaller Thumbnails", "Ctrl+-");
@@ -316,8 +353,8 @@ void TestMainWindow::registryDefaults_data()
     row("view.rotateRight", "Rotate Right 90°", "Ctrl+.");
     row("view.exifOverlay", "Show EXIF Overlay", "?");
     row("rating.0", "Clear Rating", "0");
-    row("rating.1", "1 Star(s)", "1");
-    row("rating.5", "5 Star(s)", "5");
+    row("rating.1", "1 Star", "1");
+    row("rating.5", "5 Stars", "5");
     row("color.red", "Color: Red", "6");
     row("color.yellow", "Color: Yellow", "7");
     row("color.green", "Color: Green", "8");
@@ -339,10 +376,10 @@ void TestMainWindow::registryDefaults()
     QFETCH(QString, also);
 
     MainWindow w;
-    QCOMPARE(w.registeredActions().size(), 35);
+    QCOMPARE(w.registeredActions().size(), 58);
     QAction *action = w.registeredActions().value(id);
     QVERIFY(action);
-    QCOMPARE(action->text(), text);
+    QCOMPARE(action->text().remove(QLatin1Char('&')), text);
     QCOMPARE(action->property("defaultShortcut").toString(), key);
     QList<QKeySequence> expected{QKeySequence::fromString(key)};
     if (!also.isEmpty())
@@ -450,28 +487,29 @@ void TestMainWindow::menus()
     MainWindow w;
     QStringList titles;
     for (QAction *menu : w.menuBar()->actions())
-        titles.append(menu->text());
+        titles.append(menu->text().remove(QLatin1Char('&')));
     QCOMPARE(titles, (QStringList{"File", "Edit", "Navigate", "Filter", "View", "Rating", "Slideshow", "Help"}));
 
     auto entries = [&](int index) {
         QStringList texts;
         for (QAction *a : w.menuBar()->actions().at(index)->menu()->actions())
-            texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+            texts.append(a->isSeparator() ? QStringLiteral("-") : a->text().remove(QLatin1Char('&')));
         return texts;
     };
     QCOMPARE(entries(0), (QStringList{"Open Folder…", "Refresh Folder and Metadata",
                                       "Move Selected Photos to Recycle Bin…", "Preferences…", "-", "Exit"}));
-    QCOMPARE(entries(3).size(), 15);
-    QCOMPARE(entries(3).mid(13), (QStringList{"-", "Exclude selected filter"}));
+    QCOMPARE(entries(3).size(), 20);
+    QCOMPARE(entries(3).mid(18), (QStringList{"-", "Exclude selected filter"}));
     QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
                                       "Give Feedback…", "-", "About Quillmark Glanceway…"}));
-    // Filter entries carry no keys and are not configurable.
+    // Filter entries have configurable keys, which work in full screen too.
     for (QAction *a : w.menuBar()->actions().at(3)->menu()->actions()) {
-        QVERIFY(a->shortcut().isEmpty());
-        QVERIFY(!w.registeredActions().values().contains(a));
+        QVERIFY(a->isSeparator() || !a->shortcut().isEmpty());
+        QVERIFY(a->isSeparator() || w.registeredActions().values().contains(a));
+        QVERIFY(a->isSeparator() || w.actions().contains(a));
     }
     // Keys that must work with the menu bar hidden are on the window itself.
-    QCOMPARE(w.actions().size(), 34);
+    QCOMPARE(w.actions().size(), 57);
     QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
     QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
 }
@@ -484,20 +522,25 @@ void TestMainWindow::menuEntries_data()
     QTest::addColumn<QStringList>("entries");
 
     QTest::newRow("edit") << 1 << QStringList{"Undo", "Redo"};
-    QTest::newRow("navigate") << 2 << QStringList{"Previous Image", "Next Image", "-", "Resume Review"};
+    QTest::newRow("navigate") << 2
+                              << QStringList{"Previous Image", "Next Image", "First Image", "Last Image",
+                                             "Back 10 Images", "Forward 10 Images", "-", "Resume Review"};
     QTest::newRow("filter") << 3
                             << QStringList{"All Images*=all", "Zero Stars*=zerostars", "Unreviewed*=unrated",
                                            "Rejected*=rejected", "1 Star*=rating:1", "2 Stars*=rating:2",
                                            "3 Stars*=rating:3", "4 Stars*=rating:4", "5 Stars*=rating:5",
+                                           "1 Star or More*=rating>=:1", "2 Stars or More*=rating>=:2",
+                                           "3 Stars or More*=rating>=:3", "4 Stars or More*=rating>=:4",
+                                           "5 Stars or More*=rating>=:5",
                                            "Red*=color:Red", "Yellow*=color:Yellow", "Green*=color:Green",
                                            "Blue*=color:Blue", "-", "Exclude selected filter*"};
     QTest::newRow("view") << 4
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
                                          "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%", "-",
-                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay"};
+                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*"};
     QTest::newRow("rating") << 5
-                            << QStringList{"Clear Rating", "1 Star(s)", "2 Star(s)", "3 Star(s)", "4 Star(s)",
-                                           "5 Star(s)", "-", "Color: Red", "Color: Yellow", "Color: Green",
+                            << QStringList{"Clear Rating", "1 Star", "2 Stars", "3 Stars", "4 Stars",
+                                           "5 Stars", "-", "Color: Red", "Color: Yellow", "Color: Green",
                                            "Color: Blue", "-", "Reject", "Clear Rejection", "Clear Color Label",
                                            "Clear All Marks"};
     QTest::newRow("slideshow") << 6 << QStringList{"Start Slideshow"};
@@ -518,7 +561,7 @@ void TestMainWindow::menuEntries()
             seen.append(QStringLiteral("-"));
             continue;
         }
-        QString entry = a->text();
+        QString entry = a->text().remove(QLatin1Char('&'));
         if (a->isCheckable())
             entry += QLatin1Char('*');
         if (a->data().isValid())
@@ -965,7 +1008,7 @@ void TestMainWindow::filters()
     QAction *chosen = nullptr;
     auto *group = w->findChild<QActionGroup *>();
     for (QAction *a : group->actions())
-        if (a->text() == entry)
+        if (a->text().remove(QLatin1Char('&')) == entry)
             chosen = a;
     QVERIFY(chosen);
     chosen->trigger();
@@ -998,7 +1041,7 @@ void TestMainWindow::folderChangedByOthers()
     QVERIFY(PhotoCore::writeMetadata(folder + "/a.jpg", PhotoCore::Metadata{3, {}, false, 0}));
     auto w = openWindow(folder);
     for (QAction *a : w->findChild<QActionGroup *>()->actions()) {
-        if (a->text() == QLatin1String("Unreviewed"))
+        if (a->text().remove(QLatin1Char('&')) == QLatin1String("Unreviewed"))
             a->trigger();
     }
     showGrid(*w);
@@ -1011,7 +1054,7 @@ void TestMainWindow::folderChangedByOthers()
     QVERIFY(QFile::remove(folder + "/d.jpg"));
     QTRY_COMPARE(gridOf(*w)->model()->paths(), (QStringList{folder + "/b.jpg", folder + "/c.jpg", folder + "/e.jpg"}));
     QCOMPARE(gridOf(*w)->selectedPaths(), selected);
-    QCOMPARE(w->findChild<QActionGroup *>()->checkedAction()->text(), QStringLiteral("Unreviewed"));
+    QCOMPARE(w->findChild<QActionGroup *>()->checkedAction()->text().remove(QLatin1Char('&')), QStringLiteral("Unreviewed"));
     QCOMPARE(catalogOf(*w)->record(folder + "/a.jpg").rating, 3);
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("summaryLabel"))->text(),
              QStringLiteral("4 total · 1 reviewed · 0 rejected · 3 open"));
@@ -1044,12 +1087,12 @@ void TestMainWindow::slideshowInterval()
     QCOMPARE(timer->interval(), intervalMs);
     QVERIFY(!timer->isSingleShot());
     QVERIFY(w->isFullScreen());
-    QCOMPARE(slideshow->text(), QStringLiteral("Pause Slideshow"));
+    QCOMPARE(slideshow->text().remove(QLatin1Char('&')), QStringLiteral("Pause Slideshow"));
     // Pausing keeps full screen.
     slideshow->trigger();
     QVERIFY(!timer->isActive());
     QVERIFY(w->isFullScreen());
-    QCOMPARE(slideshow->text(), QStringLiteral("Start Slideshow"));
+    QCOMPARE(slideshow->text().remove(QLatin1Char('&')), QStringLiteral("Start Slideshow"));
 }
 
 void TestMainWindow::slideshowAtLastPhoto_data()
@@ -1075,7 +1118,9 @@ void TestMainWindow::slideshowAtLastPhoto()
     QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
     QCOMPARE(timer->isActive(), loop);
     QCOMPARE(catalog->currentPath(), folder + (loop ? "/a.jpg" : "/c.jpg"));
-    QVERIFY(w->isFullScreen());
+    // A show that ends leaves full screen, so that its end can be read in the status bar.
+    QCOMPARE(w->isFullScreen(), loop);
+    QCOMPARE(w->statusBar()->currentMessage() == QLatin1String("Slideshow finished"), !loop);
 }
 
 void TestMainWindow::slideshowStoppers_data()
@@ -1120,7 +1165,7 @@ void TestMainWindow::slideshowWithoutPhotos()
     named(*w, "slideshowAction")->trigger();
     QVERIFY(!slideshowTimer(*w)->isActive());
     QVERIFY(!w->isFullScreen());
-    QCOMPARE(named(*w, "slideshowAction")->text(), QStringLiteral("Start Slideshow"));
+    QCOMPARE(named(*w, "slideshowAction")->text().remove(QLatin1Char('&')), QStringLiteral("Start Slideshow"));
 }
 
 void TestMainWindow::fullScreenAndEsc()
@@ -1137,7 +1182,7 @@ void TestMainWindow::fullScreenAndEsc()
     QVERIFY(w.menuBar()->isHidden());
     QVERIFY(w.statusBar()->isHidden());
     QVERIFY(esc->isEnabled());
-    QCOMPARE(full->text(), QStringLiteral("Exit Full Screen"));
+    QCOMPARE(full->text().remove(QLatin1Char('&')), QStringLiteral("Exit Full Screen"));
 
     esc->trigger();
     QVERIFY(!w.isFullScreen());
@@ -1145,7 +1190,7 @@ void TestMainWindow::fullScreenAndEsc()
     QVERIFY(!w.menuBar()->isHidden());
     QVERIFY(!w.statusBar()->isHidden());
     QVERIFY(!esc->isEnabled());
-    QCOMPARE(full->text(), QStringLiteral("Full Screen"));
+    QCOMPARE(full->text().remove(QLatin1Char('&')), QStringLiteral("Full Screen"));
 }
 
 // ---- Shortcut overview --------------------------------------------------
@@ -1159,7 +1204,7 @@ void TestMainWindow::shortcutHelpFromGrid()
 
     help->trigger();
     QVERIFY(viewer->isShortcutOverlayVisible());
-    QCOMPARE(help->text(), QStringLiteral("Hide Keyboard Shortcuts"));
+    QCOMPARE(help->text(), QStringLiteral("Hide &Keyboard Shortcuts"));
     QVERIFY(help->isChecked());
 
     // From the grid the overview is shown, even though it was visible before.
@@ -1174,7 +1219,7 @@ void TestMainWindow::shortcutHelpFromGrid()
 
     help->trigger();
     QVERIFY(!viewer->isShortcutOverlayVisible());
-    QCOMPARE(help->text(), QStringLiteral("Show Keyboard Shortcuts"));
+    QCOMPARE(help->text(), QStringLiteral("Show &Keyboard Shortcuts"));
     QVERIFY(!help->isChecked());
 }
 
@@ -1193,7 +1238,7 @@ void TestMainWindow::openFromGrid()
     emit gridOf(*w)->fileActivated(folder + "/a.jpg");
     QCOMPARE(page(*w), 0);
     QVERIFY(!named(*w, "gridAction")->isChecked());
-    QVERIFY(!named(*w, "moveToTrashAction")->isEnabled());
+    QVERIFY(named(*w, "moveToTrashAction")->isEnabled()); // the photo on screen
     QCOMPARE(catalogOf(*w)->currentPath(), folder + "/a.jpg");
     QCOMPARE(w->windowTitle(), QStringLiteral("a.jpg — Quillmark Glanceway"));
     // The grid's selection message must not outlive the grid page.
@@ -1305,7 +1350,7 @@ void TestMainWindow::recycleBin()
     auto w = openWindow(folder);
     PhotoCatalog *catalog = catalogOf(*w);
     QAction *trash = named(*w, "moveToTrashAction");
-    QVERIFY(!trash->isEnabled()); // viewer page
+    QVERIFY(trash->isEnabled()); // viewer page: the photo on screen
     showGrid(*w);
     gridOf(*w)->setCurrentPath(folder + "/" + left.value(0));
     selectRows(*w, rows);
@@ -1340,6 +1385,172 @@ void TestMainWindow::recycleBin()
     QCOMPARE(QFileInfo(gridOf(*w)->currentPath()).fileName(), current);
     // Nothing went anywhere but the trash.
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+}
+
+// ---- Keys, status, opening ----------------------------------------------
+
+void TestMainWindow::navigationKeys_data()
+{
+    // 25 photos; the viewer starts at `start`, the grid's current cell too.
+    QTest::addColumn<bool>("grid");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("viewer-home") << false << int(Qt::Key_Home) << 12 << 0;
+    QTest::newRow("viewer-end") << false << int(Qt::Key_End) << 3 << 24;
+    QTest::newRow("viewer-page-down") << false << int(Qt::Key_PageDown) << 3 << 13;
+    QTest::newRow("viewer-page-down-at-end") << false << int(Qt::Key_PageDown) << 20 << 24;
+    QTest::newRow("viewer-page-up") << false << int(Qt::Key_PageUp) << 12 << 2;
+    QTest::newRow("grid-home") << true << int(Qt::Key_Home) << 12 << 0;
+    QTest::newRow("grid-end") << true << int(Qt::Key_End) << 3 << 24;
+}
+
+void TestMainWindow::navigationKeys()
+{
+    QFETCH(bool, grid);
+    QFETCH(int, key);
+    QFETCH(int, start);
+    QFETCH(int, expected);
+    QStringList names;
+    for (int i = 0; i < 25; ++i)
+        names << QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    const QString folder = makeFolder(names);
+    auto w = openWindow(folder);
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    catalogOf(*w)->select(folder + '/' + names.at(start));
+    if (grid) {
+        showGrid(*w);
+        gridOf(*w)->setCurrentPath(folder + '/' + names.at(start));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    if (grid) {
+        // The grid moves its own cell; the viewer's photo stays until one is opened.
+        QCOMPARE(page(*w), 1);
+        QCOMPARE(gridOf(*w)->currentPath(), folder + '/' + names.at(expected));
+        QCOMPARE(catalogOf(*w)->currentPath(), folder + '/' + names.at(start));
+    } else {
+        QCOMPARE(catalogOf(*w)->currentPath(), folder + '/' + names.at(expected));
+    }
+}
+
+void TestMainWindow::filterInStatusAndTitle_data()
+{
+    QTest::addColumn<QString>("filterAction");
+    QTest::addColumn<bool>("exclude");
+    QTest::addColumn<QString>("position");
+    QTest::newRow("three-stars") << "filter.rating3" << false << "Filter: 3 stars — image 1 of 2";
+    QTest::newRow("one-star-singular") << "filter.rating1" << false << "Filter: 1 star — image 1 of 1";
+    QTest::newRow("at-least-one") << "filter.atLeast1" << false << "Filter: at least 1 star — image 1 of 3";
+    QTest::newRow("not-three-stars") << "filter.rating3" << true << "Filter: not 3 stars — image 1 of 2";
+    QTest::newRow("red") << "filter.red" << false << "Filter: label Red — image 1 of 1";
+    QTest::newRow("all") << "filter.all" << false << "Image 1 of 4";
+}
+
+void TestMainWindow::filterInStatusAndTitle()
+{
+    QFETCH(QString, filterAction);
+    QFETCH(bool, exclude);
+    QFETCH(QString, position);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    writeSidecar(folder + "/a.xmp", sidecar(QStringLiteral("xmp:Rating='3'")));
+    writeSidecar(folder + "/b.xmp", sidecar(QStringLiteral("xmp:Rating='1' xmp:Label='Red'")));
+    writeSidecar(folder + "/c.xmp", sidecar(QStringLiteral("xmp:Rating='3'")));
+    auto w = openWindow(folder);
+    if (exclude)
+        named(*w, "excludeFilterAction")->trigger();
+    w->registeredActions().value(filterAction)->trigger();
+    QTRY_VERIFY2(w->statusBar()->currentMessage().startsWith(position + QStringLiteral(" — Fit")),
+                 qPrintable(w->statusBar()->currentMessage()));
+    const QString name = QFileInfo(catalogOf(*w)->currentPath()).fileName();
+    const QString title = filterAction == QLatin1String("filter.all")
+                              ? name + QStringLiteral(" — Quillmark Glanceway")
+                              : name + QStringLiteral(" — ") + position + QStringLiteral(" — Quillmark Glanceway");
+    QCOMPARE(w->windowTitle(), title);
+}
+
+void TestMainWindow::statusBackAfterMenu()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    auto w = openWindow(folder);
+    const QString viewerText = viewerOf(*w)->statusText();
+    QVERIFY(viewerText.startsWith(QStringLiteral("Image 1 of 2")));
+    QCOMPARE(w->statusBar()->currentMessage(), viewerText);
+    QMenu *menu = w->menuBar()->actions().at(5)->menu();
+    menu->popup(w->mapToGlobal(QPoint(20, 20)));
+    QTRY_VERIFY(menu->isVisible());
+    // Hovering an entry without a status tip sends the empty tip the toolkit shows.
+    menu->setActiveAction(menu->actions().at(1));
+    QCoreApplication::processEvents();
+    menu->hide();
+    QCoreApplication::processEvents();
+    QCOMPARE(w->statusBar()->currentMessage(), viewerText);
+}
+
+void TestMainWindow::deleteInViewer()
+{
+    BoxAnswerer boxes(QMessageBox::Yes);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    writeSidecar(folder + "/b.xmp", sidecar(QStringLiteral("xmp:Rating='2'")));
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    catalog->select(folder + "/b.jpg");
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QTRY_COMPARE(boxes.seen.size(), 1);
+    QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("Move 1 selected photo(s) and 1 associated")));
+    QTRY_COMPARE(catalog->currentPath(), folder + "/c.jpg");
+    QVERIFY(!QFile::exists(folder + "/b.jpg"));
+    QVERIFY(!QFile::exists(folder + "/b.xmp"));
+    QCOMPARE(catalog->allFiles(), (QStringList{folder + "/a.jpg", folder + "/c.jpg"}));
+    QCOMPARE(page(*w), 0);
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("1 photo(s) moved to the Recycle Bin"));
+}
+
+void TestMainWindow::openPath_data()
+{
+    // What the command line names, relative to the photo folder; "" the folder itself.
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("folder") << "" << "a.jpg" << 0;
+    QTest::newRow("photo") << "b.jpg" << "b.jpg" << 0;
+    QTest::newRow("missing") << "nothing-here" << "" << 1;
+}
+
+void TestMainWindow::openPath()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, current);
+    QFETCH(int, boxes);
+    BoxAnswerer answerer;
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    // The last session names another folder; the command line wins.
+    const QString other = root->filePath(QStringLiteral("other"));
+    QVERIFY(QDir().mkpath(other));
+    QVERIFY(QFile::copy(fixtureJpeg, other + "/z.jpg"));
+    QSettings().setValue(QStringLiteral("lastDirectory"), other);
+    MainWindow w;
+    w.openPath(argument.isEmpty() ? folder : folder + '/' + argument);
+    w.show();
+    QCoreApplication::processEvents(); // the scheduled session restore
+    QCOMPARE(answerer.seen.size(), boxes);
+    QCOMPARE(catalogOf(w)->currentPath(), current.isEmpty() ? QString() : folder + '/' + current);
+}
+
+void TestMainWindow::exifOverlayChecked()
+{
+    const QString folder = makeFolder({"a.jpg"});
+    auto w = openWindow(folder);
+    QAction *exif = w->registeredActions().value(QStringLiteral("view.exifOverlay"));
+    QVERIFY(exif->isCheckable());
+    exif->trigger();
+    QVERIFY(exif->isChecked());
+    QVERIFY(viewerOf(*w)->isExifOverlayVisible());
+    exif->trigger();
+    QVERIFY(!exif->isChecked());
+    QVERIFY(!viewerOf(*w)->isExifOverlayVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,0 +1,34 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<!-- The English plural forms of the texts that count: the source texts carry
+     "(s)", and this catalogue gives each count its form. Only messages with a
+     count belong here. -->
+<context>
+    <name>MainWindow</name>
+    <message numerus="yes">
+        <source>&amp;%n Star(s)</source>
+        <translation>
+            <numerusform>&amp;%n Star</numerusform>
+            <numerusform>&amp;%n Stars</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ViewerWidget</name>
+    <message numerus="yes">
+        <source>%n star(s)</source>
+        <translation>
+            <numerusform>%n star</numerusform>
+            <numerusform>%n stars</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>at least %n star(s)</source>
+        <translation>
+            <numerusform>at least %n star</numerusform>
+            <numerusform>at least %n stars</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>
