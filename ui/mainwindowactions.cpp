@@ -256,6 +256,7 @@ void MainWindow::createActions()
         viewer->toggleExifOverlay();
         exifAction->setChecked(viewer->isExifOverlayVisible());
     });
+    addSortMenu(viewMenu);
 
     // Rating
     QMenu *ratingMenu = bar->addMenu(tr("&Rating"));

@@ -499,6 +499,26 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
             <numerusform>Sterne: &amp;%n</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Sort &amp;by</source>
+        <translation>Sortieren &amp;nach</translation>
+    </message>
+    <message>
+        <source>&amp;File name</source>
+        <translation>&amp;Dateiname</translation>
+    </message>
+    <message>
+        <source>File name, &amp;numbers as numbers</source>
+        <translation>Dateiname, &amp;Zahlen als Zahlen</translation>
+    </message>
+    <message>
+        <source>&amp;Capture time</source>
+        <translation>&amp;Aufnahmezeit</translation>
+    </message>
+    <message>
+        <source>&amp;Modified time</source>
+        <translation>Ä&amp;nderungszeit</translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>

@@ -161,6 +161,7 @@ private slots:
 
     void markRouting_data();
     void markRouting();
+    void sortMenuOrdersTheCatalog();
     void selectionWithoutPreviews_data();
     void selectionWithoutPreviews();
     void actionsDisabledWhileBatchRuns();
@@ -537,7 +538,7 @@ void TestMainWindow::menuEntries_data()
     QTest::newRow("view") << 4
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
                                          "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%", "-",
-                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*"};
+                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*", "Sort by"};
     QTest::newRow("rating") << 5
                             << QStringList{"Clear Rating", "1 Star", "2 Stars", "3 Stars", "4 Stars",
                                            "5 Stars", "-", "Color: Red", "Color: Yellow", "Color: Green",
@@ -747,6 +748,24 @@ void TestMainWindow::markRouting()
             QVERIFY2(onDisk == PhotoCore::Metadata(), qPrintable(path));
         }
     }
+}
+
+void TestMainWindow::sortMenuOrdersTheCatalog()
+{
+    const QString folder = makeFolder({"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg"});
+    auto w = openWindow(folder);
+    auto *natural = w->findChild<QAction *>(QStringLiteral("sort.natural"));
+    QVERIFY(natural);
+    QVERIFY(w->findChild<QAction *>(QStringLiteral("sort.name"))->isChecked());
+    catalogOf(*w)->select(folder + "/IMG_2.jpg");
+    natural->trigger();
+    QCOMPARE(catalogOf(*w)->visibleFiles(),
+             (QStringList{folder + "/IMG_1.jpg", folder + "/IMG_2.jpg", folder + "/IMG_10.jpg"}));
+    QCOMPARE(catalogOf(*w)->currentPath(), folder + "/IMG_2.jpg");
+    // Remembered: the next window starts with it checked.
+    w.reset();
+    auto again = openWindow(folder);
+    QVERIFY(again->findChild<QAction *>(QStringLiteral("sort.natural"))->isChecked());
 }
 
 void TestMainWindow::selectionWithoutPreviews_data()
