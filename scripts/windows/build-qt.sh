@@ -83,6 +83,10 @@ if ! done_ extract; then
         patch -d "$base_src" -p1 --forward --quiet < "debian-base/debian/patches/$p"
     done
     rm -rf debian-base
+    for p in "$here"/patches/*.patch; do
+        echo "applying $(basename "$p")"
+        patch -d "$base_src" -p1 --forward --quiet < "$p"
+    done
     stamp extract
 fi
 

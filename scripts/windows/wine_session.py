@@ -171,10 +171,14 @@ def main():
     # What the registry holds afterwards.
     values = reg_query(KEY) or {}
     print(f"{KEY}: {values}")
-    check("folder remembered in the registry as a Windows path",
-          values.get("lastDirectory") == win_folder, values.get("lastDirectory", "missing"))
-    check("last photo remembered", values.get("lastFile", "").startswith(win_folder.replace("\\", "/"))
-          or values.get("lastFile", "").startswith(win_folder), values.get("lastFile", "missing"))
+    def same_path(a, b):
+        return a.replace("\\", "/").rstrip("/").lower() == b.replace("\\", "/").rstrip("/").lower()
+
+    check("folder remembered in the registry",
+          same_path(values.get("lastDirectory", ""), win_folder), values.get("lastDirectory", "missing"))
+    last_file = values.get("lastFile", "")
+    check("last photo remembered", same_path(os.path.dirname(last_file.replace("\\", "/")), win_folder),
+          last_file or "missing")
     migration = reg_query(KEY + r"\migration") or {}
     check("earlier product's settings imported once", migration.get("pellowickImported") == "true",
           str(migration))
