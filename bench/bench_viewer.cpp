@@ -219,6 +219,7 @@ struct Skim
     int steps = 0;
     int hits = 0;
     std::vector<double> hitMs;       // a hit: the step itself, photo shown included
+    std::vector<double> missStepMs;  // a miss: the step itself, embedded picture made included
     std::vector<double> missPixelsMs; // a miss: until its first picture is on screen
     std::vector<double> missPhotoMs;  // a miss: until its decoded photo is on screen
     std::vector<double> decodeMs;     // a miss: the decode time the viewer reports for it
@@ -289,6 +290,7 @@ Skim skim(const QStringList &files, int intervalMs, bool thenActualSize)
             ++result.hits;
             result.hitMs.push_back(ms);
         } else {
+            result.missStepMs.push_back(ms);
             missTimer = timer;
             missOpen = true;
             missPainted = false;
@@ -354,6 +356,7 @@ QJsonObject skimDetail(const Skim &s)
         if (!values.empty())
             d.insert(QLatin1String(key), bench::percentile(values, 0.5));
     };
+    insertMedian("miss_step_median_ms", s.missStepMs);
     insertMedian("miss_first_pixels_median_ms", s.missPixelsMs);
     insertMedian("miss_show_median_ms", s.missPhotoMs);
     insertMedian("miss_decode_median_ms", s.decodeMs);
@@ -490,6 +493,7 @@ const BenchRegistration missFirstPixels{"viewer.missFirstPixels", [](const Bench
     r.detail.insert(QStringLiteral("p90_ms"), bench::percentile(all, 0.9));
     r.detail.insert(QStringLiteral("skim_misses"), int(s.missPixelsMs.size()));
     r.detail.insert(QStringLiteral("skim_median_ms"), bench::percentile(s.missPixelsMs, 0.5));
+    r.detail.insert(QStringLiteral("skim_step_median_ms"), bench::percentile(s.missStepMs, 0.5));
     r.detail.insert(QStringLiteral("jump_misses"), int(j.missPixelsMs.size()));
     r.detail.insert(QStringLiteral("jump_median_ms"), bench::percentile(j.missPixelsMs, 0.5));
     r.detail.insert(QStringLiteral("jumps_that_hit"), j.hits);
