@@ -1,4 +1,5 @@
 #include "folderlock.h"
+#include "permissionbits.h"
 #include "app/translations.h"
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
@@ -606,8 +607,8 @@ void TestMainWindow::rememberedFolder()
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     } else if (kind == QLatin1String("unreadable")) {
-        if (::geteuid() == 0)
-            QSKIP("root reads every folder");
+        if (!permissionBitsRestrict())
+            QSKIP("permission bits do not stop this process from reading a folder");
         QVERIFY(QDir().mkpath(path));
         QFile::setPermissions(path, QFileDevice::Permissions());
     }

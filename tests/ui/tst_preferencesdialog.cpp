@@ -1,3 +1,4 @@
+#include "permissionbits.h"
 #include "ui/preferencesdialog.h"
 
 #include "grid/thumbnaildiskcache.h"
@@ -451,8 +452,8 @@ void TestPreferencesDialog::clearThumbnailCache()
 
     const QString directory = ThumbnailDiskCache::defaultDirectory();
     QVERIFY(QDir(directory).removeRecursively());
-    if (!removable && geteuid() == 0)
-        QSKIP("Running as root: a read-only directory does not stop removals");
+    if (!removable && !permissionBitsRestrict())
+        QSKIP("A read-only directory does not stop removals here");
     if (!entries.isEmpty()) {
         QVERIFY(QDir().mkpath(directory));
         for (const QString &name : std::as_const(entries)) {
