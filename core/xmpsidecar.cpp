@@ -13,6 +13,10 @@
 
 #include <algorithm>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 namespace PhotoCore {
 
 const QString xmpMetaNamespace = QStringLiteral("adobe:ns:meta/");
@@ -113,6 +117,32 @@ QDomDocument emptyDocument()
     return QDomDocument(QDomDocumentType());
 }
 
+#if defined(Q_OS_WIN)
+// The name of the file at `path` as the file system spells it: exactly that
+// name when such a file exists, else one differing only in case; empty when
+// there is none. A folder can be case-sensitive, so every spelling is looked
+// at, in one pattern search rather than a listing of the folder.
+QString nameOnDisk(const QString &path)
+{
+    const QString wanted = QFileInfo(path).fileName();
+    const std::wstring pattern = QDir::toNativeSeparators(path.chopped(1) + QLatin1Char('?')).toStdWString();
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return QString();
+    QString found;
+    do {
+        const QString name = QString::fromWCharArray(data.cFileName);
+        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
+            continue;
+        if (name == wanted || found.isEmpty())
+            found = name;
+    } while (found != wanted && FindNextFileW(search, &data));
+    FindClose(search);
+    return found;
+}
+#endif
+
 } // namespace
 
 // ---- Location ------------------------------------------------------------
@@ -126,10 +156,16 @@ QString sidecarPathFor(const QString &photoPath)
         return QString();
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName();
     const QString lower = stem + QLatin1String(".xmp");
+#if defined(Q_OS_WIN)
+    // Both spellings name the same file here: keep the one already on disk.
+    const QString onDisk = nameOnDisk(lower);
+    return onDisk.isEmpty() ? lower : info.absolutePath() + QLatin1Char('/') + onDisk;
+#else
     const QString upper = stem + QLatin1String(".XMP");
     if (QFileInfo::exists(lower) || !QFileInfo::exists(upper))
         return lower;
     return upper;
+#endif
 }
 
 QStringList sidecarsToMoveWith(const QStringList &allFiles, const QStringList &moving)

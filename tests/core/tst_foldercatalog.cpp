@@ -110,6 +110,9 @@ void TestFolderCatalog::subfoldersAndLinks()
     QVERIFY(QDir(dir.path()).mkpath("folder.jpg"));  // a directory with a photo's name
     touch(dir.filePath("photos/IMG_1.jpg"));
     QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{});
+#ifndef Q_OS_UNIX
+    QSKIP("QFile::link makes shortcut files here, not links");
+#endif
 
     // A link to a file is listed under the link's own path; a dangling one is not.
     QVERIFY(QFile::link(dir.filePath("photos/IMG_1.jpg"), dir.filePath("linked.jpg")));
@@ -148,6 +151,9 @@ void TestFolderCatalog::tree()
     const QDir top(dir.path());
     for (const QString &entry : entries) {
         if (entry.contains(QLatin1String(" -> "))) {
+#ifndef Q_OS_UNIX
+            QSKIP("QFile::link makes shortcut files here, not links");
+#endif
             const QString link = entry.section(QLatin1String(" -> "), 0, 0);
             QVERIFY(top.mkpath(QFileInfo(link).path()));
             QVERIFY(QFile::link(top.absoluteFilePath(entry.section(QLatin1String(" -> "), 1)), top.filePath(link)));

@@ -108,6 +108,8 @@ void TestXmpSidecar::sidecarPathFor()
     QTemporaryDir dir;
     for (const QString &name : existing)
         QVERIFY(writeFile(dir.filePath(name), packet(desc + "/>")));
+    if (entries(dir.path()).size() < existing.size())
+        QSKIP("names differing only in case are one file here");
     QCOMPARE(PhotoCore::sidecarPathFor(dir.filePath(photo)), sidecar.isEmpty() ? QString() : dir.filePath(sidecar));
 }
 
@@ -269,12 +271,17 @@ void TestXmpSidecar::sidecarsToMoveWith_data()
     QTest::addColumn<QStringList>("all");
     QTest::addColumn<QStringList>("moving");
     QTest::addColumn<QStringList>("expected");
-    const QStringList pair{"/p/DSC_1.JPG", "/p/DSC_1.NEF", "/p/DSC_2.JPG"};
-    QTest::newRow("one-of-pair") << pair << QStringList{"/p/DSC_1.NEF"} << QStringList();
-    QTest::newRow("both-of-pair") << pair << QStringList{"/p/DSC_1.NEF", "/p/DSC_1.JPG"} << QStringList{"/p/DSC_1.xmp"};
-    QTest::newRow("all") << pair << pair << QStringList{"/p/DSC_1.xmp", "/p/DSC_2.xmp"};
-    QTest::newRow("unclean-and-other-case") << pair << QStringList{"/p/./x/../dsc_2.jpg"} << QStringList{"/p/DSC_2.xmp"};
-    QTest::newRow("not-in-folder") << pair << QStringList{"/q/DSC_2.JPG"} << QStringList();
+    // Absolute paths ("/p" gains the current drive on Windows).
+    const QString p = QFileInfo(QStringLiteral("/p")).absoluteFilePath();
+    const QString q = QFileInfo(QStringLiteral("/q")).absoluteFilePath();
+    const QStringList pair{p + "/DSC_1.JPG", p + "/DSC_1.NEF", p + "/DSC_2.JPG"};
+    QTest::newRow("one-of-pair") << pair << QStringList{p + "/DSC_1.NEF"} << QStringList();
+    QTest::newRow("both-of-pair") << pair << QStringList{p + "/DSC_1.NEF", p + "/DSC_1.JPG"}
+                                  << QStringList{p + "/DSC_1.xmp"};
+    QTest::newRow("all") << pair << pair << QStringList{p + "/DSC_1.xmp", p + "/DSC_2.xmp"};
+    QTest::newRow("unclean-and-other-case") << pair << QStringList{p + "/./x/../dsc_2.jpg"}
+                                            << QStringList{p + "/DSC_2.xmp"};
+    QTest::newRow("not-in-folder") << pair << QStringList{q + "/DSC_2.JPG"} << QStringList();
     QTest::newRow("nothing") << pair << QStringList() << QStringList();
 }
 
@@ -502,6 +509,9 @@ void TestXmpSidecar::updateRecodesToUtf8()
 
 void TestXmpSidecar::updateKeepsPermissions()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("only the read-only attribute stands for permission bits here");
+#endif
     QTemporaryDir dir;
     const QString sidecar = dir.filePath("IMG_1.xmp");
     QVERIFY(writeFile(sidecar, packet(desc + "/>")));
@@ -526,6 +536,9 @@ void TestXmpSidecar::updateThroughSymlink()
 {
     QFETCH(QString, where);
     QFETCH(bool, updated);
+#ifndef Q_OS_UNIX
+    QSKIP("QFile::link makes shortcut files here, not links");
+#endif
     QTemporaryDir dir;
     QTemporaryDir home(QDir::home().filePath("linked-XXXXXX"));
     QTemporaryDir outside;
