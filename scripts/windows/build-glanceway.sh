@@ -29,7 +29,7 @@ with_tests=no
 "$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_EXE_LINKER_FLAGS="-static -s" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" \
     -DBUILD_TESTING=ON >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 # The test programs, not the benchmarks: those measure Linux and its peer tools.
 targets=glanceway

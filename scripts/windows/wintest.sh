@@ -19,6 +19,8 @@ fi
 export WINEPREFIX="$build/wine"
 export WINEARCH=win64
 export WINEDEBUG=-all
+# Qt Test writes to the debugger when no console is attached; to stdout instead.
+export QT_FORCE_STDERR_LOGGING=1
 # No .NET or browser engine: nothing here needs them and Wine would offer to
 # download them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
