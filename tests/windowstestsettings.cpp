@@ -13,7 +13,9 @@ void useIniSettingsForTests()
 {
     const QString home = qEnvironmentVariable("HOME");
     const QString base = home.isEmpty() ? QDir::tempPath() + QStringLiteral("/glanceway-test-settings") : home;
-    const QString folder = base + QStringLiteral("/settings");
+    // Absolute now: a drive-relative "/..." would follow later changes of the
+    // working directory to another drive.
+    const QString folder = QDir(base + QStringLiteral("/settings")).absolutePath();
     QDir().mkpath(folder);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);

@@ -65,16 +65,31 @@ def windows_path(path):
 
 
 def reg_query(key):
-    """The values of one registry key as {name: data}, or None when it is missing."""
-    result = subprocess.run(["wine", "reg", "query", key], capture_output=True, text=True,
-                            encoding="utf-8", errors="replace")
-    if result.returncode != 0:
+    """The values of one registry key as {name: data}, or None when it is missing.
+
+    Read through `reg export`, whose file is UTF-16: what `reg query` prints
+    goes through the console's code page and loses non-ASCII names."""
+    exported = os.path.join(os.environ.get("TMPDIR", "/tmp"), f"glanceway-reg-{os.getpid()}.reg")
+    result = subprocess.run(["wine", "reg", "export", key, windows_path(exported), "/y"], capture_output=True)
+    if result.returncode != 0 or not os.path.exists(exported):
         return None
-    values = {}
-    for line in result.stdout.replace("\r", "").splitlines():
-        match = re.match(r"^\s+(\S.*?)\s+(REG_\w+)\s+(.*)$", line)
-        if match:
-            values[match.group(1)] = match.group(3)
+    with open(exported, encoding="utf-16") as handle:
+        text = handle.read()
+    os.remove(exported)
+    values, in_key = {}, False
+    for line in text.splitlines():
+        if line.startswith("["):
+            in_key = line.strip("[]").lower() == key.lower().replace("hkcu\\", "hkey_current_user\\")
+            continue
+        match = re.match(r'^"((?:[^"\\]|\\.)*)"=(.*)$', line)
+        if not in_key or not match:
+            continue
+        name, data = match.group(1), match.group(2)
+        if data.startswith('"'):
+            data = re.sub(r"\\(.)", r"\1", data[1:-1])
+        elif data.startswith("dword:"):
+            data = str(int(data[6:], 16))
+        values[re.sub(r"\\(.)", r"\1", name)] = data
     return values
 
 
@@ -163,6 +178,7 @@ def main():
         cull(app, folder, photos, thumbnails, artifacts)
     except (TimeoutError, RuntimeError) as error:
         check("culling session", False, str(error))
+        print("      windows shown:", [window_name(w) for w in find_windows(".")])
         screenshot(artifacts, "wine-failure.png")
     finally:
         if app.poll() is None:
@@ -223,7 +239,13 @@ def cull(app, folder, photos, thumbnails, artifacts):
     screenshot(artifacts, "wine-viewer.png")
     check("non-ASCII photo name marked or listed", "Straße_fixture.jpg" in photos)
 
-    # The grid: every thumbnail lands in the cache below %LOCALAPPDATA%.
+    # Back to the rejected photo in the viewer, then the grid, which starts
+    # there; every thumbnail lands in the cache below %LOCALAPPDATA%.
+    rejected = [name for name, value in marked.items() if value == -1][0]
+    while current() != rejected:
+        before = current()
+        keys("Left")
+        wait_for(lambda: current() != before, "moving left")
     keys("g")
     wait_for(lambda: os.path.isdir(thumbnails) and len(os.listdir(thumbnails)) >= len(photos),
              f"{len(photos)} thumbnails in {thumbnails}")
@@ -231,11 +253,6 @@ def cull(app, folder, photos, thumbnails, artifacts):
     screenshot(artifacts, "wine-grid.png")
 
     # The rejected photo into the recycle bin.
-    rejected = [name for name, value in marked.items() if value == -1][0]
-    while current() != rejected:
-        before = current()
-        keys("Left")
-        wait_for(lambda: current() != before, "moving left")
     # Thumbnails not on screen yet are loaded first; then the question comes.
     keys("Delete")
     question = wait_for(lambda: (find_windows("^Move photos to Recycle Bin") or [None])[0],
@@ -255,10 +272,20 @@ def cull(app, folder, photos, thumbnails, artifacts):
         print("note  Wine refused the move to the recycle bin; the photo stayed")
         check("refused photo kept with its sidecar", os.path.exists(photo_path)
               and exif(sidecar_of(folder, rejected)).get("Rating") == -1)
+        note = find_windows("^Some files could not be moved")[0]
+        focus(note)
         keys("Return")
+        wait_for(lambda: not find_windows("^Some files could not be moved"), "the note to close")
+    # After a dialog, Wine without a window manager gives the keyboard back
+    # to the main window on a click only: one on the status bar, which does nothing.
+    geometry = dict(line.split("=") for line in
+                    run("xdotool", "getwindowgeometry", "--shell", title_window).split() if "=" in line)
+    run("xdotool", "mousemove", str(int(geometry["X"]) + 20), str(int(geometry["Y"]) + int(geometry["HEIGHT"]) - 8),
+        "click", "1")
     focus(title_window)
 
-    keys("ctrl+q")
+    # Windows has no standard key for Quit (the action has none there): Alt+F4.
+    keys("alt+F4")
     wait_for(lambda: app.poll() is not None, "the program to quit")
     check("program quit cleanly", app.returncode == 0, f"exit code {app.returncode}")
 

@@ -18,6 +18,8 @@ fi
 
 export WINEPREFIX="$build/wine"
 export WINEARCH=win64
+# UTF-8 on the Unix side, so that non-ASCII names survive Wine's command lines.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 export WINEDEBUG=-all
 # Qt Test writes to the debugger when no console is attached; to stdout instead.
 export QT_FORCE_STDERR_LOGGING=1

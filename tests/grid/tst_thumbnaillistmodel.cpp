@@ -30,8 +30,13 @@ QStringList makePhotos(const QTemporaryDir &dir, int count, const QString &prefi
     QStringList paths;
     for (int i = 0; i < count; ++i) {
         const QString path = dir.filePath(QStringLiteral("%1_%2.jpg").arg(prefix).arg(i, 4, 10, QLatin1Char('0')));
-        if (!QFileInfo::exists(path))
+        if (!QFileInfo::exists(path)) {
+#ifdef Q_OS_UNIX
             QFile::link(sources.at(i % sources.size()), path);
+#else
+            QFile::copy(sources.at(i % sources.size()), path); // QFile::link makes shortcut files here
+#endif
+        }
         paths << path;
     }
     return paths;
