@@ -69,7 +69,7 @@ bench: bench-deps build
 # tested under Wine in a private X server. Never part of `make test`.
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev xz-utils patch zip \
                     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-WINTEST_PACKAGES := wine wine64 xvfb xauth xdotool libimage-exiftool-perl icoutils python3
+WINTEST_PACKAGES := wine wine64 xvfb xauth xdotool libimage-exiftool-perl icoutils imagemagick fonts-dejavu-core python3
 
 windows-deps:
 	$(call install_missing,$(WINDOWS_PACKAGES))

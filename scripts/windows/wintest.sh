@@ -23,6 +23,8 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 export WINEDEBUG=-all
 # Qt Test writes to the debugger when no console is attached; to stdout instead.
 export QT_FORCE_STDERR_LOGGING=1
+# The offscreen platform finds no fonts of its own on Windows: the host's DejaVu.
+export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu
 # No .NET or browser engine: nothing here needs them and Wine would offer to
 # download them.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,3 +1,4 @@
+#include "shellrecycles.h"
 #include "ui/recyclebin.h"
 
 #include <QDir>
@@ -19,19 +20,6 @@ QStringList namesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
-
-#ifdef Q_OS_WIN
-// Whether the shell moves files from `folder` to the recycle bin at all; some
-// shells (Wine's among them) refuse every move.
-bool shellRecycles(const QString &folder)
-{
-    const QString probe = folder + QStringLiteral("/probe.txt");
-    writeFile(probe, "probe");
-    const bool moved = QFile::moveToTrash(probe) && !QFile::exists(probe);
-    QFile::remove(probe);
-    return moved;
-}
-#endif
 
 } // namespace
 
