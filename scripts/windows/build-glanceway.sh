@@ -24,13 +24,14 @@ fi
 with_tests=no
 [ "${1:-}" = "--tests" ] && with_tests=yes
 
+mkdir -p "$build"
 # qt-cmake chains the Qt toolchain onto ours and points at the host tools.
 # -static takes libstdc++, libgcc and winpthread into the executables too.
 "$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_EXE_LINKER_FLAGS="-static -s" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" \
-    -DBUILD_TESTING=ON >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+    -DBUILD_TESTING=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 # The test programs, not the benchmarks: those measure Linux and its peer tools.
 targets=glanceway
 if [ $with_tests = yes ]; then
