@@ -458,6 +458,9 @@ void MainWindow::updateActionStates()
         action->setEnabled(markable);
     const bool photoChosen = gridPageCurrent() ? grid->selectedCount() >= 1 : !catalog->currentPath().isEmpty();
     moveToTrashAction->setEnabled(photoChosen && !busy);
+    // The single view moves the photo on screen; the grid, what is selected.
+    moveToTrashAction->setText(gridPageCurrent() ? tr("&Move Selected Photos to Recycle Bin…")
+                                                 : tr("&Move Photo to Recycle Bin…"));
     undoAction->setEnabled(catalog->canUndo() && !busy);
     redoAction->setEnabled(catalog->canRedo() && !busy);
 }
@@ -543,7 +546,12 @@ void MainWindow::openAbout()
 
 void MainWindow::rebuildShortcutOverlay()
 {
-    viewer->setShortcutOverlayHtml(shortcutOverlayHtml(actionsById.values(), shortcutsAction));
+    QList<QMenu *> menus;
+    for (const QAction *entry : menuBar()->actions()) {
+        if (entry->menu())
+            menus.append(entry->menu());
+    }
+    viewer->setShortcutOverlayHtml(shortcutOverlayHtml(menus, actionsById.values(), shortcutsAction));
 }
 
 // ---- Recycle bin --------------------------------------------------------

@@ -47,6 +47,18 @@ QString actionName(const QAction *action)
     return text;
 }
 
+// "Open Folder…" labels its key as "Open Folder:": the ellipsis promises a
+// dialog, which a label does not open.
+QString fieldLabel(const QAction *action)
+{
+    QString text = actionName(action);
+    if (text.endsWith(QChar(0x2026)))
+        text.chop(1);
+    else if (text.endsWith(QLatin1String("...")))
+        text.chop(3);
+    return text + QLatin1Char(':');
+}
+
 } // namespace
 
 PreferencesDialog::PreferencesDialog(const QMap<QString, QAction *> &registry, QWidget *parent)
@@ -120,7 +132,7 @@ void PreferencesDialog::buildLayout()
         auto *edit = new QKeySequenceEdit(action->shortcut(), shortcutRows);
         edit->setObjectName(QStringLiteral("shortcut:") + id);
         edit->setClearButtonEnabled(true);
-        shortcutForm->addRow(actionName(action) + QLatin1Char(':'), edit);
+        shortcutForm->addRow(fieldLabel(action), edit);
         editsById.insert(id, edit);
     }
     shortcutScroll->setWidget(shortcutRows);

@@ -6,7 +6,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QStyle>
 #include <QTextBrowser>
+#include <QTextDocument>
+
+#include <cmath>
+#include <memory>
 
 // What the viewer writes and draws over the photo: the status line, the
 // marks and EXIF overlays and the shortcut overview.
@@ -222,8 +227,19 @@ void ViewerWidget::toggleExifOverlay()
 
 void ViewerWidget::placeShortcutOverlay()
 {
-    const int w = std::max(1, std::min(width() - 32, 1000));
-    const int h = std::max(1, std::min(height() - 32, 640));
+    // Sized to its content, and never beyond the view: a smaller window scrolls it.
+    std::unique_ptr<QTextDocument> document(shortcutOverlay->document()->clone());
+    document->setDefaultFont(shortcutOverlay->font());
+    document->setTextWidth(-1);
+    // The frame and the style sheet's padding around the text.
+    const QSize chrome = shortcutOverlay->size() - shortcutOverlay->contentsRect().size();
+    const int contentWidth = int(std::ceil(document->size().width())) + chrome.width() + 2;
+    const int contentHeight = int(std::ceil(document->size().height())) + chrome.height() + 2;
+    const int maxWidth = std::max(1, width() - 32);
+    const int maxHeight = std::max(1, height() - 32);
+    const int scrollBar = contentHeight > maxHeight ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    const int w = std::min(maxWidth, contentWidth + scrollBar);
+    const int h = std::min(maxHeight, contentHeight);
     shortcutOverlay->resize(w, h);
     shortcutOverlay->move((width() - w) / 2, (height() - h) / 2);
 }

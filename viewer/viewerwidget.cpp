@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStackedLayout>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -75,7 +76,9 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     shortcutOverlay->setFocusPolicy(Qt::NoFocus);
     shortcutOverlay->setStyleSheet(QStringLiteral(
         "QTextBrowser { background: #0f1114; color: white; border: 1px solid rgba(255, 255, 255, 45); "
-        "border-radius: 9px; padding: 16px 20px; font-size: 14px; }"));
+        "border-radius: 9px; font-size: 14px; }"));
+    // The space around the text belongs to the document, so the panel can be sized to it.
+    shortcutOverlay->document()->setDocumentMargin(18);
     shortcutOverlay->hide();
 
     imageLabel->setObjectName(QStringLiteral("imageLabel"));

@@ -251,6 +251,10 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Metadaten der ausgewählten Bilder werden gespeichert…</translation>
     </message>
     <message>
+        <source>Other</source>
+        <translation>Weitere</translation>
+    </message>
+    <message>
         <source>Show / hide this overview</source>
         <translation>Diese Übersicht ein-/ausblenden</translation>
     </message>
@@ -299,6 +303,10 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     <message>
         <source>&amp;Move Selected Photos to Recycle Bin…</source>
         <translation>Ausgewählte Fotos in den &amp;Papierkorb verschieben…</translation>
+    </message>
+    <message>
+        <source>&amp;Move Photo to Recycle Bin…</source>
+        <translation>Foto in den &amp;Papierkorb verschieben…</translation>
     </message>
     <message>
         <source>&amp;Preferences…</source>

@@ -500,7 +500,12 @@ void TestMainWindow::menus()
         return texts;
     };
     QCOMPARE(entries(0), (QStringList{"Open Folder…", "Refresh Folder and Metadata",
-                                      "Move Selected Photos to Recycle Bin…", "Preferences…", "-", "Exit"}));
+                                      "Move Photo to Recycle Bin…", "Preferences…", "-", "Exit"}));
+    // The grid moves its selection, and says so.
+    w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QCOMPARE(entries(0).at(2), QStringLiteral("Move Selected Photos to Recycle Bin…"));
+    w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QCOMPARE(entries(0).at(2), QStringLiteral("Move Photo to Recycle Bin…"));
     QCOMPARE(entries(3).size(), 20);
     QCOMPARE(entries(3).mid(18), (QStringList{"-", "Exclude selected filter"}));
     QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",

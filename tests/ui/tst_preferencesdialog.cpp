@@ -259,7 +259,7 @@ void TestPreferencesDialog::rowsSortedByTextWithCleanLabels()
     QCOMPARE(form->rowCount(), registry.byId.size());
     auto *label = qobject_cast<QLabel *>(form->labelForField(openEdit));
     QVERIFY(label);
-    QCOMPARE(label->text(), QStringLiteral("Open Folder…:"));
+    QCOMPARE(label->text(), QStringLiteral("Open Folder:"));
     QVERIFY(openEdit->isClearButtonEnabled());
 
     // Only the primary key of an action with two is shown.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLocale>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -10,31 +11,52 @@
 
 namespace {
 
-const QString cell = QStringLiteral(
-    "<td style='padding:3px 18px 3px 0;color:#c6ccd5'>%1</td><td style='padding:3px 34px 3px 0'><b>%2</b></td>");
-
-QString pair(const QString &label, const QString &key)
+// The overview read back as columns of "# Heading" and "label = key" lines.
+QList<QStringList> columnsOf(const QString &html)
 {
-    return cell.arg(label, key);
+    QList<QStringList> columns;
+    static const QRegularExpression column(QStringLiteral("<td valign='top'[^>]*>(.*?)</table></td>"));
+    static const QRegularExpression line(
+        QStringLiteral("<td colspan='2'[^>]*>(.*?)</td>|<td[^>]*>([^<]*)</td><td[^>]*><b>([^<]*)</b></td>"));
+    for (auto c = column.globalMatch(html); c.hasNext();) {
+        QStringList lines;
+        for (auto l = line.globalMatch(c.next().captured(1)); l.hasNext();) {
+            const auto m = l.next();
+            lines.append(m.captured(1).isEmpty() ? m.captured(2) + QStringLiteral(" = ") + m.captured(3)
+                                                 : QStringLiteral("# ") + m.captured(1));
+        }
+        columns.append(lines);
+    }
+    return columns;
 }
 
-QString wrap(const QString &rows)
+struct Menus
 {
-    return QStringLiteral("<div style='font-size:18px;font-weight:600;margin-bottom:10px'>Keyboard Shortcuts</div>"
-                          "<table cellspacing='0'>%1</table>"
-                          "<div style='color:#9da6b2;margin-top:12px'>Press the shortcut again to close · Change "
-                          "keys in Preferences</div>")
-        .arg(rows);
-}
+    std::vector<std::unique_ptr<QMenu>> menus;
+    QList<QAction *> listed;
 
-QStringList rowsOf(const QString &html)
-{
-    QStringList rows;
-    static const QRegularExpression row(QStringLiteral("<tr>(.*?)</tr>"));
-    for (auto it = row.globalMatch(html); it.hasNext();)
-        rows.append(it.next().captured(1));
-    return rows;
-}
+    // One menu per entry of `sizes`, named M0, M1, ..., holding that many keyed
+    // actions named M<i>.<j>.
+    explicit Menus(const QList<int> &sizes)
+    {
+        int key = 0;
+        for (int i = 0; i < sizes.size(); ++i) {
+            menus.push_back(std::make_unique<QMenu>(QStringLiteral("M%1").arg(i)));
+            for (int j = 0; j < sizes.at(i); ++j) {
+                QAction *a = menus.back()->addAction(QStringLiteral("M%1.%2").arg(i).arg(j));
+                a->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+F%1").arg(++key % 12 + 1)));
+                listed.append(a);
+            }
+        }
+    }
+    QList<QMenu *> all() const
+    {
+        QList<QMenu *> list;
+        for (const auto &m : menus)
+            list.append(m.get());
+        return list;
+    }
+};
 
 } // namespace
 
@@ -43,125 +65,125 @@ class TestShortcutOverlay : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void columnSplit_data();
-    void columnSplit();
-    void exactHtmlForThreeActions();
+    void columnsBalanced_data();
+    void columnsBalanced();
+    void groupedByMenuInMenuOrder();
     void labelsAndKeys_data();
     void labelsAndKeys();
-    void toggleActionUsesFixedLabel();
 };
 
-void TestShortcutOverlay::columnSplit_data()
+void TestShortcutOverlay::columnsBalanced_data()
 {
-    QTest::addColumn<int>("withKeys");
-    QTest::addColumn<int>("withoutKeys");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<bool>("lastRightEmpty");
-    QTest::newRow("21-odd") << 21 << 0 << 11 << true;
-    QTest::newRow("20-even") << 20 << 0 << 10 << false;
-    QTest::newRow("20-plus-13-without-keys") << 20 << 13 << 10 << false;
-    QTest::newRow("1") << 1 << 2 << 1 << true;
-    QTest::newRow("none") << 0 << 3 << 0 << true;
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<int>("columns");
+    // The headings that open each column.
+    QTest::addColumn<QStringList>("firsts");
+
+    QTest::newRow("one-column") << QList<int>{3, 2, 7} << 1 << QStringList{"M0"};
+    QTest::newRow("even-three") << QList<int>{4, 4, 4} << 3 << QStringList{"M0", "M1", "M2"};
+    // A large group stands alone; the small ones before it share a column.
+    QTest::newRow("large-middle") << QList<int>{3, 2, 7, 18, 10, 12, 1, 2} << 3 << QStringList{"M0", "M3", "M5"};
+    QTest::newRow("fewer-groups-than-columns") << QList<int>{5, 5} << 3 << QStringList{"M0", "M1"};
+    QTest::newRow("small-groups-fill-one") << QList<int>{1, 1, 1, 30} << 2 << QStringList{"M0", "M3"};
+    QTest::newRow("empty-menus-omitted") << QList<int>{0, 4, 0, 4} << 2 << QStringList{"M1", "M3"};
 }
 
-void TestShortcutOverlay::columnSplit()
+void TestShortcutOverlay::columnsBalanced()
 {
-    QFETCH(int, withKeys);
-    QFETCH(int, withoutKeys);
-    QFETCH(int, rows);
-    QFETCH(bool, lastRightEmpty);
+    QFETCH(QList<int>, sizes);
+    QFETCH(int, columns);
+    QFETCH(QStringList, firsts);
 
-    std::vector<std::unique_ptr<QAction>> owned;
-    QList<QAction *> actions;
-    // Names that sort as A00, A01, ...; actions without a key interleave with them.
-    for (int i = 0; i < withKeys + withoutKeys; ++i) {
-        owned.push_back(std::make_unique<QAction>(QStringLiteral("A%1").arg(i, 2, 10, QLatin1Char('0'))));
-        if (i < withKeys)
-            owned.back()->setShortcut(QKeySequence(QStringLiteral("Ctrl+F%1").arg(i % 12 + 1)));
-        actions.prepend(owned.back().get()); // reversed, so the builder must sort
+    const Menus menus(sizes);
+    const QList<QStringList> found = columnsOf(shortcutOverlayHtml(menus.all(), menus.listed, nullptr, columns));
+    QStringList foundFirsts;
+    int rows = 0;
+    for (const QStringList &column : found) {
+        foundFirsts.append(column.value(0).mid(2));
+        rows += int(column.size());
     }
-
-    const QString html = shortcutOverlayHtml(actions, nullptr);
-    const QStringList found = rowsOf(html);
-    QCOMPARE(found.size(), rows);
-    for (int i = 0; i < rows; ++i) {
-        const QString left = pair(QStringLiteral("A%1").arg(i, 2, 10, QLatin1Char('0')),
-                                  QStringLiteral("Ctrl+F%1").arg(i % 12 + 1));
-        const int r = rows + i;
-        const QString right = r < withKeys ? pair(QStringLiteral("A%1").arg(r, 2, 10, QLatin1Char('0')),
-                                                  QStringLiteral("Ctrl+F%1").arg(r % 12 + 1))
-                                           : QString();
-        QCOMPARE(found.at(i), left + right);
-    }
-    if (rows > 0)
-        QCOMPARE(found.last().count(QStringLiteral("<td")), lastRightEmpty ? 2 : 4);
-    QCOMPARE(html.count(QStringLiteral("<td")), 2 * withKeys);
+    QCOMPARE(foundFirsts, firsts);
+    // Nothing lost or repeated: every keyed action and every non-empty menu once.
+    int expectedRows = 0;
+    for (int size : sizes)
+        expectedRows += size > 0 ? size + 1 : 0;
+    QCOMPARE(rows, expectedRows);
 }
 
-void TestShortcutOverlay::exactHtmlForThreeActions()
+void TestShortcutOverlay::groupedByMenuInMenuOrder()
 {
-    QAction open(QStringLiteral("Open Folder…"));
-    open.setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-    QAction grid(QStringLiteral("Thumbnail Grid"));
-    grid.setShortcut(QKeySequence(QStringLiteral("G")));
-    QAction fit(QStringLiteral("Fit to Window"));
-    fit.setShortcut(QKeySequence(QStringLiteral("Ctrl+0")));
+    QMenu file(QStringLiteral("&File"));
+    QMenu view(QStringLiteral("&View"));
+    QAction *open = file.addAction(QStringLiteral("&Open Folder…"));
+    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    QAction *exit = file.addAction(QStringLiteral("E&xit")); // keyed, but not a listed action
+    exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    QAction *zoom = view.addAction(QStringLiteral("&Toggle Fit / 100%"));
+    zoom->setShortcut(QKeySequence(QStringLiteral("Z")));
+    QMenu *sort = view.addMenu(QStringLiteral("Sort &by"));
+    QAction *byName = sort->addAction(QStringLiteral("File &name"));
+    byName->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+N")));
+    QAction *fit = view.addAction(QStringLiteral("&Fit to Window"));
+    fit->setShortcut(QKeySequence(QStringLiteral("Ctrl+0")));
+    QAction *noKey = view.addAction(QStringLiteral("Show &EXIF Overlay"));
+    file.addAction(fit); // in two menus: listed under the first only
+    QAction loose(QStringLiteral("Resume"));
+    loose.setShortcut(QKeySequence(QStringLiteral("L")));
 
-    const QString expected = wrap(QStringLiteral("<tr>%1%2</tr><tr>%3</tr>")
-                                      .arg(pair(QStringLiteral("Fit to Window"), QStringLiteral("Ctrl+0")),
-                                           pair(QStringLiteral("Thumbnail Grid"), QStringLiteral("G")),
-                                           pair(QStringLiteral("Open Folder…"), QStringLiteral("Ctrl+O"))));
-    QCOMPARE(shortcutOverlayHtml({&grid, &open, &fit}, nullptr), expected);
+    const QString html =
+        shortcutOverlayHtml({&view, &file}, {fit, &loose, byName, zoom, open, noKey}, nullptr, 1);
+    QCOMPARE(columnsOf(html), (QList<QStringList>{{"# View", "Toggle Fit / 100% = Z", "File name = Ctrl+Alt+N",
+                                                   "Fit to Window = Ctrl+0", "# File", "Open Folder… = Ctrl+O",
+                                                   "# Other", "Resume = L"}}));
+    QVERIFY(html.startsWith(QStringLiteral("<div style='font-size:18px;font-weight:600;margin-bottom:10px'>"
+                                           "Keyboard Shortcuts</div>")));
+    QVERIFY(html.endsWith(QStringLiteral("Press the shortcut again to close · Change keys in Preferences</div>")));
+
+    // No keyed action at all: the title and the hint, no empty table.
+    QVERIFY(columnsOf(shortcutOverlayHtml({&view}, {noKey}, nullptr)).isEmpty());
+    QVERIFY(!shortcutOverlayHtml({&view}, {noKey}, nullptr).contains(QStringLiteral("<table")));
 }
 
 void TestShortcutOverlay::labelsAndKeys_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<QKeySequence>>("keys");
-    QTest::addColumn<QString>("expectedCells");
+    QTest::addColumn<bool>("isToggle");
+    QTest::addColumn<QString>("expected");
 
-    QTest::newRow("ampersands-removed")
-        << QStringLiteral("&Next && Image") << QList<QKeySequence>{QKeySequence(Qt::Key_Right)}
-        << pair(QStringLiteral("Next  Image"), QStringLiteral("Right"));
+    QTest::newRow("mnemonic-removed-literal-ampersand-kept")
+        << QStringLiteral("&Next && Image") << QList<QKeySequence>{QKeySequence(Qt::Key_Right)} << false
+        << QStringLiteral("Next &amp; Image = Right");
     QTest::newRow("html-escaped")
-        << QStringLiteral("<b>Rotate</b> \"left\"") << QList<QKeySequence>{QKeySequence(Qt::Key_Less)}
-        << pair(QStringLiteral("&lt;b&gt;Rotate&lt;/b&gt; &quot;left&quot;"), QStringLiteral("&lt;"));
+        << QStringLiteral("<b>Rotate</b> \"left\"") << QList<QKeySequence>{QKeySequence(Qt::Key_Less)} << false
+        << QStringLiteral("&lt;b&gt;Rotate&lt;/b&gt; &quot;left&quot; = &lt;");
     QTest::newRow("only-first-key")
         << QStringLiteral("Previous Image")
-        << QList<QKeySequence>{QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)}
-        << pair(QStringLiteral("Previous Image"), QStringLiteral("Left"));
+        << QList<QKeySequence>{QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)} << false
+        << QStringLiteral("Previous Image = Left");
     QTest::newRow("percent-in-text-not-an-argument")
-        << QStringLiteral("Actual Size (100%) %1") << QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+1"))}
-        << pair(QStringLiteral("Actual Size (100%) %1"), QStringLiteral("Ctrl+1"));
-    QTest::newRow("no-key-no-row") << QStringLiteral("Exit") << QList<QKeySequence>{} << QString();
+        << QStringLiteral("Actual Size (100%) %1 %2") << QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+1"))}
+        << false << QStringLiteral("Actual Size (100%) %1 %2 = Ctrl+1");
+    QTest::newRow("toggle-hide-text") << QStringLiteral("Hide &Keyboard Shortcuts")
+                                      << QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+F1"))} << true
+                                      << QStringLiteral("Show / hide this overview = Ctrl+F1");
+    QTest::newRow("toggle-show-text") << QStringLiteral("Show &Keyboard Shortcuts")
+                                      << QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+F1"))} << true
+                                      << QStringLiteral("Show / hide this overview = Ctrl+F1");
 }
 
 void TestShortcutOverlay::labelsAndKeys()
 {
     QFETCH(QString, text);
     QFETCH(QList<QKeySequence>, keys);
-    QFETCH(QString, expectedCells);
+    QFETCH(bool, isToggle);
+    QFETCH(QString, expected);
 
-    QAction action(text);
-    action.setShortcuts(keys);
-    const QString expected = wrap(expectedCells.isEmpty() ? QString() : QStringLiteral("<tr>%1</tr>").arg(expectedCells));
-    QCOMPARE(shortcutOverlayHtml({&action}, nullptr), expected);
-}
-
-void TestShortcutOverlay::toggleActionUsesFixedLabel()
-{
-    for (const QString &text : {QStringLiteral("Hide Keyboard Shortcuts"), QStringLiteral("Show Keyboard Shortcuts")}) {
-        QAction toggle(text);
-        toggle.setShortcut(QKeySequence(QStringLiteral("Ctrl+F1")));
-        QAction open(QStringLiteral("Open Folder…"));
-        open.setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-        // Placed by the action's own text ("Hide…" before "Open…", "Show…" after
-        // it), shown under the fixed label.
-        const QString toggleCells = pair(QStringLiteral("Show / hide this overview"), QStringLiteral("Ctrl+F1"));
-        const QString openCells = pair(QStringLiteral("Open Folder…"), QStringLiteral("Ctrl+O"));
-        const QString row = text.startsWith(QLatin1Char('H')) ? toggleCells + openCells : openCells + toggleCells;
-        QCOMPARE(shortcutOverlayHtml({&open, &toggle}, &toggle), wrap(QStringLiteral("<tr>%1</tr>").arg(row)));
-    }
+    QMenu menu(QStringLiteral("&Help"));
+    QAction *action = menu.addAction(text);
+    action->setShortcuts(keys);
+    const QList<QStringList> columns = columnsOf(shortcutOverlayHtml({&menu}, {action}, isToggle ? action : nullptr));
+    QCOMPARE(columns, (QList<QStringList>{{"# Help", expected}}));
 }
 
 QTEST_MAIN(TestShortcutOverlay)
