@@ -23,6 +23,10 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
+
+// How long the view must rest after a fast scroll before its rows load.
+static constexpr int scrollSettleMs = 40;
 
 // One thumbnail. A first job tries the disk cache, then the picture the file
 // carries (Exif or MPF thumbnail, RAW preview), which is shown at once; when
@@ -153,8 +157,11 @@ ThumbnailGridWidget::ThumbnailGridWidget(QWidget *parent)
     });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit selectionChanged(selectedCount()); });
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &ThumbnailGridWidget::scheduleWindowUpdate);
+    m_settleTimer = new QTimer(this);
+    m_settleTimer->setSingleShot(true);
+    m_settleTimer->setInterval(scrollSettleMs);
+    connect(m_settleTimer, &QTimer::timeout, this, &ThumbnailGridWidget::updateLoadWindow);
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ThumbnailGridWidget::onScrolled);
 }
 
 ThumbnailGridWidget::~ThumbnailGridWidget()
@@ -222,6 +229,7 @@ void ThumbnailGridWidget::setCurrentPath(const QString &path)
 }
 
 namespace {
+
 QList<int> sortedRows(const QModelIndexList &indexes)
 {
     QList<int> rows;
@@ -427,11 +435,24 @@ void ThumbnailGridWidget::scheduleWindowUpdate()
     QTimer::singleShot(0, this, &ThumbnailGridWidget::updateLoadWindow);
 }
 
+void ThumbnailGridWidget::onScrolled(int value)
+{
+    const bool skipsScreens = std::abs(value - m_loadedScrollValue) > m_view->viewport()->height();
+    const bool moving = m_lastScroll.isValid() && m_lastScroll.elapsed() < scrollSettleMs;
+    m_lastScroll.start();
+    if (skipsScreens && moving)
+        m_settleTimer->start();
+    else
+        scheduleWindowUpdate();
+}
+
 void ThumbnailGridWidget::updateLoadWindow()
 {
     const int count = m_model->rowCount();
     if (!isVisible() || count == 0)
         return;
+    m_settleTimer->stop();
+    m_loadedScrollValue = m_view->verticalScrollBar()->value();
 
     const QRect viewport = m_view->viewport()->rect();
     int gridWidth = m_view->gridSize().width();

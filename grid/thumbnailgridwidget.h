@@ -9,7 +9,10 @@
 #include <QStringList>
 #include <QThreadPool>
 #include <QColorSpace>
+#include <QElapsedTimer>
 #include <QWidget>
+
+class QTimer;
 
 #include <atomic>
 #include <limits>
@@ -127,6 +130,10 @@ private:
     friend class ThumbnailJob;
 
     void scheduleWindowUpdate();
+    // A move that skips whole screens soon after another (a dragged scroll bar,
+    // a fling) waits until the view rests: the rows passed over are never
+    // loaded, and the single loader thread is free when the view stops.
+    void onScrolled(int value);
     void updateLoadWindow();
     // Cancels every job that has not started. Rows outside keepFirst…keepLast
     // whose job was cancelled go back to NotRequested; the others stay Loading.
@@ -151,6 +158,9 @@ private:
 
     int m_windowStart = -1;
     int m_windowEnd = -1;
+    QTimer *m_settleTimer = nullptr;
+    QElapsedTimer m_lastScroll;
+    int m_loadedScrollValue = 0;
     LoaderStats m_stats;
     std::shared_ptr<std::atomic<quint64>> m_executedJobs;
     QColorSpace m_displaySpace;

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QListView>
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -65,6 +66,7 @@ private slots:
     void activation();
     void loadWindowCoversVisibleCells_data();
     void loadWindowCoversVisibleCells();
+    void fastDragLoadsWhereItRests();
     void hiddenGridLoadsNothing();
 };
 
@@ -457,6 +459,42 @@ void TestThumbnailGridWidget::loadWindowCoversVisibleCells()
     QVERIFY2(loaded.second <= lastVisible + 2 * perRow, qPrintable(QStringLiteral("window %1…%2, visible %3…%4").arg(loaded.first).arg(loaded.second).arg(firstVisible).arg(lastVisible)));
     for (int row = loaded.first; row <= loaded.second; ++row)
         QVERIFY(grid.model()->stateOf(paths.at(row)) != NotRequested);
+}
+
+void TestThumbnailGridWidget::fastDragLoadsWhereItRests()
+{
+    ThumbnailGridWidget grid;
+    grid.resize(1200, 800);
+    grid.setThumbnailSize(128);
+    const QStringList paths = fakePaths(3000);
+    grid.setFiles(paths, {});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QScrollBar *bar = grid.listView()->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    QTRY_VERIFY(grid.loadWindow().first >= 0);
+
+    // Dragging the scroll bar from top to bottom, many screens per step.
+    const int steps = 10;
+    QList<int> middleRows;
+    QElapsedTimer gap;
+    gap.start();
+    for (int step = 1; step <= steps; ++step) {
+        if (gap.restart() >= 30)
+            QSKIP("the machine is too busy to drag faster than the view settles");
+        bar->setValue(bar->maximum() * step / steps);
+        QCoreApplication::processEvents();
+        const QRect viewport = grid.listView()->viewport()->rect();
+        middleRows.append(grid.listView()->indexAt(viewport.center()).row());
+    }
+    QTRY_VERIFY(grid.loadWindow().second == paths.size() - 1);
+    QTRY_VERIFY(grid.model()->stateOf(paths.last()) != NotRequested);
+    // The first step loads at once (a single jump must not wait); the rows
+    // passed over after it never reach the loader.
+    QVERIFY(grid.model()->stateOf(paths.at(middleRows.first())) != NotRequested);
+    for (int i = 1; i < steps - 1; ++i)
+        QVERIFY2(grid.model()->stateOf(paths.at(middleRows.at(i))) == NotRequested,
+                 qPrintable(QStringLiteral("row %1 of step %2 was loaded").arg(middleRows.at(i)).arg(i + 1)));
 }
 
 void TestThumbnailGridWidget::hiddenGridLoadsNothing()
