@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace PhotoCore {
+
+// A camera's RAW format among the supported ones (by the file's last extension).
+bool isRawPhoto(const QString &path);
+bool isJpegPhoto(const QString &path);
+
+// The RAW+JPEG pairs among `files`: photos of one folder with one base name
+// (case as written) that are exactly one JPEG and one RAW. Any other mix under
+// one base name (two JPEGs, two RAWs, a TIFF beside them) pairs nothing.
+struct PhotoPairs
+{
+    // The files with every paired RAW left out, in the order given.
+    QStringList shown;
+    // Both ways: the JPEG's partner is its RAW and the RAW's its JPEG.
+    QHash<QString, QString> partners;
+};
+
+PhotoPairs pairRawWithJpeg(const QStringList &files);
+
+} // namespace PhotoCore
