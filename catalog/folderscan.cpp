@@ -29,10 +29,10 @@ SidecarScan readSidecars(const QStringList &files)
 }
 
 SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
-                         const QHash<QString, FileStamp> &knownStamps)
+                         const QHash<QString, FileStamp> &knownStamps, bool subfolders)
 {
     SidecarScan scan;
-    scan.files = PhotoCore::listPhotoFiles(folder);
+    scan.files = subfolders ? PhotoCore::listPhotoTree(folder, 8, &scan.folders) : PhotoCore::listPhotoFiles(folder);
     QSet<QString> changedKeys;
     for (const QString &path : std::as_const(scan.files)) {
         const QString key = sidecarKey(path);

@@ -17,6 +17,7 @@ QString sidecarKey(const QString &photoPath);
 struct SidecarScan
 {
     QStringList files;                           // a rescan: the folder's photos now
+    QStringList folders;                         // a rescan of a tree: the folders listed
     QHash<QString, PhotoCore::Metadata> records; // by photo path
     QHash<QString, FileStamp> stamps;            // by sidecar key; null when there is no sidecar
 };
@@ -24,10 +25,11 @@ struct SidecarScan
 // The marks and sidecar stamps of every file.
 SidecarScan readSidecars(const QStringList &files);
 
-// Lists `folder` afresh and reads the sidecars of photos not among
-// `knownFiles` and of those whose sidecar stamp differs from `knownStamps`.
+// Lists `folder` (with `subfolders`, the tree below it too) afresh and reads
+// the sidecars of photos not among `knownFiles` and of those whose sidecar
+// stamp differs from `knownStamps`.
 SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
-                         const QHash<QString, FileStamp> &knownStamps);
+                         const QHash<QString, FileStamp> &knownStamps, bool subfolders = false);
 
 // Why no file can be created in `folder` (the system's words), or an empty
 // string when one can. Leaves nothing behind.

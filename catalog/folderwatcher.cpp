@@ -1,6 +1,7 @@
 #include "catalog/folderwatcher.h"
 
 #include <QFileSystemWatcher>
+#include <QSet>
 
 FolderWatcher::FolderWatcher(QObject *parent)
     : QObject(parent)
@@ -13,7 +14,7 @@ FolderWatcher::FolderWatcher(QObject *parent)
     connect(&m_deadline, &QTimer::timeout, this, &FolderWatcher::report);
 }
 
-void FolderWatcher::watch(const QString &folder)
+void FolderWatcher::watch(const QString &folder, const QStringList &subfolders)
 {
     m_quiet.stop();
     m_deadline.stop();
@@ -21,11 +22,48 @@ void FolderWatcher::watch(const QString &folder)
     delete m_watcher;
     m_watcher = nullptr;
     m_folder = folder;
+    m_subfolders.clear();
     if (folder.isEmpty())
         return;
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::noteChange);
     m_watcher->addPath(folder);
+    setSubfolders(subfolders);
+}
+
+void FolderWatcher::setSubfolders(const QStringList &subfolders)
+{
+    if (!m_watcher)
+        return;
+    QStringList wanted;
+    for (const QString &path : subfolders) {
+        if (path != m_folder)
+            wanted.append(path);
+    }
+    const QSet<QString> keep(wanted.cbegin(), wanted.cend());
+    QStringList drop;
+    for (const QString &path : std::as_const(m_subfolders)) {
+        if (!keep.contains(path))
+            drop.append(path);
+    }
+    if (!drop.isEmpty())
+        m_watcher->removePaths(drop);
+    const QSet<QString> had(m_subfolders.cbegin(), m_subfolders.cend());
+    QStringList add;
+    for (const QString &path : std::as_const(wanted)) {
+        if (!had.contains(path))
+            add.append(path);
+    }
+    // A folder the system will not watch (too many watches, gone meanwhile)
+    // is still listed by every rescan that another change starts.
+    if (!add.isEmpty())
+        m_watcher->addPaths(add);
+    m_subfolders = wanted;
+}
+
+QStringList FolderWatcher::watchedPaths() const
+{
+    return m_watcher ? m_watcher->directories() : QStringList();
 }
 
 void FolderWatcher::noteChange()

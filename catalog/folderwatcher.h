@@ -19,8 +19,12 @@ public:
 
     explicit FolderWatcher(QObject *parent = nullptr);
 
-    // Watches `folder` instead of the one before; an empty path stops watching.
-    void watch(const QString &folder);
+    // Watches `folder` (and `subfolders`, folders below it) instead of the
+    // ones before; an empty path stops watching.
+    void watch(const QString &folder, const QStringList &subfolders = {});
+    // Follows `subfolders` from now on, in place of those given before.
+    void setSubfolders(const QStringList &subfolders);
+    QStringList watchedPaths() const;
     QString folder() const { return m_folder; }
     // A change has been seen and `changed` is still to come.
     bool isPending() const { return m_quiet.isActive(); }
@@ -34,6 +38,7 @@ private:
 
     QFileSystemWatcher *m_watcher = nullptr;
     QString m_folder;
+    QStringList m_subfolders;
     QTimer m_quiet;
     QTimer m_deadline;
 };

@@ -3,6 +3,7 @@
 #include "catalog/folderwatcher.h"
 #include "catalog/guithread.h"
 #include "core/foldercatalog.h"
+#include "core/photopairs.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ PhotoCatalog::PhotoCatalog(QObject *parent)
 {
     m_scanPool.setMaxThreadCount(1);
     m_order = PhotoCore::sortOrderFromId(QSettings().value(QStringLiteral("view/sortOrder")).toString());
+    m_pairsAsOne = QSettings().value(QStringLiteral("view/pairRawJpeg"), true).toBool();
     connect(&m_writes, &SidecarWriteQueue::finished, this, &PhotoCatalog::onWriteFinished);
     connect(m_watcher, &FolderWatcher::changed, this, &PhotoCatalog::startRescan);
 }
@@ -43,17 +45,22 @@ PhotoCatalog::~PhotoCatalog()
 // ---------------------------------------------------------------------------
 // Content
 
-void PhotoCatalog::openFolder(const QString &folder)
+void PhotoCatalog::openFolder(const QString &folder, bool subfolders)
 {
-    openList(PhotoCore::listPhotoFiles(folder), folder);
+    QStringList folders;
+    const QStringList files =
+        subfolders ? PhotoCore::listPhotoTree(folder, 8, &folders) : PhotoCore::listPhotoFiles(folder);
+    m_subfolders = subfolders;
+    openList(files, folder, folders);
 }
 
 void PhotoCatalog::openFiles(const QStringList &files)
 {
+    m_subfolders = false;
     openList(files, QString());
 }
 
-void PhotoCatalog::openList(const QStringList &files, const QString &folder)
+void PhotoCatalog::openList(const QStringList &files, const QString &folder, const QStringList &subfolders)
 {
     ++m_generation;
     m_scanPool.clear();
@@ -68,9 +75,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
     m_folder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
     m_captureTimes.clear();
     m_captureReadRunning = false;
-    m_allFiles = orderedFiles(files, true);
-    m_allFileSet = QSet<QString>(files.cbegin(), files.cend());
-    rebuildSiblings();
+    applyListing(files);
     m_records.clear();
     m_stamps.clear();
     m_visible.setFiles(m_allFiles);
@@ -83,7 +88,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
     m_failedWrites = 0;
     // Before the watch starts, so that the probe's file is not seen as a change.
     m_folderProblem = folder.isEmpty() ? QString() : ::folderWriteProblem(folder);
-    m_watcher->watch(folder);
+    m_watcher->watch(folder, subfolders);
     noteNavigation();
 
     emit folderOpened();
@@ -99,12 +104,44 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder)
         emit metadataBatchBusyChanged(false);
 }
 
+void PhotoCatalog::applyListing(const QStringList &listed)
+{
+    m_listedFiles = listed;
+    m_allFileSet = QSet<QString>(listed.cbegin(), listed.cend());
+    PhotoCore::PhotoPairs pairs = PhotoCore::pairRawWithJpeg(listed);
+    m_partners = std::move(pairs.partners);
+    m_allFiles = orderedFiles(m_pairsAsOne ? pairs.shown : listed, true);
+    rebuildSiblings();
+}
+
 void PhotoCatalog::rebuildSiblings()
 {
+    // Over every listed file: a mark on a pair's JPEG is the RAW's mark too.
     m_siblingsByKey.clear();
-    m_siblingsByKey.reserve(m_allFiles.size());
-    for (const QString &path : std::as_const(m_allFiles))
+    m_siblingsByKey.reserve(m_listedFiles.size());
+    for (const QString &path : std::as_const(m_listedFiles))
         m_siblingsByKey[sidecarKey(path)].append(path);
+}
+
+QStringList PhotoCatalog::filesOf(const QString &path) const
+{
+    const QString partner = m_pairsAsOne ? m_partners.value(path) : QString();
+    return partner.isEmpty() ? QStringList{path} : QStringList{path, partner};
+}
+
+void PhotoCatalog::setPairsShownAsOne(bool asOne)
+{
+    if (asOne == m_pairsAsOne)
+        return;
+    m_pairsAsOne = asOne;
+    const QString current = currentPath();
+    applyListing(m_listedFiles);
+    noteNavigation();
+    // A RAW no longer shown on its own gives way to its JPEG.
+    const QString anchor = m_allFiles.contains(current) ? QString() : m_partners.value(current);
+    rebuildVisibleList(-1, false, anchor);
+    updateSummary();
+    readMissingCaptureTimes();
 }
 
 QStringList PhotoCatalog::photosOfKey(const QString &key) const
@@ -130,17 +167,21 @@ void PhotoCatalog::removeFiles(const QStringList &files)
 void PhotoCatalog::dropFiles(const QStringList &files)
 {
     QStringList gone;
+    QSet<QString> goneSet;
     for (const QString &path : files) {
-        if (m_allFileSet.remove(path))
+        if (m_allFileSet.contains(path) && !goneSet.contains(path)) {
             gone.append(path);
+            goneSet.insert(path);
+        }
     }
     if (gone.isEmpty())
         return;
-    const QSet<QString> goneSet(gone.cbegin(), gone.cend());
-    m_allFiles.removeIf([&](const QString &path) { return goneSet.contains(path); });
+    QStringList remaining = m_listedFiles;
+    remaining.removeIf([&](const QString &path) { return goneSet.contains(path); });
     for (const QString &path : std::as_const(gone))
         m_records.remove(path);
-    rebuildSiblings();
+    // A pair's file left alone is shown on its own.
+    applyListing(remaining);
     m_history.forget(goneSet);
     emit filesRemoved(gone);
     emit historyChanged();
@@ -341,7 +382,7 @@ void PhotoCatalog::reloadMetadata()
 
 void PhotoCatalog::startSidecarScan(bool reload)
 {
-    const QStringList files = m_allFiles;
+    const QStringList files = m_listedFiles;
     const quint64 generation = m_generation;
     const quint64 writeSerial = m_writeSerial;
     const QPointer<PhotoCatalog> self(this);

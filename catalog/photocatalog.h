@@ -6,6 +6,7 @@
 #include "catalog/sidecarwritequeue.h"
 #include "core/metadata.h"
 #include "core/photoorder.h"
+#include "core/phototransfer.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -41,21 +42,51 @@ public:
 
     // ---- Content --------------------------------------------------------
 
-    // Opens the photos of `folder` and follows changes made to it by others.
-    void openFolder(const QString &folder);
+    // Opens the photos of `folder` (and, with `subfolders`, of the folders
+    // below it) and follows changes made to them by others.
+    void openFolder(const QString &folder, bool subfolders = false);
     // Opens exactly `files`; nothing is watched.
     void openFiles(const QStringList &files);
     // Takes photos off the catalog (they went to the recycle bin).
     void removeFiles(const QStringList &files);
 
     QString folder() const { return m_folder; }
+    bool includesSubfolders() const { return m_subfolders; }
+    // The photos as they are shown: a RAW+JPEG pair shown as one is its JPEG.
     QStringList allFiles() const { return m_allFiles; }
+    // Every photo file of the catalog, the partners of pairs included.
+    QStringList listedFiles() const { return m_listedFiles; }
     QStringList visibleFiles() const { return m_visible.files(); }
     QString filter() const { return m_filter; }
     // The known marks, by photo; a photo whose sidecar was not read yet is absent.
     QHash<QString, PhotoCore::Metadata> records() const { return m_records; }
     PhotoCore::Metadata record(const QString &path) const { return m_records.value(path); }
+    // Whether `path` is one of the listed files (a pair's RAW too).
     bool contains(const QString &path) const;
+
+    // ---- RAW+JPEG pairs -------------------------------------------------
+
+    // Whether a pair shows as one photo, its JPEG ("view/pairRawJpeg", on by
+    // default). Marks are shared either way: the pair has one sidecar.
+    bool pairsShownAsOne() const { return m_pairsAsOne; }
+    void setPairsShownAsOne(bool asOne);
+    // The RAW of a JPEG or the JPEG of a RAW that form a pair, whether pairs
+    // are shown as one or not; empty for a photo without one.
+    QString pairPartner(const QString &path) const { return m_partners.value(path); }
+    // The pairs, both ways (see pairPartner).
+    QHash<QString, QString> pairPartners() const { return m_partners; }
+    // The files a shown photo stands for: itself and, when pairs show as one,
+    // its partner.
+    QStringList filesOf(const QString &path) const;
+
+    // ---- Taking photos elsewhere ----------------------------------------
+
+    // The shown photos marked rejected, whatever the filter.
+    QStringList rejectedPhotos() const;
+    // What copying or moving `photos` takes along, one group per sidecar: the
+    // photos given with their pair partners, and the sidecar, marked shared
+    // when a listed photo left behind uses it too. Paths not listed are skipped.
+    QList<PhotoCore::TransferGroup> transferGroups(const QStringList &photos) const;
 
     // ---- Order ----------------------------------------------------------
 
@@ -183,7 +214,9 @@ private:
     };
 
     // Content and position (photocatalog.cpp).
-    void openList(const QStringList &files, const QString &folder);
+    void openList(const QStringList &files, const QString &folder, const QStringList &subfolders = {});
+    // Takes `listed` as the catalog's files: pairs, shown list, siblings.
+    void applyListing(const QStringList &listed);
     void rebuildSiblings();
     void rebuildVisibleList(int preferredIndex, bool announceUnchanged = true, const QString &removedCurrentNext = {});
     void announceCurrent();
@@ -222,8 +255,12 @@ private:
     QString writeFailureText(const QString &path) const;
 
     QString m_folder;
+    bool m_subfolders = false;
+    bool m_pairsAsOne = true;
+    QStringList m_listedFiles;
     QStringList m_allFiles;
-    QSet<QString> m_allFileSet;
+    QSet<QString> m_allFileSet; // of m_listedFiles
+    QHash<QString, QString> m_partners;
     QHash<QString, QStringList> m_siblingsByKey;
     PhotoCore::NavigationList m_visible;
     int m_direction = +1;

@@ -1,6 +1,8 @@
 #include "catalog/photocatalog.h"
 
+#include "catalog/folderwatcher.h"
 #include "catalog/guithread.h"
+#include "core/photopairs.h"
 
 #include <QPointer>
 
@@ -29,9 +31,10 @@ void PhotoCatalog::startRescan()
     const QHash<QString, FileStamp> knownStamps = m_stamps;
     const quint64 generation = m_generation;
     const quint64 writeSerial = m_writeSerial;
+    const bool subfolders = m_subfolders;
     const QPointer<PhotoCatalog> self(this);
-    m_scanPool.start([folder, knownFiles, knownStamps, generation, writeSerial, self] {
-        const SidecarScan scan = rescanFolder(folder, knownFiles, knownStamps);
+    m_scanPool.start([folder, knownFiles, knownStamps, generation, writeSerial, subfolders, self] {
+        const SidecarScan scan = rescanFolder(folder, knownFiles, knownStamps, subfolders);
         postToGuiThread([self, generation, writeSerial, scan] {
             if (self)
                 self->applyRescan(generation, writeSerial, scan);
@@ -60,15 +63,21 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
         }
     }
 
-    const QStringList listed = orderedFiles(scan.files, true);
-    const bool filesChanged = listed != m_allFiles;
+    if (m_subfolders)
+        m_watcher->setSubfolders(scan.folders);
+    const QStringList listed =
+        orderedFiles(m_pairsAsOne ? PhotoCore::pairRawWithJpeg(scan.files).shown : scan.files, true);
+    const bool filesChanged = listed != m_allFiles || scan.files != m_listedFiles;
     if (filesChanged) {
         const QSet<QString> now(listed.cbegin(), listed.cend());
         // Where the position goes when the current photo is gone: to the next
         // photo of the folder that is still there, else to the one before.
         const QString current = currentPath();
         QString anchor = current;
-        if (!current.isEmpty() && !now.contains(current)) {
+        const QString partner = m_partners.value(current);
+        if (!current.isEmpty() && !now.contains(current) && now.contains(partner)) {
+            anchor = partner; // the other file of its pair is shown in its place
+        } else if (!current.isEmpty() && !now.contains(current)) {
             anchor.clear();
             const int at = int(m_allFiles.indexOf(current));
             for (int i = at + 1; i < m_allFiles.size() && anchor.isEmpty(); ++i) {
@@ -80,16 +89,15 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
                     anchor = m_allFiles.at(i);
             }
         }
+        const QSet<QString> nowListed(scan.files.cbegin(), scan.files.cend());
         QStringList gone;
-        for (const QString &path : std::as_const(m_allFiles)) {
-            if (!now.contains(path))
+        for (const QString &path : std::as_const(m_listedFiles)) {
+            if (!nowListed.contains(path))
                 gone.append(path);
         }
         const int p = m_visible.currentIndex();
         dropFiles(gone);
-        m_allFiles = listed;
-        m_allFileSet = now;
-        rebuildSiblings();
+        applyListing(scan.files);
         rebuildVisibleList(p, false, anchor);
         readMissingCaptureTimes();
     }

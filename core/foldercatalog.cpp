@@ -132,11 +132,13 @@ QStringList sortedPaths(const QString &folder, QStringList names)
     return names;
 }
 
-void listTree(const QString &folder, int depthLeft, QSet<QString> &seen, QStringList &paths)
+void listTree(const QString &folder, int depthLeft, QSet<QString> &seen, QStringList &paths, QStringList *folders)
 {
     QStringList names, subfolders;
     if (!listFolder(folder, names, depthLeft > 0 ? &subfolders : nullptr))
         return;
+    if (folders)
+        folders->append(folder);
     paths += sortedPaths(folder, names);
     subfolders.sort(Qt::CaseInsensitive);
     const QString prefix = folderPrefix(folder);
@@ -146,17 +148,17 @@ void listTree(const QString &folder, int depthLeft, QSet<QString> &seen, QString
         if (identity.isEmpty() || seen.contains(identity))
             continue;
         seen.insert(identity);
-        listTree(sub, depthLeft - 1, seen, paths);
+        listTree(sub, depthLeft - 1, seen, paths, folders);
     }
 }
 
 } // namespace
 
-QStringList listPhotoTree(const QString &folder, int maxDepth)
+QStringList listPhotoTree(const QString &folder, int maxDepth, QStringList *folders)
 {
     QSet<QString> seen{folderIdentity(folder)};
     QStringList paths;
-    listTree(folder, maxDepth, seen, paths);
+    listTree(folder, maxDepth, seen, paths, folders);
     return paths;
 }
 

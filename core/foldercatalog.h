@@ -18,6 +18,7 @@ QStringList listPhotoFiles(const QString &folder);
 // folder's own first, then each subfolder's (by name, case-insensitively),
 // depth first. Hidden folders are skipped; links to folders are followed
 // unless they lead to a folder already listed, so no link loop repeats.
-QStringList listPhotoTree(const QString &folder, int maxDepth = 8);
+// `folders`, when given, receives every folder listed, `folder` first.
+QStringList listPhotoTree(const QString &folder, int maxDepth = 8, QStringList *folders = nullptr);
 
 } // namespace PhotoCore

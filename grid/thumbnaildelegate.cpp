@@ -119,6 +119,16 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         }
     }
 
+    if (index.data(ThumbnailListModel::PairRole).toBool()) {
+        const QString tag = QCoreApplication::translate("QObject", "RAW+JPEG");
+        const QFontMetrics metrics(painter->font());
+        QRect badge(0, 0, metrics.horizontalAdvance(tag) + 10, metrics.height() + 4);
+        badge.moveBottomRight(area.bottomRight() - QPoint(5, 5));
+        painter->fillRect(badge, QColor(10, 12, 15, 205));
+        painter->setPen(QColor(QStringLiteral("#e2edf7")));
+        painter->drawText(badge, Qt::AlignCenter, tag);
+    }
+
     if (selected) {
         painter->setPen(QPen(QColor(QStringLiteral("#78b7ff")), 3));
         painter->setBrush(Qt::NoBrush);

@@ -171,6 +171,11 @@ ThumbnailGridWidget::~ThumbnailGridWidget()
     cancelQueuedJobs();
 }
 
+void ThumbnailGridWidget::setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners)
+{
+    m_model->setLabels(topFolder, pairPartners);
+}
+
 void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks)
 {
     const QString remembered = currentPath();

@@ -59,6 +59,8 @@ public:
     // Shows a new list, or only new marks when `paths` equals the current list.
     // The current photo and the selected ones stay so where they are still listed.
     void setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
+    // See ThumbnailListModel::setLabels.
+    void setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners);
 
     // The current row's path, or empty.
     QString currentPath() const;

@@ -20,7 +20,11 @@ QVariant ThumbnailListModel::data(const QModelIndex &index, int role) const
     const QString &path = m_paths.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        if (!m_topPrefix.isEmpty() && path.startsWith(m_topPrefix))
+            return path.mid(m_topPrefix.size());
         return QFileInfo(path).fileName();
+    case PairRole:
+        return m_partners.contains(path);
     case PathRole:
         return path;
     case MarksRole:
@@ -57,6 +61,18 @@ void ThumbnailListModel::resetContent(const QStringList &paths,
     for (int row = int(paths.size()) - 1; row >= 0; --row)
         m_firstRow[paths.at(row)] = row;
     endResetModel();
+}
+
+void ThumbnailListModel::setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners)
+{
+    const QString prefix =
+        topFolder.isEmpty() || topFolder.endsWith(QLatin1Char('/')) ? topFolder : topFolder + QLatin1Char('/');
+    if (prefix == m_topPrefix && pairPartners == m_partners)
+        return;
+    m_topPrefix = prefix;
+    m_partners = pairPartners;
+    if (!m_paths.isEmpty())
+        emit dataChanged(index(0), index(int(m_paths.size()) - 1), {Qt::DisplayRole, PairRole});
 }
 
 void ThumbnailListModel::updateMarks(const QHash<QString, PhotoCore::Metadata> &marks)

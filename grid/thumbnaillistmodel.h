@@ -28,6 +28,7 @@ public:
         MarksRole = Qt::UserRole + 2,     // QString "rating|label|rejected|rotation"
         ThumbnailRole = Qt::UserRole + 3, // QImage, null when not in memory
         StateRole = Qt::UserRole + 4,     // int ThumbnailState
+        PairRole = Qt::UserRole + 5,      // bool: a RAW+JPEG pair shown as one photo
     };
 
     explicit ThumbnailListModel(QObject *parent = nullptr);
@@ -42,6 +43,11 @@ public:
 
     // Replaces the rows and marks; thumbnails and states are forgotten.
     void resetContent(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
+    // How rows are named and tagged: below `topFolder` (when not empty) by
+    // their path from there ("2024/IMG_1.JPG"), and as a pair when listed in
+    // `pairPartners`. Kept across resetContent.
+    void setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners);
+
     // Replaces only the marks and reports MarksRole changed for every row.
     void updateMarks(const QHash<QString, PhotoCore::Metadata> &marks);
     // Holds `image` for the row and makes it Ready.
@@ -65,6 +71,8 @@ private:
     QStringList m_paths;
     QHash<QString, int> m_firstRow; // path → first row, for rowOf
     QHash<QString, PhotoCore::Metadata> m_marks;
+    QString m_topPrefix; // the top folder with its trailing '/', or empty
+    QHash<QString, QString> m_partners;
     QHash<QString, QImage> m_thumbnails;
     QHash<QString, int> m_states;
 };

@@ -43,7 +43,6 @@ const int viewerPage = 0;
 const int gridPage = 1;
 
 const int warningTimeoutMs = 12000;
-const int trashMessageTimeoutMs = 6000;
 const int historyMessageTimeoutMs = 6000;
 
 } // namespace
@@ -113,6 +112,7 @@ void MainWindow::connectPages()
     connect(viewer, &ViewerWidget::stateChanged, this, &MainWindow::updateStatusAndTitle);
     connect(catalog, &PhotoCatalog::catalogChanged, this, &MainWindow::syncGridWithCatalog);
     connect(catalog, &PhotoCatalog::currentChanged, this, &MainWindow::updateActionStates);
+    connect(catalog, &PhotoCatalog::busyChanged, this, &MainWindow::updateActionStates);
     connect(catalog, &PhotoCatalog::summaryChanged, this,
             [this](int total, int reviewed, int rejected, int open) {
                 summaryLabel->setText(tr("%1 total · %2 reviewed · %3 rejected · %4 open")
@@ -178,7 +178,9 @@ void MainWindow::openFolder(const QString &path, const QString &fileToSelect)
         return;
     }
     QSettings().setValue(QStringLiteral("lastDirectory"), path);
-    catalog->openFolder(path);
+    const bool subfolders = subfoldersRemembered(path);
+    includeSubfoldersAction->setChecked(subfolders);
+    catalog->openFolder(path, subfolders);
     if (!fileToSelect.isEmpty())
         catalog->select(fileToSelect);
 }
@@ -427,12 +429,18 @@ void MainWindow::updateStatusAndTitle()
     const QString current = catalog->currentPath();
     if (!current.isEmpty()) {
         QSettings().setValue(QStringLiteral("lastFile"), current);
-        // A filter shows in the title too, where the user looks for the photo's name.
-        const QString name = QFileInfo(current).fileName();
-        if (catalog->filter() == QLatin1String("all"))
-            setWindowTitle(QStringLiteral("%1 — %2").arg(name, plainTitle));
-        else
-            setWindowTitle(QStringLiteral("%1 — %2 — %3").arg(name, viewer->positionText(), plainTitle));
+        // A filter shows in the title too, where the user looks for the photo's
+        // name; with subfolders, so does the folder the tree starts at.
+        const bool tree = catalog->includesSubfolders();
+        QStringList parts{tree ? QDir(catalog->folder()).relativeFilePath(current) : QFileInfo(current).fileName()};
+        if (catalog->filter() != QLatin1String("all"))
+            parts.append(viewer->positionText());
+        if (tree) {
+            const QString top = QDir(catalog->folder()).dirName();
+            parts.append(top.isEmpty() ? QDir::toNativeSeparators(catalog->folder()) : top);
+        }
+        parts.append(plainTitle);
+        setWindowTitle(parts.join(QStringLiteral(" — ")));
     } else {
         setWindowTitle(plainTitle);
     }
@@ -463,16 +471,20 @@ void MainWindow::updateActionStates()
                                                  : tr("&Move Photo to Recycle Bin…"));
     undoAction->setEnabled(catalog->canUndo() && !busy);
     redoAction->setEnabled(catalog->canRedo() && !busy);
+    updateCullActionStates();
 }
 
 void MainWindow::syncGridWithCatalog()
 {
     const QString keep = gridPageCurrent() ? grid->currentPath() : catalog->currentPath();
     const QStringList visible = catalog->visibleFiles();
+    grid->setLabels(catalog->includesSubfolders() ? catalog->folder() : QString(),
+                    catalog->pairsShownAsOne() ? catalog->pairPartners() : QHash<QString, QString>());
     grid->setFiles(visible, catalog->records());
     const QString target = visible.contains(keep) ? keep : catalog->currentPath();
     if (!target.isEmpty() && target != grid->currentPath())
         grid->setCurrentPath(target);
+    updateCullActionStates();
 }
 
 void MainWindow::showNotice(const QString &message, int timeoutMs)
@@ -526,6 +538,7 @@ void MainWindow::openPreferences()
     if (dialog.exec() != QDialog::Accepted)
         return;
     rebuildShortcutOverlay();
+    catalog->setPairsShownAsOne(QSettings().value(QStringLiteral("view/pairRawJpeg"), true).toBool());
     if (colourManagementEnabled() != managed) {
         viewer->refreshColours();
         grid->refreshColours();
@@ -562,49 +575,4 @@ void MainWindow::stopWaitingForDeletion()
         return;
     deletionWaiting = false;
     grid->loadPreviewsOf({});
-}
-
-void MainWindow::moveSelectionToRecycleBin()
-{
-    const bool onGrid = gridPageCurrent();
-    const QStringList selected = onGrid ? grid->selectedPaths() : QStringList{catalog->currentPath()};
-    if (selected.isEmpty() || selected.constFirst().isEmpty())
-        return;
-    stopSlideshow();
-    // The user should have seen what goes: rows without a picture yet are
-    // loaded first, wherever they are, and the confirmation follows.
-    const QStringList withoutPreview = onGrid ? grid->selectedPathsWithoutPreview() : QStringList();
-    if (!withoutPreview.isEmpty()) {
-        deletionWaiting = true;
-        grid->loadPreviewsOf(withoutPreview);
-        updateStatusAndTitle();
-        return;
-    }
-    const QStringList allFiles = catalog->allFiles();
-    const int sidecars = RecycleBin::existingSidecarCount(allFiles, selected);
-    const auto answer = QMessageBox::question(
-        this, tr("Move photos to Recycle Bin?"),
-        tr("Move %1 selected photo(s) and %2 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
-           "permanently deleted.")
-            .arg(selected.size())
-            .arg(sidecars),
-        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer != QMessageBox::Yes)
-        return;
-
-    const RecycleBin::Outcome outcome = RecycleBin::movePhotos(allFiles, selected);
-
-    // The viewer shows the photo that took the current one's place.
-    const QString next = onGrid ? grid->pathAfterRemoval(outcome.moved) : QString();
-    if (!next.isEmpty())
-        catalog->select(next);
-    catalog->removeFiles(outcome.moved);
-
-    if (!outcome.failures.isEmpty()) {
-        QMessageBox::warning(this, tr("Some files could not be moved"),
-                             tr("%1 file(s) could not be moved to the Recycle Bin:\n\n%2")
-                                 .arg(outcome.failures.size())
-                                 .arg(outcome.failures.mid(0, 10).join(QLatin1Char('\n'))));
-    }
-    showNotice(tr("%1 photo(s) moved to the Recycle Bin").arg(outcome.moved.size()), trashMessageTimeoutMs);
 }

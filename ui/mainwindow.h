@@ -77,6 +77,10 @@ private slots:
     void openAbout();
     void rebuildShortcutOverlay();
     void moveSelectionToRecycleBin();
+    void moveRejectedToRecycleBin();
+    void copyPhotosTo();
+    void movePhotosTo();
+    void setIncludeSubfolders(bool include);
 
 private:
     void createActions();
@@ -97,6 +101,16 @@ private:
     void syncViewModeChecks();
     // View › Sort by (mainwindoworder.cpp).
     void addSortMenu(QMenu *viewMenu);
+    // The end of a cull and the folder's extent (mainwindowcull.cpp).
+    void addSubfoldersAction(QMenu *fileMenu);
+    void addCullActions(QMenu *fileMenu);
+    void updateCullActionStates();
+    // Asks, then moves `photos` (shown photos, pairs whole) to the recycle bin.
+    // `selected`: the user picked them; otherwise they are the rejected ones.
+    void moveToRecycleBin(const QStringList &photos, bool selected);
+    void transferPhotos(bool move);
+    // Whether `folder` was last shown with its subfolders.
+    static bool subfoldersRemembered(const QString &folder);
     // Shows `message` in the status bar for `timeoutMs`, or until another
     // photo becomes current, over whatever the pages report meanwhile.
     void showNotice(const QString &message, int timeoutMs);
@@ -136,6 +150,10 @@ private:
     QAction *shortcutsAction = nullptr;
     QAction *allImagesAction = nullptr;
     QAction *moveToTrashAction = nullptr;
+    QAction *moveRejectedAction = nullptr;
+    QAction *copyToAction = nullptr;
+    QAction *moveToAction = nullptr;
+    QAction *includeSubfoldersAction = nullptr;
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
     QActionGroup *filterGroup = nullptr;

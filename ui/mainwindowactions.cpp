@@ -71,15 +71,18 @@ void MainWindow::createActions()
     QAction *openAction = addRegisteredAction(fileMenu, QStringLiteral("file.open"), tr("&Open Folder…"),
                                               QKeySequence(QKeySequence::Open));
     connect(openAction, &QAction::triggered, this, &MainWindow::chooseFolder);
+    addSubfoldersAction(fileMenu);
     QAction *reloadAction = addRegisteredAction(fileMenu, QStringLiteral("metadata.reload"),
                                                 tr("&Refresh Folder and Metadata"),
                                                 QKeySequence(QKeySequence::Refresh));
     connect(reloadAction, &QAction::triggered, this, &MainWindow::refreshFolder);
+    fileMenu->addSeparator();
     moveToTrashAction = fileMenu->addAction(tr("&Move Selected Photos to Recycle Bin…"));
     moveToTrashAction->setObjectName(QStringLiteral("moveToTrashAction"));
     moveToTrashAction->setShortcut(QKeySequence(QKeySequence::Delete));
     moveToTrashAction->setShortcutContext(Qt::WindowShortcut);
     connect(moveToTrashAction, &QAction::triggered, this, &MainWindow::moveSelectionToRecycleBin);
+    addCullActions(fileMenu);
     QAction *preferencesAction = addRegisteredAction(fileMenu, QStringLiteral("app.preferences"),
                                                      tr("&Preferences…"), QKeySequence(QStringLiteral("Ctrl+Alt+S")));
     connect(preferencesAction, &QAction::triggered, this, &MainWindow::openPreferences);

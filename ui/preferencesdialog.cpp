@@ -88,6 +88,10 @@ void PreferencesDialog::buildLayout()
     colourManagementBox->setObjectName(QStringLiteral("colourManagementBox"));
     colourManagementBox->setToolTip(tr("Show photos and thumbnails in their own colours on this display. "
                                        "Off shows the pixels as stored, for comparison."));
+    pairRawJpegBox = new QCheckBox(tr("Show RAW+JPEG pairs as one photo"), behaviorGroup);
+    pairRawJpegBox->setObjectName(QStringLiteral("pairRawJpegBox"));
+    pairRawJpegBox->setToolTip(tr("A RAW file and a JPEG file with the same name in one folder are shown once, "
+                                  "as the JPEG; marks and the recycle bin apply to both."));
     slideDurationSpin = new QSpinBox(behaviorGroup);
     slideDurationSpin->setObjectName(QStringLiteral("slideDurationSpin"));
     slideDurationSpin->setRange(1, 300);
@@ -109,6 +113,7 @@ void PreferencesDialog::buildLayout()
     behaviorForm->addRow(firstUnreviewedBox);
     behaviorForm->addRow(rememberRotationsBox);
     behaviorForm->addRow(colourManagementBox);
+    behaviorForm->addRow(pairRawJpegBox);
     behaviorForm->addRow(tr("Slide duration:"), slideDurationSpin);
     behaviorForm->addRow(loopSlideshowBox);
     behaviorForm->addRow(tr("Thumbnail cache:"), cacheSizeSpin);
@@ -167,6 +172,7 @@ void PreferencesDialog::loadSettings()
     firstUnreviewedBox->setChecked(settings.value(QStringLiteral("session/firstUnreviewed"), false).toBool());
     rememberRotationsBox->setChecked(settings.value(QStringLiteral("metadata/rememberRotations"), false).toBool());
     colourManagementBox->setChecked(settings.value(QStringLiteral("view/colourManagement"), true).toBool());
+    pairRawJpegBox->setChecked(settings.value(QStringLiteral("view/pairRawJpeg"), true).toBool());
     slideDurationSpin->setValue(readInt(settings, slideSecondsSetting));
     loopSlideshowBox->setChecked(settings.value(QStringLiteral("slideshow/loop"), false).toBool());
     cacheSizeSpin->setValue(readInt(settings, cacheMegabytesSetting));
@@ -210,6 +216,7 @@ void PreferencesDialog::accept()
     settings.setValue(QStringLiteral("session/firstUnreviewed"), firstUnreviewedBox->isChecked());
     settings.setValue(QStringLiteral("metadata/rememberRotations"), rememberRotationsBox->isChecked());
     settings.setValue(QStringLiteral("view/colourManagement"), colourManagementBox->isChecked());
+    settings.setValue(QStringLiteral("view/pairRawJpeg"), pairRawJpegBox->isChecked());
     settings.setValue(QStringLiteral("slideshow/loop"), loopSlideshowBox->isChecked());
     settings.setValue(QLatin1String(slideSecondsSetting.key), slideDurationSpin->value());
     settings.setValue(QLatin1String(cacheMegabytesSetting.key), cacheSizeSpin->value());

@@ -52,6 +52,7 @@ private:
     QCheckBox *firstUnreviewedBox = nullptr;
     QCheckBox *rememberRotationsBox = nullptr;
     QCheckBox *colourManagementBox = nullptr;
+    QCheckBox *pairRawJpegBox = nullptr;
     QSpinBox *slideDurationSpin = nullptr;
     QCheckBox *loopSlideshowBox = nullptr;
     QSpinBox *cacheSizeSpin = nullptr;

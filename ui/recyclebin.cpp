@@ -63,6 +63,28 @@ bool moveToTrash(const QString &path)
 #endif
 }
 
+QString confirmationText(int photos, int files, int sidecars, bool selected)
+{
+    if (files == photos && selected) {
+        return QCoreApplication::translate("MainWindow",
+                                           "Move %1 selected photo(s) and %2 associated XMP sidecar(s) to the "
+                                           "Recycle Bin?\n\nThe files will not be permanently deleted.")
+            .arg(photos)
+            .arg(sidecars);
+    }
+    const QString photosText = QCoreApplication::translate("MainWindow", "%n photo(s)", nullptr, photos);
+    const QString sidecarsText = QCoreApplication::translate("MainWindow", "%n XMP sidecar(s)", nullptr, sidecars);
+    if (files == photos) {
+        return QCoreApplication::translate("MainWindow", "Move %1 and %2 to the Recycle Bin?\n\nThe files will not "
+                                                         "be permanently deleted.")
+            .arg(photosText, sidecarsText);
+    }
+    const QString filesText = QCoreApplication::translate("MainWindow", "%n file(s)", nullptr, files);
+    return QCoreApplication::translate("MainWindow", "Move %1 (%2) and %3 to the Recycle Bin?\n\nThe files will not "
+                                                     "be permanently deleted.")
+        .arg(photosText, filesText, sidecarsText);
+}
+
 int existingSidecarCount(const QStringList &allFiles, const QStringList &photos)
 {
     int count = 0;

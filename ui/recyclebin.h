@@ -22,6 +22,10 @@ struct Outcome
 // A sidecar that a photo staying behind still uses is never touched.
 Outcome movePhotos(const QStringList &allFiles, const QStringList &photos);
 
+// The question before `photos` photos, made of `files` files, go to the
+// trash with `sidecars` sidecars. `selected`: the user picked them one by one.
+QString confirmationText(int photos, int files, int sidecars, bool selected);
+
 // How many of the sidecars `photos` would take along exist on disk.
 int existingSidecarCount(const QStringList &allFiles, const QStringList &photos);
 

@@ -123,7 +123,9 @@ QString ViewerWidget::statusText() const
         marks.append(damagedText());
 
     const QString busy = busyText();
-    const QString mode = currentViewMode == ActualSize ? tr("100%") : tr("Fit");
+    // The pair's tag rides with the view mode: the line's pattern stays as it was.
+    const QString pair = m_catalog->filesOf(path).size() > 1 ? tr(" — %1").arg(tr("RAW+JPEG")) : QString();
+    const QString mode = (currentViewMode == ActualSize ? tr("100%") : tr("Fit")) + pair;
     const QString rotated = rotation != 0 ? tr(" — rotated %1°").arg(rotation) : QString();
     const QString source = sourceTag.isEmpty() ? QString() : tr(" — %1").arg(sourceTag);
     const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));
@@ -202,6 +204,13 @@ void ViewerWidget::updateExifOverlay()
     }
     addRow(tr("File size"), QLocale().formattedDataSize(exif.fileSize, 2, QLocale::DataSizeIecFormat));
     addRow(tr("File"), QFileInfo(path).fileName());
+    // The pair's other file; the photo shown and its data are the JPEG's.
+    const QStringList files = m_catalog->filesOf(path);
+    for (int i = 1; i < files.size(); ++i) {
+        const QFileInfo other(files.at(i));
+        addRow(tr("RAW file"), tr("%1 (%2)").arg(other.fileName(),
+                                                QLocale().formattedDataSize(other.size(), 2, QLocale::DataSizeIecFormat)));
+    }
 
     if (damagedPaths.contains(path)) {
         rows += QStringLiteral("<tr><td colspan='2' style='color:#ffb74d'><b>%1</b></td></tr>")

@@ -527,6 +527,149 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
         <source>&amp;Modified time</source>
         <translation>Ä&amp;nderungszeit</translation>
     </message>
+    <message>
+        <source>Include &amp;Subfolders</source>
+        <translation>&amp;Unterordner einbeziehen</translation>
+    </message>
+    <message>
+        <source>Move Re&amp;jected Photos to Recycle Bin…</source>
+        <translation>Abge&amp;lehnte Fotos in den Papierkorb verschieben…</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Photos To…</source>
+        <translation>Fotos &amp;kopieren nach…</translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve Photos To…</source>
+        <translation>Fotos &amp;verschieben nach…</translation>
+    </message>
+    <message>
+        <source>No photo in this folder is rejected</source>
+        <translation>In diesem Ordner ist kein Foto abgelehnt</translation>
+    </message>
+    <message>
+        <source>Move rejected photos to Recycle Bin?</source>
+        <translation>Abgelehnte Fotos in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <source>Move Photos To</source>
+        <translation>Fotos verschieben nach</translation>
+    </message>
+    <message>
+        <source>Copy Photos To</source>
+        <translation>Fotos kopieren nach</translation>
+    </message>
+    <message>
+        <source>Some of the photos are already in this folder:
+%1
+
+Choose another folder.</source>
+        <translation>Einige der Fotos liegen bereits in diesem Ordner:
+%1
+
+Wählen Sie einen anderen Ordner.</translation>
+    </message>
+    <message>
+        <source>Moving photos…</source>
+        <translation>Fotos werden verschoben…</translation>
+    </message>
+    <message>
+        <source>Copying photos…</source>
+        <translation>Fotos werden kopiert…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Moving %1…</source>
+        <translation>%1 wird verschoben…</translation>
+    </message>
+    <message>
+        <source>Copying %1…</source>
+        <translation>%1 wird kopiert…</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>…and %1 more</source>
+        <translation>…und %1 weitere</translation>
+    </message>
+    <message>
+        <source>Some photos could not be moved</source>
+        <translation>Einige Fotos konnten nicht verschoben werden</translation>
+    </message>
+    <message>
+        <source>Some photos could not be copied</source>
+        <translation>Einige Fotos konnten nicht kopiert werden</translation>
+    </message>
+    <message>
+        <source>These files were not moved to %1; they are still where they were:
+
+%2</source>
+        <translation>Diese Dateien wurden nicht nach %1 verschoben; sie liegen weiterhin an ihrem Platz:
+
+%2</translation>
+    </message>
+    <message>
+        <source>These files were not copied to %1:
+
+%2</source>
+        <translation>Diese Dateien wurden nicht nach %1 kopiert:
+
+%2</translation>
+    </message>
+    <message>
+        <source>%1 of %2 photo(s) moved to %3</source>
+        <translation>%1 von %2 Foto(s) nach %3 verschoben</translation>
+    </message>
+    <message>
+        <source>%1 of %2 photo(s) copied to %3</source>
+        <translation>%1 von %2 Foto(s) nach %3 kopiert</translation>
+    </message>
+    <message>
+        <source>Cancelled: %1</source>
+        <translation>Abgebrochen: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n photo(s)</source>
+        <translation>
+            <numerusform>%n Foto</numerusform>
+            <numerusform>%n Fotos</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n XMP sidecar(s)</source>
+        <translation>
+            <numerusform>%n XMP-Begleitdatei</numerusform>
+            <numerusform>%n XMP-Begleitdateien</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Move %1 and %2 to the Recycle Bin?
+
+The files will not be permanently deleted.</source>
+        <translation>%1 und %2 in den Papierkorb verschieben?
+
+Die Dateien werden nicht endgültig gelöscht.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s)</source>
+        <translation>
+            <numerusform>%n Datei</numerusform>
+            <numerusform>%n Dateien</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Move %1 (%2) and %3 to the Recycle Bin?
+
+The files will not be permanently deleted.</source>
+        <translation>%1 (%2) und %3 in den Papierkorb verschieben?
+
+Die Dateien werden nicht endgültig gelöscht.</translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>
@@ -695,6 +838,14 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
         <source>Show photos and thumbnails in their own colours on this display. Off shows the pixels as stored, for comparison.</source>
         <translation>Fotos und Miniaturen in ihren eigenen Farben auf diesem Bildschirm zeigen. Aus zeigt die Pixel wie gespeichert, zum Vergleich.</translation>
     </message>
+    <message>
+        <source>Show RAW+JPEG pairs as one photo</source>
+        <translation>RAW+JPEG-Paare als ein Foto zeigen</translation>
+    </message>
+    <message>
+        <source>A RAW file and a JPEG file with the same name in one folder are shown once, as the JPEG; marks and the recycle bin apply to both.</source>
+        <translation>Eine RAW- und eine JPEG-Datei gleichen Namens in einem Ordner werden einmal gezeigt, als JPEG; Markierungen und der Papierkorb gelten für beide.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -709,6 +860,10 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     <message>
         <source>REJECTED</source>
         <translation>ABGELEHNT</translation>
+    </message>
+    <message>
+        <source>RAW+JPEG</source>
+        <translation>RAW+JPEG</translation>
     </message>
 </context>
 <context>
@@ -953,6 +1108,18 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
             <numerusform>mindestens %n Stern</numerusform>
             <numerusform>mindestens %n Sterne</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>RAW+JPEG</source>
+        <translation>RAW+JPEG</translation>
+    </message>
+    <message>
+        <source>RAW file</source>
+        <translation>RAW-Datei</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>

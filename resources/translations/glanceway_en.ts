@@ -13,6 +13,27 @@
             <numerusform>&amp;%n Stars</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n photo(s)</source>
+        <translation>
+            <numerusform>%n photo</numerusform>
+            <numerusform>%n photos</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n XMP sidecar(s)</source>
+        <translation>
+            <numerusform>%n XMP sidecar</numerusform>
+            <numerusform>%n XMP sidecars</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s)</source>
+        <translation>
+            <numerusform>%n file</numerusform>
+            <numerusform>%n files</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ViewerWidget</name>

@@ -1,5 +1,6 @@
 #include "app/translations.h"
 #include "ui/mainwindow.h"
+#include "ui/recyclebin.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,10 +151,10 @@ void TestCatalogue::initTestCase()
 void TestCatalogue::messagesPerContext()
 {
     const QList<QPair<QString, int>> expected = {
-        {"MainWindow", 81}, {"ViewerWidget", 51}, {"PreferencesDialog", 20},
+        {"MainWindow", 109}, {"ViewerWidget", 54}, {"PreferencesDialog", 22},
         {"Filter", 18},     {"MarkEdit", 10},     {"AboutDialog", 9},
         {"HelpDialog", 9},  {"PhotoCatalog", 6},  {"ColorLabel", 5},
-        {"QObject", 3},     {"WriteProblemBar", 3}, {"PhotoTransfer", 3}, {"ThumbnailGridWidget", 1},
+        {"QObject", 4},     {"WriteProblemBar", 3}, {"PhotoTransfer", 3}, {"ThumbnailGridWidget", 1},
     };
     QMap<QString, int> counted;
     QSet<QPair<QString, QString>> seen;
@@ -168,7 +169,7 @@ void TestCatalogue::messagesPerContext()
         QVERIFY2(counted.value(context) == count,
                  qPrintable(QStringLiteral("%1 has %2 messages, expected %3")
                                 .arg(context).arg(counted.value(context)).arg(count)));
-    QCOMPARE(messages.size(), 219);
+    QCOMPARE(messages.size(), 253);
 }
 
 void TestCatalogue::everyMessageFinished()
@@ -221,6 +222,9 @@ void TestCatalogue::tellingRows_data()
     QTest::newRow("filter red") << "Filter" << "Re&d" << "&Rot";
     QTest::newRow("viewer file") << "ViewerWidget" << "File" << "Datei";
     QTest::newRow("undone") << "PhotoCatalog" << "Undone: %1 on %2" << "Rückgängig gemacht: %1 bei %2";
+    QTest::newRow("pair confirmation") << "MainWindow"
+                                       << "Move %1 (%2) and %3 to the Recycle Bin?\n\nThe files will not be permanently deleted."
+                                       << "%1 (%2) und %3 in den Papierkorb verschieben?\n\nDie Dateien werden nicht endgültig gelöscht.";
 }
 
 void TestCatalogue::tellingRows()
@@ -310,6 +314,11 @@ void TestCatalogue::germanStartShowsGermanMenus()
     QCOMPARE(registry.value(QStringLiteral("rating.1"))->text(), QStringLiteral("Sterne: &1"));
     QCOMPARE(registry.value(QStringLiteral("color.red"))->text(), QStringLiteral("Farbe: &Rot"));
     QCOMPARE(registry.value(QStringLiteral("edit.undo"))->text(), QStringLiteral("&Rückgängig"));
+    // Photos, files and sidecars each counted in their own plural form.
+    QCOMPARE(RecycleBin::confirmationText(3, 6, 1, false).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("3 Fotos (6 Dateien) und 1 XMP-Begleitdatei in den Papierkorb verschieben?"));
+    QCOMPARE(RecycleBin::confirmationText(1, 1, 0, false).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("1 Foto und 0 XMP-Begleitdateien in den Papierkorb verschieben?"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Öffnen Sie einen Ordner, um zu beginnen"));
     // Key names come from the toolkit's German catalogue.
     QCOMPARE(registry.value(QStringLiteral("file.open"))->shortcut().toString(QKeySequence::NativeText),
@@ -327,6 +336,13 @@ void TestCatalogue::englishStartCountsInEnglish()
     QCOMPARE(registry.value(QStringLiteral("rating.2"))->text(), QStringLiteral("&2 Stars"));
     QCOMPARE(QCoreApplication::translate("ViewerWidget", "at least %n star(s)", nullptr, 1), QStringLiteral("at least 1 star"));
     QCOMPARE(QCoreApplication::translate("ViewerWidget", "%n star(s)", nullptr, 4), QStringLiteral("4 stars"));
+    QCOMPARE(RecycleBin::confirmationText(3, 6, 3, false).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Move 3 photos (6 files) and 3 XMP sidecars to the Recycle Bin?"));
+    QCOMPARE(RecycleBin::confirmationText(1, 2, 1, true).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Move 1 photo (2 files) and 1 XMP sidecar to the Recycle Bin?"));
+    // Without pairs, a selection is asked about as it always was.
+    QCOMPARE(RecycleBin::confirmationText(2, 2, 1, true).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Move 2 selected photo(s) and 1 associated XMP sidecar(s) to the Recycle Bin?"));
     for (QAction *menu : window.menuBar()->actions())
         QVERIFY2(mnemonicClash(menu->menu()).isEmpty(), qPrintable(mnemonicClash(menu->menu())));
     QVERIFY(mnemonicClash(window.menuBar()).isEmpty());

@@ -105,6 +105,8 @@ private slots:
     void roles();
     void thumbnailsAndStates();
     void updateMarksTouchesOnlyMarks();
+    void labels_data();
+    void labels();
 
     // Loading on real files
     void stateSequence();
@@ -225,6 +227,38 @@ void TestThumbnailListModel::updateMarksTouchesOnlyMarks()
     QCOMPARE(changed.at(0).at(1).toModelIndex().row(), 2);
     QCOMPARE(changed.at(0).at(2).value<QList<int>>(), QList<int>{ThumbnailListModel::MarksRole});
     QCOMPARE(model.index(1).data(ThumbnailListModel::MarksRole).toString(), QStringLiteral("4||0|0"));
+}
+
+void TestThumbnailListModel::labels_data()
+{
+    QTest::addColumn<QString>("topFolder");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("pair");
+    QTest::newRow("plain") << QString() << "/p/day1/IMG_1.JPG" << "IMG_1.JPG" << false;
+    QTest::newRow("top-level-photo") << "/p" << "/p/IMG_1.JPG" << "IMG_1.JPG" << false;
+    QTest::newRow("subfolder") << "/p" << "/p/day1/IMG_1.JPG" << "day1/IMG_1.JPG" << false;
+    QTest::newRow("top-with-slash") << "/p/" << "/p/day1/raw/IMG_1.JPG" << "day1/raw/IMG_1.JPG" << false;
+    QTest::newRow("prefix-is-no-folder") << "/p" << "/photos/IMG_1.JPG" << "IMG_1.JPG" << false;
+    QTest::newRow("pair") << "/p" << "/p/IMG_2.JPG" << "IMG_2.JPG" << true;
+}
+
+void TestThumbnailListModel::labels()
+{
+    QFETCH(QString, topFolder);
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QFETCH(bool, pair);
+    ThumbnailListModel model;
+    model.resetContent({path}, {});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setLabels(topFolder, {{QStringLiteral("/p/IMG_2.JPG"), QStringLiteral("/p/IMG_2.CR2")},
+                                {QStringLiteral("/p/IMG_2.CR2"), QStringLiteral("/p/IMG_2.JPG")}});
+    QCOMPARE(changed.count(), 1);
+    // Labels outlive a new list.
+    model.resetContent({path}, {});
+    QCOMPARE(model.data(model.index(0), Qt::DisplayRole).toString(), name);
+    QCOMPARE(model.data(model.index(0), ThumbnailListModel::PairRole).toBool(), pair);
 }
 
 void TestThumbnailListModel::stateSequence()

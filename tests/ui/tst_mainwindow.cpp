@@ -7,6 +7,7 @@
 #include "grid/thumbnailgridwidget.h"
 #include "grid/thumbnaillistmodel.h"
 #include "ui/mainwindow.h"
+#include "ui/recyclebin.h"
 #include "ui/preferencesdialog.h"
 #include "ui/writeproblembar.h"
 #include "viewer/viewerwidget.h"
@@ -194,6 +195,8 @@ private slots:
 
     void recycleBin_data();
     void recycleBin();
+    void moveRejected_data();
+    void moveRejected();
 
     void navigationKeys_data();
     void navigationKeys();
@@ -499,13 +502,14 @@ void TestMainWindow::menus()
             texts.append(a->isSeparator() ? QStringLiteral("-") : a->text().remove(QLatin1Char('&')));
         return texts;
     };
-    QCOMPARE(entries(0), (QStringList{"Open Folder…", "Refresh Folder and Metadata",
-                                      "Move Photo to Recycle Bin…", "Preferences…", "-", "Exit"}));
+    QCOMPARE(entries(0), (QStringList{"Open Folder…", "Include Subfolders", "Refresh Folder and Metadata", "-",
+                                      "Move Photo to Recycle Bin…", "Move Rejected Photos to Recycle Bin…",
+                                      "Copy Photos To…", "Move Photos To…", "-", "Preferences…", "-", "Exit"}));
     // The grid moves its selection, and says so.
     w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
-    QCOMPARE(entries(0).at(2), QStringLiteral("Move Selected Photos to Recycle Bin…"));
+    QCOMPARE(entries(0).at(4), QStringLiteral("Move Selected Photos to Recycle Bin…"));
     w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
-    QCOMPARE(entries(0).at(2), QStringLiteral("Move Photo to Recycle Bin…"));
+    QCOMPARE(entries(0).at(4), QStringLiteral("Move Photo to Recycle Bin…"));
     QCOMPARE(entries(3).size(), 20);
     QCOMPARE(entries(3).mid(18), (QStringList{"-", "Exclude selected filter"}));
     QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
@@ -1425,6 +1429,57 @@ void TestMainWindow::recycleBin()
     QCOMPARE(QFileInfo(gridOf(*w)->currentPath()).fileName(), current);
     // Nothing went anywhere but the trash.
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+}
+
+void TestMainWindow::moveRejected_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QString>("status");
+    const QStringList all{"IMG_1.CR2", "IMG_1.JPG", "IMG_1.xmp", "IMG_2.JPG", "IMG_3.NEF", "IMG_3.xmp", "IMG_4.JPG", "IMG_4.xmp"};
+    QTest::newRow("yes") << QMessageBox::Yes << QStringList{"IMG_2.JPG", "IMG_4.JPG", "IMG_4.xmp"}
+                         << "2 photo(s) moved to the Recycle Bin";
+    QTest::newRow("cancel") << QMessageBox::Cancel << all << QString();
+}
+
+// Every rejected photo of the folder, not only those the filter shows, with
+// the RAW of a pair and the sidecars.
+void TestMainWindow::moveRejected()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(QStringList, left);
+    QFETCH(QString, status);
+#ifdef Q_OS_WIN
+    if (answer == QMessageBox::Yes && !shellRecycles(root->path()))
+        QSKIP("the shell refuses to move files to the recycle bin here");
+#endif
+    const QString folder = makeFolder({"IMG_1.CR2", "IMG_1.JPG", "IMG_2.JPG", "IMG_3.NEF", "IMG_4.JPG"});
+    for (const auto &[name, marks] : {std::pair{"IMG_1.xmp", "xmp:Rating=\"-1\""}, std::pair{"IMG_3.xmp", "xmp:Rating=\"-1\""},
+                                      std::pair{"IMG_4.xmp", "xmp:Rating=\"5\""}}) {
+        QFile xmp(folder + "/" + QLatin1String(name));
+        QVERIFY(xmp.open(QIODevice::WriteOnly));
+        xmp.write(sidecar(QLatin1String(marks)));
+    }
+    QVERIFY(QDir().mkpath(root->filePath(QStringLiteral("data")) + "/Trash"));
+
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    QAction *action = named(*w, "moveRejectedAction");
+    QTRY_VERIFY(action->isEnabled());
+    catalog->setFilter(QStringLiteral("rating:5"));
+    QCOMPARE(catalog->visibleFiles().size(), 1);
+
+    BoxAnswerer boxes(answer);
+    action->trigger();
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Move rejected photos to Recycle Bin?"));
+    // Two photos, three files (the pair's RAW counted), two sidecars.
+    QCOMPARE(boxes.seen.first().text, RecycleBin::confirmationText(2, 3, 2, false));
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), left);
+    QCOMPARE(catalog->allFiles().size(), answer == QMessageBox::Yes ? 2 : 4);
+    QCOMPARE(catalog->visibleFiles(), QStringList{folder + "/IMG_4.JPG"});
+    if (!status.isEmpty())
+        QCOMPARE(w->statusBar()->currentMessage(), status);
 }
 
 // ---- Keys, status, opening ----------------------------------------------

@@ -392,6 +392,7 @@ void TestPreferencesDialog::checkBoxes_data()
     QTest::newRow("remember-rotations") << "rememberRotationsBox" << "metadata/rememberRotations" << false;
     QTest::newRow("loop-slideshow") << "loopSlideshowBox" << "slideshow/loop" << false;
     QTest::newRow("colour-management") << "colourManagementBox" << "view/colourManagement" << true;
+    QTest::newRow("pair-raw-jpeg") << "pairRawJpegBox" << "view/pairRawJpeg" << true;
 }
 
 void TestPreferencesDialog::checkBoxes()
