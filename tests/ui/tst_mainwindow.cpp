@@ -202,6 +202,7 @@ private slots:
     void navigationKeys();
     void filterInStatusAndTitle_data();
     void filterInStatusAndTitle();
+    void pairsAndSubfolders();
     void statusBackAfterMenu();
     void deleteInViewer();
     void openPath_data();
@@ -1562,6 +1563,45 @@ void TestMainWindow::filterInStatusAndTitle()
                               ? name + QStringLiteral(" — Quillmark Glanceway")
                               : name + QStringLiteral(" — ") + position + QStringLiteral(" — Quillmark Glanceway");
     QCOMPARE(w->windowTitle(), title);
+}
+
+// A pair tagged in the status line; subfolders in the grid's names and the
+// title, remembered for the folder they were asked for.
+void TestMainWindow::pairsAndSubfolders()
+{
+    const QString folder = makeFolder({"a.CR2", "a.jpg", "c.jpg"});
+    QVERIFY(QDir(folder).mkpath(QStringLiteral("day2")));
+    QVERIFY(QFile::copy(folder + "/c.jpg", folder + "/day2/b.jpg"));
+    {
+        auto w = openWindow(folder);
+        PhotoCatalog *catalog = catalogOf(*w);
+        QCOMPARE(catalog->visibleFiles(), (QStringList{folder + "/a.jpg", folder + "/c.jpg"}));
+        QTRY_VERIFY2(w->statusBar()->currentMessage().startsWith(QStringLiteral("Image 1 of 2 — Fit — RAW+JPEG — ")),
+                     qPrintable(w->statusBar()->currentMessage()));
+        QAction *subfolders = named(*w, "includeSubfoldersAction");
+        QVERIFY(!subfolders->isChecked());
+        subfolders->trigger();
+        QVERIFY(subfolders->isChecked());
+        QTRY_COMPARE(catalog->visibleFiles().size(), 3);
+        catalog->last();
+        QTRY_COMPARE(w->windowTitle(), QStringLiteral("day2/b.jpg — photos — Quillmark Glanceway"));
+        showGrid(*w);
+        QAbstractItemModel *model = gridOf(*w)->listView()->model();
+        QCOMPARE(model->index(2, 0).data().toString(), QStringLiteral("day2/b.jpg"));
+        QVERIFY(model->index(0, 0).data(ThumbnailListModel::PairRole).toBool());
+        QVERIFY(!model->index(1, 0).data(ThumbnailListModel::PairRole).toBool());
+    }
+    {
+        // The next start opens the folder as it was left.
+        auto w = openWindow(folder);
+        QVERIFY(named(*w, "includeSubfoldersAction")->isChecked());
+        QCOMPARE(catalogOf(*w)->visibleFiles().size(), 3);
+        named(*w, "includeSubfoldersAction")->trigger();
+        QTRY_COMPARE(catalogOf(*w)->visibleFiles().size(), 2);
+    }
+    auto w = openWindow(folder);
+    QVERIFY(!named(*w, "includeSubfoldersAction")->isChecked());
+    QVERIFY(!catalogOf(*w)->includesSubfolders());
 }
 
 void TestMainWindow::statusBackAfterMenu()
