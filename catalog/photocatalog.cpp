@@ -265,7 +265,10 @@ void PhotoCatalog::moveBy(int steps)
 
 void PhotoCatalog::select(const QString &path)
 {
-    const int index = int(m_visible.files().indexOf(path));
+    int index = int(m_visible.files().indexOf(path));
+    // A pair's RAW asked for by name (the command line, a drop) is its JPEG.
+    if (index < 0 && m_pairsAsOne && m_partners.contains(path))
+        index = int(m_visible.files().indexOf(m_partners.value(path)));
     if (index < 0)
         return;
     moveTo(index, m_direction);

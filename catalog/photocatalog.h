@@ -144,6 +144,7 @@ public slots:
     void last();
     // Moves `steps` photos on (or back, when negative), stopping at either end.
     void moveBy(int steps);
+    // Makes `path` current when it is shown; a pair's hidden RAW stands for its JPEG.
     void select(const QString &path);
     void setFilter(const QString &filterId);
     void resumeReview();

@@ -161,6 +161,11 @@ void TestCatalogPairs::switchingPairsKeepsPhoto()
     catalog.select(second);
     catalog.setPairsShownAsOne(false);
     QCOMPARE(catalog.currentPath(), second);
+    catalog.setPairsShownAsOne(true);
+    // Asked for by the name of its hidden RAW, the pair is found.
+    catalog.select(raw);
+    QCOMPARE(catalog.currentPath(), jpeg);
+    catalog.setPairsShownAsOne(false);
     QCOMPARE(catalog.visibleFiles().size(), 4);
 }
 
