@@ -51,7 +51,6 @@ private slots:
     void switchingPairsKeepsPhoto();
     void pairFileGoneShowsTheOther_data();
     void pairFileGoneShowsTheOther();
-    void rejectedWhateverTheFilter();
     void transferGroups_data();
     void transferGroups();
     void failedTransferLosesNothing_data();
@@ -198,20 +197,6 @@ void TestCatalogPairs::pairFileGoneShowsTheOther()
     QVERIFY(catalog.pairPartner(raw).isEmpty());
     QCOMPARE(catalog.record(raw).rating, 2);
     QCOMPARE(catalog.summary().total, 3);
-}
-
-void TestCatalogPairs::rejectedWhateverTheFilter()
-{
-    const QString dir = pairFolder();
-    const QString jpeg = dir + QStringLiteral("/IMG_0001.jpg");
-    const QString lone = dir + QStringLiteral("/IMG_0003.NEF");
-    PhotoCatalog catalog;
-    openFolderAndSettle(catalog, dir);
-    catalog.setRejectedForFiles({jpeg, lone}, true);
-    settle(catalog);
-    catalog.setFilter(QStringLiteral("not:rejected"));
-    QCOMPARE(catalog.visibleFiles().size(), 1);
-    QCOMPARE(catalog.rejectedPhotos(), (QStringList{jpeg, lone}));
 }
 
 void TestCatalogPairs::transferGroups_data()
