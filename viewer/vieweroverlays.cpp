@@ -1,6 +1,8 @@
 #include "viewer/viewerwidget.h"
 
 #include "catalog/photocatalog.h"
+#include "imaging/photodecoder.h"
+#include "viewer/photocanvas.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -83,6 +85,14 @@ QString ViewerWidget::positionText() const
     return tr("Filter: %1 — image %2 of %3").arg(filter, index, QString::number(count));
 }
 
+QString ViewerWidget::zoomText() const
+{
+    const ZoomView view = canvas->requestedZoom();
+    if (view.isFit())
+        return tr("Fit");
+    return tr("%1 %").arg(qRound(view.scale * 100));
+}
+
 QString ViewerWidget::busyText() const
 {
     switch (m_catalog->busy()) {
@@ -123,9 +133,14 @@ QString ViewerWidget::statusText() const
         marks.append(damagedText());
 
     const QString busy = busyText();
+    QString mode = zoomText();
+    // A RAW file is zoomed through its largest embedded preview, which is
+    // smaller than what the sensor recorded.
+    if (zoomed() && isRawPhotoPath(path) && !currentImage.isNull() && !reducedPaths.contains(path))
+        mode = tr("%1 — Preview %2 × %3").arg(mode).arg(displayedImage.width()).arg(displayedImage.height());
     // The pair's tag rides with the view mode: the line's pattern stays as it was.
-    const QString pair = m_catalog->filesOf(path).size() > 1 ? tr(" — %1").arg(tr("RAW+JPEG")) : QString();
-    const QString mode = (currentViewMode == ActualSize ? tr("100%") : tr("Fit")) + pair;
+    if (m_catalog->filesOf(path).size() > 1)
+        mode += tr(" — %1").arg(tr("RAW+JPEG"));
     const QString rotated = rotation != 0 ? tr(" — rotated %1°").arg(rotation) : QString();
     const QString source = sourceTag.isEmpty() ? QString() : tr(" — %1").arg(sourceTag);
     const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));

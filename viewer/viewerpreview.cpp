@@ -10,10 +10,11 @@
 #include "imaging/previewimagecache.h"
 
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLabel>
+#include "viewer/photocanvas.h"
 #include <QMutex>
 #include <QPixmap>
-#include <QScrollArea>
 #include <QStackedLayout>
 #include <QTransform>
 
@@ -55,7 +56,7 @@ void ViewerWidget::showCurrent()
         currentImage = QImage();
         displayedImage = QImage();
         preloadWindow.clear();
-        imageLabel->clear();
+        canvas->setMessage(QString());
         messageLabel->setText(m_catalog->allFiles().isEmpty()
                                   ? tr("No supported images in this folder.\n\nChoose another folder with File → Open Folder… (Ctrl+O).")
                                   : tr("No images match the active filter.\n\nChoose Filter → All Images to see your photos again."));
@@ -81,13 +82,9 @@ void ViewerWidget::showCurrent()
         displayedImage = QImage();
         actualSizeImage = QImage();
         sourceTag = tr("loading");
-        scrollArea->setWidgetResizable(true);
-        if (!showQuickPreview(path)) {
-            // Until the photo arrives the label only carries text, centred in the view.
-            imageLabel->setPixmap(QPixmap());
-            imageLabel->setText(tr("Loading preview…"));
-        }
-        stackedLayout->setCurrentWidget(scrollArea);
+        if (!showQuickPreview(path))
+            canvas->setMessage(tr("Loading preview…"));
+        stackedLayout->setCurrentWidget(canvas);
         // Preloads still in flight are kept when they belong to the new window.
         planPreloadWindow(lastDecodedCostKiB);
         touchPreloadWindow();
@@ -97,17 +94,16 @@ void ViewerWidget::showCurrent()
     }
 
     sourceTag = tr("cache");
-    imageLabel->setText(QString());
     refreshDisplayedImage();
-    stackedLayout->setCurrentWidget(scrollArea);
+    stackedLayout->setCurrentWidget(canvas);
     emit stateChanged();
     preloadNeighbours();
 }
 
 void ViewerWidget::requestPreview(const QString &path, int priority)
 {
-    // At 100 % only a full decode will do; at Fit a decode for the screen.
-    const bool full = currentViewMode == ActualSize;
+    // Zoomed only a full decode will do; at Fit a decode for the screen.
+    const bool full = zoomed();
     if (path.isEmpty() || pendingPreviews.contains(path))
         return;
     if (previewCache->contains(path) && !(full && reducedPaths.contains(path)))
@@ -117,7 +113,7 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     const quint64 generation = previewGeneration;
     // The photo is also scaled for the view as it is now, off the GUI thread,
     // so that showing it from the cache later costs no scaling.
-    const QSize fitSize = scrollArea->viewport()->size();
+    const QSize fitSize = canvas->size();
     const QSize decodeBox = full ? QSize() : fitSize * devicePixelRatioF();
     const std::shared_ptr<WantedPreviews> wanted = wantedPreviews;
     const QColorSpace display = displaySpace;
@@ -148,6 +144,13 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             result.elapsedMs = timer.elapsed();
             result.path = path;
             result.generation = generation;
+            if (result.reduced) {
+                // The header tells the full size; only the orientation is the decoder's.
+                QSize stored = QImageReader(path).size();
+                if (stored.isValid() && (stored.width() > stored.height()) != (result.image.width() > result.image.height()))
+                    stored.transpose();
+                result.fullSize = stored.isValid() ? stored : result.image.size();
+            }
             if (!result.image.isNull()) {
                 result.source = sourceColourOf(result.image, path);
                 // The cached photo keeps its own colours; what is shown is
@@ -246,6 +249,10 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
         lastDecodedCostKiB = cost;
         costByPath.insert(result.path, cost);
         if (result.reduced)
+            fullSizeByPath.insert(result.path, result.fullSize);
+        else
+            fullSizeByPath.remove(result.path);
+        if (result.reduced)
             reducedPaths.insert(result.path);
         else
             reducedPaths.remove(result.path);
@@ -269,14 +276,13 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     sourceTag = tr("%1 ms").arg(result.elapsedMs);
     currentImage = result.image;
     if (currentImage.isNull()) {
-        imageLabel->setText(tr("This photo could not be displayed.\n%1\n\nCheck that the file and drive are available. "
+        canvas->setMessage(tr("This photo could not be displayed.\n%1\n\nCheck that the file and drive are available. "
                                "The file may be damaged or contain no supported preview.\n"
                                "Use the arrow keys to continue to the next photo.")
                                 .arg(result.path));
         emit warningRaised(tr("Could not read preview: %1").arg(result.path));
         emit displayFailed(result.path);
     } else {
-        imageLabel->setText(QString());
         refreshDisplayedImage();
         updateExifOverlay();
         if (result.damaged)
@@ -304,29 +310,38 @@ void ViewerWidget::refreshPixmap()
         return;
     const SourceColour source = sourceByPath.value(currentPath(), SourceColour{});
     const bool manage = colourManagementEnabled();
-    if (currentViewMode == ActualSize) {
+    const QSize target = canvas->size();
+    const QImage fitted = fittedByPath.value(currentPath());
+    const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
+                          && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
+    QSize photoSize = fullSizeByPath.value(currentPath(), currentImage.size());
+    if (rotationByPath.value(currentPath(), 0) % 180)
+        photoSize.transpose();
+    canvas->setPhotoSize(photoSize);
+    if (zoomed()) {
+        // What stands in until the full picture is there, and what the
+        // navigator is made from; never worth scaling a full photo for.
+        canvas->setFitPicture(prepared ? fitted : QImage());
         if (reducedPaths.contains(currentPath())) {
             // Decoded for the screen only: the full decode replaces it.
+            canvas->setFullPicture(QImage());
+            if (!prepared)
+                canvas->setFitPicture(renderForDisplay(displayedImage, source, target, displaySpace, manage));
             sourceTag = tr("loading");
             requestPreview(currentPath(), 100);
             return;
         }
         if (actualSizeImage.isNull() && source.applied && manage && needsConversion(source.space, displaySpace)) {
+            // The previous photo's full picture must not stand in for this one.
+            canvas->setFullPicture(QImage());
             convertForActualSize(source, manage);
-            return; // the photo stays as it is shown until its converted copy arrives
+            return;
         }
-        scrollArea->setWidgetResizable(false);
-        const QImage &shown = actualSizeImage.isNull() ? displayedImage : actualSizeImage;
-        imageLabel->setPixmap(QPixmap::fromImage(shown));
-        imageLabel->resize(shown.size());
+        canvas->setFullPicture(actualSizeImage.isNull() ? displayedImage : actualSizeImage);
     } else {
-        scrollArea->setWidgetResizable(true);
-        const QSize target = scrollArea->viewport()->size();
-        const QImage fitted = fittedByPath.value(currentPath());
-        const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
-                              && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
-        imageLabel->setPixmap(QPixmap::fromImage(
-            prepared ? fitted : renderForDisplay(displayedImage, source, target, displaySpace, manage)));
+        canvas->setFullPicture(QImage());
+        canvas->setFitPicture(prepared ? fitted
+                                       : renderForDisplay(displayedImage, source, target, displaySpace, manage));
     }
 }
 
@@ -343,7 +358,7 @@ void ViewerWidget::convertForActualSize(const SourceColour &source, bool manage)
             postToGuiThread([self, path, full, converted, generation] {
                 // Only for the photo, turn and view it was made for.
                 if (!self || generation != self->previewGeneration || path != self->currentPath()
-                    || full.cacheKey() != self->displayedImage.cacheKey() || self->currentViewMode != ActualSize)
+                    || full.cacheKey() != self->displayedImage.cacheKey() || !self->zoomed())
                     return;
                 self->actualSizeImage = converted.isNull() ? full : converted;
                 self->refreshPixmap();
@@ -371,17 +386,18 @@ void ViewerWidget::updateDisplaySpace()
 
 bool ViewerWidget::showQuickPreview(const QString &path)
 {
-    const QSize target = scrollArea->viewport()->size();
-    if (currentViewMode != Fit || target.isEmpty())
+    const QSize target = canvas->size();
+    // Zoomed, an embedded picture would be an enlarged stand-in for the photo.
+    if (zoomed() || target.isEmpty())
         return false;
     QImage quick = decodeQuickPreview(path, target * devicePixelRatioF());
     if (quick.isNull())
         return false;
     if (const int r = rotationByPath.value(path, 0))
         quick = quick.transformed(QTransform().rotate(r));
-    imageLabel->setText(QString());
-    imageLabel->setPixmap(QPixmap::fromImage(
-        renderForDisplay(quick, sourceColourOf(quick, path), target, displaySpace, colourManagementEnabled())));
+    canvas->setFullPicture(QImage());
+    canvas->setFitPicture(
+        renderForDisplay(quick, sourceColourOf(quick, path), target, displaySpace, colourManagementEnabled()));
     sourceTag = tr("embedded preview, loading");
     return true;
 }

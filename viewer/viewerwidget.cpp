@@ -2,11 +2,11 @@
 
 #include "catalog/photocatalog.h"
 #include "imaging/previewimagecache.h"
+#include "viewer/photocanvas.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QResizeEvent>
-#include <QScrollArea>
 #include <QSettings>
 #include <QStackedLayout>
 #include <QTextBrowser>
@@ -29,21 +29,8 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setStyleSheet(QStringLiteral("background: #17191c; color: #d8dadd;"));
 
-    imageLabel = new QLabel;
-    imageLabel->setAlignment(Qt::AlignCenter);
-    imageLabel->setTextFormat(Qt::PlainText);
-    imageLabel->setWordWrap(true);
-    imageLabel->setStyleSheet(QStringLiteral("background: #17191c;"));
-
-    scrollArea = new QScrollArea;
-    scrollArea->setWidgetResizable(true);
-    scrollArea->setAlignment(Qt::AlignCenter);
-    scrollArea->setFrameShape(QFrame::NoFrame);
-    // The viewer keeps the keys whatever the user clicks: the scroll area
-    // would take the arrows for scrolling.
-    scrollArea->setFocusPolicy(Qt::NoFocus);
-    scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: #17191c; border: none; }"));
-    scrollArea->setWidget(imageLabel);
+    canvas = new PhotoCanvas;
+    canvas->setFocusPolicy(Qt::NoFocus);
 
     messageLabel = new QLabel;
     messageLabel->setAlignment(Qt::AlignCenter);
@@ -54,7 +41,7 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     stackedLayout = new QStackedLayout(this);
     stackedLayout->setContentsMargins(0, 0, 0, 0);
     stackedLayout->addWidget(messageLabel);
-    stackedLayout->addWidget(scrollArea);
+    stackedLayout->addWidget(canvas);
     stackedLayout->setCurrentWidget(messageLabel);
 
     marksOverlay = new QLabel(this);
@@ -81,15 +68,15 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     shortcutOverlay->document()->setDocumentMargin(18);
     shortcutOverlay->hide();
 
-    imageLabel->setObjectName(QStringLiteral("imageLabel"));
+    canvas->setObjectName(QStringLiteral("photoCanvas"));
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
     marksOverlay->setObjectName(QStringLiteral("marksOverlay"));
     exifOverlay->setObjectName(QStringLiteral("exifOverlay"));
     shortcutOverlay->setObjectName(QStringLiteral("shortcutOverlay"));
-    scrollArea->setObjectName(QStringLiteral("scrollArea"));
 
-    scrollArea->viewport()->installEventFilter(this);
-    imageLabel->installEventFilter(this);
+    canvas->installEventFilter(this);
+    connect(canvas, &PhotoCanvas::clicked, this, &ViewerWidget::onCanvasClicked);
+    connect(canvas, &PhotoCanvas::zoomChangedByUser, this, &ViewerWidget::zoomChanged);
 
     previewPool.setMaxThreadCount(2);
     previewPool.setExpiryTimeout(10000);
@@ -134,7 +121,9 @@ void ViewerWidget::onFolderOpened()
     preloadWindow.clear();
     fittedByPath.clear();
     costByPath.clear();
-    currentViewMode = Fit;
+    fullSizeByPath.clear();
+    canvas->setZoom(ZoomView{});
+    wasZoomed = false;
     sourceTag.clear();
     writeErrorTag.clear();
     setFocus(Qt::OtherFocusReason);
@@ -204,10 +193,16 @@ void ViewerWidget::keyPressEvent(QKeyEvent *event)
 
 bool ViewerWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::Wheel || (watched != scrollArea->viewport() && watched != imageLabel))
+    if (event->type() != QEvent::Wheel || watched != canvas)
         return QWidget::eventFilter(watched, event);
 
     auto *wheel = static_cast<QWheelEvent *>(event);
+    // Zoomed, the wheel moves the photo; at Fit it changes photo.
+    if (canvas->handleWheel(wheel)) {
+        wheelAccumulator = 0;
+        wheel->accept();
+        return true;
+    }
     const QPoint angle = wheel->angleDelta();
     int delta = angle.y();
     if (angle.y() == 0 && angle.x() != 0) {
@@ -233,33 +228,67 @@ bool ViewerWidget::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
+ZoomView ViewerWidget::zoom() const
+{
+    return canvas->zoom();
+}
+
+bool ViewerWidget::zoomed() const
+{
+    return !canvas->requestedZoom().isFit();
+}
+
 int ViewerWidget::viewMode() const
 {
-    return currentViewMode;
+    const ZoomView view = canvas->requestedZoom();
+    if (view.isFit())
+        return Fit;
+    return view.scale == 1.0 ? ActualSize : Zoomed;
+}
+
+void ViewerWidget::setZoom(const ZoomView &zoom)
+{
+    if (zoom == canvas->requestedZoom())
+        return;
+    canvas->setZoom(zoom);
+    zoomChanged();
 }
 
 void ViewerWidget::setFitMode()
 {
-    if (currentViewMode == Fit)
-        return;
-    currentViewMode = Fit;
-    refreshPixmap();
-    emit stateChanged();
+    setZoom(ZoomView{});
 }
 
 void ViewerWidget::setActualSizeMode()
 {
-    if (currentViewMode == ActualSize)
+    if (viewMode() == ActualSize)
         return;
-    currentViewMode = ActualSize;
-    refreshPixmap();
-    emit stateChanged();
+    setZoom(ZoomView{1.0});
 }
 
 void ViewerWidget::toggleViewMode()
 {
-    currentViewMode = currentViewMode == Fit ? ActualSize : Fit;
-    refreshPixmap();
+    setZoom(zoomed() ? ZoomView{} : ZoomView{1.0});
+}
+
+void ViewerWidget::onCanvasClicked(const QPointF &viewPoint)
+{
+    if (currentPath().isEmpty() || currentImage.isNull())
+        return;
+    if (zoomed())
+        canvas->setZoom(ZoomView{});
+    else
+        canvas->zoomAt(1.0, viewPoint);
+    zoomChanged();
+}
+
+void ViewerWidget::zoomChanged()
+{
+    // Entering or leaving the zoom changes which picture is shown; moving
+    // within it only repaints, which the canvas has done.
+    if (zoomed() != wasZoomed || (zoomed() && canvas->fullPicture().isNull()))
+        refreshPixmap();
+    wasZoomed = zoomed();
     emit stateChanged();
 }
 
@@ -276,7 +305,7 @@ void ViewerWidget::showEvent(QShowEvent *event)
 void ViewerWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (!displayedImage.isNull() && currentViewMode == Fit)
+    if (!displayedImage.isNull() && !zoomed())
         refreshPixmap();
     placeMarksOverlay();
     placeExifOverlay();

@@ -3,6 +3,7 @@
 #include "catalog/photocatalog.h"
 #include "imaging/colourprofile.h"
 #include "imaging/exifsummary.h"
+#include "viewer/zoomgeometry.h"
 
 #include <QHash>
 #include <QImage>
@@ -16,9 +17,9 @@
 
 #include <memory>
 
+class PhotoCanvas;
 class PreviewImageCache;
 class QLabel;
-class QScrollArea;
 class QStackedLayout;
 class QTextBrowser;
 
@@ -32,13 +33,19 @@ class ViewerWidget : public QWidget
 {
     Q_OBJECT
 public:
-    enum ViewMode { Fit = 0, ActualSize = 1 };
+    // Zoomed is any zoom other than the fit and 100 %.
+    enum ViewMode { Fit = 0, ActualSize = 1, Zoomed = 2 };
 
     explicit ViewerWidget(PhotoCatalog *catalog, QWidget *parent = nullptr);
     ~ViewerWidget() override;
 
     PhotoCatalog *catalog() const { return m_catalog; }
     int viewMode() const;
+    // The zoom and the photo's relative point at the middle of the view; it
+    // stays when another photo becomes current.
+    ZoomView zoom() const;
+    // The zoom as the status line names it: "Fit", "100 %".
+    QString zoomText() const;
 
     // Presentation.
     QString statusText() const;
@@ -62,7 +69,10 @@ signals:
 public slots:
     void setFitMode();
     void setActualSizeMode();
+    // Fit and 100 %, at the middle of the photo.
     void toggleViewMode();
+    // Any zoom; the view's own steps are Zoom::steps.
+    void setZoom(const ZoomView &zoom);
     // Turns the display; with "metadata/rememberRotations" the turn is also
     // written into the photo's sidecar.
     void rotateClockwise();
@@ -85,6 +95,7 @@ private:
         quint64 generation = 0;
         qint64 elapsedMs = 0;
         QImage image;
+        QSize fullSize; // the photo's own size, upright, where `image` is reduced
         QImage fitted; // `image` scaled for the view as it was when queued, in the display's colours
         SourceColour source;
         bool damaged = false; // the decoder warned of damaged data
@@ -114,6 +125,10 @@ private:
     void onPreviewDecoded(const PreviewResult &result);
     void refreshDisplayedImage();
     void refreshPixmap();
+    bool zoomed() const;
+    // Follows a zoom the user made on the canvas, or with the keys.
+    void zoomChanged();
+    void onCanvasClicked(const QPointF &viewPoint);
     void convertForActualSize(const SourceColour &source, bool manage);
     // Follows the screen the window is on.
     void updateDisplaySpace();
@@ -135,12 +150,11 @@ private:
 
     QPointer<PhotoCatalog> m_catalog;
 
-    QLabel *imageLabel = nullptr;
+    PhotoCanvas *canvas = nullptr;
     QLabel *messageLabel = nullptr;
     QLabel *marksOverlay = nullptr;
     QLabel *exifOverlay = nullptr;
     QTextBrowser *shortcutOverlay = nullptr;
-    QScrollArea *scrollArea = nullptr;
     QStackedLayout *stackedLayout = nullptr;
 
     std::unique_ptr<PreviewImageCache> previewCache;
@@ -159,8 +173,10 @@ private:
     QSet<QString> damagedPaths;
     // Cached photos decoded for the screen; 100 % decodes them again in full.
     QSet<QString> reducedPaths;
+    QHash<QString, QSize> fullSizeByPath;
     bool watchingScreen = false;
-    int currentViewMode = Fit;
+    // The zoom the last photo was shown at, to tell when a full decode is needed.
+    bool wasZoomed = false;
     quint64 previewGeneration = 0;
     QString sourceTag;
     QString writeErrorTag;

@@ -1,3 +1,4 @@
+#include "viewer/photocanvas.h"
 #include "viewer/viewerwidget.h"
 
 #include <QDir>
@@ -112,8 +113,8 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
     }
     // 100 % decodes the photo in full, in place of its decode for the screen.
     viewer.setActualSizeMode();
-    auto *label = viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
-    QTRY_COMPARE_WITH_TIMEOUT(label->pixmap().size(), size, 30000);
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QTRY_COMPARE_WITH_TIMEOUT(canvas->shownPicture().size(), size, 30000);
 }
 
 QTEST_MAIN(TestPreloadWindow)

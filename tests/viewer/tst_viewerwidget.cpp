@@ -3,6 +3,7 @@
 #include "testrecords.h"
 #include "core/xmpsidecar.h"
 #include "imaging/exifsummary.h"
+#include "viewer/photocanvas.h"
 #include "viewer/viewerwidget.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QScrollArea>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -60,6 +60,8 @@ private slots:
     void keys();
     void wheel_data();
     void wheel();
+    void zoomKeptWhileStepping_data();
+    void zoomKeptWhileStepping();
     void viewModes();
     void rapidJumpsEndOnTheShownPhoto();
     void undecodablePhoto();
@@ -247,7 +249,7 @@ void TestViewerWidget::statusTextOfExample()
     QTRY_COMPARE(viewer.statusText(),
                  QStringLiteral("Image 3 of 120 — Fit — cache — %1 · Red — Left/Right to navigate").arg(star.repeated(3)));
     viewer.toggleViewMode();
-    QVERIFY(viewer.statusText().startsWith(QStringLiteral("Image 3 of 120 — 100% — cache")));
+    QVERIFY(viewer.statusText().startsWith(QStringLiteral("Image 3 of 120 — 100 % — cache")));
 }
 
 void TestViewerWidget::emptyStates_data()
@@ -467,7 +469,7 @@ void TestViewerWidget::keys()
     QTRY_VERIFY(!isLoading(viewer));
     viewer.setActualSizeMode(); // the photo is larger than the view and can scroll
     // Clicking the photo must not take the keys away from the viewer.
-    QTest::mouseClick(viewer.findChild<QLabel *>(QStringLiteral("imageLabel")), Qt::LeftButton);
+    QTest::mouseClick(viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas")), Qt::LeftButton);
     QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(catalog.currentPath(), files[expected]);
@@ -475,46 +477,138 @@ void TestViewerWidget::keys()
 
 void TestViewerWidget::wheel_data()
 {
+    // At Fit the wheel changes photo; zoomed it moves the photo (Shift:
+    // sideways); with Ctrl it zooms in steps, at any zoom. The photo is
+    // 1600 × 1200 in a 400 × 300 view: its fit is 25 %.
+    QTest::addColumn<double>("zoom");
+    QTest::addColumn<int>("modifiers");
     QTest::addColumn<QList<QPoint>>("angles");
     QTest::addColumn<QList<QPoint>>("pixels");
     QTest::addColumn<QList<int>>("requests");
+    QTest::addColumn<double>("scale");   // the zoom afterwards
+    QTest::addColumn<QPointF>("moved"); // the sign of the move of the view's middle over the photo
     const QPoint none;
-    QTest::newRow("three-small-notches") << QList<QPoint>{{0, 40}, {0, 40}, {0, 40}} << QList<QPoint>{none, none, none}
-                                         << QList<int>{-1};
-    QTest::newRow("towards-user") << QList<QPoint>{{0, -120}, {0, -240}} << QList<QPoint>{none, none} << QList<int>{1, 1};
-    QTest::newRow("reversal-resets") << QList<QPoint>{{0, 80}, {0, -40}, {0, 80}} << QList<QPoint>{none, none, none}
-                                     << QList<int>{};
-    QTest::newRow("horizontal-swallowed") << QList<QPoint>{{120, 0}, {0, 60}, {240, 0}, {0, 60}}
-                                          << QList<QPoint>{none, none, none, none} << QList<int>{-1};
-    QTest::newRow("pixel-delta-tripled") << QList<QPoint>{none, none} << QList<QPoint>{{0, -20}, {0, -20}}
-                                         << QList<int>{1};
-    QTest::newRow("nothing") << QList<QPoint>{none} << QList<QPoint>{none} << QList<int>{};
+    const int plain = int(Qt::NoModifier);
+    QTest::newRow("three-small-notches") << 0.0 << plain << QList<QPoint>{{0, 40}, {0, 40}, {0, 40}}
+                                         << QList<QPoint>{none, none, none} << QList<int>{-1} << 0.0 << QPointF();
+    QTest::newRow("towards-user") << 0.0 << plain << QList<QPoint>{{0, -120}, {0, -240}} << QList<QPoint>{none, none}
+                                  << QList<int>{1, 1} << 0.0 << QPointF();
+    QTest::newRow("reversal-resets") << 0.0 << plain << QList<QPoint>{{0, 80}, {0, -40}, {0, 80}}
+                                     << QList<QPoint>{none, none, none} << QList<int>{} << 0.0 << QPointF();
+    QTest::newRow("horizontal-swallowed") << 0.0 << plain << QList<QPoint>{{120, 0}, {0, 60}, {240, 0}, {0, 60}}
+                                          << QList<QPoint>{none, none, none, none} << QList<int>{-1} << 0.0
+                                          << QPointF();
+    QTest::newRow("pixel-delta-tripled") << 0.0 << plain << QList<QPoint>{none, none}
+                                         << QList<QPoint>{{0, -20}, {0, -20}} << QList<int>{1} << 0.0 << QPointF();
+    QTest::newRow("nothing") << 0.0 << plain << QList<QPoint>{none} << QList<QPoint>{none} << QList<int>{} << 0.0
+                             << QPointF();
+    QTest::newRow("100-pans-down") << 1.0 << plain << QList<QPoint>{{0, -120}, {0, -120}}
+                                   << QList<QPoint>{none, none} << QList<int>{} << 1.0 << QPointF(0, 1);
+    QTest::newRow("100-pans-up") << 1.0 << plain << QList<QPoint>{{0, 120}} << QList<QPoint>{none} << QList<int>{}
+                                 << 1.0 << QPointF(0, -1);
+    QTest::newRow("100-shift-sideways") << 1.0 << int(Qt::ShiftModifier) << QList<QPoint>{{0, -120}}
+                                        << QList<QPoint>{none} << QList<int>{} << 1.0 << QPointF(1, 0);
+    QTest::newRow("200-touchpad-pans") << 2.0 << plain << QList<QPoint>{none} << QList<QPoint>{{30, -40}}
+                                       << QList<int>{} << 2.0 << QPointF(-1, 1);
+    QTest::newRow("ctrl-in-from-fit") << 0.0 << int(Qt::ControlModifier) << QList<QPoint>{{0, 120}}
+                                      << QList<QPoint>{none} << QList<int>{} << 0.5 << QPointF();
+    QTest::newRow("ctrl-in-twice") << 0.0 << int(Qt::ControlModifier) << QList<QPoint>{{0, 120}, {0, 120}}
+                                   << QList<QPoint>{none, none} << QList<int>{} << 1.0 << QPointF();
+    QTest::newRow("ctrl-out-to-fit") << 1.0 << int(Qt::ControlModifier) << QList<QPoint>{{0, -120}, {0, -120}}
+                                     << QList<QPoint>{none, none} << QList<int>{} << 0.0 << QPointF();
+    QTest::newRow("ctrl-stays-at-400") << 4.0 << int(Qt::ControlModifier) << QList<QPoint>{{0, 120}}
+                                       << QList<QPoint>{none} << QList<int>{} << 4.0 << QPointF();
 }
 
 void TestViewerWidget::wheel()
 {
+    QFETCH(double, zoom);
+    QFETCH(int, modifiers);
     QFETCH(QList<QPoint>, angles);
     QFETCH(QList<QPoint>, pixels);
     QFETCH(QList<int>, requests);
-    const QStringList files = makePhotos(freshDir(tmp), 3);
+    QFETCH(double, scale);
+    QFETCH(QPointF, moved);
+    const QStringList files = makePhotos(freshDir(tmp), 3, QSize(1600, 1200));
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
     viewer.resize(400, 300);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
     openAndSettle(viewer, files);
-    auto *area = viewer.findChild<QScrollArea *>(QStringLiteral("scrollArea"));
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    viewer.setZoom(ZoomView{zoom});
+    if (zoom > 0)
+        QTRY_VERIFY(!canvas->fullPicture().isNull());
+    const QPointF before = viewer.zoom().centre;
     QSignalSpy spy(&viewer, &ViewerWidget::manualNavigationRequested);
     for (int i = 0; i < angles.size(); ++i) {
-        QWidget *target = i % 2 ? static_cast<QWidget *>(area->viewport())
-                                : viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
-        QWheelEvent event(QPointF(5, 5), QPointF(5, 5), pixels[i], angles[i], Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QVERIFY(QApplication::sendEvent(target, &event));
+        QWheelEvent event(QPointF(5, 5), QPointF(5, 5), pixels[i], angles[i], Qt::NoButton,
+                          Qt::KeyboardModifiers(modifiers), Qt::NoScrollPhase, false);
+        QVERIFY(QApplication::sendEvent(canvas, &event));
     }
     QList<int> got;
     for (const auto &args : spy)
         got.append(args.first().toInt());
     QCOMPARE(got, requests);
     QCOMPARE(catalog.currentPath(), files[0]); // the viewer never moves by itself
+    QCOMPARE(viewer.zoom().scale, scale);
+    const QPointF shift = viewer.zoom().centre - before;
+    const auto sign = [](double v) { return qFuzzyIsNull(v) ? 0.0 : v > 0 ? 1.0 : -1.0; };
+    if (scale == zoom)
+        QCOMPARE(QPointF(sign(shift.x()), sign(shift.y())), moved);
+}
+
+void TestViewerWidget::zoomKeptWhileStepping_data()
+{
+    // The same relative point stays in the middle of the view on photos of
+    // other sizes and orientations; a photo too small for it is centred.
+    QTest::addColumn<QSize>("nextSize");
+    QTest::addColumn<QPointF>("centre");
+    QTest::newRow("same-size") << QSize(1600, 1200) << QPointF(0.3, 0.7);
+    QTest::newRow("larger") << QSize(3200, 2400) << QPointF(0.3, 0.7);
+    QTest::newRow("portrait") << QSize(1200, 1600) << QPointF(0.3, 0.7);
+    QTest::newRow("narrower-than-view") << QSize(300, 1600) << QPointF(0.5, 0.7);
+}
+
+void TestViewerWidget::zoomKeptWhileStepping()
+{
+    QFETCH(QSize, nextSize);
+    QFETCH(QPointF, centre);
+    const QString dir = freshDir(tmp);
+    QStringList files = makePhotos(dir, 1, QSize(1600, 1200));
+    files.append(dir + QStringLiteral("/IMG_0002.jpg"));
+    QImage next(nextSize, QImage::Format_RGB32);
+    next.fill(Qt::darkGreen);
+    QVERIFY(next.save(files.last(), "JPEG"));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(400, 300);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    openAndSettle(viewer, files);
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    // A click at Fit zooms to 100 % with the photo point under the pointer kept there.
+    const QPoint at(120, 210);
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(viewer.viewMode(), int(ViewerWidget::ActualSize));
+    QTRY_VERIFY(!canvas->fullPicture().isNull());
+    QCOMPARE(canvas->size(), QSize(400, 300));
+    const QPointF under = Zoom::relativePointAt(viewer.zoom(), QSizeF(1600, 1200), canvas->size(), at);
+    QVERIFY2(qAbs(under.x() - 0.3) < 1e-9 && qAbs(under.y() - 0.7) < 1e-9,
+             qPrintable(QStringLiteral("%1, %2").arg(under.x()).arg(under.y())));
+    QVERIFY(viewer.statusText().contains(QStringLiteral(" — 100 % — ")));
+
+    viewer.setZoom(ZoomView{1.0, QPointF(0.3, 0.7)});
+    catalog.next();
+    QTRY_COMPARE(canvas->fullPicture().size(), nextSize);
+    QCOMPARE(viewer.zoom().scale, 1.0);
+    QVERIFY(qAbs(viewer.zoom().centre.x() - centre.x()) < 1e-9);
+    QVERIFY(qAbs(viewer.zoom().centre.y() - centre.y()) < 1e-9);
+    // A click when zoomed returns to Fit.
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(viewer.viewMode(), int(ViewerWidget::Fit));
+    QVERIFY(canvas->fullPicture().isNull());
 }
 
 void TestViewerWidget::viewModes()
@@ -527,20 +621,20 @@ void TestViewerWidget::viewModes()
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
     openAndSettle(viewer, files);
-    auto *label = viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
-    QCOMPARE(label->pixmap().size(), QSize(1600, 1200));
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QCOMPARE(canvas->shownPicture().size(), QSize(1600, 1200));
 
     QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
     viewer.setFitMode();
     QCOMPARE(state.count(), 0);
     viewer.setActualSizeMode();
     QCOMPARE(viewer.viewMode(), int(ViewerWidget::ActualSize));
-    QCOMPARE(label->pixmap().size(), QSize(400, 300));
+    QCOMPARE(canvas->shownPicture().size(), QSize(400, 300));
     viewer.rotateClockwise();
-    QCOMPARE(label->pixmap().size(), QSize(300, 400));
+    QCOMPARE(canvas->shownPicture().size(), QSize(300, 400));
     viewer.toggleViewMode();
     QCOMPARE(viewer.viewMode(), int(ViewerWidget::Fit));
-    QCOMPARE(label->pixmap().size(), QSize(900, 1200));
+    QCOMPARE(canvas->shownPicture().size(), QSize(900, 1200));
     QCOMPARE(state.count(), 3);
 }
 
@@ -560,7 +654,7 @@ void TestViewerWidget::rapidJumpsEndOnTheShownPhoto()
     }
     QCOMPARE(catalog.currentPath(), files[30]);
     QTRY_VERIFY(!isLoading(viewer));
-    QVERIFY(!viewer.findChild<QLabel *>(QStringLiteral("imageLabel"))->pixmap().isNull());
+    QVERIFY(!viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"))->shownPicture().isNull());
     QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
     catalog.next();
     QVERIFY(viewer.statusText().contains(QStringLiteral(" — cache")));
@@ -599,13 +693,13 @@ void TestViewerWidget::shownInDisplayColours()
     ViewerWidget viewer(&catalog);
     viewer.resize(480, 320);
     openAndSettle(viewer, {photo});
-    auto *label = viewer.findChild<QLabel *>(QStringLiteral("imageLabel"));
-    QTRY_VERIFY(!label->pixmap().isNull());
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QTRY_VERIFY(!canvas->shownPicture().isNull());
     if (actualSize) {
         viewer.setActualSizeMode();
-        QTRY_COMPARE(label->pixmap().size(), QSize(240, 160));
+        QTRY_COMPARE(canvas->shownPicture().size(), QSize(240, 160));
     }
-    const QRgb shown = label->pixmap().toImage().pixel(label->pixmap().width() / 2, 10);
+    const QRgb shown = canvas->shownPicture().pixel(canvas->shownPicture().width() / 2, 10);
     // Adobe RGB (200, 60, 60) is about (220, 50, 56) in sRGB.
     const int red = qRed(shown);
     if (manage)
@@ -630,7 +724,7 @@ void TestViewerWidget::undecodablePhoto()
     openAndSettle(viewer, files);
     QCOMPARE(warnings.count(), 1);
     QCOMPARE(warnings.first().first().toString(), QStringLiteral("Could not read preview: %1").arg(files[0]));
-    QVERIFY(viewer.findChild<QLabel *>(QStringLiteral("imageLabel"))->text().startsWith(QStringLiteral("This photo could not be displayed.\n") + files[0]));
+    QVERIFY(viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"))->text().startsWith(QStringLiteral("This photo could not be displayed.\n") + files[0]));
     QVERIFY(viewer.statusText().contains(QStringLiteral(" ms")));
     viewer.rotateClockwise(); // nothing to turn
     QVERIFY(!viewer.statusText().contains(QStringLiteral("rotated")));
