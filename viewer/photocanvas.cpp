@@ -110,7 +110,11 @@ void PhotoCanvas::panBy(const QPointF &delta)
 {
     if (m_zoom.isFit() || m_full.isNull())
         return;
-    m_zoom = Zoom::panned(zoom(), delta, m_full.size(), size());
+    // A photo that cannot move keeps the point asked for, for the next photo.
+    const ZoomView moved = Zoom::panned(zoom(), delta, m_full.size(), size());
+    if (moved == zoom())
+        return;
+    m_zoom = moved;
     update();
 }
 

@@ -124,6 +124,7 @@ void ViewerWidget::onFolderOpened()
     fullSizeByPath.clear();
     canvas->setZoom(ZoomView{});
     wasZoomed = false;
+    shownScale = 0;
     sourceTag.clear();
     writeErrorTag.clear();
     setFocus(Qt::OtherFocusReason);
@@ -289,7 +290,12 @@ void ViewerWidget::zoomChanged()
     if (zoomed() != wasZoomed || (zoomed() && canvas->fullPicture().isNull()))
         refreshPixmap();
     wasZoomed = zoomed();
-    emit stateChanged();
+    // A pan leaves the status line as it is; it is redrawn only for a new scale.
+    const double scale = canvas->requestedZoom().scale;
+    if (scale != shownScale) {
+        shownScale = scale;
+        emit stateChanged();
+    }
 }
 
 void ViewerWidget::showEvent(QShowEvent *event)

@@ -177,6 +177,7 @@ private:
     bool watchingScreen = false;
     // The zoom the last photo was shown at, to tell when a full decode is needed.
     bool wasZoomed = false;
+    double shownScale = 0;
     quint64 previewGeneration = 0;
     QString sourceTag;
     QString writeErrorTag;

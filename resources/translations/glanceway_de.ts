@@ -896,10 +896,6 @@ Open a photo folder or choose Filter → All Images.</source>
         <translation>%1 × %2 px</translation>
     </message>
     <message>
-        <source>100%</source>
-        <translation>100 %</translation>
-    </message>
-    <message>
         <source>Aperture</source>
         <translation>Blende</translation>
     </message>
@@ -1120,6 +1116,14 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>%1 (%2)</source>
         <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>%1 — Preview %2 × %3</source>
+        <translation>%1 — Vorschau %2 × %3</translation>
     </message>
 </context>
 <context>
