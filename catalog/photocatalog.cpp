@@ -104,12 +104,12 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder, con
         emit metadataBatchBusyChanged(false);
 }
 
-void PhotoCatalog::applyListing(const QStringList &listed)
+void PhotoCatalog::applyListing(const QStringList &listed, const PhotoCore::PhotoPairs *known)
 {
     m_listedFiles = listed;
     m_allFileSet = QSet<QString>(listed.cbegin(), listed.cend());
-    PhotoCore::PhotoPairs pairs = PhotoCore::pairRawWithJpeg(listed);
-    m_partners = std::move(pairs.partners);
+    const PhotoCore::PhotoPairs pairs = known ? *known : PhotoCore::pairRawWithJpeg(listed);
+    m_partners = pairs.partners;
     m_allFiles = orderedFiles(m_pairsAsOne ? pairs.shown : listed, true);
     rebuildSiblings();
 }

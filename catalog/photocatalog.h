@@ -6,6 +6,7 @@
 #include "catalog/sidecarwritequeue.h"
 #include "core/metadata.h"
 #include "core/photoorder.h"
+#include "core/photopairs.h"
 #include "core/phototransfer.h"
 
 #include <QDateTime>
@@ -217,7 +218,8 @@ private:
     // Content and position (photocatalog.cpp).
     void openList(const QStringList &files, const QString &folder, const QStringList &subfolders = {});
     // Takes `listed` as the catalog's files: pairs, shown list, siblings.
-    void applyListing(const QStringList &listed);
+    // `pairs`, when given, are those of `listed`, already found.
+    void applyListing(const QStringList &listed, const PhotoCore::PhotoPairs *pairs = nullptr);
     void rebuildSiblings();
     void rebuildVisibleList(int preferredIndex, bool announceUnchanged = true, const QString &removedCurrentNext = {});
     void announceCurrent();

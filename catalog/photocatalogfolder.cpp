@@ -65,8 +65,8 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
 
     if (m_subfolders)
         m_watcher->setSubfolders(scan.folders);
-    const QStringList listed =
-        orderedFiles(m_pairsAsOne ? PhotoCore::pairRawWithJpeg(scan.files).shown : scan.files, true);
+    const PhotoCore::PhotoPairs pairs = PhotoCore::pairRawWithJpeg(scan.files);
+    const QStringList listed = orderedFiles(m_pairsAsOne ? pairs.shown : scan.files, true);
     const bool filesChanged = listed != m_allFiles || scan.files != m_listedFiles;
     if (filesChanged) {
         const QSet<QString> now(listed.cbegin(), listed.cend());
@@ -97,7 +97,7 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
         }
         const int p = m_visible.currentIndex();
         dropFiles(gone);
-        applyListing(scan.files);
+        applyListing(scan.files, &pairs);
         rebuildVisibleList(p, false, anchor);
         readMissingCaptureTimes();
     }

@@ -1,73 +1,99 @@
 #include "core/photopairs.h"
 
-#include <QSet>
+#include <QStringView>
 
 namespace PhotoCore {
 
 namespace {
 
-QString extensionOf(const QString &path)
+enum class Kind { Other, Jpeg, Raw };
+
+// The part of `path` after its last dot, when the dot belongs to the file name.
+QStringView extensionOf(QStringView path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash + 1 ? path.mid(dot + 1).toLower() : QString();
+    return dot > slash + 1 ? path.mid(dot + 1) : QStringView();
 }
 
 // The folder and base name, which the sidecar of the photo is named after.
-QString baseOf(const QString &path)
+QStringView baseOf(QStringView path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     return dot > slash + 1 ? path.left(dot) : path;
 }
 
+// Without building lower-case copies: a listing of ten thousand files is
+// paired on every rescan.
+Kind kindOf(QStringView path)
+{
+    static const QLatin1StringView raw[] = {
+        QLatin1StringView("dng"), QLatin1StringView("cr2"), QLatin1StringView("cr3"), QLatin1StringView("nef"),
+        QLatin1StringView("arw"), QLatin1StringView("orf"), QLatin1StringView("raf"), QLatin1StringView("rw2"),
+    };
+    const QStringView extension = extensionOf(path);
+    if (extension.size() == 4)
+        return extension.compare(QLatin1StringView("jpeg"), Qt::CaseInsensitive) == 0 ? Kind::Jpeg : Kind::Other;
+    if (extension.size() != 3)
+        return Kind::Other;
+    if (extension.compare(QLatin1StringView("jpg"), Qt::CaseInsensitive) == 0)
+        return Kind::Jpeg;
+    for (const QLatin1StringView &candidate : raw) {
+        if (extension.compare(candidate, Qt::CaseInsensitive) == 0)
+            return Kind::Raw;
+    }
+    return Kind::Other;
+}
+
 } // namespace
 
 bool isRawPhoto(const QString &path)
 {
-    static const QSet<QString> raw{
-        QStringLiteral("dng"), QStringLiteral("cr2"), QStringLiteral("cr3"), QStringLiteral("nef"),
-        QStringLiteral("arw"), QStringLiteral("orf"), QStringLiteral("raf"), QStringLiteral("rw2"),
-    };
-    return raw.contains(extensionOf(path));
+    return kindOf(path) == Kind::Raw;
 }
 
 bool isJpegPhoto(const QString &path)
 {
-    const QString extension = extensionOf(path);
-    return extension == QLatin1String("jpg") || extension == QLatin1String("jpeg");
+    return kindOf(path) == Kind::Jpeg;
 }
 
 PhotoPairs pairRawWithJpeg(const QStringList &files)
 {
     struct Group
     {
-        QString jpeg;
-        QString raw;
+        qsizetype jpeg = -1;
+        qsizetype raw = -1;
         int members = 0;
     };
-    QHash<QString, Group> groups;
+    // Keyed by views into `files`, which outlives the table.
+    QHash<QStringView, Group> groups;
     groups.reserve(files.size());
-    for (const QString &path : files) {
+    QList<Kind> kinds(files.size(), Kind::Other);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString &path = files.at(i);
         Group &group = groups[baseOf(path)];
         ++group.members;
-        if (isJpegPhoto(path))
-            group.jpeg = path;
-        else if (isRawPhoto(path))
-            group.raw = path;
+        kinds[i] = kindOf(path);
+        if (kinds[i] == Kind::Jpeg)
+            group.jpeg = i;
+        else if (kinds[i] == Kind::Raw)
+            group.raw = i;
     }
 
     PhotoPairs pairs;
+    QList<bool> pairedRaw(files.size(), false);
     for (const Group &group : std::as_const(groups)) {
-        if (group.members == 2 && !group.jpeg.isEmpty() && !group.raw.isEmpty()) {
-            pairs.partners.insert(group.jpeg, group.raw);
-            pairs.partners.insert(group.raw, group.jpeg);
+        if (group.members == 2 && group.jpeg >= 0 && group.raw >= 0) {
+            pairs.partners.insert(files.at(group.jpeg), files.at(group.raw));
+            pairs.partners.insert(files.at(group.raw), files.at(group.jpeg));
+            pairedRaw[group.raw] = true;
         }
     }
     pairs.shown.reserve(files.size() - pairs.partners.size() / 2);
-    for (const QString &path : files) {
-        if (!(isRawPhoto(path) && pairs.partners.contains(path)))
-            pairs.shown.append(path);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (!pairedRaw.at(i))
+            pairs.shown.append(files.at(i));
     }
     return pairs;
 }
