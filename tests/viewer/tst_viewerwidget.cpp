@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QSettings>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -403,36 +404,66 @@ void TestViewerWidget::exifOverlayOfCameraFile()
 void TestViewerWidget::shortcutOverlayPlacement_data()
 {
     QTest::addColumn<QSize>("viewerSize");
-    QTest::addColumn<QRect>("expected");
-    QTest::addColumn<QRect>("grown"); // after the viewer grew by 100 × 100
-    QTest::newRow("ordinary") << QSize(800, 600) << QRect(16, 16, 768, 568) << QRect(16, 30, 868, 640);
-    QTest::newRow("large-capped") << QSize(2000, 1000) << QRect(500, 180, 1000, 640) << QRect(550, 230, 1000, 640);
-    QTest::newRow("tiny-at-least-1") << QSize(20, 21) << QRect(9, 10, 1, 1) << QRect(16, 16, 88, 89);
+    QTest::addColumn<int>("rows");           // rows of keys in the overview
+    QTest::addColumn<int>("labelLength");    // characters of each row's label
+    QTest::addColumn<bool>("capped");        // the content exceeds the view
+    QTest::newRow("fits") << QSize(800, 600) << 3 << 12 << false;
+    QTest::newRow("tall-content") << QSize(800, 600) << 90 << 12 << true;
+    QTest::newRow("wide-content") << QSize(800, 600) << 3 << 200 << true;
+    QTest::newRow("tiny-view-at-least-1") << QSize(20, 21) << 3 << 12 << true;
 }
 
 void TestViewerWidget::shortcutOverlayPlacement()
 {
     QFETCH(QSize, viewerSize);
-    QFETCH(QRect, expected);
-    QFETCH(QRect, grown);
+    QFETCH(int, rows);
+    QFETCH(int, labelLength);
+    QFETCH(bool, capped);
     QWidget host; // a child may be smaller than a window's minimum size
     host.resize(2200, 1200);
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog, &host);
     viewer.resize(viewerSize);
     host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
     auto *overlay = viewer.findChild<QTextBrowser *>(QStringLiteral("shortcutOverlay"));
-    viewer.setShortcutOverlayHtml(QStringLiteral("<table><tr><td>Ctrl+O</td></tr></table>"));
+    QString html = QStringLiteral("<table>");
+    for (int i = 0; i < rows; ++i)
+        html += QStringLiteral("<tr><td style='white-space:nowrap'>%1</td><td>Ctrl+%2</td></tr>")
+                    .arg(QString(labelLength, QLatin1Char('W')))
+                    .arg(i);
+    viewer.setShortcutOverlayHtml(html + QStringLiteral("</table>"));
     QVERIFY(overlay->isHidden());
-    QCOMPARE(overlay->geometry(), expected);
     QCOMPARE(overlay->focusPolicy(), Qt::NoFocus);
 
     QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
     viewer.toggleShortcutOverlay();
     QVERIFY(viewer.isShortcutOverlayVisible());
     QVERIFY(!overlay->isHidden());
-    viewer.resize(viewerSize + QSize(100, 100));
-    QCOMPARE(overlay->geometry(), grown);
+    QSize contentSize;
+    for (const QSize &size : {viewerSize, viewerSize + QSize(100, 100)}) {
+        viewer.resize(size);
+        QCoreApplication::processEvents();
+        const QRect g = overlay->geometry();
+        const QSize room(std::max(1, size.width() - 32), std::max(1, size.height() - 32));
+        QVERIFY2(g.width() <= room.width() && g.height() <= room.height(),
+                 qPrintable(QStringLiteral("%1×%2 in %3×%4").arg(g.width()).arg(g.height()).arg(size.width()).arg(size.height())));
+        QVERIFY(g.width() >= 1 && g.height() >= 1);
+        // Centred, to the pixel the halving leaves.
+        QVERIFY(std::abs(g.left() - (size.width() - g.right() - 1)) <= 1);
+        QVERIFY(std::abs(g.top() - (size.height() - g.bottom() - 1)) <= 1);
+        if (capped) {
+            QVERIFY(g.width() == room.width() || g.height() == room.height());
+        } else {
+            // Sized to the content: nothing to scroll, and the same size in a larger view.
+            QCOMPARE(overlay->verticalScrollBar()->maximum(), 0);
+            QCOMPARE(overlay->horizontalScrollBar()->maximum(), 0);
+            QVERIFY(g.width() < room.width() && g.height() < room.height());
+            if (contentSize.isValid())
+                QCOMPARE(g.size(), contentSize);
+            contentSize = g.size();
+        }
+    }
     viewer.toggleShortcutOverlay();
     QVERIFY(!viewer.isShortcutOverlayVisible());
     QVERIFY(overlay->isHidden());
