@@ -99,6 +99,9 @@ private:
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
     void syncViewModeChecks();
+    // View › Compare Two Photos (mainwindowcompare.cpp).
+    void addCompareAction(QMenu *viewMenu);
+    void toggleCompare();
     // View › Sort by (mainwindoworder.cpp).
     void addSortMenu(QMenu *viewMenu);
     // The end of a cull and the folder's extent (mainwindowcull.cpp).
@@ -147,6 +150,7 @@ private:
     QAction *fitAction = nullptr;
     QAction *actualSizeAction = nullptr;
     QAction *slideshowAction = nullptr;
+    QAction *compareAction = nullptr;
     QAction *shortcutsAction = nullptr;
     QAction *allImagesAction = nullptr;
     QAction *moveToTrashAction = nullptr;

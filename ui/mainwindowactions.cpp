@@ -116,10 +116,18 @@ void MainWindow::createActions()
     // On the grid page the moves keep their meaning in the list of thumbnails.
     previousAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.previous"), tr("&Previous Image"),
                                          {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)},
-                                         [this] { catalog->previous(); }, [this] { grid->moveSelection(-1); });
+                                         [this] {
+                                             if (!viewer->stepCandidate(-1))
+                                                 catalog->previous();
+                                         },
+                                         [this] { grid->moveSelection(-1); });
     nextAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.next"), tr("&Next Image"),
                                      {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)},
-                                     [this] { catalog->next(); }, [this] { grid->moveSelection(+1); });
+                                     [this] {
+                                         if (!viewer->stepCandidate(+1))
+                                             catalog->next();
+                                     },
+                                     [this] { grid->moveSelection(+1); });
     const auto gridKey = [this](Qt::Key key) {
         // Sent to the view itself. A key sent to a widget passes the window's
         // shortcuts first: the moves step aside meanwhile, or the key would
@@ -243,6 +251,7 @@ void MainWindow::createActions()
     // A click on an already checked mode must not leave it unchecked.
     for (QAction *action : {fitAction, actualSizeAction, toggleSizeAction})
         connect(action, &QAction::triggered, this, &MainWindow::syncViewModeChecks);
+    addCompareAction(viewMenu);
     viewMenu->addSeparator();
     rotateLeftAction = addRegisteredAction(viewMenu, QStringLiteral("view.rotateLeft"), tr("R&otate Left 90°"),
                                            QKeySequence(QStringLiteral("Ctrl+,")));
@@ -365,6 +374,8 @@ QAction *MainWindow::addMarkAction(QMenu *menu, const QString &id, const QString
     connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
         if (gridPageCurrent())
             onSelection(grid->selectedPaths());
+        else if (viewer->isPinnedPaneActive())
+            onSelection({viewer->pinnedPath()}); // comparing: the active pane's photo
         else
             onCurrent();
     });

@@ -58,6 +58,22 @@ void PhotoCanvas::setFullPicture(const QImage &picture)
     update();
 }
 
+void PhotoCanvas::setCaption(const QString &text)
+{
+    if (text == m_caption)
+        return;
+    m_caption = text;
+    update();
+}
+
+void PhotoCanvas::setFramed(bool framed)
+{
+    if (framed == m_framed)
+        return;
+    m_framed = framed;
+    update();
+}
+
 QImage PhotoCanvas::shownPicture() const
 {
     return !m_zoom.isFit() && !m_full.isNull() ? m_full : m_fit;
@@ -183,6 +199,26 @@ void PhotoCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.fillRect(event->rect(), background);
+    drawContent(painter);
+    if (!m_caption.isEmpty()) {
+        QFont font = painter.font();
+        font.setPixelSize(15);
+        painter.setFont(font);
+        const QRect text = painter.fontMetrics().boundingRect(m_caption).adjusted(-10, -6, 10, 6);
+        const QRect box(QPoint(12, 12), text.size());
+        painter.fillRect(box, QColor(15, 17, 20, 215));
+        painter.setPen(Qt::white);
+        painter.drawText(box, Qt::AlignCenter, m_caption);
+    }
+    if (m_framed) {
+        painter.setPen(QPen(QColor(0x4f, 0xa3, 0xff), 4));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(2, 2, -2, -2));
+    }
+}
+
+void PhotoCanvas::drawContent(QPainter &painter)
+{
     if (!m_zoom.isFit() && !m_full.isNull()) {
         drawZoomed(painter);
         drawNavigator(painter);

@@ -39,6 +39,13 @@ public:
     // What the view draws now: the full picture when zoomed and there, else the fit picture.
     QImage shownPicture() const;
 
+    // A line at the top left over the photo (a pane's file name and marks),
+    // and a frame that tells the active pane of two.
+    void setCaption(const QString &text);
+    QString caption() const { return m_caption; }
+    void setFramed(bool framed);
+    bool isFramed() const { return m_framed; }
+
     // The zoom as shown: clamped to the full picture and the view.
     ZoomView zoom() const;
     // The zoom as asked for, before it meets the photo's size.
@@ -76,7 +83,8 @@ protected:
 private:
     // The size the arithmetic works with: the full picture's, else the fit picture's.
     QSizeF photoSize() const;
-    void drawZoomed(class QPainter &painter);
+    void drawContent(class QPainter &painter);
+    void drawZoomed(QPainter &painter);
     void drawNavigator(QPainter &painter);
     const QImage &reducedFull(double scale);
 
@@ -87,6 +95,8 @@ private:
     };
 
     QString m_message;
+    QString m_caption;
+    bool m_framed = false;
     QImage m_fit;
     QImage m_full;
     QSize m_photoSize;

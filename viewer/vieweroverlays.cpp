@@ -78,7 +78,9 @@ QString ViewerWidget::positionText() const
     const int count = int(m_catalog->visibleFiles().size());
     if (count == 0)
         return QString();
-    const QString index = QString::number(m_catalog->currentIndex() + 1);
+    const QStringList visible = m_catalog->visibleFiles();
+    const int at = isPinnedPaneActive() ? int(visible.indexOf(comparePinned)) : m_catalog->currentIndex();
+    const QString index = QString::number(at + 1);
     const QString filter = filterDescription(m_catalog->filter());
     if (filter.isEmpty())
         return tr("Image %1 of %2").arg(index, QString::number(count));
@@ -116,7 +118,7 @@ QString ViewerWidget::statusText() const
     if (count == 0)
         return m_catalog->allFiles().isEmpty() ? tr("No supported images found") : tr("No images match the active filter");
 
-    const QString path = currentPath();
+    const QString path = activePath();
     const PhotoCore::Metadata record = m_catalog->record(path);
     const int rotation = rotationByPath.value(path, 0);
 
@@ -136,8 +138,9 @@ QString ViewerWidget::statusText() const
     QString mode = zoomText();
     // A RAW file is zoomed through its largest embedded preview, which is
     // smaller than what the sensor recorded.
-    if (zoomed() && isRawPhotoPath(path) && !currentImage.isNull() && !reducedPaths.contains(path))
-        mode = tr("%1 — Preview %2 × %3").arg(mode).arg(displayedImage.width()).arg(displayedImage.height());
+    const QImage full = isPinnedPaneActive() ? pinnedCanvas->fullPicture() : canvas->fullPicture();
+    if (zoomed() && isRawPhotoPath(path) && !full.isNull())
+        mode = tr("%1 — Preview %2 × %3").arg(mode).arg(full.width()).arg(full.height());
     // The pair's tag rides with the view mode: the line's pattern stays as it was.
     if (m_catalog->filesOf(path).size() > 1)
         mode += tr(" — %1").arg(tr("RAW+JPEG"));
@@ -152,6 +155,11 @@ QString ViewerWidget::statusText() const
 
 void ViewerWidget::updateMarksOverlay()
 {
+    // Comparing, each pane's caption carries its marks.
+    if (isComparing()) {
+        marksOverlay->hide();
+        return;
+    }
     const PhotoCore::Metadata record = m_catalog->record(currentPath());
     QStringList parts;
     if (record.rejected)
@@ -181,7 +189,7 @@ void ViewerWidget::placeMarksOverlay()
 
 void ViewerWidget::updateExifOverlay()
 {
-    const QString path = currentPath();
+    const QString path = activePath();
     if (!exifOverlayVisible || path.isEmpty()) {
         exifOverlay->hide();
         return;

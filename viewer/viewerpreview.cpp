@@ -76,6 +76,7 @@ void ViewerWidget::showCurrent()
     writeErrorTag.clear();
     updateMarksOverlay();
     updateExifOverlay();
+    updateCaptions();
 
     currentImage = previewCache->lookup(path);
     if (currentImage.isNull()) {
@@ -84,7 +85,7 @@ void ViewerWidget::showCurrent()
         sourceTag = tr("loading");
         if (!showQuickPreview(path))
             canvas->setMessage(tr("Loading preview…"));
-        stackedLayout->setCurrentWidget(canvas);
+        stackedLayout->setCurrentWidget(photoPage);
         // Preloads still in flight are kept when they belong to the new window.
         planPreloadWindow(lastDecodedCostKiB);
         touchPreloadWindow();
@@ -95,7 +96,7 @@ void ViewerWidget::showCurrent()
 
     sourceTag = tr("cache");
     refreshDisplayedImage();
-    stackedLayout->setCurrentWidget(canvas);
+    stackedLayout->setCurrentWidget(photoPage);
     emit stateChanged();
     preloadNeighbours();
 }
@@ -169,14 +170,20 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
 QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
 {
     const int direction = m_catalog->direction();
-    const QList<int> offsets = preloadOffsets(direction, currentCostKiB, previewCache->maxCostKiB());
+    const qint64 budget = previewCache->maxCostKiB() - (isComparing() ? std::max<qint64>(currentCostKiB, 0) : 0);
+    const QList<int> offsets = preloadOffsets(direction, currentCostKiB, budget);
     const QStringList visible = m_catalog->visibleFiles();
     const int currentIndex = m_catalog->currentIndex();
     preloadWindow = QStringList{currentPath()};
     QList<int> priorities;
+    // The pinned photo is shown as much as the current one.
+    if (isComparing() && comparePinned != currentPath()) {
+        preloadWindow.append(comparePinned);
+        priorities.append(90);
+    }
     for (int offset : offsets) {
         const QString path = visible.value(currentIndex + offset);
-        if (path.isEmpty())
+        if (path.isEmpty() || path == comparePinned)
             continue;
         preloadWindow.append(path);
         priorities.append(offset * direction > 0 ? 20 - std::abs(offset) : 5);
@@ -270,6 +277,10 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
             fittedByPath.insert(result.path, result.fitted);
     }
 
+    if (isComparing() && result.path == comparePinned) {
+        pinnedSourceKey = 0;
+        refreshPinnedPane();
+    }
     if (result.path != currentPath())
         return;
 

@@ -4,6 +4,7 @@
 #include "imaging/previewimagecache.h"
 #include "viewer/photocanvas.h"
 
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QResizeEvent>
@@ -31,6 +32,15 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
 
     canvas = new PhotoCanvas;
     canvas->setFocusPolicy(Qt::NoFocus);
+    pinnedCanvas = new PhotoCanvas;
+    pinnedCanvas->setFocusPolicy(Qt::NoFocus);
+    pinnedCanvas->hide();
+    photoPage = new QWidget;
+    auto *panes = new QHBoxLayout(photoPage);
+    panes->setContentsMargins(0, 0, 0, 0);
+    panes->setSpacing(4);
+    panes->addWidget(pinnedCanvas, 1);
+    panes->addWidget(canvas, 1);
 
     messageLabel = new QLabel;
     messageLabel->setAlignment(Qt::AlignCenter);
@@ -41,7 +51,7 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     stackedLayout = new QStackedLayout(this);
     stackedLayout->setContentsMargins(0, 0, 0, 0);
     stackedLayout->addWidget(messageLabel);
-    stackedLayout->addWidget(canvas);
+    stackedLayout->addWidget(photoPage);
     stackedLayout->setCurrentWidget(messageLabel);
 
     marksOverlay = new QLabel(this);
@@ -69,14 +79,25 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     shortcutOverlay->hide();
 
     canvas->setObjectName(QStringLiteral("photoCanvas"));
+    pinnedCanvas->setObjectName(QStringLiteral("pinnedCanvas"));
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
     marksOverlay->setObjectName(QStringLiteral("marksOverlay"));
     exifOverlay->setObjectName(QStringLiteral("exifOverlay"));
     shortcutOverlay->setObjectName(QStringLiteral("shortcutOverlay"));
 
     canvas->installEventFilter(this);
+    pinnedCanvas->installEventFilter(this);
     connect(canvas, &PhotoCanvas::clicked, this, &ViewerWidget::onCanvasClicked);
-    connect(canvas, &PhotoCanvas::zoomChangedByUser, this, &ViewerWidget::zoomChanged);
+    connect(canvas, &PhotoCanvas::zoomChangedByUser, this, [this](const ZoomView &zoom, bool alone) {
+        setPinnedPaneActive(false);
+        if (alone && isComparing()) {
+            onCandidateZoomMoved(zoom, true);
+            return;
+        }
+        zoomChanged();
+    });
+    connect(pinnedCanvas, &PhotoCanvas::clicked, this, &ViewerWidget::onPinnedClicked);
+    connect(pinnedCanvas, &PhotoCanvas::zoomChangedByUser, this, &ViewerWidget::onPinnedZoomChanged);
 
     previewPool.setMaxThreadCount(2);
     previewPool.setExpiryTimeout(10000);
@@ -89,6 +110,7 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     connect(catalog, &PhotoCatalog::busyChanged, this, &ViewerWidget::stateChanged);
     connect(catalog, &PhotoCatalog::catalogChanged, this, [this] {
         updateMarksOverlay();
+        updateCaptions();
         emit stateChanged();
     });
 }
@@ -111,6 +133,7 @@ QString ViewerWidget::currentPath() const
 
 void ViewerWidget::onFolderOpened()
 {
+    stopCompare();
     ++previewGeneration;
     previewPool.clear();
     previewCache->clear();
@@ -147,6 +170,10 @@ void ViewerWidget::onRecordsChanged(const QStringList &paths)
     }
     if (turned)
         refreshDisplayedImage();
+    if (isComparing() && paths.contains(comparePinned)) {
+        refreshPinnedPane();
+        updateCaptions();
+    }
     if (paths.contains(current)) {
         updateMarksOverlay();
         emit stateChanged();
@@ -155,6 +182,8 @@ void ViewerWidget::onRecordsChanged(const QStringList &paths)
 
 void ViewerWidget::onFilesRemoved(const QStringList &paths)
 {
+    if (paths.contains(comparePinned))
+        stopCompare();
     for (const QString &path : paths) {
         rotationByPath.remove(path);
         storedRotationByPath.remove(path);
@@ -178,6 +207,30 @@ void ViewerWidget::onMarkWriteFinished(const QString &path, bool saved, bool rot
 
 void ViewerWidget::keyPressEvent(QKeyEvent *event)
 {
+    if (isComparing()) {
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            setPinnedPaneActive(!pinnedActive);
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            pinCandidate();
+            return;
+        case Qt::Key_Space:
+        case Qt::Key_Right:
+            if (!stepCandidate(+1))
+                m_catalog->next();
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_Backspace:
+            if (!stepCandidate(-1))
+                m_catalog->previous();
+            return;
+        default:
+            break;
+        }
+    }
     switch (event->key()) {
     case Qt::Key_Space:
     case Qt::Key_Right:
@@ -194,12 +247,12 @@ void ViewerWidget::keyPressEvent(QKeyEvent *event)
 
 bool ViewerWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::Wheel || watched != canvas)
+    if (event->type() != QEvent::Wheel || (watched != canvas && watched != pinnedCanvas))
         return QWidget::eventFilter(watched, event);
 
     auto *wheel = static_cast<QWheelEvent *>(event);
     // Zoomed, the wheel moves the photo; at Fit it changes photo.
-    if (canvas->handleWheel(wheel)) {
+    if (static_cast<PhotoCanvas *>(watched)->handleWheel(wheel)) {
         wheelAccumulator = 0;
         wheel->accept();
         return true;
@@ -237,6 +290,16 @@ ZoomView ViewerWidget::zoom() const
 bool ViewerWidget::zoomed() const
 {
     return !canvas->requestedZoom().isFit();
+}
+
+bool ViewerWidget::focusNextPrevChild(bool next)
+{
+    // Comparing, Tab goes from one pane to the other.
+    if (isComparing()) {
+        setPinnedPaneActive(!pinnedActive);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 int ViewerWidget::viewMode() const
@@ -290,6 +353,7 @@ void ViewerWidget::zoomChanged()
     if (zoomed() != wasZoomed || (zoomed() && canvas->fullPicture().isNull()))
         refreshPixmap();
     wasZoomed = zoomed();
+    syncPinnedZoom();
     // A pan leaves the status line as it is; it is redrawn only for a new scale.
     const double scale = canvas->requestedZoom().scale;
     if (scale != shownScale) {

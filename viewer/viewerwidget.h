@@ -56,12 +56,27 @@ public:
     void setShortcutOverlayHtml(const QString &html);
     bool isShortcutOverlayVisible() const;
 
+    // Comparing two photos side by side: the pinned photo on the left, the
+    // candidate (the catalog's current photo) on the right, at the same zoom.
+    // With `candidates` (at least two photos, such as a grid selection) the
+    // candidate steps through them alone; otherwise through the filtered list.
+    bool isComparing() const { return !comparePinned.isEmpty(); }
+    QString pinnedPath() const { return comparePinned; }
+    QStringList compareCandidates() const { return candidateList; }
+    bool isPinnedPaneActive() const { return isComparing() && pinnedActive; }
+    // The photo marks keys and the status line are about: the active pane's.
+    QString activePath() const;
+    // False when the candidate steps through the filtered list, which the
+    // catalog's own next and previous do.
+    bool stepCandidate(int direction);
+
     // Decodes queued or running; lets callers wait for preloading to settle.
     int pendingPreviewCount() const;
 
 signals:
     void stateChanged();
     void warningRaised(const QString &message);
+    void compareChanged();
     void manualNavigationRequested(int direction);
     // The current photo could not be decoded at all.
     void displayFailed(const QString &path);
@@ -79,6 +94,13 @@ public slots:
     void rotateCounterClockwise();
     void toggleExifOverlay();
     void toggleShortcutOverlay();
+    // `pinned` (a photo of the catalog) becomes the pinned photo; the
+    // candidate is the next one (the previous one at the end).
+    void startCompare(const QString &pinned, const QStringList &candidates = {});
+    void stopCompare();
+    void setPinnedPaneActive(bool active);
+    // The candidate becomes the pinned photo, and the next one the candidate.
+    void pinCandidate();
     // Shows the photo again after the colour-management setting changed.
     void refreshColours();
 
@@ -87,6 +109,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct PreviewResult
@@ -141,6 +164,15 @@ private:
 
     void rotateBy(int degrees);
 
+    // Comparing (viewercompare.cpp).
+    void refreshPinnedPane();
+    void updateCaptions();
+    QString captionFor(const QString &path) const;
+    void syncPinnedZoom();
+    void onPinnedZoomChanged(const ZoomView &zoom, bool alone);
+    void onCandidateZoomMoved(const ZoomView &zoom, bool alone);
+    void onPinnedClicked(const QPointF &viewPoint);
+
     // Overlays.
     void updateMarksOverlay();
     void updateExifOverlay();
@@ -151,6 +183,8 @@ private:
     QPointer<PhotoCatalog> m_catalog;
 
     PhotoCanvas *canvas = nullptr;
+    PhotoCanvas *pinnedCanvas = nullptr;
+    QWidget *photoPage = nullptr;
     QLabel *messageLabel = nullptr;
     QLabel *marksOverlay = nullptr;
     QLabel *exifOverlay = nullptr;
@@ -184,6 +218,16 @@ private:
     bool exifOverlayVisible = false;
     bool shortcutOverlayVisible = false;
     int wheelAccumulator = 0;
+
+    QString comparePinned;
+    QStringList candidateList;
+    bool pinnedActive = false;
+    // Where the pinned pane's middle lies from the candidate's, once one was moved alone.
+    QPointF pinnedOffset;
+    // The pinned photo as last prepared for its pane, and what it was made from.
+    qint64 pinnedSourceKey = 0;
+    QSize pinnedPaneSize;
+    bool pinnedWasZoomed = false;
 
     // The current photo first, then the neighbours in the order they are
     // preloaded; photos in it are kept in the cache in favour of any other.

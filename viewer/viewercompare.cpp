@@ -1,0 +1,249 @@
+#include "viewer/viewerwidget.h"
+
+#include "catalog/photocatalog.h"
+#include "imaging/colourconversion.h"
+#include "imaging/previewimagecache.h"
+#include "viewer/photocanvas.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTransform>
+
+// Two photos side by side. The candidate is the catalog's current photo and
+// goes through the single view's pipeline unchanged; the pinned photo is
+// taken from the same preview cache, where the preload window keeps it.
+
+namespace {
+
+QString colourText(const QString &label)
+{
+    return QCoreApplication::translate("ColorLabel", label.toUtf8().constData());
+}
+
+} // namespace
+
+QString ViewerWidget::activePath() const
+{
+    return isPinnedPaneActive() ? comparePinned : currentPath();
+}
+
+void ViewerWidget::startCompare(const QString &pinned, const QStringList &candidates)
+{
+    const QStringList visible = m_catalog->visibleFiles();
+    if (pinned.isEmpty() || !visible.contains(pinned) || visible.size() < 2)
+        return;
+    comparePinned = pinned;
+    candidateList.clear();
+    for (const QString &path : candidates) {
+        if (visible.contains(path) && !candidateList.contains(path))
+            candidateList.append(path);
+    }
+    if (candidateList.size() < 2)
+        candidateList.clear();
+    pinnedActive = false;
+    pinnedOffset = QPointF();
+    pinnedSourceKey = 0;
+    pinnedCanvas->show();
+    marksOverlay->hide();
+    // The pane is half the width now: what was scaled for the whole view no longer fits.
+    fittedByPath.clear();
+    if (currentPath() == pinned || (!candidateList.isEmpty() && !candidateList.contains(currentPath()))) {
+        m_catalog->select(pinned);
+        if (!stepCandidate(+1) && !stepCandidate(-1)) {
+            if (m_catalog->isAtLast())
+                m_catalog->previous();
+            else
+                m_catalog->next();
+        }
+    }
+    syncPinnedZoom();
+    refreshPinnedPane();
+    refreshPixmap();
+    updateCaptions();
+    preloadNeighbours();
+    emit compareChanged();
+    emit stateChanged();
+}
+
+void ViewerWidget::stopCompare()
+{
+    if (!isComparing())
+        return;
+    comparePinned.clear();
+    candidateList.clear();
+    pinnedActive = false;
+    pinnedCanvas->hide();
+    pinnedCanvas->setMessage(QString());
+    canvas->setCaption(QString());
+    canvas->setFramed(false);
+    fittedByPath.clear();
+    refreshPixmap();
+    updateMarksOverlay();
+    updateExifOverlay();
+    emit compareChanged();
+    emit stateChanged();
+}
+
+bool ViewerWidget::stepCandidate(int direction)
+{
+    if (!isComparing())
+        return false;
+    const QStringList &list = candidateList.isEmpty() ? m_catalog->visibleFiles() : candidateList;
+    int at = int(list.indexOf(currentPath()));
+    if (at < 0)
+        at = direction > 0 ? -1 : int(list.size());
+    // The pinned photo is never its own candidate.
+    for (int i = at + direction; i >= 0 && i < list.size(); i += direction) {
+        if (list.at(i) != comparePinned) {
+            m_catalog->select(list.at(i));
+            return true;
+        }
+    }
+    // At the end of the list nothing moves, as in the single view.
+    return !candidateList.isEmpty();
+}
+
+void ViewerWidget::setPinnedPaneActive(bool active)
+{
+    if (!isComparing() || active == pinnedActive)
+        return;
+    pinnedActive = active;
+    updateCaptions();
+    updateExifOverlay();
+    emit stateChanged();
+}
+
+void ViewerWidget::pinCandidate()
+{
+    const QString candidate = currentPath();
+    if (!isComparing() || candidate.isEmpty() || candidate == comparePinned)
+        return;
+    const QString old = comparePinned;
+    comparePinned = candidate;
+    pinnedOffset = QPointF();
+    pinnedSourceKey = 0;
+    // Go on through the burst from where the new pinned photo is.
+    if (!stepCandidate(+1) || currentPath() == candidate) {
+        if (!stepCandidate(-1) || currentPath() == candidate)
+            m_catalog->select(old);
+    }
+    syncPinnedZoom();
+    refreshPinnedPane();
+    updateCaptions();
+    preloadNeighbours();
+    emit stateChanged();
+}
+
+QString ViewerWidget::captionFor(const QString &path) const
+{
+    const PhotoCore::Metadata record = m_catalog->record(path);
+    QStringList parts;
+    if (record.rejected)
+        parts.append(tr("REJECTED"));
+    else if (record.rating > 0)
+        parts.append(QString(record.rating, QChar(0x2605)));
+    if (!record.label.isEmpty())
+        parts.append(colourText(record.label));
+    parts.append(QFileInfo(path).fileName());
+    return parts.join(QStringLiteral("  \u00b7  "));
+}
+
+void ViewerWidget::updateCaptions()
+{
+    if (!isComparing())
+        return;
+    pinnedCanvas->setCaption(captionFor(comparePinned));
+    canvas->setCaption(currentPath().isEmpty() ? QString() : captionFor(currentPath()));
+    pinnedCanvas->setFramed(pinnedActive);
+    canvas->setFramed(!pinnedActive);
+}
+
+void ViewerWidget::syncPinnedZoom()
+{
+    if (!isComparing())
+        return;
+    const ZoomView candidate = canvas->requestedZoom();
+    pinnedCanvas->setZoom(candidate.isFit() ? ZoomView{} : ZoomView{candidate.scale, candidate.centre + pinnedOffset});
+    if (candidate.isFit() != !pinnedWasZoomed)
+        refreshPinnedPane();
+}
+
+void ViewerWidget::onCandidateZoomMoved(const ZoomView &zoom, bool alone)
+{
+    if (!isComparing())
+        return;
+    if (alone && !zoom.isFit())
+        pinnedOffset = pinnedCanvas->requestedZoom().centre - zoom.centre;
+    else
+        syncPinnedZoom();
+}
+
+void ViewerWidget::onPinnedZoomChanged(const ZoomView &zoom, bool alone)
+{
+    if (alone && !zoom.isFit()) {
+        pinnedOffset = zoom.centre - canvas->requestedZoom().centre;
+        return;
+    }
+    if (!pinnedActive)
+        setPinnedPaneActive(true);
+    canvas->setZoom(zoom.isFit() ? ZoomView{} : ZoomView{zoom.scale, zoom.centre - pinnedOffset});
+    zoomChanged();
+}
+
+void ViewerWidget::onPinnedClicked(const QPointF &viewPoint)
+{
+    setPinnedPaneActive(true);
+    if (zoomed()) {
+        canvas->setZoom(ZoomView{});
+    } else {
+        pinnedCanvas->zoomAt(1.0, viewPoint);
+        canvas->setZoom(ZoomView{1.0, pinnedCanvas->requestedZoom().centre - pinnedOffset});
+    }
+    zoomChanged();
+}
+
+void ViewerWidget::refreshPinnedPane()
+{
+    if (!isComparing())
+        return;
+    const QString path = comparePinned;
+    const QImage image = previewCache->lookup(path);
+    pinnedWasZoomed = zoomed();
+    if (image.isNull()) {
+        pinnedSourceKey = 0;
+        pinnedCanvas->setMessage(tr("Loading preview…"));
+        requestPreview(path, 90);
+        return;
+    }
+    if (!rotationByPath.contains(path)) {
+        const int stored = m_catalog->record(path).rotation;
+        rotationByPath.insert(path, stored);
+        storedRotationByPath.insert(path, stored);
+    }
+    const int rotation = rotationByPath.value(path, 0);
+    // Zoomed, only the full decode will do; it is asked for until it is there.
+    const bool full = zoomed() && !reducedPaths.contains(path);
+    if (zoomed() && !full)
+        requestPreview(path, 90);
+    // Made again only when the photo, its turn, the pane or the zoom's need changed.
+    const qint64 key = image.cacheKey() ^ (qint64(rotation) << 56) ^ (qint64(full) << 60);
+    if (key == pinnedSourceKey && pinnedPaneSize == pinnedCanvas->size())
+        return;
+    pinnedSourceKey = key;
+    pinnedPaneSize = pinnedCanvas->size();
+    const QImage upright = rotation ? image.transformed(QTransform().rotate(rotation)) : image;
+    const SourceColour source = sourceByPath.value(path, SourceColour{});
+    const bool manage = colourManagementEnabled();
+    QSize photoSize = fullSizeByPath.value(path, image.size());
+    if (rotation % 180)
+        photoSize.transpose();
+    pinnedCanvas->setPhotoSize(photoSize);
+    pinnedCanvas->setFitPicture(renderForDisplay(upright, source, pinnedCanvas->size(), displaySpace, manage));
+    if (full) {
+        const bool convert = source.applied && manage && needsConversion(source.space, displaySpace);
+        pinnedCanvas->setFullPicture(convert ? toColourSpace(upright, source, displaySpace, manage) : upright);
+    } else {
+        pinnedCanvas->setFullPicture(QImage());
+    }
+}
