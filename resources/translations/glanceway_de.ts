@@ -670,6 +670,10 @@ The files will not be permanently deleted.</source>
 
 Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
+    <message>
+        <source>&amp;Compare Two Photos</source>
+        <translation>&amp;Zwei Fotos vergleichen</translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>

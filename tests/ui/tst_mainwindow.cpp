@@ -144,6 +144,9 @@ private slots:
     void init();
     void cleanup();
 
+    void compareMarksActivePane_data();
+    void compareMarksActivePane();
+    void compareGridSelection();
     void registryDefaults_data();
     void registryDefaults();
     void storedShortcuts_data();
@@ -314,6 +317,94 @@ void TestMainWindow::selectRows(MainWindow &w, const QList<int> &rows)
         view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
 }
 
+// ---- Compare view -------------------------------------------------------
+
+void TestMainWindow::compareMarksActivePane_data()
+{
+    // Compare starts on b (pinned) beside c (candidate). After the keys, 3
+    // stars go to the active pane's photo and nowhere else.
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("pinned");
+    QTest::addColumn<QString>("candidate");
+    QTest::addColumn<QString>("marked");
+    QTest::newRow("candidate-at-start") << QList<int>{} << "b.jpg" << "c.jpg" << "c.jpg";
+    QTest::newRow("down-to-pinned") << QList<int>{Qt::Key_Down} << "b.jpg" << "c.jpg" << "b.jpg";
+    QTest::newRow("up-and-back") << QList<int>{Qt::Key_Up, Qt::Key_Down} << "b.jpg" << "c.jpg" << "c.jpg";
+    QTest::newRow("tab-to-pinned") << QList<int>{Qt::Key_Tab} << "b.jpg" << "c.jpg" << "b.jpg";
+    QTest::newRow("next-candidate") << QList<int>{Qt::Key_Right} << "b.jpg" << "d.jpg" << "d.jpg";
+    QTest::newRow("previous-skips-pinned") << QList<int>{Qt::Key_Left} << "b.jpg" << "a.jpg" << "a.jpg";
+    QTest::newRow("return-pins-candidate") << QList<int>{Qt::Key_Return} << "c.jpg" << "d.jpg" << "d.jpg";
+    QTest::newRow("return-then-pinned") << QList<int>{Qt::Key_Return, Qt::Key_Down} << "c.jpg" << "d.jpg"
+                                        << "c.jpg";
+    QTest::newRow("return-at-the-end") << QList<int>{Qt::Key_Right, Qt::Key_Return} << "d.jpg" << "c.jpg"
+                                       << "c.jpg";
+}
+
+void TestMainWindow::compareMarksActivePane()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, pinned);
+    QFETCH(QString, candidate);
+    QFETCH(QString, marked);
+    const QStringList names{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    const QString folder = makeFolder(names);
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    ViewerWidget *viewer = viewerOf(*w);
+    catalog->select(folder + "/b.jpg");
+    QAction *compare = w->registeredActions().value("view.compare");
+    compare->trigger();
+    QVERIFY(viewer->isComparing());
+    QVERIFY(compare->isChecked());
+    for (int key : keys) {
+        // Left and Right are the window's actions; the others the view's own keys.
+        if (key == Qt::Key_Right || key == Qt::Key_Left)
+            w->registeredActions().value(key == Qt::Key_Right ? "navigate.next" : "navigate.previous")->trigger();
+        else
+            QTest::keyClick(viewer, Qt::Key(key));
+    }
+    QCOMPARE(viewer->pinnedPath(), folder + "/" + pinned);
+    QCOMPARE(catalog->currentPath(), folder + "/" + candidate);
+    w->registeredActions().value("rating.3")->trigger();
+    QTRY_COMPARE(catalog->pendingWriteCount(), 0);
+    for (const QString &name : names)
+        QCOMPARE(PhotoCore::readMetadata(folder + "/" + name).rating, name == marked ? 3 : 0);
+    // The status line is about the active pane's photo.
+    QVERIFY(w->statusBar()->currentMessage().contains(QString(3, QChar(0x2605))));
+    compare->trigger();
+    QVERIFY(!viewer->isComparing());
+    QVERIFY(!compare->isChecked());
+}
+
+void TestMainWindow::compareGridSelection()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"});
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    ViewerWidget *viewer = viewerOf(*w);
+    showGrid(*w);
+    selectRows(*w, {1, 3, 4});
+    w->registeredActions().value("view.compare")->trigger();
+    QVERIFY(viewer->isComparing());
+    QVERIFY(!named(*w, "gridAction")->isChecked());
+    QCOMPARE(viewer->pinnedPath(), folder + "/b.jpg");
+    QCOMPARE(catalog->currentPath(), folder + "/d.jpg");
+    // The candidates are the selection alone, without the pinned photo.
+    QAction *next = w->registeredActions().value("navigate.next");
+    QAction *previous = w->registeredActions().value("navigate.previous");
+    next->trigger();
+    QCOMPARE(catalog->currentPath(), folder + "/e.jpg");
+    next->trigger();
+    QCOMPARE(catalog->currentPath(), folder + "/e.jpg");
+    previous->trigger();
+    previous->trigger();
+    QCOMPARE(catalog->currentPath(), folder + "/d.jpg");
+    // Keeping the candidate goes on to the next one of the selection.
+    QTest::keyClick(viewer, Qt::Key_Return);
+    QCOMPARE(viewer->pinnedPath(), folder + "/d.jpg");
+    QCOMPARE(catalog->currentPath(), folder + "/e.jpg");
+}
+
 // ---- Actions and shortcuts ----------------------------------------------
 
 void TestMainWindow::registryDefaults_data()
@@ -356,6 +447,7 @@ void TestMainWindow::registryDefaults_data()
     row("view.fit", "Fit to Window", "Ctrl+0");
     row("view.actualSize", "Actual Size (100%)", "Ctrl+1");
     row("view.toggleSize", "Toggle Fit / 100%", "Z");
+    row("view.compare", "Compare Two Photos", "N");
     row("view.rotateLeft", "Rotate Left 90°", "Ctrl+,");
     row("view.rotateRight", "Rotate Right 90°", "Ctrl+.");
     row("view.exifOverlay", "Show EXIF Overlay", "?");
@@ -383,7 +475,7 @@ void TestMainWindow::registryDefaults()
     QFETCH(QString, also);
 
     MainWindow w;
-    QCOMPARE(w.registeredActions().size(), 58);
+    QCOMPARE(w.registeredActions().size(), 59);
     QAction *action = w.registeredActions().value(id);
     QVERIFY(action);
     QCOMPARE(action->text().remove(QLatin1Char('&')), text);
@@ -522,8 +614,9 @@ void TestMainWindow::menus()
         QVERIFY(a->isSeparator() || w.actions().contains(a));
     }
     // Keys that must work with the menu bar hidden are on the window itself.
-    QCOMPARE(w.actions().size(), 57);
+    QCOMPARE(w.actions().size(), 58);
     QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
+    QVERIFY(w.actions().contains(w.registeredActions().value("view.compare")));
     QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
 }
 
@@ -549,7 +642,8 @@ void TestMainWindow::menuEntries_data()
                                            "Blue*=color:Blue", "-", "Exclude selected filter*"};
     QTest::newRow("view") << 4
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
-                                         "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%", "-",
+                                         "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%",
+                                         "Compare Two Photos*", "-",
                                          "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*", "Sort by"};
     QTest::newRow("rating") << 5
                             << QStringList{"Clear Rating", "1 Star", "2 Stars", "3 Stars", "4 Stars",

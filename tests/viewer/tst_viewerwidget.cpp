@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QWheelEvent>
+#include <QMouseEvent>
 
 using PhotoCore::Metadata;
 
@@ -63,6 +64,7 @@ private slots:
     void wheel();
     void zoomKeptWhileStepping_data();
     void zoomKeptWhileStepping();
+    void compareZoomLinked();
     void viewModes();
     void rapidJumpsEndOnTheShownPhoto();
     void undecodablePhoto();
@@ -640,6 +642,66 @@ void TestViewerWidget::zoomKeptWhileStepping()
     QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(viewer.viewMode(), int(ViewerWidget::Fit));
     QVERIFY(canvas->fullPicture().isNull());
+}
+
+namespace {
+
+// A drag on `canvas` from `from` by `by`, in a few moves, with `modifiers` held.
+void drag(QWidget *canvas, QPoint from, QPoint by, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, canvas->mapToGlobal(at), Qt::LeftButton, buttons, modifiers);
+        QApplication::sendEvent(canvas, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int i = 1; i <= 4; ++i)
+        send(QEvent::MouseMove, from + by * i / 4, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + by, Qt::NoButton);
+}
+
+} // namespace
+
+void TestViewerWidget::compareZoomLinked()
+{
+    const QStringList files = makePhotos(freshDir(tmp), 3, QSize(1600, 1200));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(804, 300);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    openAndSettle(viewer, files);
+    viewer.startCompare(files[0]);
+    QCOMPARE(catalog.currentPath(), files[1]);
+    auto *candidate = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    auto *pinned = viewer.findChild<PhotoCanvas *>(QStringLiteral("pinnedCanvas"));
+    QVERIFY(pinned->isVisible());
+    QCOMPARE(candidate->width(), pinned->width());
+    viewer.setZoom(ZoomView{1.0});
+    QTRY_VERIFY(!candidate->fullPicture().isNull() && !pinned->fullPicture().isNull());
+    QCOMPARE(pinned->zoom(), candidate->zoom());
+
+    // Panned together; Shift moves one pane alone, and the two stay that far apart.
+    drag(candidate, QPoint(200, 150), QPoint(-80, -40));
+    QVERIFY(candidate->zoom().centre.x() > 0.5);
+    QCOMPARE(pinned->zoom(), candidate->zoom());
+    drag(pinned, QPoint(200, 150), QPoint(60, 0), Qt::ShiftModifier);
+    const QPointF offset = pinned->zoom().centre - candidate->zoom().centre;
+    QVERIFY(offset.x() < -0.01);
+    QCOMPARE(offset.y(), 0.0);
+    drag(candidate, QPoint(200, 150), QPoint(0, -60));
+    QVERIFY(qAbs((pinned->zoom().centre - candidate->zoom().centre - offset).manhattanLength()) < 1e-9);
+
+    // The next candidate comes at the same zoom and point; the pinned photo stays.
+    const ZoomView before = candidate->requestedZoom();
+    catalog.next();
+    QCOMPARE(viewer.pinnedPath(), files[0]);
+    QCOMPARE(candidate->requestedZoom(), before);
+    QVERIFY(!pinned->fullPicture().isNull());
+    // Fit in one pane is Fit in both.
+    viewer.setFitMode();
+    QVERIFY(pinned->zoom().isFit());
+    viewer.stopCompare();
+    QVERIFY(pinned->isHidden());
 }
 
 void TestViewerWidget::viewModes()
