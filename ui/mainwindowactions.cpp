@@ -374,8 +374,10 @@ QAction *MainWindow::addMarkAction(QMenu *menu, const QString &id, const QString
     connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
         if (gridPageCurrent())
             onSelection(grid->selectedPaths());
-        else if (viewer->isPinnedPaneActive())
-            onSelection({viewer->pinnedPath()}); // comparing: the active pane's photo
+        else if (viewer->isComparing())
+            // The active pane's photo; marking never moves on from it, which
+            // would put another photo beside the pinned one (or the pinned one itself).
+            onSelection({viewer->activePath()});
         else
             onCurrent();
     });
