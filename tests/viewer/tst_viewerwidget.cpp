@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QSettings>
@@ -65,6 +66,8 @@ private slots:
     void zoomKeptWhileStepping_data();
     void zoomKeptWhileStepping();
     void compareZoomLinked();
+    void rawPreviewNamedWhenZoomed_data();
+    void rawPreviewNamedWhenZoomed();
     void viewModes();
     void rapidJumpsEndOnTheShownPhoto();
     void undecodablePhoto();
@@ -702,6 +705,42 @@ void TestViewerWidget::compareZoomLinked()
     QVERIFY(pinned->zoom().isFit());
     viewer.stopCompare();
     QVERIFY(pinned->isHidden());
+}
+
+void TestViewerWidget::rawPreviewNamedWhenZoomed_data()
+{
+    // Zoomed, a RAW file shows its embedded preview, whose size the status
+    // line gives so that it is not taken for the sensor's.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("zoom");
+    QTest::addColumn<bool>("named");
+    QTest::newRow("raw-at-100") << "fixtures/fixture-sony-zv-e10.arw" << true << true;
+    QTest::newRow("raw-at-fit") << "fixtures/fixture-sony-zv-e10.arw" << false << false;
+    QTest::newRow("jpeg-at-100") << "cameras/Canon_EOS-RP__MG_0633.JPG" << true << false;
+}
+
+void TestViewerWidget::rawPreviewNamedWhenZoomed()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, zoom);
+    QFETCH(bool, named);
+    const QString photo = freshDir(tmp) + QLatin1Char('/') + QFileInfo(file).fileName();
+    QVERIFY(QFile::copy(QStringLiteral(GLANCEWAY_TESTDATA "/") + file, photo));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(600, 400);
+    openAndSettle(viewer, {photo});
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    if (zoom) {
+        viewer.setActualSizeMode();
+        QTRY_VERIFY(!canvas->fullPicture().isNull());
+    }
+    const QSize shown = zoom ? canvas->fullPicture().size() : QSize();
+    const QString status = viewer.statusText();
+    QVERIFY2(status.contains(QStringLiteral(" — Preview ")) == named, qPrintable(status));
+    if (named)
+        QVERIFY2(status.contains(QStringLiteral("100 % — Preview %1 × %2").arg(shown.width()).arg(shown.height())),
+                 qPrintable(status));
 }
 
 void TestViewerWidget::viewModes()
