@@ -377,6 +377,7 @@ void ViewerWidget::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (!displayedImage.isNull() && !zoomed())
         refreshPixmap();
+    refreshPinnedPane();
     placeMarksOverlay();
     placeExifOverlay();
     placeShortcutOverlay();
@@ -394,12 +395,17 @@ void ViewerWidget::rotateCounterClockwise()
 
 void ViewerWidget::rotateBy(int degrees)
 {
-    const QString path = currentPath();
-    if (path.isEmpty() || currentImage.isNull())
+    // Comparing, the active pane's photo turns.
+    const bool pinnedPane = isPinnedPaneActive();
+    const QString path = activePath();
+    if (path.isEmpty() || (pinnedPane ? pinnedCanvas->fitPicture().isNull() : currentImage.isNull()))
         return;
     const int turned = (rotationByPath.value(path, 0) + degrees) % 360;
     rotationByPath.insert(path, turned);
-    refreshDisplayedImage();
+    if (pinnedPane)
+        refreshPinnedPane();
+    else
+        refreshDisplayedImage();
     if (QSettings().value(QStringLiteral("metadata/rememberRotations"), false).toBool())
         m_catalog->setRotation(path, turned);
     emit stateChanged();

@@ -703,6 +703,12 @@ void TestViewerWidget::compareZoomLinked()
     // Fit in one pane is Fit in both.
     viewer.setFitMode();
     QVERIFY(pinned->zoom().isFit());
+    // A turn applies to the active pane's photo alone.
+    viewer.setPinnedPaneActive(true);
+    viewer.rotateClockwise();
+    QTRY_VERIFY(pinned->fitPicture().height() > pinned->fitPicture().width());
+    QVERIFY(candidate->fitPicture().width() > candidate->fitPicture().height());
+    QVERIFY(viewer.statusText().contains(QStringLiteral("rotated 90°")));
     viewer.stopCompare();
     QVERIFY(pinned->isHidden());
 }
