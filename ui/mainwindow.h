@@ -110,7 +110,8 @@ private:
     void updateCullActionStates();
     // Asks, then moves `photos` (shown photos, pairs whole) to the recycle bin.
     // `selected`: the user picked them; otherwise they are the rejected ones.
-    void moveToRecycleBin(const QStringList &photos, bool selected);
+    enum RecycleReason { Selection, OnScreen, Rejected };
+    void moveToRecycleBin(const QStringList &photos, RecycleReason reason);
     void transferPhotos(bool move);
     // Whether `folder` was last shown with its subfolders.
     static bool subfoldersRemembered(const QString &folder);

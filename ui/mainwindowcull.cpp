@@ -117,7 +117,8 @@ void MainWindow::moveSelectionToRecycleBin()
         updateStatusAndTitle();
         return;
     }
-    moveToRecycleBin(selected, true);
+    // The single view moves the photo on screen, which nobody selected.
+    moveToRecycleBin(selected, onGrid ? Selection : OnScreen);
 }
 
 void MainWindow::moveRejectedToRecycleBin()
@@ -130,10 +131,10 @@ void MainWindow::moveRejectedToRecycleBin()
         return;
     }
     stopSlideshow();
-    moveToRecycleBin(rejected, false);
+    moveToRecycleBin(rejected, Rejected);
 }
 
-void MainWindow::moveToRecycleBin(const QStringList &photos, bool selected)
+void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reason)
 {
     QStringList files;
     for (const QString &photo : photos)
@@ -141,8 +142,8 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, bool selected)
     const QStringList listed = catalog->listedFiles();
     const int sidecars = RecycleBin::existingSidecarCount(listed, files);
     const auto answer = QMessageBox::question(
-        this, selected ? tr("Move photos to Recycle Bin?") : tr("Move rejected photos to Recycle Bin?"),
-        RecycleBin::confirmationText(int(photos.size()), int(files.size()), sidecars, selected),
+        this, reason == Rejected ? tr("Move rejected photos to Recycle Bin?") : tr("Move photos to Recycle Bin?"),
+        RecycleBin::confirmationText(int(photos.size()), int(files.size()), sidecars, reason == Selection),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     if (answer != QMessageBox::Yes)
         return;

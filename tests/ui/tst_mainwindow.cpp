@@ -1734,7 +1734,10 @@ void TestMainWindow::deleteInViewer()
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
     QTRY_COMPARE(boxes.seen.size(), 1);
-    QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("Move 1 selected photo(s) and 1 associated")));
+    // The photo on screen, which nobody selected.
+    QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("Move 1 photo")));
+    QVERIFY(!boxes.seen.first().text.contains(QStringLiteral("selected")));
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Move photos to Recycle Bin?"));
     QTRY_COMPARE(catalog->currentPath(), folder + "/c.jpg");
     QVERIFY(!QFile::exists(folder + "/b.jpg"));
     QVERIFY(!QFile::exists(folder + "/b.xmp"));
