@@ -45,8 +45,12 @@ PhotoCatalog::~PhotoCatalog()
 // ---------------------------------------------------------------------------
 // Content
 
-void PhotoCatalog::openFolder(const QString &folder, bool subfolders)
+void PhotoCatalog::openFolder(const QString &given, bool subfolders)
 {
+    // Listed under the same spelling as every later rescan, which starts from
+    // the cleaned path: "photos/" or "a/../photos" would otherwise look like
+    // a folder whose every file was replaced.
+    const QString folder = given.isEmpty() ? given : QDir::cleanPath(given);
     QStringList folders;
     const QStringList files =
         subfolders ? PhotoCore::listPhotoTree(folder, 8, &folders) : PhotoCore::listPhotoFiles(folder);

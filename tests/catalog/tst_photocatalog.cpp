@@ -35,6 +35,8 @@ private slots:
     void batchOfEarlierFolderIsDropped();
     void resumeReview_data();
     void resumeReview();
+    void folderSpellingsRescanQuietly_data();
+    void folderSpellingsRescanQuietly();
     void removeFiles_data();
     void removeFiles();
 
@@ -427,6 +429,36 @@ void TestPhotoCatalog::removeFiles_data()
     QTest::newRow("last-takes-new-last") << 4 << QList<int>{4} << 3;
     QTest::newRow("other-keeps-current") << 3 << QList<int>{0, 1} << 3;
     QTest::newRow("all-removed") << 0 << QList<int>{0, 1, 2, 3, 4} << -1;
+}
+
+void TestPhotoCatalog::folderSpellingsRescanQuietly_data()
+{
+    QTest::addColumn<QString>("suffix"); // appended to the folder's path
+    QTest::newRow("as-is") << QString();
+    QTest::newRow("trailing-slash") << QStringLiteral("/");
+    QTest::newRow("dot") << QStringLiteral("/.");
+    QTest::newRow("dot-dot") << QStringLiteral("/../") + QStringLiteral("%1");
+}
+
+void TestPhotoCatalog::folderSpellingsRescanQuietly()
+{
+    QFETCH(QString, suffix);
+    const QString dir = freshDir(tmp);
+    const QStringList files = makePhotos(dir, 3);
+    PhotoCatalog catalog;
+    QSignalSpy scanned(&catalog, &PhotoCatalog::summaryChanged);
+    catalog.openFolder(dir + suffix.arg(QFileInfo(dir).fileName()));
+    QVERIFY(scanned.wait());
+    QCOMPARE(catalog.allFiles(), files);
+    catalog.next();
+    QSignalSpy removed(&catalog, &PhotoCatalog::filesRemoved);
+    const int rescans = catalog.rescanCount();
+    catalog.rescan();
+    QTRY_VERIFY(catalog.rescanCount() > rescans);
+    QTest::qWait(50); // a rescan's result arrives as a queued call
+    QCOMPARE(removed.count(), 0);
+    QCOMPARE(catalog.allFiles(), files);
+    QCOMPARE(catalog.currentPath(), files.at(1));
 }
 
 void TestPhotoCatalog::removeFiles()
