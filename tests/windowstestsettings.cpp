@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
-#include <QThreadPool>
 
 namespace {
 
@@ -20,11 +19,6 @@ void useIniSettingsForTests()
     QDir().mkpath(folder);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
-    // The toolkit scales and converts large images on its global pool. Under
-    // Wine a statically linked program whose pool still has idle threads at
-    // exit waits for them for ever; threads that end with their task leave
-    // nothing to wait for.
-    QThreadPool::globalInstance()->setExpiryTimeout(0);
 }
 
 } // namespace
