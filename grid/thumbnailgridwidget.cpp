@@ -445,9 +445,11 @@ void ThumbnailGridWidget::onScrolled(int value)
     const bool skipsScreens = std::abs(value - m_loadedScrollValue) > m_view->viewport()->height();
     const bool moving = m_lastScroll.isValid() && m_lastScroll.elapsed() < scrollSettleMs;
     m_lastScroll.start();
-    if (skipsScreens && moving)
+    if (skipsScreens && moving) {
+        // The rows queued for where the view was are passed over as well.
+        cancelQueuedJobs(-1, -1);
         m_settleTimer->start();
-    else
+    } else
         scheduleWindowUpdate();
 }
 
