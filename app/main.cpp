@@ -1,5 +1,6 @@
 #include "app/applicationidentity.h"
 #include "app/translations.h"
+#include "imaging/imagememory.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    configureImageMemory();
     auto app = std::make_unique<QApplication>(argc, argv);
     applyApplicationIdentity();
 

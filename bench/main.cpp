@@ -1,4 +1,5 @@
 #include "bench/benchmark.h"
+#include "imaging/imagememory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,6 +156,8 @@ int main(int argc, char *argv[])
     QStandardPaths::setTestModeEnabled(true);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Memory is measured as the program holds it.
+    configureImageMemory();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QCoreApplication::setApplicationName(QStringLiteral("GlancewayBench"));
