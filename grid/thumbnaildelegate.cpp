@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QListView>
 #include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QTransform>
 
 namespace {
@@ -20,7 +22,7 @@ struct PlaceholderLook
 constexpr PlaceholderLook failedLook{"#3a2427", "#63343a", "#ff8585", "#ffd0d0"};
 constexpr PlaceholderLook loadingLook{"#303740", "#46515e", "#a9c5df", "#e2edf7"};
 
-void paintPlaceholder(QPainter *painter, const QRect &area, bool failed)
+void drawPlaceholder(QPainter *painter, const QRect &area, bool failed, const QString &text)
 {
     const PlaceholderLook &look = failed ? failedLook : loadingLook;
     painter->fillRect(area, QColor(QLatin1String(look.fill)));
@@ -29,9 +31,35 @@ void paintPlaceholder(QPainter *painter, const QRect &area, bool failed)
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(area.adjusted(1, 1, -1, -1));
     painter->setPen(QColor(QLatin1String(look.text)));
+    painter->drawText(area.adjusted(10, 10, -10, -10), Qt::AlignCenter | Qt::TextWordWrap, text);
+}
+
+// A screen of cells waiting for their pictures shows the same placeholder
+// many times, and a fast scroll repaints them all every frame: each kind is
+// drawn once per size, font and pixel ratio, then copied.
+void paintPlaceholder(QPainter *painter, const QRect &area, bool failed)
+{
     const QString text = failed ? QCoreApplication::translate("QObject", "Preview unavailable")
                                 : QCoreApplication::translate("QObject", "Loading preview…");
-    painter->drawText(area.adjusted(10, 10, -10, -10), Qt::AlignCenter | Qt::TextWordWrap, text);
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QString key = QStringLiteral("glanceway-placeholder:%1x%2:%3:%4:%5:%6")
+                            .arg(area.width())
+                            .arg(area.height())
+                            .arg(ratio)
+                            .arg(failed)
+                            .arg(painter->font().key(), text);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QPixmap((QSizeF(area.size()) * ratio).toSize());
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter cellPainter(&pixmap);
+        cellPainter.setFont(painter->font());
+        drawPlaceholder(&cellPainter, QRect(QPoint(0, 0), area.size()), failed, text);
+        cellPainter.end();
+        QPixmapCache::insert(key, pixmap);
+    }
+    painter->drawPixmap(area.topLeft(), pixmap);
 }
 
 // Label comparisons are exact: another program's "red" or "Purple" is shown in white.
