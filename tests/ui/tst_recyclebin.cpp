@@ -92,7 +92,8 @@ void TestRecycleBin::movePhotos_data()
         << "ready" << QStringList{"a.jpg", "b.jpg"} << QStringList{"a.jpg", "b.jpg"} << 0
         << QStringList{"a.jpg", "b.jpg"} << QStringList{} << QStringList{} << QStringList{"a.jpg", "b.jpg"};
 #ifndef Q_OS_WIN
-    // The per-user trash folder as the freedesktop.org specification lays it out.
+    // The per-user trash lives below the data folder (~/.local/share/Trash),
+    // which a fresh account may not have yet.
     QTest::newRow("data-folder-not-created-yet")
         << "missing" << QStringList{"a.jpg", "a.xmp"} << QStringList{"a.jpg"} << 1 << QStringList{"a.jpg"}
         << QStringList{} << QStringList{} << QStringList{"a.jpg", "a.xmp"};
