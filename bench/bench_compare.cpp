@@ -1,12 +1,10 @@
 #include "bench/benchmark.h"
+#include "bench/viewerbench.h"
 #include "viewer/photocanvas.h"
 #include "viewer/viewerwidget.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <QWindow>
 
 #include <optional>
 #include <vector>
@@ -28,11 +26,6 @@ struct CompareRun
     double peakRssMiB = -1;
 };
 
-bool cacheHit(const ViewerWidget &viewer)
-{
-    return viewer.statusText().contains(QStringLiteral(" — cache"));
-}
-
 struct Session
 {
     PhotoCatalog catalog;
@@ -41,12 +34,10 @@ struct Session
 
     explicit Session(const QStringList &files)
     {
-        viewer.resize(1600, 1000);
-        viewer.show();
-        bench::waitFor([&] { return viewer.windowHandle() && viewer.windowHandle()->isExposed(); }, 5000);
+        bench::showViewer(viewer);
         pinned = viewer.findChild<PhotoCanvas *>(QStringLiteral("pinnedCanvas"));
         catalog.openFiles(files);
-        bench::waitFor([&] { return cacheHit(viewer) || viewer.statusText().contains(QStringLiteral(" ms")); }, 120000);
+        bench::waitFor([&] { return bench::cacheHit(viewer) || viewer.statusText().contains(QStringLiteral(" ms")); }, 120000);
         viewer.startCompare(files.first());
         settle();
     }
@@ -74,31 +65,24 @@ const CompareRun &compareRun(const BenchContext &ctx)
             s.viewer.stepCandidate(+1);
             s.viewer.repaint();
             const double ms = timer.nsecsElapsed() / 1e6;
-            if (cacheHit(s.viewer))
+            if (bench::cacheHit(s.viewer))
                 result.stepMs.push_back(ms);
         }
     }
     {
         Session s(files);
         bench::resetPeakRss();
-        QTimer ticker;
-        ticker.setTimerType(Qt::PreciseTimer);
-        ticker.setInterval(333);
-        QEventLoop loop;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            if (s.catalog.isAtLast()) {
-                loop.quit();
-                return;
-            }
+        bench::tick(333, [&] {
+            if (s.catalog.isAtLast())
+                return false;
             s.viewer.stepCandidate(+1);
             ++result.skimSteps;
-            if (cacheHit(s.viewer))
+            if (bench::cacheHit(s.viewer))
                 ++result.skimHits;
             if (s.pinned->fitPicture().isNull())
                 ++result.pinnedMissing;
+            return true;
         });
-        ticker.start();
-        loop.exec();
         result.peakRssMiB = bench::procStatusKiB("VmHWM") / 1024.0;
     }
     cached = result;

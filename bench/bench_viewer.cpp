@@ -1,4 +1,5 @@
 #include "bench/benchmark.h"
+#include "bench/viewerbench.h"
 #include "core/xmpsidecar.h"
 #include "imaging/photodecoder.h"
 #include "viewer/viewerwidget.h"
@@ -19,7 +20,10 @@
 
 namespace {
 
-const QSize viewSize(1600, 1000);
+const QSize viewSize = bench::viewerSize;
+using bench::cacheHit;
+using bench::showViewer;
+using bench::tick;
 constexpr int skimPhotos = 200;
 
 // `count` camera photos; every tenth has a sidecar.
@@ -60,11 +64,6 @@ double decodeMsShown(const ViewerWidget &viewer)
     return match.hasMatch() ? match.captured(1).toDouble() : -1;
 }
 
-bool cacheHit(const ViewerWidget &viewer)
-{
-    return viewer.statusText().contains(QStringLiteral(" — cache"));
-}
-
 // Calls `painted` with what the viewer shows each time its window has reached the screen.
 struct PaintWatch : bench::ScreenWatch
 {
@@ -73,15 +72,6 @@ struct PaintWatch : bench::ScreenWatch
     {
     }
 };
-
-// A viewer of the benchmark's size, on screen (the offscreen one) before a folder is opened.
-void showViewer(ViewerWidget &viewer)
-{
-    viewer.resize(viewSize);
-    viewer.show();
-    bench::waitFor([&] { return viewer.windowHandle() && viewer.windowHandle()->isExposed(); }, 5000);
-    QCoreApplication::processEvents();
-}
 
 struct OpenTiming
 {
@@ -196,21 +186,6 @@ const OpenTiming &open10k(const BenchContext &ctx)
     if (!timing)
         timing = medianOpen(makeFolder(ctx.dataDir, 10000), 5);
     return *timing;
-}
-
-// Calls `step` every `intervalMs` until it returns false.
-void tick(int intervalMs, const std::function<bool()> &step)
-{
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(intervalMs);
-    QEventLoop loop;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (!step())
-            loop.quit();
-    });
-    ticker.start();
-    loop.exec();
 }
 
 struct Skim

@@ -1,13 +1,11 @@
 #include "bench/benchmark.h"
+#include "bench/viewerbench.h"
 #include "viewer/photocanvas.h"
 #include "viewer/viewerwidget.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTest>
-#include <QTimer>
-#include <QWindow>
 
 #include <optional>
 #include <vector>
@@ -18,7 +16,6 @@
 
 namespace {
 
-const QSize viewSize(1600, 1000);
 constexpr int photos = 200;
 const QPoint focusPoint(1050, 380);
 
@@ -43,19 +40,6 @@ struct ZoomedSkim
 QStringList folder(const BenchContext &ctx)
 {
     return bench::cameraFolder(ctx.dataDir, QStringLiteral("zoomcam%1").arg(photos), photos);
-}
-
-void showViewer(ViewerWidget &viewer)
-{
-    viewer.resize(viewSize);
-    viewer.show();
-    bench::waitFor([&] { return viewer.windowHandle() && viewer.windowHandle()->isExposed(); }, 5000);
-    QCoreApplication::processEvents();
-}
-
-bool cacheHit(const ViewerWidget &viewer)
-{
-    return viewer.statusText().contains(QStringLiteral(" — cache"));
 }
 
 // The view at rest: the current photo shown in full where zoomed, nothing left to decode.
@@ -87,7 +71,7 @@ const ZoomBench &zoomBench(const BenchContext &ctx)
     const QStringList files = folder(ctx);
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    showViewer(viewer);
+    bench::showViewer(viewer);
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     catalog.openFiles(files);
     settle(viewer, canvas);
@@ -129,7 +113,7 @@ const ZoomBench &zoomBench(const BenchContext &ctx)
         settle(viewer, canvas);
         ++result.steps;
         const double ms = timed([&] { catalog.next(); }, viewer);
-        if (cacheHit(viewer) && !canvas->fullPicture().isNull()) {
+        if (bench::cacheHit(viewer) && !canvas->fullPicture().isNull()) {
             ++result.stepHits;
             result.stepMs.push_back(ms);
         }
@@ -148,7 +132,7 @@ const ZoomedSkim &zoomedSkim(const BenchContext &ctx)
     const QStringList files = folder(ctx);
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    showViewer(viewer);
+    bench::showViewer(viewer);
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     catalog.openFiles(files);
     settle(viewer, canvas);
@@ -157,23 +141,16 @@ const ZoomedSkim &zoomedSkim(const BenchContext &ctx)
     bench::resetPeakRss();
     result.startRssMiB = bench::procStatusKiB("VmRSS") / 1024.0;
     qint64 sampledKiB = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(333);
-    QEventLoop loop;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
+    bench::tick(333, [&] {
         sampledKiB = std::max(sampledKiB, bench::procStatusKiB("VmRSS"));
-        if (catalog.isAtLast()) {
-            loop.quit();
-            return;
-        }
+        if (catalog.isAtLast())
+            return false;
         catalog.next();
         ++result.steps;
-        if (cacheHit(viewer))
+        if (bench::cacheHit(viewer))
             ++result.hits;
+        return true;
     });
-    ticker.start();
-    loop.exec();
     bench::waitFor([&] {
         sampledKiB = std::max(sampledKiB, bench::procStatusKiB("VmRSS"));
         return viewer.pendingPreviewCount() == 0;

@@ -259,6 +259,9 @@ void ViewerWidget::toggleExifOverlay()
 
 void ViewerWidget::placeShortcutOverlay()
 {
+    // Measuring lays the whole overview out again: only for the panel on screen.
+    if (!shortcutOverlayVisible)
+        return;
     // Sized to its content, and never beyond the view: a smaller window scrolls it.
     std::unique_ptr<QTextDocument> document(shortcutOverlay->document()->clone());
     document->setDefaultFont(shortcutOverlay->font());
