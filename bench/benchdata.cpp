@@ -3,6 +3,9 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPainter>
 #include <QtEndian>
 
@@ -128,10 +131,30 @@ QStringList cameraPhotos(const QString &root)
     return photos;
 }
 
-QStringList cameraFolder(const QString &root, const QString &name, int count,
-                         const std::function<void(const QString &photo, int index)> &made)
+QStringList cameraPhotosWithRestarts(const QString &root)
 {
-    const QStringList sources = cameraPhotos(root);
+    const QStringList plain = cameraPhotos(root);
+    if (QStandardPaths::findExecutable(QStringLiteral("jpegtran")).isEmpty())
+        return {};
+    const QString dir = root + QStringLiteral("/camera24mp-restarts");
+    QStringList photos;
+    for (const QString &photo : plain)
+        photos << dir + QLatin1Char('/') + QFileInfo(photo).fileName();
+    prepareOnce(dir, [&] {
+        for (int i = 0; i < plain.size(); ++i) {
+            QProcess::execute(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"),
+                                                           QStringLiteral("-copy"), QStringLiteral("all"),
+                                                           QStringLiteral("-outfile"), photos[i], plain[i]});
+        }
+    });
+    return photos;
+}
+
+QStringList cameraFolder(const QString &root, const QString &name, int count,
+                         const std::function<void(const QString &photo, int index)> &made,
+                         const QStringList &givenSources)
+{
+    const QStringList sources = givenSources.isEmpty() ? cameraPhotos(root) : givenSources;
     const QString dir = root + QLatin1Char('/') + name;
     QStringList files;
     for (int i = 0; i < count; ++i)

@@ -89,9 +89,14 @@ QByteArray cameraJpeg(const QImage &picture, int quality = 90);
 // 24 distinct 24 MP camera JPEGs with fine detail, made once in `root`.
 QStringList cameraPhotos(const QString &root);
 
+// The same photos as many cameras and phones write them: with a restart
+// marker after every row of MCUs (jpegtran, losslessly). Empty without jpegtran.
+QStringList cameraPhotosWithRestarts(const QString &root);
+
 // A folder `root`/`name` of `count` photos P00000.jpg…, links to the camera
 // photos in turn, made once; `made` is called for each photo as it is made.
 QStringList cameraFolder(const QString &root, const QString &name, int count,
-                         const std::function<void(const QString &photo, int index)> &made = {});
+                         const std::function<void(const QString &photo, int index)> &made = {},
+                         const QStringList &sources = {});
 
 } // namespace bench

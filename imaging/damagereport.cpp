@@ -35,3 +35,8 @@ bool damageReported()
 {
     return damaged;
 }
+
+void reportDamage()
+{
+    damaged = true;
+}

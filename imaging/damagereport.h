@@ -7,3 +7,6 @@
 // decode on any thread sends through the process-wide message handler.
 void resetDamageReport();
 bool damageReported();
+// Marks this thread's decode as damaged: for work it handed to other threads,
+// whose warnings were reported there.
+void reportDamage();

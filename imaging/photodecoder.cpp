@@ -1,6 +1,7 @@
 #include "imaging/photodecoder.h"
 
 #include "imaging/decodesupport_p.h"
+#include "imaging/jpegstrips.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -299,7 +300,9 @@ QImage decodePhoto(const QString &path, const QSize &fitBox, bool *scaled)
         if (image.isNull())
             image = readWithQt(path, 0);
     } else {
-        image = readWithQt(path, 0, fitBox, &reduced);
+        image = decodeJpegFileInStrips(path, fitBox, &reduced);
+        if (image.isNull())
+            image = readWithQt(path, 0, fitBox, &reduced);
         if (image.isNull())
             image = decodeLargestEmbeddedPreview(path, fitBox, &reduced);
     }
