@@ -14,23 +14,38 @@
 // Each stream also decodes a row of MCUs beyond its share where there is one,
 // above and below: the decoder smooths colour across rows, so a strip's
 // edge rows come out as in the whole image only with their neighbours there.
+// A plan refers to the bytes it was made from, which must outlive it.
 struct JpegStripPlan
 {
     QSize size;                 // of the whole image, as stored
-    QList<QByteArray> streams;  // top to bottom; each a complete JPEG
-    QList<int> heights;         // each stream's height in pixels, as stored
+    // Per strip, top to bottom:
+    QList<int> heights;         // height of its stream in pixels, as stored
     QList<int> skipTop;         // rows above its share, decoded for context
     QList<int> keep;            // rows of its share
+    QList<int> firstInterval;   // its restart intervals: [first, last)
+    QList<int> lastInterval;
+
+    const uchar *bytes = nullptr;
+    qint64 scanStart = 0;       // the header is everything before
+    qint64 sofHeightPos = 0;
+    qint64 scanEnd = 0;         // the end-of-image marker
+    QList<qint64> restarts;     // each restart marker's first byte
+
+    qsizetype count() const { return heights.size(); }
 };
 
 // Cuts a baseline or extended sequential JPEG with one interleaved scan into
-// at most `maxStrips` streams of whole MCU rows, as equal as its restart
-// markers allow. Empty (no streams) when the stream cannot be cut: no restart
+// at most `maxStrips` streams of whole MCU rows, of as equal a share of the
+// coded bytes as its restart markers allow. Empty (no strips) when the stream cannot be cut: no restart
 // interval, progressive or lossless coding, several scans, a height given
 // only at the end of the scan, restart markers missing, out of order or not
 // where the interval puts them, or no end-of-image marker. A plan with one
 // stream is never returned: the caller decodes such a file as it is.
 JpegStripPlan planJpegStrips(const uchar *bytes, qint64 length, int maxStrips);
+
+// Strip `index` of the plan as a complete JPEG stream: the header with the
+// strip's height, its intervals with their restart markers numbered afresh.
+QByteArray jpegStripStream(const JpegStripPlan &plan, int index);
 
 // Decodes the plan's streams on several threads (the calling thread takes
 // one), each at 1/`denominator` of its size (1, 2, 4 or 8), and joins them.
