@@ -83,14 +83,15 @@ void ViewerWidget::showCurrent()
         displayedImage = QImage();
         actualSizeImage = QImage();
         sourceTag = tr("loading");
-        if (!showQuickPreview(path))
-            canvas->setMessage(tr("Loading preview…"));
-        stackedLayout->setCurrentWidget(photoPage);
         // Preloads still in flight are kept when they belong to the new window.
         planPreloadWindow(lastDecodedCostKiB);
         touchPreloadWindow();
-        emit stateChanged();
+        // The decode starts before the embedded picture is made and shown.
         requestPreview(path, 100);
+        if (!showQuickPreview(path))
+            canvas->setMessage(tr("Loading preview…"));
+        stackedLayout->setCurrentWidget(photoPage);
+        emit stateChanged();
         return;
     }
 
