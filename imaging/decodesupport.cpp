@@ -185,6 +185,19 @@ int fileOrientation(const uchar *bytes, qint64 length)
     return 1;
 }
 
+int jpegExifOrientation(const uchar *bytes, qint64 length)
+{
+    int orientation = 1;
+    bool seen = false;
+    forEachJpegSegment(bytes, length, [&](uchar marker, const uchar *data, qint64 size) {
+        if (!seen && marker == 0xE1 && size > 14 && std::memcmp(data, "Exif\0\0", 6) == 0) {
+            seen = true;
+            orientation = readTiffOrientation(data + 6, size - 6);
+        }
+    });
+    return orientation;
+}
+
 QImage orient(const Decoded &d, int orientation)
 {
     return d.selfOriented ? d.image : applyOrientation(d.image, orientation);

@@ -144,6 +144,9 @@ int ifdOrientation(const uchar *bytes, qint64 length, qint64 ifdOffset, bool le)
 // IFD0 box of ISO media RAW files.
 int fileOrientation(const uchar *bytes, qint64 length);
 
+// Orientation (1..8) from the first Exif segment of a JPEG stream; 1 without one.
+int jpegExifOrientation(const uchar *bytes, qint64 length);
+
 QImage orient(const Decoded &d, int orientation);
 
 // Calls `visit` with the marker, the data and the data's length of every

@@ -180,16 +180,6 @@ struct StripJob
     }
 };
 
-int storedOrientation(const uchar *bytes, qint64 length)
-{
-    int orientation = 1;
-    forEachJpegSegment(bytes, length, [&](uchar marker, const uchar *data, qint64 size) {
-        if (marker == 0xE1 && size > 14 && std::memcmp(data, "Exif\0\0", 6) == 0 && orientation == 1)
-            orientation = readTiffOrientation(data + 6, size - 6);
-    });
-    return orientation;
-}
-
 } // namespace
 
 JpegStripPlan planJpegStrips(const uchar *bytes, qint64 length, int maxStrips)
@@ -347,7 +337,7 @@ QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scale
     const JpegStripPlan plan = planJpegStrips(bytes, length, threads);
     if (plan.count() == 0 || qint64(plan.size.width()) * plan.size.height() < minStripPixels)
         return QImage();
-    const int orientation = storedOrientation(bytes, length);
+    const int orientation = jpegExifOrientation(bytes, length);
     const int denominator = box.isValid() ? jpegScaleDenominator(plan.size, storedBox(box, orientation)) : 1;
     const QImage image = decodeJpegStrips(plan, denominator);
     if (image.isNull())

@@ -85,10 +85,7 @@ QList<Ranked> rankedPreviews(const uchar *bytes, qint64 length, const QString &p
 
 int orientationOf(const uchar *bytes, qint64 length, const QString &path)
 {
-    if (isRawPhotoPath(path))
-        return fileOrientation(bytes, length);
-    const JpegLayout layout = scanAppSegments(bytes, length);
-    return layout.exifBase < 0 ? 1 : readTiffOrientation(bytes + layout.exifBase, layout.exifLength);
+    return isRawPhotoPath(path) ? fileOrientation(bytes, length) : jpegExifOrientation(bytes, length);
 }
 
 } // namespace
