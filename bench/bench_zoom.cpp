@@ -42,16 +42,35 @@ QStringList folder(const BenchContext &ctx)
     return bench::cameraFolder(ctx.dataDir, QStringLiteral("zoomcam%1").arg(photos), photos);
 }
 
-// The view at rest: the current photo shown in full where zoomed, nothing left to decode.
-void settle(ViewerWidget &viewer, PhotoCanvas *canvas)
+// A viewer of the benchmarks' size with the folder open and at rest.
+struct OpenViewer
 {
-    bench::waitFor(
-        [&] {
-            const bool shown = viewer.zoom().isFit() ? !canvas->fitPicture().isNull() : !canvas->fullPicture().isNull();
-            return shown && viewer.pendingPreviewCount() == 0;
-        },
-        120000, 20);
-}
+    PhotoCatalog catalog;
+    ViewerWidget viewer{&catalog};
+    PhotoCanvas *canvas = nullptr;
+
+    explicit OpenViewer(const QStringList &files)
+    {
+        bench::showViewer(viewer);
+        canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+        catalog.openFiles(files);
+        settle();
+    }
+
+    // At rest: the current photo shown in full where zoomed, nothing left to decode.
+    void settle()
+    {
+        bench::waitFor(
+            [&] {
+                const bool shown =
+                    viewer.zoom().isFit() ? !canvas->fitPicture().isNull() : !canvas->fullPicture().isNull();
+                return shown && viewer.pendingPreviewCount() == 0;
+            },
+            120000, 20);
+    }
+
+    void clickAtFocus() { QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, focusPoint); }
+};
 
 double timed(const std::function<void()> &input, QWidget &view)
 {
@@ -68,25 +87,21 @@ const ZoomBench &zoomBench(const BenchContext &ctx)
     if (cached)
         return *cached;
     ZoomBench result;
-    const QStringList files = folder(ctx);
-    PhotoCatalog catalog;
-    ViewerWidget viewer(&catalog);
-    bench::showViewer(viewer);
-    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
-    catalog.openFiles(files);
-    settle(viewer, canvas);
+    OpenViewer open(folder(ctx));
+    PhotoCatalog &catalog = open.catalog;
+    ViewerWidget &viewer = open.viewer;
+    PhotoCanvas *canvas = open.canvas;
 
     // Fit → 100 % at a point on a photo whose full decode is cached: the first
     // zoom decodes it, the timed ones find it.
-    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, focusPoint);
-    settle(viewer, canvas);
+    open.clickAtFocus();
+    open.settle();
     for (int i = 0; i < 15; ++i) {
-        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, focusPoint);
+        open.clickAtFocus();
         viewer.repaint();
-        settle(viewer, canvas);
-        result.toggleMs.push_back(
-            timed([&] { QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, focusPoint); }, viewer));
-        settle(viewer, canvas);
+        open.settle();
+        result.toggleMs.push_back(timed([&] { open.clickAtFocus(); }, viewer));
+        open.settle();
     }
 
     // A drag across the photo and back, 6 px a frame.
@@ -110,7 +125,7 @@ const ZoomBench &zoomBench(const BenchContext &ctx)
 
     // Next photo at 100 %, same point, each time once the preloads have settled.
     for (int i = 0; i < 20 && !catalog.isAtLast(); ++i) {
-        settle(viewer, canvas);
+        open.settle();
         ++result.steps;
         const double ms = timed([&] { catalog.next(); }, viewer);
         if (bench::cacheHit(viewer) && !canvas->fullPicture().isNull()) {
@@ -129,15 +144,11 @@ const ZoomedSkim &zoomedSkim(const BenchContext &ctx)
     if (cached)
         return *cached;
     ZoomedSkim result;
-    const QStringList files = folder(ctx);
-    PhotoCatalog catalog;
-    ViewerWidget viewer(&catalog);
-    bench::showViewer(viewer);
-    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
-    catalog.openFiles(files);
-    settle(viewer, canvas);
-    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, focusPoint);
-    settle(viewer, canvas);
+    OpenViewer open(folder(ctx));
+    open.clickAtFocus();
+    open.settle();
+    PhotoCatalog &catalog = open.catalog;
+    ViewerWidget &viewer = open.viewer;
     bench::resetPeakRss();
     result.startRssMiB = bench::procStatusKiB("VmRSS") / 1024.0;
     qint64 sampledKiB = 0;
