@@ -77,6 +77,8 @@ private slots:
 private:
     // Opens `files` and waits until the first photo is shown and the scan applied.
     void openAndSettle(ViewerWidget &viewer, const QStringList &files);
+    // The same in a shown window of `size`, as pointer input needs.
+    void showAndOpen(ViewerWidget &viewer, const QSize &size, const QStringList &files);
     // Waits until every mark written is on disk and reported back.
     void settleWrites(PhotoCatalog &catalog);
 
@@ -104,6 +106,14 @@ void TestViewerWidget::openAndSettle(ViewerWidget &viewer, const QStringList &fi
     viewer.catalog()->openFiles(files);
     QVERIFY(scanned.wait());
     QTRY_VERIFY(!isLoading(viewer));
+}
+
+void TestViewerWidget::showAndOpen(ViewerWidget &viewer, const QSize &size, const QStringList &files)
+{
+    viewer.resize(size);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    openAndSettle(viewer, files);
 }
 
 void TestViewerWidget::settleWrites(PhotoCatalog &catalog)
@@ -568,10 +578,7 @@ void TestViewerWidget::wheel()
     const QStringList files = makePhotos(freshDir(tmp), 3, QSize(1600, 1200));
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    viewer.resize(400, 300);
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    openAndSettle(viewer, files);
+    showAndOpen(viewer, QSize(400, 300), files);
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     viewer.setZoom(ZoomView{zoom});
     if (zoom > 0)
@@ -619,10 +626,7 @@ void TestViewerWidget::zoomKeptWhileStepping()
     QVERIFY(next.save(files.last(), "JPEG"));
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    viewer.resize(400, 300);
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    openAndSettle(viewer, files);
+    showAndOpen(viewer, QSize(400, 300), files);
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     // A click at Fit zooms to 100 % with the photo point under the pointer kept there.
     const QPoint at(120, 210);
@@ -669,10 +673,7 @@ void TestViewerWidget::compareZoomLinked()
     const QStringList files = makePhotos(freshDir(tmp), 3, QSize(1600, 1200));
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    viewer.resize(804, 300);
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    openAndSettle(viewer, files);
+    showAndOpen(viewer, QSize(804, 300), files);
     viewer.startCompare(files[0]);
     QCOMPARE(catalog.currentPath(), files[1]);
     auto *candidate = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
@@ -755,10 +756,7 @@ void TestViewerWidget::viewModes()
     const QStringList files = makePhotos(dir, 2, QSize(400, 300));
     PhotoCatalog catalog;
     ViewerWidget viewer(&catalog);
-    viewer.resize(1600, 1200);
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    openAndSettle(viewer, files);
+    showAndOpen(viewer, QSize(1600, 1200), files);
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     QCOMPARE(canvas->shownPicture().size(), QSize(1600, 1200));
 
