@@ -12,6 +12,11 @@ QString sidecarKey(const QString &photoPath)
     return dot > slash + 1 ? photoPath.left(dot) : photoPath;
 }
 
+QStringList listFolderPhotos(const QString &folder, bool subfolders, QStringList *folders)
+{
+    return subfolders ? PhotoCore::listPhotoTree(folder, 8, folders) : PhotoCore::listPhotoFiles(folder);
+}
+
 SidecarScan readSidecars(const QStringList &files)
 {
     SidecarScan scan;
@@ -32,7 +37,7 @@ SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
                          const QHash<QString, FileStamp> &knownStamps, bool subfolders)
 {
     SidecarScan scan;
-    scan.files = subfolders ? PhotoCore::listPhotoTree(folder, 8, &scan.folders) : PhotoCore::listPhotoFiles(folder);
+    scan.files = listFolderPhotos(folder, subfolders, &scan.folders);
     QSet<QString> changedKeys;
     for (const QString &path : std::as_const(scan.files)) {
         const QString key = sidecarKey(path);

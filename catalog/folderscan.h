@@ -22,6 +22,10 @@ struct SidecarScan
     QHash<QString, FileStamp> stamps;            // by sidecar key; null when there is no sidecar
 };
 
+// The photos of `folder` and, with `subfolders`, of the tree below it, which
+// then puts every folder listed in `folders`. Opening and rescanning list alike.
+QStringList listFolderPhotos(const QString &folder, bool subfolders, QStringList *folders);
+
 // The marks and sidecar stamps of every file.
 SidecarScan readSidecars(const QStringList &files);
 

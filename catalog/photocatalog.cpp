@@ -2,7 +2,6 @@
 
 #include "catalog/folderwatcher.h"
 #include "catalog/guithread.h"
-#include "core/foldercatalog.h"
 #include "core/photopairs.h"
 #include "core/xmpsidecar.h"
 
@@ -50,10 +49,9 @@ void PhotoCatalog::openFolder(const QString &given, bool subfolders)
     // Listed under the same spelling as every later rescan, which starts from
     // the cleaned path: "photos/" or "a/../photos" would otherwise look like
     // a folder whose every file was replaced.
-    const QString folder = given.isEmpty() ? given : QDir::cleanPath(given);
+    const QString folder = QDir::cleanPath(given);
     QStringList folders;
-    const QStringList files =
-        subfolders ? PhotoCore::listPhotoTree(folder, 8, &folders) : PhotoCore::listPhotoFiles(folder);
+    const QStringList files = listFolderPhotos(folder, subfolders, &folders);
     m_subfolders = subfolders;
     openList(files, folder, folders);
 }
@@ -76,7 +74,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder, con
     const bool batchAbandoned = m_batchOperation != 0;
     m_batchOperation = 0;
 
-    m_folder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+    m_folder = folder;
     m_captureTimes.clear();
     m_captureReadRunning = false;
     applyListing(files);
