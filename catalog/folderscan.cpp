@@ -1,15 +1,14 @@
 #include "catalog/folderscan.h"
 
 #include "core/foldercatalog.h"
+#include "core/photopairs.h"
 #include "core/xmpsidecar.h"
 
 #include <QTemporaryFile>
 
 QString sidecarKey(const QString &photoPath)
 {
-    const qsizetype slash = photoPath.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = photoPath.lastIndexOf(QLatin1Char('.'));
-    return dot > slash + 1 ? photoPath.left(dot) : photoPath;
+    return PhotoCore::photoStem(photoPath).toString();
 }
 
 QStringList listFolderPhotos(const QString &folder, bool subfolders, QStringList *folders)

@@ -11,27 +11,14 @@ enum class Kind { Other, Jpeg, Raw };
 // The part of `path` after its last dot, when the dot belongs to the file name.
 QStringView extensionOf(QStringView path)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash + 1 ? path.mid(dot + 1) : QStringView();
-}
-
-// The folder and base name, which the sidecar of the photo is named after.
-QStringView baseOf(QStringView path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash + 1 ? path.left(dot) : path;
+    const QStringView stem = photoStem(path);
+    return stem.size() < path.size() ? path.mid(stem.size() + 1) : QStringView();
 }
 
 // Without building lower-case copies: a listing of ten thousand files is
 // paired on every rescan.
 Kind kindOf(QStringView path)
 {
-    static const QLatin1StringView raw[] = {
-        QLatin1StringView("dng"), QLatin1StringView("cr2"), QLatin1StringView("cr3"), QLatin1StringView("nef"),
-        QLatin1StringView("arw"), QLatin1StringView("orf"), QLatin1StringView("raf"), QLatin1StringView("rw2"),
-    };
     const QStringView extension = extensionOf(path);
     if (extension.size() == 4)
         return extension.compare(QLatin1StringView("jpeg"), Qt::CaseInsensitive) == 0 ? Kind::Jpeg : Kind::Other;
@@ -39,14 +26,30 @@ Kind kindOf(QStringView path)
         return Kind::Other;
     if (extension.compare(QLatin1StringView("jpg"), Qt::CaseInsensitive) == 0)
         return Kind::Jpeg;
-    for (const QLatin1StringView &candidate : raw) {
-        if (extension.compare(candidate, Qt::CaseInsensitive) == 0)
-            return Kind::Raw;
-    }
-    return Kind::Other;
+    return isRawSuffix(extension) ? Kind::Raw : Kind::Other;
 }
 
 } // namespace
+
+QStringView photoStem(QStringView path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash + 1 ? path.left(dot) : path;
+}
+
+bool isRawSuffix(QStringView suffix)
+{
+    static const QLatin1StringView raw[] = {
+        QLatin1StringView("dng"), QLatin1StringView("cr2"), QLatin1StringView("cr3"), QLatin1StringView("nef"),
+        QLatin1StringView("arw"), QLatin1StringView("orf"), QLatin1StringView("raf"), QLatin1StringView("rw2"),
+    };
+    for (const QLatin1StringView &candidate : raw) {
+        if (suffix.compare(candidate, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
 
 bool isRawPhoto(const QString &path)
 {
@@ -69,15 +72,14 @@ PhotoPairs pairRawWithJpeg(const QStringList &files)
     // Keyed by views into `files`, which outlives the table.
     QHash<QStringView, Group> groups;
     groups.reserve(files.size());
-    QList<Kind> kinds(files.size(), Kind::Other);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString &path = files.at(i);
-        Group &group = groups[baseOf(path)];
+        Group &group = groups[photoStem(path)];
         ++group.members;
-        kinds[i] = kindOf(path);
-        if (kinds[i] == Kind::Jpeg)
+        const Kind kind = kindOf(path);
+        if (kind == Kind::Jpeg)
             group.jpeg = i;
-        else if (kinds[i] == Kind::Raw)
+        else if (kind == Kind::Raw)
             group.raw = i;
     }
 

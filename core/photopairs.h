@@ -3,12 +3,19 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace PhotoCore {
 
 // A camera's RAW format among the supported ones (by the file's last extension).
 bool isRawPhoto(const QString &path);
 bool isJpegPhoto(const QString &path);
+// `suffix` (the extension alone, in any letter case) names a camera's RAW format.
+bool isRawSuffix(QStringView suffix);
+
+// `path` without its file name's last extension: the folder and base name that
+// a photo's sidecar is named after and a pair's two files have in common.
+QStringView photoStem(QStringView path);
 
 // The RAW+JPEG pairs among `files`: photos of one folder with one base name
 // (case as written) that are exactly one JPEG and one RAW. Any other mix under

@@ -1,5 +1,6 @@
 #include "imaging/photodecoder.h"
 
+#include "core/photopairs.h"
 #include "imaging/decodesupport_p.h"
 #include "imaging/jpegstrips.h"
 
@@ -59,13 +60,7 @@ quint32 readU32(const uchar *bytes, qint64 length, qint64 pos, bool littleEndian
 
 bool isRawPhotoPath(const QString &path)
 {
-    static const char *const suffixes[] = {"dng", "cr2", "cr3", "nef", "arw", "orf", "raf", "rw2"};
-    const QString suffix = QFileInfo(path).suffix();
-    for (const char *s : suffixes) {
-        if (suffix.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return PhotoCore::isRawSuffix(QFileInfo(path).suffix());
 }
 
 QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 length)
