@@ -6,7 +6,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -24,9 +23,6 @@ QString plainText(QString text)
     text.replace(QChar(0xE000), QLatin1Char('&'));
     return text;
 }
-
-void collect(const QMenu *menu, QSet<const QAction *> &pending, const QAction *toggleAction, QStringList &rows,
-             const QString &rowTemplate);
 
 void addRow(const QAction *action, QSet<const QAction *> &pending, const QAction *toggleAction, QStringList &rows,
             const QString &rowTemplate)
