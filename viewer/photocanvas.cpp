@@ -122,16 +122,17 @@ void PhotoCanvas::zoomAt(double scale, const QPointF &viewPoint)
     update();
 }
 
-void PhotoCanvas::panBy(const QPointF &delta)
+bool PhotoCanvas::panBy(const QPointF &delta)
 {
     if (m_zoom.isFit() || m_full.isNull())
-        return;
+        return false;
     // A photo that cannot move keeps the point asked for, for the next photo.
     const ZoomView moved = Zoom::panned(zoom(), delta, m_full.size(), size());
     if (moved == zoom())
-        return;
+        return false;
     m_zoom = moved;
     update();
+    return true;
 }
 
 bool PhotoCanvas::handleWheel(QWheelEvent *event)
@@ -157,9 +158,7 @@ bool PhotoCanvas::handleWheel(QWheelEvent *event)
     QPointF delta = notches * wheelPanStep;
     if (event->modifiers() & Qt::ShiftModifier)
         delta = QPointF(delta.y() != 0 ? delta.y() : delta.x(), 0);
-    const ZoomView before = zoom();
-    panBy(delta);
-    if (!(zoom() == before))
+    if (panBy(delta))
         emit zoomChangedByUser(zoom(), false);
     return true;
 }
@@ -310,9 +309,7 @@ void PhotoCanvas::mouseMoveEvent(QMouseEvent *event)
     }
     const QPointF delta = event->position() - m_lastPos;
     m_lastPos = event->position();
-    const ZoomView before = zoom();
-    panBy(delta);
-    if (!(zoom() == before))
+    if (panBy(delta))
         emit zoomChangedByUser(zoom(), event->modifiers() & Qt::ShiftModifier);
 }
 

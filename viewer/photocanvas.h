@@ -55,8 +55,8 @@ public:
     // Before the full picture has arrived, the point is remembered and kept
     // once it comes.
     void zoomAt(double scale, const QPointF &viewPoint);
-    // Moves the zoomed photo by `delta` view pixels.
-    void panBy(const QPointF &delta);
+    // Moves the zoomed photo by `delta` view pixels; false when it could not move.
+    bool panBy(const QPointF &delta);
 
     // A wheel event at zoom: Ctrl zooms in steps at the pointer, otherwise it
     // pans (Shift: sideways). False when it is left to the caller (the plain
