@@ -5,23 +5,12 @@
 #include "imaging/previewimagecache.h"
 #include "viewer/photocanvas.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QTransform>
 
 // Two photos side by side. The candidate is the catalog's current photo and
 // goes through the single view's pipeline unchanged; the pinned photo is
 // taken from the same preview cache, where the preload window keeps it.
-
-namespace {
-
-QString colourText(const QString &label)
-{
-    return QCoreApplication::translate("ColorLabel", label.toUtf8().constData());
-}
-
-} // namespace
 
 QString ViewerWidget::activePath() const
 {
@@ -133,20 +122,6 @@ void ViewerWidget::pinCandidate()
     updateCaptions();
     preloadNeighbours();
     emit stateChanged();
-}
-
-QString ViewerWidget::captionFor(const QString &path) const
-{
-    const PhotoCore::Metadata record = m_catalog->record(path);
-    QStringList parts;
-    if (record.rejected)
-        parts.append(tr("REJECTED"));
-    else if (record.rating > 0)
-        parts.append(QString(record.rating, QChar(0x2605)));
-    if (!record.label.isEmpty())
-        parts.append(colourText(record.label));
-    parts.append(QFileInfo(path).fileName());
-    return parts.join(QStringLiteral("  \u00b7  "));
 }
 
 void ViewerWidget::updateCaptions()

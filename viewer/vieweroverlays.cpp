@@ -181,6 +181,20 @@ void ViewerWidget::updateMarksOverlay()
     marksOverlay->show();
 }
 
+QString ViewerWidget::captionFor(const QString &path) const
+{
+    const PhotoCore::Metadata record = m_catalog->record(path);
+    QStringList parts;
+    if (record.rejected)
+        parts.append(tr("REJECTED"));
+    else if (record.rating > 0)
+        parts.append(stars(record.rating));
+    if (!record.label.isEmpty())
+        parts.append(colorLabelText(record.label));
+    parts.append(QFileInfo(path).fileName());
+    return parts.join(QStringLiteral("  \u00b7  "));
+}
+
 void ViewerWidget::placeMarksOverlay()
 {
     marksOverlay->adjustSize();

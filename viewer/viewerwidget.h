@@ -167,13 +167,14 @@ private:
     // Comparing (viewercompare.cpp).
     void refreshPinnedPane();
     void updateCaptions();
-    QString captionFor(const QString &path) const;
     void syncPinnedZoom();
     void onPinnedZoomChanged(const ZoomView &zoom, bool alone);
     void onCandidateZoomMoved(const ZoomView &zoom, bool alone);
     void onPinnedClicked(const QPointF &viewPoint);
 
     // Overlays.
+    // A compare pane's caption: the photo's marks and file name.
+    QString captionFor(const QString &path) const;
     void updateMarksOverlay();
     void updateExifOverlay();
     void placeMarksOverlay();
