@@ -191,11 +191,7 @@ void ViewerWidget::refreshPinnedPane()
         requestPreview(path, 90);
         return;
     }
-    if (!rotationByPath.contains(path)) {
-        const int stored = m_catalog->record(path).rotation;
-        rotationByPath.insert(path, stored);
-        storedRotationByPath.insert(path, stored);
-    }
+    loadStoredRotation(path);
     const int rotation = rotationByPath.value(path, 0);
     // Zoomed, only the full decode will do; it is asked for until it is there.
     const bool full = zoomed() && !reducedPaths.contains(path);
@@ -210,10 +206,7 @@ void ViewerWidget::refreshPinnedPane()
     const QImage upright = rotation ? image.transformed(QTransform().rotate(rotation)) : image;
     const SourceColour source = sourceByPath.value(path, SourceColour{});
     const bool manage = colourManagementEnabled();
-    QSize photoSize = fullSizeByPath.value(path, image.size());
-    if (rotation % 180)
-        photoSize.transpose();
-    pinnedCanvas->setPhotoSize(photoSize);
+    pinnedCanvas->setPhotoSize(uprightPhotoSize(path, image));
     pinnedCanvas->setFitPicture(renderForDisplay(upright, source, pinnedCanvas->size(), displaySpace, manage));
     if (full) {
         const bool convert = source.applied && manage && needsConversion(source.space, displaySpace);

@@ -67,11 +67,7 @@ void ViewerWidget::showCurrent()
         return;
     }
 
-    if (!rotationByPath.contains(path)) {
-        const int stored = m_catalog->record(path).rotation;
-        rotationByPath.insert(path, stored);
-        storedRotationByPath.insert(path, stored);
-    }
+    loadStoredRotation(path);
 
     writeErrorTag.clear();
     updateMarksOverlay();
@@ -100,6 +96,23 @@ void ViewerWidget::showCurrent()
     stackedLayout->setCurrentWidget(photoPage);
     emit stateChanged();
     preloadNeighbours();
+}
+
+void ViewerWidget::loadStoredRotation(const QString &path)
+{
+    if (rotationByPath.contains(path))
+        return;
+    const int stored = m_catalog->record(path).rotation;
+    rotationByPath.insert(path, stored);
+    storedRotationByPath.insert(path, stored);
+}
+
+QSize ViewerWidget::uprightPhotoSize(const QString &path, const QImage &decoded) const
+{
+    QSize size = fullSizeByPath.value(path, decoded.size());
+    if (rotationByPath.value(path, 0) % 180)
+        size.transpose();
+    return size;
 }
 
 void ViewerWidget::requestPreview(const QString &path, int priority)
@@ -326,10 +339,7 @@ void ViewerWidget::refreshPixmap()
     const QImage fitted = fittedByPath.value(currentPath());
     const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
                           && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
-    QSize photoSize = fullSizeByPath.value(currentPath(), currentImage.size());
-    if (rotationByPath.value(currentPath(), 0) % 180)
-        photoSize.transpose();
-    canvas->setPhotoSize(photoSize);
+    canvas->setPhotoSize(uprightPhotoSize(currentPath(), currentImage));
     if (zoomed()) {
         // What stands in until the full picture is there, and what the
         // navigator is made from; never worth scaling a full photo for.

@@ -158,6 +158,10 @@ private:
     static QString damagedText();
     // The file's own embedded picture, shown at once on a miss; false when it has none.
     bool showQuickPreview(const QString &path);
+    // The turn a photo is first shown with is its sidecar's.
+    void loadStoredRotation(const QString &path);
+    // The photo's own size, turned as shown; `decoded`'s where it was decoded in full.
+    QSize uprightPhotoSize(const QString &path, const QImage &decoded) const;
     QList<int> planPreloadWindow(qint64 currentCostKiB);
     void touchPreloadWindow();
     qint64 windowCachedCostKiB() const;
