@@ -6,6 +6,7 @@
 #include "viewer/photocanvas.h"
 
 #include <QLabel>
+#include <QSet>
 #include <QTransform>
 
 // Two photos side by side. The candidate is the catalog's current photo and
@@ -24,9 +25,14 @@ void ViewerWidget::startCompare(const QString &pinned, const QStringList &candid
         return;
     comparePinned = pinned;
     candidateList.clear();
+    // A grid selection may hold a whole large folder: looked up, not searched.
+    const QSet<QString> shown(visible.cbegin(), visible.cend());
+    QSet<QString> taken;
     for (const QString &path : candidates) {
-        if (visible.contains(path) && !candidateList.contains(path))
+        if (shown.contains(path) && !taken.contains(path)) {
+            taken.insert(path);
             candidateList.append(path);
+        }
     }
     if (candidateList.size() < 2)
         candidateList.clear();
