@@ -75,10 +75,10 @@ QString filterDescription(const QString &filterId)
 
 QString ViewerWidget::positionText() const
 {
-    const int count = int(m_catalog->visibleFiles().size());
+    const QStringList visible = m_catalog->visibleFiles();
+    const int count = int(visible.size());
     if (count == 0)
         return QString();
-    const QStringList visible = m_catalog->visibleFiles();
     const int at = isPinnedPaneActive() ? int(visible.indexOf(comparePinned)) : m_catalog->currentIndex();
     const QString index = QString::number(at + 1);
     const QString filter = filterDescription(m_catalog->filter());

@@ -8,13 +8,12 @@
 #include "imaging/photodecoder.h"
 #include "imaging/quickpreview.h"
 #include "imaging/previewimagecache.h"
+#include "viewer/photocanvas.h"
 
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QLabel>
-#include "viewer/photocanvas.h"
 #include <QMutex>
-#include <QPixmap>
 #include <QStackedLayout>
 #include <QTransform>
 
@@ -269,14 +268,13 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
         const int cost = PreviewImageCache::costKiB(result.image);
         lastDecodedCostKiB = cost;
         costByPath.insert(result.path, cost);
-        if (result.reduced)
-            fullSizeByPath.insert(result.path, result.fullSize);
-        else
-            fullSizeByPath.remove(result.path);
-        if (result.reduced)
+        if (result.reduced) {
             reducedPaths.insert(result.path);
-        else
+            fullSizeByPath.insert(result.path, result.fullSize);
+        } else {
             reducedPaths.remove(result.path);
+            fullSizeByPath.remove(result.path);
+        }
         bool cached = false;
         if (preloadWindow.contains(result.path)) {
             previewCache->insert(result.path, result.image);
