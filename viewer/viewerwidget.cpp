@@ -217,16 +217,6 @@ void ViewerWidget::keyPressEvent(QKeyEvent *event)
         case Qt::Key_Enter:
             pinCandidate();
             return;
-        case Qt::Key_Space:
-        case Qt::Key_Right:
-            if (!stepCandidate(+1))
-                m_catalog->next();
-            return;
-        case Qt::Key_Left:
-        case Qt::Key_Backspace:
-            if (!stepCandidate(-1))
-                m_catalog->previous();
-            return;
         default:
             break;
         }
@@ -234,11 +224,13 @@ void ViewerWidget::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Space:
     case Qt::Key_Right:
-        m_catalog->next();
+        if (!stepCandidate(+1))
+            m_catalog->next();
         return;
     case Qt::Key_Left:
     case Qt::Key_Backspace:
-        m_catalog->previous();
+        if (!stepCandidate(-1))
+            m_catalog->previous();
         return;
     default:
         QWidget::keyPressEvent(event);
