@@ -126,10 +126,7 @@ void MainWindow::connectPages()
     connect(catalog, &PhotoCatalog::warningRaised, this, &MainWindow::showWarning);
     connect(viewer, &ViewerWidget::manualNavigationRequested, this, [this](int direction) {
         stopSlideshow();
-        if (direction < 0)
-            catalog->previous();
-        else
-            catalog->next();
+        stepPhoto(direction);
     });
     connect(catalog, &PhotoCatalog::metadataBatchBusyChanged, this, [this](bool busy) {
         updateActionStates();

@@ -102,6 +102,8 @@ private:
     // View › Compare Two Photos (mainwindowcompare.cpp).
     void addCompareAction(QMenu *viewMenu);
     void toggleCompare();
+    // Next (+1) or previous (-1) photo; while comparing, the next candidate.
+    void stepPhoto(int direction);
     // View › Sort by (mainwindoworder.cpp).
     void addSortMenu(QMenu *viewMenu);
     // The end of a cull and the folder's extent (mainwindowcull.cpp).

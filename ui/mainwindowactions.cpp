@@ -116,17 +116,11 @@ void MainWindow::createActions()
     // On the grid page the moves keep their meaning in the list of thumbnails.
     previousAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.previous"), tr("&Previous Image"),
                                          {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Less)},
-                                         [this] {
-                                             if (!viewer->stepCandidate(-1))
-                                                 catalog->previous();
-                                         },
+                                         [this] { stepPhoto(-1); },
                                          [this] { grid->moveSelection(-1); });
     nextAction = addNavigationAction(navigateMenu, QStringLiteral("navigate.next"), tr("&Next Image"),
                                      {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Greater)},
-                                     [this] {
-                                         if (!viewer->stepCandidate(+1))
-                                             catalog->next();
-                                     },
+                                     [this] { stepPhoto(+1); },
                                      [this] { grid->moveSelection(+1); });
     const auto gridKey = [this](Qt::Key key) {
         // Sent to the view itself. A key sent to a widget passes the window's

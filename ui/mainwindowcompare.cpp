@@ -47,3 +47,13 @@ void MainWindow::toggleCompare()
     viewer->startCompare(pinned, candidates);
     compareAction->setChecked(viewer->isComparing());
 }
+
+void MainWindow::stepPhoto(int direction)
+{
+    if (viewer->stepCandidate(direction))
+        return;
+    if (direction < 0)
+        catalog->previous();
+    else
+        catalog->next();
+}

@@ -34,6 +34,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <functional>
 #include <memory>
@@ -147,6 +148,8 @@ private slots:
     void compareMarksActivePane_data();
     void compareMarksActivePane();
     void compareGridSelection();
+    void compareWheelSteps_data();
+    void compareWheelSteps();
     void registryDefaults_data();
     void registryDefaults();
     void storedShortcuts_data();
@@ -407,6 +410,49 @@ void TestMainWindow::compareGridSelection()
     QTest::keyClick(viewer, Qt::Key_Return);
     QCOMPARE(viewer->pinnedPath(), folder + "/d.jpg");
     QCOMPARE(catalog->currentPath(), folder + "/e.jpg");
+}
+
+void TestMainWindow::compareWheelSteps_data()
+{
+    // The wheel at Fit steps the candidate as Left and Right do: within a
+    // selection, and never onto the pinned photo.
+    QTest::addColumn<QList<int>>("selected"); // grid rows; none: compare b from the single view
+    QTest::addColumn<QList<int>>("notches");  // +1: towards the user (next)
+    QTest::addColumn<QString>("candidate");
+    QTest::newRow("single-view-next") << QList<int>{} << QList<int>{+1} << "d.jpg";
+    QTest::newRow("single-view-skips-pinned") << QList<int>{} << QList<int>{-1} << "a.jpg";
+    QTest::newRow("selection-next") << QList<int>{1, 3, 4} << QList<int>{+1} << "e.jpg";
+    QTest::newRow("selection-stays-at-last") << QList<int>{1, 3, 4} << QList<int>{+1, +1} << "e.jpg";
+    QTest::newRow("selection-stays-at-first") << QList<int>{1, 3, 4} << QList<int>{-1} << "d.jpg";
+}
+
+void TestMainWindow::compareWheelSteps()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, notches);
+    QFETCH(QString, candidate);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"});
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = catalogOf(*w);
+    ViewerWidget *viewer = viewerOf(*w);
+    if (selected.isEmpty()) {
+        catalog->select(folder + "/b.jpg");
+    } else {
+        showGrid(*w);
+        selectRows(*w, selected);
+    }
+    w->registeredActions().value("view.compare")->trigger();
+    QVERIFY(viewer->isComparing());
+    QCOMPARE(viewer->pinnedPath(), folder + "/b.jpg");
+    QWidget *canvas = viewer->findChild<QWidget *>(QStringLiteral("photoCanvas"));
+    QVERIFY(canvas);
+    for (int notch : notches) {
+        QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120 * notch), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QVERIFY(QApplication::sendEvent(canvas, &event));
+    }
+    QCOMPARE(catalog->currentPath(), folder + "/" + candidate);
+    QCOMPARE(viewer->pinnedPath(), folder + "/b.jpg");
 }
 
 // ---- Actions and shortcuts ----------------------------------------------
