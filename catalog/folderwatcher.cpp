@@ -61,11 +61,6 @@ void FolderWatcher::setSubfolders(const QStringList &subfolders)
     m_subfolders = wanted;
 }
 
-QStringList FolderWatcher::watchedPaths() const
-{
-    return m_watcher ? m_watcher->directories() : QStringList();
-}
-
 void FolderWatcher::noteChange()
 {
     if (!m_deadline.isActive())

@@ -24,7 +24,6 @@ public:
     void watch(const QString &folder, const QStringList &subfolders = {});
     // Follows `subfolders` from now on, in place of those given before.
     void setSubfolders(const QStringList &subfolders);
-    QStringList watchedPaths() const;
     QString folder() const { return m_folder; }
     // A change has been seen and `changed` is still to come.
     bool isPending() const { return m_quiet.isActive(); }

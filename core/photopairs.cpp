@@ -51,11 +51,6 @@ bool isRawSuffix(QStringView suffix)
     return false;
 }
 
-bool isRawPhoto(const QString &path)
-{
-    return kindOf(path) == Kind::Raw;
-}
-
 bool isJpegPhoto(const QString &path)
 {
     return kindOf(path) == Kind::Jpeg;

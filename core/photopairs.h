@@ -7,8 +7,7 @@
 
 namespace PhotoCore {
 
-// A camera's RAW format among the supported ones (by the file's last extension).
-bool isRawPhoto(const QString &path);
+// A JPEG by its file name's last extension (jpg or jpeg, any letter case).
 bool isJpegPhoto(const QString &path);
 // `suffix` (the extension alone, in any letter case) names a camera's RAW format.
 bool isRawSuffix(QStringView suffix);
