@@ -45,7 +45,7 @@ void ViewerWidget::startCompare(const QString &pinned, const QStringList &candid
     fittedByPath.clear();
     if (currentPath() == pinned || (!candidateList.isEmpty() && !candidateList.contains(currentPath()))) {
         m_catalog->select(pinned);
-        if (!stepCandidate(+1) && !stepCandidate(-1)) {
+        if (!moveCandidate(+1) && !moveCandidate(-1)) {
             if (m_catalog->isAtLast())
                 m_catalog->previous();
             else
@@ -84,6 +84,13 @@ bool ViewerWidget::stepCandidate(int direction)
 {
     if (!isComparing())
         return false;
+    // At the end of the list nothing moves, as in the single view.
+    moveCandidate(direction);
+    return true;
+}
+
+bool ViewerWidget::moveCandidate(int direction)
+{
     const QStringList &list = candidateList.isEmpty() ? m_catalog->visibleFiles() : candidateList;
     int at = int(list.indexOf(currentPath()));
     if (at < 0)
@@ -95,8 +102,7 @@ bool ViewerWidget::stepCandidate(int direction)
             return true;
         }
     }
-    // At the end of the list nothing moves, as in the single view.
-    return !candidateList.isEmpty();
+    return false;
 }
 
 void ViewerWidget::setPinnedPaneActive(bool active)
@@ -119,10 +125,8 @@ void ViewerWidget::pinCandidate()
     pinnedOffset = QPointF();
     pinnedSourceKey = 0;
     // Go on through the burst from where the new pinned photo is.
-    if (!stepCandidate(+1) || currentPath() == candidate) {
-        if (!stepCandidate(-1) || currentPath() == candidate)
-            m_catalog->select(old);
-    }
+    if (!moveCandidate(+1) && !moveCandidate(-1))
+        m_catalog->select(old);
     syncPinnedZoom();
     refreshPinnedPane();
     updateCaptions();

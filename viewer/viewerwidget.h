@@ -66,8 +66,8 @@ public:
     bool isPinnedPaneActive() const { return isComparing() && pinnedActive; }
     // The photo marks keys and the status line are about: the active pane's.
     QString activePath() const;
-    // False when the candidate steps through the filtered list, which the
-    // catalog's own next and previous do.
+    // Steps the candidate (+1 next, -1 previous), past the pinned photo; at
+    // the end it stays. False when not comparing: the catalog steps instead.
     bool stepCandidate(int direction);
 
     // Decodes queued or running; lets callers wait for preloading to settle.
@@ -169,6 +169,8 @@ private:
     void rotateBy(int degrees);
 
     // Comparing (viewercompare.cpp).
+    // The next candidate in `direction`, past the pinned photo; false when there is none.
+    bool moveCandidate(int direction);
     void refreshPinnedPane();
     void updateCaptions();
     void syncPinnedZoom();

@@ -341,6 +341,8 @@ void TestMainWindow::compareMarksActivePane_data()
                                         << "c.jpg";
     QTest::newRow("return-at-the-end") << QList<int>{Qt::Key_Right, Qt::Key_Return} << "d.jpg" << "c.jpg"
                                        << "c.jpg";
+    QTest::newRow("next-stops-before-pinned-last") << QList<int>{Qt::Key_Right, Qt::Key_Return, Qt::Key_Right}
+                                                   << "d.jpg" << "c.jpg" << "c.jpg";
 }
 
 void TestMainWindow::compareMarksActivePane()
