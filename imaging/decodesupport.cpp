@@ -62,6 +62,7 @@ Decoded decodeStream(const uchar *bytes, qint64 length, int target, const QSize 
             reader.setScaledSize(size.scaled(target, target, Qt::KeepAspectRatio));
     }
     Decoded result;
+    result.stored = reader.size();
     if (target <= 0 && box.isValid())
         result.scaled = scaleForBox(reader, box);
     result.image = reader.read();

@@ -87,6 +87,7 @@ struct Decoded
     QImage image;
     bool selfOriented = false; // the stream carried its own orientation, already applied
     bool scaled = false;       // decoded at a reduced DCT scale for a view
+    QSize stored;              // the stream's size as stored, before any scaling
 };
 
 struct Ranked

@@ -322,7 +322,7 @@ QImage decodeJpegStrips(const JpegStripPlan &plan, int denominator)
     return y == joined.height() ? joined : QImage();
 }
 
-QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scaled)
+QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scaled, QSize *stored)
 {
     const int threads = qMin(maxStripCount, QThread::idealThreadCount());
     if (threads < 2)
@@ -344,5 +344,7 @@ QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scale
         return image;
     if (scaled)
         *scaled = denominator > 1;
+    if (stored)
+        *stored = plan.size;
     return applyOrientation(image, orientation);
 }

@@ -56,4 +56,6 @@ QImage decodeJpegStrips(const JpegStripPlan &plan, int denominator);
 // gain from it, at the DCT scale that still covers `box` (in full when `box`
 // is not valid), with its Exif orientation applied. Null when the file is not
 // such a JPEG or anything fails: the caller then decodes it in one piece.
-QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scaled = nullptr);
+// `stored` (when given) receives the photo's size as stored.
+QImage decodeJpegFileInStrips(const QString &path, const QSize &box, bool *scaled = nullptr,
+                              QSize *stored = nullptr);

@@ -19,10 +19,13 @@ namespace {
 
 // Qt's own reader: format from suffix and content, the file's Exif orientation
 // applied, scaled while decoding when `side` > 0 and the image is larger.
-QImage readWithQt(const QString &path, int side, const QSize &box = QSize(), bool *scaled = nullptr)
+QImage readWithQt(const QString &path, int side, const QSize &box = QSize(), bool *scaled = nullptr,
+                  QSize *stored = nullptr)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    if (stored)
+        *stored = reader.size();
     if (side > 0) {
         const QSize size = reader.size();
         if (size.isValid() && (size.width() > side || size.height() > side))
@@ -249,7 +252,7 @@ QImage decodeJpegBytes(const uchar *bytes, qint64 length)
     return decodeStream(bytes, length, 0).image;
 }
 
-QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox, bool *scaled)
+QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox, bool *scaled, QSize *stored)
 {
     ensureAllocationLimit();
     MappedFile file;
@@ -264,6 +267,8 @@ QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox, bo
         best = decodeLargest(bytes, length, scanJpegStreams(bytes, length), box);
     if (scaled)
         *scaled = best.scaled;
+    if (stored)
+        *stored = best.stored;
     return orient(best, orientation);
 }
 
@@ -283,26 +288,38 @@ QImage decodeEmbeddedPreviewForSize(const QString &path, int target)
     return orient(chosen, orientation);
 }
 
-QImage decodePhoto(const QString &path, const QSize &fitBox, bool *scaled)
+QImage decodePhoto(const QString &path, const QSize &fitBox, bool *scaled, QSize *fullSize)
 {
     ensureAllocationLimit();
     bool reduced = false;
+    QSize stored;
     QImage image;
     // Qt's TIFF reader would give the small first-IFD thumbnail of a RAW file,
     // so RAW files try their embedded previews first.
     if (isRawPhotoPath(path)) {
-        image = decodeLargestEmbeddedPreview(path, fitBox, &reduced);
+        image = decodeLargestEmbeddedPreview(path, fitBox, &reduced, &stored);
         if (image.isNull())
             image = readWithQt(path, 0);
     } else {
-        image = decodeJpegFileInStrips(path, fitBox, &reduced);
+        image = decodeJpegFileInStrips(path, fitBox, &reduced, &stored);
         if (image.isNull())
-            image = readWithQt(path, 0, fitBox, &reduced);
+            image = readWithQt(path, 0, fitBox, &reduced, &stored);
         if (image.isNull())
-            image = decodeLargestEmbeddedPreview(path, fitBox, &reduced);
+            image = decodeLargestEmbeddedPreview(path, fitBox, &reduced, &stored);
     }
+    reduced = reduced && !image.isNull();
     if (scaled)
-        *scaled = reduced && !image.isNull();
+        *scaled = reduced;
+    if (fullSize) {
+        // The stored size is the decoder's before orientation; the image tells which way up.
+        if (reduced && stored.isValid()) {
+            if ((stored.width() > stored.height()) != (image.width() > image.height()))
+                stored.transpose();
+            *fullSize = stored;
+        } else {
+            *fullSize = image.size();
+        }
+    }
     return image;
 }
 

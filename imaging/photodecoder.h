@@ -29,8 +29,10 @@ struct PreviewCandidate
 // `fitBox`; with one (the view's size in device pixels), JPEG data is decoded
 // at the smallest DCT scale (1/2, 1/4, 1/8) that still covers the photo's fit
 // in that box, so scaling the result to the box gives the same picture;
-// `scaled` (when given) tells whether it was decoded at a reduced scale.
-QImage decodePhoto(const QString &path, const QSize &fitBox = QSize(), bool *scaled = nullptr);
+// `scaled` (when given) tells whether it was decoded at a reduced scale, and
+// `fullSize` the size of the same picture decoded in full, display-oriented.
+QImage decodePhoto(const QString &path, const QSize &fitBox = QSize(), bool *scaled = nullptr,
+                   QSize *fullSize = nullptr);
 
 // The DCT scale denominator (1, 2, 4 or 8) for a JPEG of `stored` size whose
 // fit in `box` (same orientation) must still be covered by the decoded size
@@ -44,7 +46,9 @@ QImage decodeThumbnail(const QString &path, int side);
 // The embedded JPEG with the largest pixel area, oriented by IFD0; null if none.
 // With a `fitBox`, decoded at the covering DCT scale as decodePhoto does.
 // Falls back to a marker scan of the whole file when the IFD walk yields nothing.
-QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox = QSize(), bool *scaled = nullptr);
+// `stored` (when given) receives the preview's size as stored, before scaling.
+QImage decodeLargestEmbeddedPreview(const QString &path, const QSize &fitBox = QSize(), bool *scaled = nullptr,
+                                    QSize *stored = nullptr);
 
 // The smallest embedded JPEG whose longer side covers `target` (clamped to
 // 64..1024), else the largest; decoded scaled to fit target × target, oriented.

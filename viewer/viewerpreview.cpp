@@ -11,7 +11,6 @@
 #include "viewer/photocanvas.h"
 
 #include <QElapsedTimer>
-#include <QImageReader>
 #include <QLabel>
 #include <QMutex>
 #include <QStackedLayout>
@@ -153,18 +152,11 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             QElapsedTimer timer;
             timer.start();
             resetDamageReport();
-            result.image = decodePhoto(path, decodeBox, &result.reduced);
+            result.image = decodePhoto(path, decodeBox, &result.reduced, &result.fullSize);
             result.damaged = damageReported();
             result.elapsedMs = timer.elapsed();
             result.path = path;
             result.generation = generation;
-            if (result.reduced) {
-                // The header tells the full size; only the orientation is the decoder's.
-                QSize stored = QImageReader(path).size();
-                if (stored.isValid() && (stored.width() > stored.height()) != (result.image.width() > result.image.height()))
-                    stored.transpose();
-                result.fullSize = stored.isValid() ? stored : result.image.size();
-            }
             if (!result.image.isNull()) {
                 result.source = sourceColourOf(result.image, path);
                 // The cached photo keeps its own colours; what is shown is

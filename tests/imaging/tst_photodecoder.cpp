@@ -529,7 +529,9 @@ void TestPhotoDecoder::realPhotosComeOutUpright()
     const QImage full = decodePhoto(path);
     // Decoded for a small view: a DCT-scaled picture, upright, still covering its fit.
     const QSize box(160, 120);
-    const QImage forView = decodePhoto(path, box);
+    QSize wholeSize;
+    const QImage forView = decodePhoto(path, box, nullptr, &wholeSize);
+    QCOMPARE(wholeSize, full.size());
     const QSize fit = full.size().scaled(box, Qt::KeepAspectRatio);
     QVERIFY2(forView.width() >= fit.width() && forView.height() >= fit.height() && forView.width() < full.width(),
              qPrintable(QStringLiteral("%1x%2").arg(forView.width()).arg(forView.height())));
@@ -559,6 +561,12 @@ void TestPhotoDecoder::genericReaderSeesOnlyTheThumbnail()
     const QString path = write(QStringLiteral("generic.nef"), nefLike());
     QCOMPARE(QImageReader(path).read().size(), thumbSize);
     QCOMPARE(decodePhoto(path).size(), fullSize);
+    // Decoded for a view, the full size is still the preview's, not the reader's.
+    bool scaled = false;
+    QSize wholeSize;
+    QVERIFY(decodePhoto(path, fullSize / 3, &scaled, &wholeSize).width() < fullSize.width());
+    QVERIFY(scaled);
+    QCOMPARE(wholeSize, fullSize);
 }
 
 void TestPhotoDecoder::rawLayouts_data()
