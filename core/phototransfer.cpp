@@ -1,14 +1,18 @@
 #include "core/phototransfer.h"
 
+#include "core/filemoves.h"
+#include "core/photopairs.h"
+#include "core/xmpsidecar.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 
 #include <cstring>
 
 #ifdef Q_OS_LINUX
+#include <cerrno>
 #include <unistd.h>
 #endif
 
@@ -28,6 +32,11 @@ QPair<QString, QString> splitName(const QString &fileName)
     return {fileName.left(dot), fileName.mid(dot)};
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("PhotoTransfer", text);
+}
+
 struct Job
 {
     const TransferProgress &progress;
@@ -43,26 +52,79 @@ struct Job
     }
 };
 
-// Copies bytes [at, at + n) of `in` to the end of `out`: inside the kernel
-// where the system can (no trip through our memory), else from the mapping.
-bool copyRange(QFile &in, QFile &out, const uchar *mapped, qint64 at, qint64 n)
+// Appends all `n` bytes at `data` to `out`. A short write is tried again, so
+// that a full disk shows as the system's error and not as a count.
+bool writeAll(QFile &out, const char *data, qint64 n, QString &error)
 {
-#ifdef Q_OS_LINUX
-    loff_t from = at;
-    qint64 left = n;
-    while (left > 0) {
-        const ssize_t copied = ::copy_file_range(in.handle(), &from, out.handle(), nullptr, size_t(left), 0);
-        if (copied <= 0)
-            break;
-        left -= copied;
+    while (n > 0) {
+        const qint64 written = out.write(data, n);
+        if (written <= 0) {
+            error = out.errorString();
+            return false;
+        }
+        data += written;
+        n -= written;
     }
-    if (left == 0)
-        return true;
-    if (left != n)
-        return false; // a partial in-kernel copy: the file position is no longer ours to trust
-#endif
-    return out.write(reinterpret_cast<const char *>(mapped + at), n) == n;
+    return true;
 }
+
+// Copies a file's bytes to the end of another: inside the kernel where the
+// system can (no trip through our memory), else from the mapping. Once the
+// kernel has copied anything, it copies everything: the output's position is
+// then the kernel's, and mixing in our own writes would misplace them.
+class ByteCopier
+{
+public:
+    ByteCopier(QFile &in, QFile &out, const uchar *mapped)
+        : m_in(in), m_out(out), m_mapped(mapped)
+    {
+    }
+
+    // Bytes [at, at + n); `error` gets the system's words on failure.
+    bool copy(qint64 at, qint64 n, QString &error)
+    {
+#ifdef Q_OS_LINUX
+        if (m_kernel) {
+            loff_t from = at;
+            qint64 left = n;
+            while (left > 0) {
+                const ssize_t copied = ::copy_file_range(m_in.handle(), &from, m_out.handle(), nullptr, size_t(left), 0);
+                if (copied > 0) {
+                    left -= copied;
+                    m_kernelUsed = true;
+                    continue;
+                }
+                const int code = copied == 0 ? 0 : errno;
+                if (code == EINTR)
+                    continue;
+                if (!m_kernelUsed && left == n && (code == EXDEV || code == ENOSYS || code == EOPNOTSUPP
+                                                   || code == EINVAL || code == EBADF || code == EPERM)) {
+                    m_kernel = false; // not between these two files: copy through the mapping
+                    break;
+                }
+                error = code == 0 ? tr("the original ended early") : qt_error_string(code);
+                return false;
+            }
+            if (m_kernel)
+                return true;
+        }
+#endif
+        if (!m_mapped) {
+            error = m_in.errorString();
+            return false;
+        }
+        return writeAll(m_out, reinterpret_cast<const char *>(m_mapped + at), n, error);
+    }
+
+private:
+    QFile &m_in;
+    QFile &m_out;
+    const uchar *m_mapped;
+#ifdef Q_OS_LINUX
+    bool m_kernel = true;
+    bool m_kernelUsed = false;
+#endif
+};
 
 // Whether both files hold the same `size` bytes, read in blocks (reading is
 // far cheaper than faulting in mapped pages one by one).
@@ -81,8 +143,9 @@ bool sameBytes(QFile &a, QFile &b, qint64 size)
     return true;
 }
 
-// Copies `source` to the new file `target` and checks it. On failure (or a
-// cancel) the partial target is removed and `reason` says why.
+// Copies `source` to the new file `target`, flushes it to the device and
+// checks it. On failure (or a cancel) the partial target is removed and
+// `reason` says why, in the system's words where the system had them.
 bool copyChecked(const QString &source, const QString &target, Job &job, QString &reason)
 {
     QFile in(source);
@@ -98,30 +161,32 @@ bool copyChecked(const QString &source, const QString &target, Job &job, QString
         return false;
     }
     const uchar *mapped = size > 0 ? in.map(0, size) : nullptr;
-    bool ok = size == 0 || mapped;
+    ByteCopier copier(in, out, mapped);
+    QString error;
+    bool ok = true;
     for (qint64 at = 0; ok && at < size;) {
         const qint64 n = qMin(chunkBytes, size - at);
-        ok = copyRange(in, out, mapped, at, n);
+        ok = copier.copy(at, n, error);
         at += n;
         job.done += n;
         if (ok && !job.report(source))
             ok = false;
     }
-    ok = ok && out.flush();
+    // The error text is taken before close(), which clears it.
+    ok = ok && syncToDevice(out, &error);
     out.close();
-    ok = ok && out.error() == QFileDevice::NoError;
     if (ok) {
         QFile check(target);
         ok = check.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && check.size() == size;
         if (ok && size > 0 && size < compareLimit)
             ok = sameBytes(in, check, size);
-        if (!ok && !job.cancelled)
-            reason = QCoreApplication::translate("PhotoTransfer", "the copy differs from the original");
-    } else if (!job.cancelled) {
-        reason = out.errorString().isEmpty() ? in.errorString() : out.errorString();
+        if (!ok)
+            error = tr("the copy differs from the original");
     }
     if (!ok) {
         QFile::remove(target);
+        if (!job.cancelled)
+            reason = error.isEmpty() ? tr("it cannot be copied") : error;
         return false;
     }
     const QFileInfo info(source);
@@ -131,23 +196,34 @@ bool copyChecked(const QString &source, const QString &target, Job &job, QString
     return true;
 }
 
-bool sameFileSystem(const QString &a, const QString &b)
+QString stemOf(const QString &fileName)
 {
-    const QStorageInfo first(a), second(b);
-    return first.isValid() && second.isValid() && first.device() == second.device()
-           && first.rootPath() == second.rootPath();
+    return splitName(fileName).first.toLower();
 }
+
+QString resolvedFolder(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return QDir::cleanPath(canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical);
+}
+
+// One file of a group on its way.
+struct Step
+{
+    QString source;
+    QString target;
+    bool keepSource = false; // a shared sidecar, or a copy
+    bool renamed = false;
+    bool made = false;
+};
 
 } // namespace
 
-QString freeBaseName(const QString &base, const QStringList &suffixes, const QSet<QString> &taken)
+QString freeBaseName(const QString &base, const QSet<QString> &takenStems)
 {
     for (int n = 1;; ++n) {
         const QString candidate = n == 1 ? base : QStringLiteral("%1 (%2)").arg(base).arg(n);
-        bool free = true;
-        for (const QString &suffix : suffixes)
-            free = free && !taken.contains((candidate + suffix).toLower());
-        if (free)
+        if (!takenStems.contains(candidate.toLower()))
             return candidate;
     }
 }
@@ -156,87 +232,146 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
                               const TransferProgress &progress)
 {
     TransferResult result;
-    QSet<QString> taken;
-    for (const QString &name : QDir(targetDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-        taken.insert(name.toLower());
+    QSet<QString> takenStems;
+    const QDir target(targetDir);
+    for (const QString &name : target.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        takenStems.insert(stemOf(name));
+    const QString resolvedTarget = resolvedFolder(targetDir);
     Job job{progress};
     for (const TransferGroup &group : groups) {
         for (const QString &file : group.files)
             job.total += QFileInfo(file).size();
     }
-    const bool renameWithin = mode == TransferMode::Move && !groups.isEmpty() && !groups.first().files.isEmpty()
-                              && sameFileSystem(QFileInfo(groups.first().files.first()).absolutePath(), targetDir);
+    const bool move = mode == TransferMode::Move;
 
     for (const TransferGroup &group : groups) {
         if (group.files.isEmpty())
             continue;
         if (!job.report(group.files.first()))
             break;
-        // Source → target for every file of the group, the sidecar last.
-        QList<QPair<QString, QString>> plan;
-        QStringList suffixes;
-        const QString base = splitName(QFileInfo(group.files.first()).fileName()).first;
+        // Every file of the group, the sidecar last, under one free base name.
         QStringList sources = group.files;
         if (!group.sidecar.isEmpty() && QFileInfo(group.sidecar).isFile())
             sources.append(group.sidecar);
-        for (const QString &source : std::as_const(sources))
-            suffixes.append(splitName(QFileInfo(source).fileName()).second);
-        const QString newBase = freeBaseName(base, suffixes, taken);
-        for (int i = 0; i < sources.size(); ++i)
-            plan.append({sources.at(i), QDir(targetDir).filePath(newBase + suffixes.at(i))});
+        const QString newBase = freeBaseName(splitName(QFileInfo(group.files.first()).fileName()).first, takenStems);
+        QList<Step> steps;
+        TransferOutcome outcome;
+        for (const QString &source : std::as_const(sources)) {
+            Step step;
+            step.source = source;
+            step.target = target.filePath(newBase + splitName(QFileInfo(source).fileName()).second);
+            step.keepSource = !move || (source == group.sidecar && group.sidecarShared);
+            steps.append(step);
+            outcome.files.append(source);
+            outcome.to.append(step.target);
+        }
 
-        QStringList made;      // targets created for this group
-        QStringList renamed;   // sources renamed away (moves within one file system)
         QString failure, failedPath;
-        for (const auto &[source, target] : std::as_const(plan)) {
-            const bool sharedSidecar = source == group.sidecar && group.sidecarShared;
-            if (renameWithin && !sharedSidecar) {
-                if (QFile::exists(target) || !QFile::rename(source, target)) {
-                    failure = QCoreApplication::translate("PhotoTransfer", "it cannot be moved to %1").arg(target);
-                    failedPath = source;
+        if (move && resolvedFolder(QFileInfo(group.files.first()).absolutePath()) == resolvedTarget) {
+            failure = tr("it is already in this folder");
+            failedPath = group.files.first();
+        }
+        for (Step &step : steps) {
+            if (!failedPath.isEmpty())
+                break;
+            if (!step.keepSource) {
+                QString error;
+                const RenameOutcome renamed = renameWithin(step.source, step.target, &error);
+                if (renamed == RenameOutcome::Renamed) {
+                    step.renamed = step.made = true;
+                    job.done += step.source == group.sidecar ? 0 : QFileInfo(step.target).size();
+                    continue;
+                }
+                if (renamed == RenameOutcome::Failed) {
+                    failure = tr("it cannot be moved to %1: %2").arg(QDir::toNativeSeparators(step.target), error);
+                    failedPath = step.source;
                     break;
                 }
-                renamed.append(source);
-                made.append(target);
-                job.done += source == group.sidecar ? 0 : QFileInfo(target).size();
-                continue;
+                // Another file system: copy, and delete the original once the group is whole.
             }
-            if (!copyChecked(source, target, job, failure)) {
-                failedPath = source;
+            if (!copyChecked(step.source, step.target, job, failure)) {
+                failedPath = step.source;
                 break;
             }
-            made.append(target);
+            step.made = true;
         }
         if (!failedPath.isEmpty() || job.cancelled) {
             // Undo this group: renamed files go back, copies made are removed.
-            for (int i = 0; i < made.size(); ++i) {
-                if (i < renamed.size())
-                    QFile::rename(made.at(i), renamed.at(i));
-                else
-                    QFile::remove(made.at(i));
+            for (const Step &step : std::as_const(steps)) {
+                if (step.renamed) {
+                    QString error;
+                    if (renameWithin(step.target, step.source, &error) != RenameOutcome::Renamed)
+                        result.failures.append(
+                            {step.source, tr("it was left at %1: %2").arg(QDir::toNativeSeparators(step.target), error)});
+                } else if (step.made) {
+                    QFile::remove(step.target);
+                }
             }
-            if (!job.cancelled)
-                result.failures.append({failedPath, failure});
             if (job.cancelled)
                 break;
+            result.failures.append({failedPath, failure});
+            outcome.reason = QStringLiteral("%1: %2").arg(QFileInfo(failedPath).fileName(), failure);
+            result.outcomes.append(outcome);
             continue;
         }
-        if (mode == TransferMode::Move && !renameWithin) {
-            for (const auto &[source, target] : std::as_const(plan)) {
-                if (source == group.sidecar && group.sidecarShared)
+        if (move) {
+            // The copies are on the device; now their names must be too, before the originals go.
+            syncFolder(targetDir);
+            for (const Step &step : std::as_const(steps)) {
+                if (step.renamed || step.keepSource)
                     continue;
-                if (!QFile::remove(source))
-                    result.failures.append(
-                        {source, QCoreApplication::translate("PhotoTransfer", "copied, but the original cannot be deleted")});
+                if (!QFile::remove(step.source))
+                    result.failures.append({step.source, tr("copied, but the original cannot be deleted")});
             }
         }
-        for (const QString &target : std::as_const(made))
-            taken.insert(QFileInfo(target).fileName().toLower());
-        result.written += made;
+        for (const Step &step : std::as_const(steps)) {
+            takenStems.insert(stemOf(QFileInfo(step.target).fileName()));
+            result.written.append(step.target);
+        }
+        outcome.ok = true;
+        result.outcomes.append(outcome);
         ++result.photosDone;
     }
     result.cancelled = job.cancelled;
     return result;
+}
+
+QList<TransferGroup> transferGroupsFor(const QStringList &photos, const QStringList &listedFiles,
+                                       const QHash<QString, QString> &partners)
+{
+    const QSet<QString> listed(listedFiles.cbegin(), listedFiles.cend());
+    QList<TransferGroup> groups;
+    QHash<QString, qsizetype> groupOfStem;
+    QSet<QString> taken;
+    QStringList leaving;
+    const auto add = [&](TransferGroup &group, const QString &path) {
+        if (path.isEmpty() || taken.contains(path))
+            return;
+        taken.insert(path);
+        group.files.append(path);
+        leaving.append(path);
+    };
+    for (const QString &photo : photos) {
+        if (!listed.contains(photo))
+            continue;
+        const QString stem = photoStem(photo).toString();
+        auto at = groupOfStem.constFind(stem);
+        if (at == groupOfStem.cend()) {
+            at = groupOfStem.insert(stem, groups.size());
+            groups.append(TransferGroup{{}, sidecarPathFor(photo), false});
+        }
+        TransferGroup &group = groups[*at];
+        add(group, photo);
+        // A pair travels whole, whether it is shown as one photo or not.
+        add(group, partners.value(photo));
+    }
+    const auto normalise = [](const QString &path) { return QDir::cleanPath(path).toLower(); };
+    QSet<QString> movable;
+    for (const QString &sidecar : sidecarsToMoveWith(listedFiles, leaving))
+        movable.insert(normalise(sidecar));
+    for (TransferGroup &group : groups)
+        group.sidecarShared = !group.sidecar.isEmpty() && !movable.contains(normalise(group.sidecar));
+    return groups;
 }
 
 } // namespace PhotoCore

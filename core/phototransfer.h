@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -27,11 +28,21 @@ struct TransferFailure
     QString reason;
 };
 
+// What became of one group, in the order given.
+struct TransferOutcome
+{
+    QStringList files;  // the sources, the sidecar last
+    QStringList to;     // where each went (or was to go)
+    bool ok = false;
+    QString reason;     // why not, when not ok
+};
+
 struct TransferResult
 {
     int photosDone = 0;       // groups that arrived whole
     QStringList written;      // files now in the target folder
     QList<TransferFailure> failures;
+    QList<TransferOutcome> outcomes; // the groups started, in order; a cancel leaves the rest out
     bool cancelled = false;
 };
 
@@ -39,20 +50,32 @@ struct TransferResult
 // Called from the thread that runs the transfer.
 using TransferProgress = std::function<bool(qint64 done, qint64 total, const QString &file)>;
 
-// Copies or moves each group into `targetDir`, never overwriting: a group
-// whose names are taken gets the base name "<base> (2)", "(3)", … for all its
-// files and its sidecar alike. Every copy is checked (size, and for files
-// under 64 MiB every byte) before a move deletes its source; a move within
-// one file system renames. A group either arrives whole or leaves nothing
-// behind in the target, and its sources stay where they were. A cancel
-// takes effect between files and within large ones, and leaves the groups
-// done so far in place. Runs on the calling thread.
+// Copies or moves each group into `targetDir`, never overwriting. A group
+// whose base name any file in the target already has (whatever its
+// extension: it would pair with ours or lend us its sidecar) gets the base
+// name "<base> (2)", "(3)", … for all its files and its sidecar alike.
+// Each file of a move is renamed where source and target share a file
+// system; otherwise it is copied, flushed to the device and checked (size,
+// and for files under 64 MiB every byte), and the group's originals are
+// deleted only once all of its copies are whole. A group either arrives
+// whole or leaves nothing behind in the target, and its sources stay where
+// they were. A move into the folder a photo is already in (also through a
+// link) fails for that group. A cancel takes effect between files and within
+// large ones, and leaves the groups done so far in place. Runs on the
+// calling thread.
 TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString &targetDir, TransferMode mode,
                               const TransferProgress &progress = {});
 
-// The base name to use in a folder whose names (lower case) are `taken`:
-// `base` when none of `base` + each of `suffixes` is taken, else the first
-// free "<base> (n)", n from 2.
-QString freeBaseName(const QString &base, const QStringList &suffixes, const QSet<QString> &taken);
+// The base name to use in a folder whose base names (each entry's name
+// without its last extension, lower case) are `takenStems`: `base` when it is
+// not among them, else the first free "<base> (n)", n from 2.
+QString freeBaseName(const QString &base, const QSet<QString> &takenStems);
+
+// The groups that carry `photos` (those among `listedFiles`, a folder
+// listing) with what belongs to them: each photo's pair partner from
+// `partners`, and the sidecar they use, marked shared when a listed photo
+// that stays behind uses it too. Photos sharing a sidecar travel as one group.
+QList<TransferGroup> transferGroupsFor(const QStringList &photos, const QStringList &listedFiles,
+                                       const QHash<QString, QString> &partners);
 
 } // namespace PhotoCore

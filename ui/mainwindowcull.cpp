@@ -200,10 +200,15 @@ void MainWindow::transferPhotos(bool move)
 
     const QList<PhotoCore::TransferGroup> groups = catalog->transferGroups(photos);
     if (move) {
-        // Moving a photo into its own folder would only rename it.
-        const QString targetKey = folderKey(target);
+        // Moving a photo into its own folder would only rename it; a link to
+        // the folder is the folder.
+        const auto resolved = [](const QString &folder) {
+            const QString canonical = QFileInfo(folder).canonicalFilePath();
+            return canonical.isEmpty() ? folderKey(folder) : canonical;
+        };
+        const QString targetKey = resolved(target);
         for (const PhotoCore::TransferGroup &group : groups) {
-            if (folderKey(QFileInfo(group.files.constFirst()).absolutePath()) == targetKey) {
+            if (resolved(QFileInfo(group.files.constFirst()).absolutePath()) == targetKey) {
                 QMessageBox::information(this, tr("Move Photos To"),
                                          tr("Some of the photos are already in this folder:\n%1\n\nChoose another "
                                             "folder.")

@@ -38,6 +38,11 @@ private slots:
     void transfer_data();
     void transfer();
     void cancelKeepsWholeGroups();
+    void moveAcrossFileSystems_data();
+    void moveAcrossFileSystems();
+    void moveIntoOwnFolderThroughLink();
+    void transferGroupsFor_data();
+    void transferGroupsFor();
     void freeBaseName_data();
     void freeBaseName();
 };
@@ -60,6 +65,17 @@ void TestPhotoTransfer::transfer_data()
         << int(TransferMode::Copy) << "same" << QStringList{"IMG_1.xmp", "IMG_1 (2).CR3"} << false
         << QStringList{"IMG_1 (2).CR3", "IMG_1 (3).CR3", "IMG_1 (3).JPG", "IMG_1 (3).xmp", "IMG_1.xmp", "IMG_2.JPG"}
         << all;
+    // Any file of the target with the photo's base name would pair with it
+    // or lend it its marks: the whole group takes a new name.
+    QTest::newRow("copy-foreign-raw-there")
+        << int(TransferMode::Copy) << "same" << QStringList{"IMG_1.ARW"} << false
+        << QStringList{"IMG_1 (2).CR3", "IMG_1 (2).JPG", "IMG_1 (2).xmp", "IMG_1.ARW", "IMG_2.JPG"} << all;
+    QTest::newRow("move-foreign-sidecar-there")
+        << int(TransferMode::Move) << "same" << QStringList{"img_2.XMP"} << false
+        << QStringList{"IMG_1.CR3", "IMG_1.JPG", "IMG_1.xmp", "IMG_2 (2).JPG", "img_2.XMP"} << QStringList();
+    QTest::newRow("copy-name-without-extension-there")
+        << int(TransferMode::Copy) << "same" << QStringList{"IMG_2"} << false
+        << QStringList{"IMG_1.CR3", "IMG_1.JPG", "IMG_1.xmp", "IMG_2", "IMG_2 (2).JPG"} << all;
     QTest::newRow("move-renames") << int(TransferMode::Move) << "same" << QStringList() << false << all << QStringList();
     QTest::newRow("move-shared-sidecar-stays") << int(TransferMode::Move) << "same" << QStringList() << true << all
                                                << QStringList{"IMG_1.xmp"};
@@ -140,22 +156,153 @@ void TestPhotoTransfer::cancelKeepsWholeGroups()
     QCOMPARE(namesIn(source.path()), (QStringList{"IMG_2.JPG", "IMG_3.JPG"}));
 }
 
+void TestPhotoTransfer::moveAcrossFileSystems_data()
+{
+    // Groups, in order: A.JPG on the target's own disk; B.JPG with its
+    // sidecar on another file system; C.JPG on the target's disk with its
+    // partner C.CR3 on the other file system.
+    QTest::addColumn<qint64>("leaveFree"); // bytes left free on the target's disk; -1: plenty
+    QTest::addColumn<QList<bool>>("arrives");
+    QTest::newRow("everything-fits") << qint64(-1) << QList<bool>{true, true, true};
+    QTest::newRow("photo-does-not-fit") << qint64(65536) << QList<bool>{true, false, false};
+    // B.JPG takes exactly its 19 pages; its sidecar finds none left.
+    QTest::newRow("sidecar-does-not-fit") << qint64(19 * 4096) << QList<bool>{true, false, false};
+}
+
+void TestPhotoTransfer::moveAcrossFileSystems()
+{
+    QFETCH(qint64, leaveFree);
+    QFETCH(QList<bool>, arrives);
+    SmallDisk disk(512);
+    if (!disk.isMounted())
+        QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+    QTemporaryDir other;
+    QVERIFY(QDir().mkpath(disk.filePath("src")) && QDir().mkpath(disk.filePath("target")));
+    const QString near = disk.filePath("src");
+    const QString target = disk.filePath("target");
+    QByteArray photoB(76780, Qt::Uninitialized);
+    for (int i = 0; i < photoB.size(); ++i)
+        photoB[i] = char((i * 7919) >> 3);
+    const QByteArray sidecarB = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/"
+                                "22-rdf-syntax-ns#'><rdf:Description xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+                                "xmp:Rating='5' xmp:Label='Red'/></rdf:RDF></x:xmpmeta>";
+    const QHash<QString, QByteArray> files{{near + "/A.JPG", QByteArray(10000, 'a')},
+                                           {other.filePath("B.JPG"), photoB},
+                                           {other.filePath("B.xmp"), sidecarB},
+                                           {near + "/C.JPG", QByteArray(5000, 'c')},
+                                           {other.filePath("C.CR3"), QByteArray(100000, 'r')}};
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        writeFile(it.key(), it.value());
+    if (leaveFree >= 0) {
+        disk.fill(leaveFree);
+        QCOMPARE(disk.freeBytes(), leaveFree);
+    }
+    const QList<TransferGroup> groups{{{near + "/A.JPG"}, near + "/A.xmp", false},
+                                      {{other.filePath("B.JPG")}, other.filePath("B.xmp"), false},
+                                      {{near + "/C.JPG", other.filePath("C.CR3")}, near + "/C.xmp", false}};
+    const PhotoCore::TransferResult result = PhotoCore::transferPhotos(groups, target, TransferMode::Move);
+
+    const QList<QStringList> names{{"A.JPG"}, {"B.JPG", "B.xmp"}, {"C.CR3", "C.JPG"}};
+    QStringList expectedTarget;
+    int done = 0;
+    for (int g = 0; g < groups.size(); ++g) {
+        QCOMPARE(result.outcomes.value(g).ok, arrives.at(g));
+        done += arrives.at(g) ? 1 : 0;
+        QStringList sources = groups.at(g).files;
+        if (g == 1)
+            sources.append(groups.at(g).sidecar);
+        for (const QString &source : std::as_const(sources)) {
+            const QString name = QFileInfo(source).fileName();
+            // Whole in exactly one place: the target when the group arrived, else where it was.
+            const QString there = QDir(target).filePath(name);
+            QCOMPARE(QFileInfo::exists(source), !arrives.at(g));
+            QCOMPARE(contentOf(arrives.at(g) ? there : source), files.value(source));
+        }
+        if (arrives.at(g))
+            expectedTarget += names.at(g);
+    }
+    expectedTarget.sort();
+    QCOMPARE(namesIn(target), expectedTarget); // nothing partial left behind
+    QCOMPARE(result.photosDone, done);
+    QCOMPARE(result.failures.size(), groups.size() - done);
+    if (leaveFree >= 0) {
+        QCOMPARE(result.failures.first().path, other.filePath(leaveFree == 65536 ? "B.JPG" : "B.xmp"));
+        QVERIFY2(result.failures.first().reason.contains(QLatin1String("No space left on device")),
+                 qPrintable(result.failures.first().reason));
+    }
+}
+
+void TestPhotoTransfer::moveIntoOwnFolderThroughLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("photos")));
+    writeFile(dir.filePath("photos/IMG_1.JPG"), "photo");
+    if (!QFile::link(dir.filePath("photos"), dir.filePath("link")))
+        QSKIP("links to folders cannot be made here");
+    const QList<TransferGroup> groups{{{dir.filePath("photos/IMG_1.JPG")}, dir.filePath("photos/IMG_1.xmp"), false}};
+    const auto moved = PhotoCore::transferPhotos(groups, dir.filePath("link"), TransferMode::Move);
+    QCOMPARE(moved.photosDone, 0);
+    QCOMPARE(moved.failures.size(), 1);
+    QCOMPARE(namesIn(dir.filePath("photos")), QStringList{"IMG_1.JPG"});
+    // A copy into the same folder is a copy under a new name.
+    const auto copied = PhotoCore::transferPhotos(groups, dir.filePath("link"), TransferMode::Copy);
+    QCOMPARE(copied.photosDone, 1);
+    QCOMPARE(namesIn(dir.filePath("photos")), (QStringList{"IMG_1 (2).JPG", "IMG_1.JPG"}));
+}
+
+void TestPhotoTransfer::transferGroupsFor_data()
+{
+    // The folder holds A.JPG + A.CR3 (a pair), B.JPG, B.TIF (one sidecar, no pair) and C.JPG.
+    QTest::addColumn<QStringList>("photos");
+    QTest::addColumn<QStringList>("groups"); // "files|sidecar-shared" per group
+    QTest::newRow("pair-travels-whole") << QStringList{"A.JPG"} << QStringList{"A.JPG,A.CR3|0"};
+    QTest::newRow("raw-brings-its-jpeg") << QStringList{"A.CR3"} << QStringList{"A.CR3,A.JPG|0"};
+    QTest::newRow("sidecar-stays-for-the-other") << QStringList{"B.JPG"} << QStringList{"B.JPG|1"};
+    QTest::newRow("both-users-leave") << QStringList{"B.JPG", "C.JPG", "B.TIF"}
+                                      << QStringList{"B.JPG,B.TIF|0", "C.JPG|0"};
+    QTest::newRow("unlisted-skipped") << QStringList{"D.JPG", "C.JPG"} << QStringList{"C.JPG|0"};
+}
+
+void TestPhotoTransfer::transferGroupsFor()
+{
+    QFETCH(QStringList, photos);
+    QFETCH(QStringList, groups);
+    const QString folder = QStringLiteral("/photos/");
+    QStringList listed;
+    for (const char *name : {"A.CR3", "A.JPG", "B.JPG", "B.TIF", "C.JPG"})
+        listed.append(folder + QLatin1String(name));
+    const QHash<QString, QString> partners{{folder + "A.JPG", folder + "A.CR3"}, {folder + "A.CR3", folder + "A.JPG"}};
+    QStringList paths;
+    for (const QString &photo : std::as_const(photos))
+        paths.append(folder + photo);
+    QStringList actual;
+    for (const TransferGroup &group : PhotoCore::transferGroupsFor(paths, listed, partners)) {
+        QStringList names;
+        for (const QString &file : group.files)
+            names.append(QFileInfo(file).fileName());
+        QCOMPARE(group.sidecar, folder + QFileInfo(group.files.first()).completeBaseName() + ".xmp");
+        actual.append(names.join(',') + (group.sidecarShared ? "|1" : "|0"));
+    }
+    QCOMPARE(actual, groups);
+}
+
 void TestPhotoTransfer::freeBaseName_data()
 {
-    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QStringList>("takenStems");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("free") << QStringList{"other.jpg"} << "IMG_1";
-    QTest::newRow("photo-taken") << QStringList{"img_1.jpg"} << "IMG_1 (2)";
-    QTest::newRow("partner-taken") << QStringList{"img_1.nef"} << "IMG_1 (2)";
-    QTest::newRow("several-taken") << QStringList{"img_1.jpg", "img_1 (2).xmp", "img_1 (3).nef"} << "IMG_1 (4)";
+    QTest::newRow("free") << QStringList{"other"} << "IMG_1";
+    QTest::newRow("taken") << QStringList{"img_1"} << "IMG_1 (2)";
+    QTest::newRow("several-taken") << QStringList{"img_1", "img_1 (2)", "img_1 (3)"} << "IMG_1 (4)";
+    QTest::newRow("gap") << QStringList{"img_1", "img_1 (3)"} << "IMG_1 (2)";
+    QTest::newRow("longer-name-is-other") << QStringList{"img_10", "img_1 (2) copy"} << "IMG_1";
 }
 
 void TestPhotoTransfer::freeBaseName()
 {
-    QFETCH(QStringList, taken);
+    QFETCH(QStringList, takenStems);
     QFETCH(QString, expected);
-    const QSet<QString> set(taken.cbegin(), taken.cend());
-    QCOMPARE(PhotoCore::freeBaseName(QStringLiteral("IMG_1"), {".JPG", ".NEF", ".xmp"}, set), expected);
+    const QSet<QString> set(takenStems.cbegin(), takenStems.cend());
+    QCOMPARE(PhotoCore::freeBaseName(QStringLiteral("IMG_1"), set), expected);
 }
 
 QTEST_GUILESS_MAIN(TestPhotoTransfer)
