@@ -1,5 +1,7 @@
 #include "ui/recyclebin.h"
 
+#include "core/filemoves.h"
+#include "core/safefileio.h"
 #include "core/xmpsidecar.h"
 
 #include <QCoreApplication>
@@ -31,6 +33,32 @@ void restoreMisplaced(const QString &reported, const QString &originalPath)
     QDir().rmdir(filesDir);
     QDir().rmdir(QFileInfo(infoFile).absolutePath());
 }
+
+// The trash's record of where an item came from: without a whole one, file
+// managers cannot put the item back. The toolkit ignores a failed write of it
+// (a full disk leaves it empty) and moves the file all the same.
+bool infoFileIsWhole(const QString &trashedPath)
+{
+    const QFileInfo trashed(trashedPath);
+    const QString info = QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/")
+                         + trashed.fileName() + QStringLiteral(".trashinfo");
+    QByteArray bytes;
+    if (PhotoCore::readRegularFile(info, 1 << 16, bytes) != PhotoCore::FileReadResult::Read)
+        return false;
+    return bytes.startsWith("[Trash Info]\n") && bytes.contains("\nPath=") && bytes.contains("\nDeletionDate=")
+           && bytes.endsWith('\n');
+}
+
+// Takes a trashed item back to where it was, and its broken record with it.
+void takeBack(const QString &trashedPath, const QString &originalPath)
+{
+    QString error;
+    if (PhotoCore::renameWithin(trashedPath, originalPath, &error) != PhotoCore::RenameOutcome::Renamed)
+        return; // it stays in the trash, which is reported as a failure all the same
+    const QFileInfo trashed(trashedPath);
+    QFile::remove(QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/") + trashed.fileName()
+                  + QStringLiteral(".trashinfo"));
+}
 #endif
 
 } // namespace
@@ -56,10 +84,15 @@ bool moveToTrash(const QString &path)
     if (!file.moveToTrash())
         return false;
     const QString reported = file.fileName();
-    if (QDir::isAbsolutePath(reported))
-        return true;
-    restoreMisplaced(reported, path);
-    return false;
+    if (!QDir::isAbsolutePath(reported)) {
+        restoreMisplaced(reported, path);
+        return false;
+    }
+    if (!infoFileIsWhole(reported)) {
+        takeBack(reported, path);
+        return false;
+    }
+    return true;
 #endif
 }
 

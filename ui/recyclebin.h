@@ -8,7 +8,9 @@ namespace RecycleBin {
 // Moves one file into the user's trash. Returns false when the toolkit
 // refuses, and also when it claims success without naming an absolute trash
 // location (it then has put the file somewhere below the working directory;
-// the file is moved back to `path` when possible). Never deletes anything.
+// the file is moved back to `path` when possible), or when the trash's record
+// of the file's origin is not whole (a full disk), so that no file manager
+// could restore it: the file is then moved back too. Never deletes anything.
 bool moveToTrash(const QString &path);
 
 struct Outcome

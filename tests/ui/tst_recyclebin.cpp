@@ -1,4 +1,5 @@
 #include "shellrecycles.h"
+#include "smalldisk.h"
 #include "ui/recyclebin.h"
 
 #include <QDir>
@@ -32,6 +33,7 @@ private slots:
     void cleanup();
     void movePhotos_data();
     void movePhotos();
+    void fullDiskKeepsPhotos();
 
 private:
     QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_recyclebin-XXXXXX")};
@@ -176,6 +178,37 @@ void TestRecycleBin::movePhotos()
     // Nothing may end up below the working directory, which stays where it is.
     QVERIFY(QFileInfo(root->filePath(QStringLiteral("cwd"))).isDir());
     QCOMPARE(namesIn(QDir::currentPath()), QStringList{});
+}
+
+void TestRecycleBin::fullDiskKeepsPhotos()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the recycle bin is the shell's");
+#else
+    // The trash is on the photos' own disk, which has no room left for the
+    // record of where a photo came from.
+    SmallDisk disk(256);
+    if (!disk.isMounted())
+        QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+    const QString dataHome = disk.filePath(QStringLiteral("data"));
+    const QString photos = disk.filePath(QStringLiteral("photos"));
+    QVERIFY(QDir().mkpath(dataHome + QStringLiteral("/Trash/files")));
+    QVERIFY(QDir().mkpath(dataHome + QStringLiteral("/Trash/info")));
+    QVERIFY(QDir().mkpath(photos));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    writeFile(photos + QStringLiteral("/a.jpg"), "photo");
+    writeFile(photos + QStringLiteral("/a.xmp"), "sidecar");
+    disk.fill(0);
+    QCOMPARE(disk.freeBytes(), qint64(0));
+
+    const QStringList photo{photos + QStringLiteral("/a.jpg")};
+    const RecycleBin::Outcome outcome = RecycleBin::movePhotos(photo, photo);
+    QCOMPARE(outcome.moved, QStringList());
+    QCOMPARE(outcome.failures, QStringList{QStringLiteral("a.jpg (photo)")});
+    QCOMPARE(namesIn(photos), (QStringList{"a.jpg", "a.xmp"}));
+    QCOMPARE(namesIn(dataHome + QStringLiteral("/Trash/files")), QStringList());
+    QCOMPARE(namesIn(dataHome + QStringLiteral("/Trash/info")), QStringList());
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestRecycleBin)
