@@ -50,15 +50,18 @@ run: build
 test: test-deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The core and imaging tests (every parser of untrusted files) under
-# AddressSanitizer and UndefinedBehaviorSanitizer, in a build tree of their own.
+# The tests of every parser of untrusted files (core, imaging) and of the code
+# that moves the user's files (catalog, ui, tools) under AddressSanitizer and
+# UndefinedBehaviorSanitizer, in a build tree of their own. GCC 12's vptr
+# check reports a false stack-buffer-underflow wherever a Qt slot lambda
+# captures a pointer to member, so it is left out.
 SANITIZE_DIR ?= build-sanitize
 sanitize: test-deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug \
-	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize=vptr -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target sanitize_tests
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	    ctest -L '^(core|imaging)$$' --output-on-failure -j $(JOBS)
+	    ctest -L '^(core|imaging|catalog|ui|tools)$$' --output-on-failure -j $(JOBS)
 
 bench: bench-deps build
 	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
