@@ -44,11 +44,22 @@ MarkEdit MarkEdit::rotation(int degrees)
     return make(Rotation, PhotoCore::normalizeRotation(degrees));
 }
 
-MarkEdit MarkEdit::restore(const PhotoCore::Metadata &record)
+MarkEdit MarkEdit::restore(const PhotoCore::Metadata &record, Fields fields)
 {
     MarkEdit edit = make(Restore);
     edit.record = record;
+    edit.fields = fields;
     return edit;
+}
+
+MarkEdit::Fields MarkEdit::differingFields(const PhotoCore::Metadata &a, const PhotoCore::Metadata &b)
+{
+    Fields fields;
+    fields.setFlag(RatingField, a.rating != b.rating);
+    fields.setFlag(LabelField, a.label != b.label);
+    fields.setFlag(RejectedField, a.rejected != b.rejected);
+    fields.setFlag(RotationField, a.rotation != b.rotation);
+    return fields;
 }
 
 PhotoCore::Metadata MarkEdit::appliedTo(PhotoCore::Metadata base) const
@@ -80,7 +91,15 @@ PhotoCore::Metadata MarkEdit::appliedTo(PhotoCore::Metadata base) const
         base.rotation = value;
         break;
     case Restore:
-        return record;
+        if (fields.testFlag(RatingField))
+            base.rating = record.rating;
+        if (fields.testFlag(LabelField))
+            base.label = record.label;
+        if (fields.testFlag(RejectedField))
+            base.rejected = record.rejected;
+        if (fields.testFlag(RotationField))
+            base.rotation = record.rotation;
+        break;
     }
     return base;
 }

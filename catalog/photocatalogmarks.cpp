@@ -28,8 +28,10 @@ quint64 PhotoCatalog::queueWrite(quint64 operation, const QString &path, const M
 quint64 PhotoCatalog::queueRestore(quint64 operation, const MarkChange &change, bool undo,
                                    SidecarWriteQueue::Priority priority)
 {
-    const quint64 write = m_writes.enqueueRestore(change.photoPath, change.markWrite, undo, change.lastWrite,
-                                                  undo ? change.before : change.after, priority);
+    const MarkEdit known = MarkEdit::restore(undo ? change.before : change.after,
+                                             MarkEdit::differingFields(change.before, change.after));
+    const quint64 write = m_writes.enqueueRestore(change.photoPath, change.markWrite, undo, change.lastWrite, known,
+                                                  priority);
     noteWrite(operation, change.photoPath, write);
     return write;
 }

@@ -143,7 +143,8 @@ struct SidecarWriteQueue::Shared
     }
 
     // What the job writes: a restore refers to a write that has run by now,
-    // since it was queued after it for the same sidecar.
+    // since it was queued after it for the same sidecar, and writes back only
+    // the fields that write changed.
     MarkEdit edit(const Job &job)
     {
         if (job.reference == 0)
@@ -152,7 +153,8 @@ struct SidecarWriteQueue::Shared
         const auto it = outcomes.constFind(job.reference);
         if (it == outcomes.cend())
             return job.edit;
-        return MarkEdit::restore(job.restoreBefore ? it->before : it->after);
+        return MarkEdit::restore(job.restoreBefore ? it->before : it->after,
+                                 MarkEdit::differingFields(it->before, it->after));
     }
 
     void keepOutcome(quint64 id, const Outcome &outcome)
@@ -237,11 +239,11 @@ quint64 SidecarWriteQueue::enqueue(const QString &photoPath, const MarkEdit &edi
 }
 
 quint64 SidecarWriteQueue::enqueueRestore(const QString &photoPath, quint64 write, bool before, quint64 lastWrite,
-                                          const PhotoCore::Metadata &known, Priority priority)
+                                          const MarkEdit &known, Priority priority)
 {
     Job job;
     job.photoPath = photoPath;
-    job.edit = MarkEdit::restore(known);
+    job.edit = known;
     job.interactive = priority == Interactive;
     job.reference = write;
     job.restoreBefore = before;

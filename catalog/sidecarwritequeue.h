@@ -67,12 +67,14 @@ public:
     quint64 enqueue(const QString &photoPath, const MarkEdit &edit, Priority priority);
     // Queues writing back the marks the sidecar had before the write `write`
     // ran (`before`), or after it; it may be queued before that write has run.
-    // Restoring the state before a sidecar existed removes the sidecar that
-    // `lastWrite` created, provided its bytes are still the ones this queue
-    // last wrote there; otherwise the old marks are written. `known` stands in
-    // when the queue has long forgotten `write`.
+    // Only the fields that write changed are written back; the others keep
+    // what the sidecar holds by then. Restoring the state before a sidecar
+    // existed removes the sidecar that `lastWrite` created, provided its bytes
+    // are still the ones this queue last wrote there; otherwise the old marks
+    // are written. `known` (a restore) stands in when the queue has long
+    // forgotten `write`.
     quint64 enqueueRestore(const QString &photoPath, quint64 write, bool before, quint64 lastWrite,
-                           const PhotoCore::Metadata &known, Priority priority);
+                           const MarkEdit &known, Priority priority);
 
     // Writes queued or running whose result has not been delivered yet.
     int pendingCount() const { return m_pending; }

@@ -60,9 +60,12 @@ void TestCatalogWrites::init()
 
 void TestCatalogWrites::undoRedo_data()
 {
-    // Commands in order: "3" stars, "Red" label, "x" reject, "batch:5" on
-    // every photo, "u" undo, "r" redo, "foreign" another program rewrites the
-    // first photo's sidecar with rating 1.
+    // Commands in order: "3" stars, "Red" label, "x" reject, "rot:90" a
+    // rotation of the first photo, "batch:5" on every photo, "u" undo, "r"
+    // redo, "foreign" another program rewrites the first photo's sidecar with
+    // rating 1, "foreign:<field>=<value>" another program changes just that
+    // field (rating, label) of the first photo's sidecar.
+    QTest::addColumn<Metadata>("start");          // the first photo's sidecar before opening; none: no sidecar
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<Metadata>("first");          // the first photo's marks at the end
     QTest::addColumn<Metadata>("second");
@@ -70,25 +73,57 @@ void TestCatalogWrites::undoRedo_data()
     QTest::addColumn<int>("undoable");
 
     const Metadata none;
-    QTest::newRow("undo-removes-created-sidecar") << QStringList{"3", "u"} << none << none << false << 0;
-    QTest::newRow("redo-recreates") << QStringList{"3", "u", "r"} << record(3) << none << true << 1;
-    QTest::newRow("two-steps-back-and-forth") << QStringList{"3", "Red", "u", "u", "r"} << record(3) << none << true
-                                              << 1;
-    QTest::newRow("new-mark-drops-redo") << QStringList{"3", "u", "x", "r"} << record(0, {}, true) << none << true
-                                         << 1;
-    QTest::newRow("batch-is-one-step") << QStringList{"Red", "batch:5", "u"} << record(0, "Red") << none << true << 1;
-    QTest::newRow("batch-redo") << QStringList{"batch:5", "u", "r"} << record(5) << record(5) << true << 1;
-    QTest::newRow("changed-by-other-is-kept") << QStringList{"3", "foreign", "u"} << none << none << true << 0;
+    QTest::newRow("undo-removes-created-sidecar") << none << QStringList{"3", "u"} << none << none << false << 0;
+    QTest::newRow("redo-recreates") << none << QStringList{"3", "u", "r"} << record(3) << none << true << 1;
+    QTest::newRow("two-steps-back-and-forth") << none << QStringList{"3", "Red", "u", "u", "r"} << record(3) << none
+                                              << true << 1;
+    QTest::newRow("new-mark-drops-redo") << none << QStringList{"3", "u", "x", "r"} << record(0, {}, true) << none
+                                         << true << 1;
+    QTest::newRow("batch-is-one-step") << none << QStringList{"Red", "batch:5", "u"} << record(0, "Red") << none
+                                       << true << 1;
+    QTest::newRow("batch-redo") << none << QStringList{"batch:5", "u", "r"} << record(5) << record(5) << true << 1;
+    QTest::newRow("changed-by-other-is-kept") << none << QStringList{"3", "foreign", "u"} << none << none << true << 0;
+
+    // Undo and redo write back only the fields their step changed; what
+    // another program changed meanwhile in other fields stays.
+    const Metadata blue4 = record(4, "Blue");
+    QTest::newRow("undo-rating-keeps-foreign-label")
+        << blue4 << QStringList{"3", "foreign:label=Green", "u"} << record(4, "Green") << none << true << 0;
+    QTest::newRow("redo-rating-keeps-foreign-label")
+        << blue4 << QStringList{"3", "u", "foreign:label=Green", "r"} << record(3, "Green") << none << true << 1;
+    QTest::newRow("undo-label-keeps-foreign-rating")
+        << blue4 << QStringList{"Red", "foreign:rating=2", "u"} << record(2, "Blue") << none << true << 0;
+    QTest::newRow("redo-label-keeps-foreign-rating")
+        << blue4 << QStringList{"Red", "u", "foreign:rating=2", "r"} << record(2, "Red") << none << true << 1;
+    QTest::newRow("undo-reject-keeps-foreign-label")
+        << blue4 << QStringList{"x", "foreign:label=Green", "u"} << record(4, "Green") << none << true << 0;
+    QTest::newRow("redo-reject-keeps-foreign-label")
+        << blue4 << QStringList{"x", "u", "foreign:label=Green", "r"} << record(0, "Green", true) << none << true << 1;
+    QTest::newRow("undo-rotation-keeps-foreign-rating")
+        << blue4 << QStringList{"rot:90", "foreign:rating=2", "u"} << record(2, "Blue") << none << true << 0;
+    QTest::newRow("redo-rotation-keeps-foreign-rating")
+        << blue4 << QStringList{"rot:90", "u", "foreign:rating=2", "r"} << record(2, "Blue", false, 90) << none << true
+        << 1;
+    QTest::newRow("undo-batch-keeps-foreign-label")
+        << blue4 << QStringList{"batch:5", "foreign:label=Green", "u"} << record(4, "Green") << none << true << 0;
+    QTest::newRow("redo-batch-keeps-foreign-label")
+        << blue4 << QStringList{"batch:5", "u", "foreign:label=Green", "r"} << record(5, "Green") << record(5) << true
+        << 1;
+    QTest::newRow("undo-of-created-sidecar-keeps-foreign-label")
+        << none << QStringList{"3", "foreign:label=Green", "u"} << record(0, "Green") << none << true << 0;
 }
 
 void TestCatalogWrites::undoRedo()
 {
+    QFETCH(Metadata, start);
     QFETCH(QStringList, commands);
     QFETCH(Metadata, first);
     QFETCH(Metadata, second);
     QFETCH(bool, firstSidecar);
     QFETCH(int, undoable);
     const QStringList files = makePhotos(freshDir(tmp), 2);
+    if (start != Metadata())
+        QVERIFY(PhotoCore::writeMetadata(files[0], start));
     PhotoCatalog catalog;
     openAndSettle(catalog, files);
     for (const QString &command : std::as_const(commands)) {
@@ -100,14 +135,26 @@ void TestCatalogWrites::undoRedo()
             catalog.rejectCurrent();
         else if (command == QLatin1String("Red"))
             catalog.setColorLabel(command);
+        else if (command.startsWith(QLatin1String("rot:")))
+            catalog.setRotation(files[0], command.mid(4).toInt());
         else if (command.startsWith(QLatin1String("batch:")))
             catalog.setRatingForFiles(files, command.mid(6).toInt());
         else if (command == QLatin1String("foreign")) {
             settle(catalog); // after our own write
             QVERIFY(PhotoCore::writeMetadata(files[0], record(1)));
-        }
-        else
+        } else if (command.startsWith(QLatin1String("foreign:"))) {
+            settle(catalog);
+            const QString field = command.mid(8).section(QLatin1Char('='), 0, 0);
+            const QString value = command.section(QLatin1Char('='), 1);
+            Metadata onDisk = PhotoCore::readMetadata(files[0]);
+            if (field == QLatin1String("rating"))
+                onDisk.rating = value.toInt();
+            else
+                onDisk.label = value;
+            QVERIFY(PhotoCore::writeMetadata(files[0], onDisk));
+        } else {
             catalog.setRating(command.toInt());
+        }
         // No settling between commands: an undo may be queued before the mark
         // it takes back has been written.
     }
