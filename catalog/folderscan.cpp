@@ -4,6 +4,11 @@
 #include "core/photopairs.h"
 #include "core/xmpsidecar.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryFile>
 
 QString sidecarKey(const QString &photoPath)
@@ -52,6 +57,47 @@ SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
             scan.records.insert(path, PhotoCore::readMetadata(path));
     }
     return scan;
+}
+
+namespace {
+
+// The toolkit's save file is the target's name with ".XXXXXX" appended, the
+// X taken at random from ASCII letters; sidecars are named ".xmp" or ".XMP".
+bool isSidecarWriteTemp(const QString &fileName)
+{
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral(".+\\.(xmp|XMP)\\.[A-Za-z]{6}")));
+    return pattern.match(fileName).hasMatch();
+}
+
+// A writer that is still running wrote to its file a moment ago.
+constexpr qint64 abandonedAfterMs = 60 * 1000;
+
+} // namespace
+
+int removeInterruptedSidecarWrites(const QStringList &files)
+{
+    QSet<QString> folders;
+    for (const QString &path : files)
+        folders.insert(QFileInfo(path).absolutePath());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    int removed = 0;
+    for (const QString &folder : std::as_const(folders)) {
+        // Links are never ours: the writer creates plain files.
+        const QFileInfoList candidates =
+            QDir(folder).entryInfoList({QStringLiteral("*.xmp.??????"), QStringLiteral("*.XMP.??????")},
+                                       QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::CaseSensitive);
+        for (const QFileInfo &info : candidates) {
+            if (!isSidecarWriteTemp(info.fileName()) || !info.isFile() || info.isSymLink())
+                continue;
+            const QDateTime modified = info.fileTime(QFileDevice::FileModificationTime);
+            if (!modified.isValid() || modified.msecsTo(now) <= abandonedAfterMs)
+                continue;
+            if (QFile::remove(info.filePath()))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 QString folderWriteProblem(const QString &folder)

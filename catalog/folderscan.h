@@ -35,6 +35,13 @@ SidecarScan readSidecars(const QStringList &files);
 SidecarScan rescanFolder(const QString &folder, const QSet<QString> &knownFiles,
                          const QHash<QString, FileStamp> &knownStamps, bool subfolders = false);
 
+// Removes from the folders of `files` what interrupted sidecar writes left:
+// the temporary files saveFileSafely writes a sidecar through (its name, a dot
+// and six random letters), once they have not been written to for a minute,
+// so that a write still running in another instance keeps its file. Nothing
+// else is touched. Returns how many were removed.
+int removeInterruptedSidecarWrites(const QStringList &files);
+
 // Why no file can be created in `folder` (the system's words), or an empty
 // string when one can. Leaves nothing behind.
 QString folderWriteProblem(const QString &folder);

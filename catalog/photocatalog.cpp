@@ -392,6 +392,10 @@ void PhotoCatalog::startSidecarScan(bool reload)
     const quint64 writeSerial = m_writeSerial;
     const QPointer<PhotoCatalog> self(this);
     m_scanPool.start([files, generation, writeSerial, reload, self] {
+        // A write killed halfway left its temporary file; the sidecar itself
+        // holds the marks before or after it, whole.
+        if (!reload)
+            removeInterruptedSidecarWrites(files);
         const SidecarScan scan = readSidecars(files);
         postToGuiThread([self, generation, writeSerial, reload, scan] {
             if (self)

@@ -5,9 +5,13 @@
 #include "catalog/photocatalog.h"
 #include "core/xmpsidecar.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <chrono>
+#include <filesystem>
 
 using PhotoCore::Metadata;
 
@@ -40,6 +44,8 @@ private slots:
     void readOnlyFolder();
     void photoGoneBeforeItsMark();
     void folderChangedByOthers();
+    void leftoversOfInterruptedWrites_data();
+    void leftoversOfInterruptedWrites();
 
 private:
     QTemporaryDir tmp;
@@ -369,6 +375,77 @@ void TestCatalogWrites::folderChangedByOthers()
     QTRY_VERIFY(catalog.rescanCount() >= 2);
     QCOMPARE(catalog.record(files[2]).rating, 4);
     QCOMPARE(catalog.currentPath(), files[2]);
+}
+
+void TestCatalogWrites::leftoversOfInterruptedWrites_data()
+{
+    // Beside IMG_0001.jpg and its sidecar IMG_0001.xmp.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind"); // "file", "dir" or "link" (to an old file)
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("old-temp-of-sidecar") << "IMG_0001.xmp.ptXDnn" << "file" << 600 << true;
+    QTest::newRow("old-temp-of-upper-case-sidecar") << "IMG_0001.XMP.AbcDef" << "file" << 600 << true;
+    QTest::newRow("old-temp-without-its-photo") << "IMG_0457.xmp.qwErty" << "file" << 90 << true;
+    QTest::newRow("days-old-temp") << "IMG_0001.xmp.zzZZzz" << "file" << 5 * 86400 << true;
+    QTest::newRow("fresh-temp") << "IMG_0001.xmp.ptXDnn" << "file" << 0 << false;
+    QTest::newRow("temp-of-half-a-minute") << "IMG_0001.xmp.ptXDnn" << "file" << 30 << false;
+    QTest::newRow("backup") << "IMG_0001.xmp.bak" << "file" << 600 << false;
+    QTest::newRow("seven-letters") << "IMG_0001.xmp.abcdefg" << "file" << 600 << false;
+    QTest::newRow("five-letters") << "IMG_0001.xmp.abcde" << "file" << 600 << false;
+    QTest::newRow("digit-in-suffix") << "IMG_0001.xmp.abc1ef" << "file" << 600 << false;
+    QTest::newRow("mixed-case-extension") << "IMG_0001.Xmp.ptXDnn" << "file" << 600 << false;
+    QTest::newRow("temp-of-a-photo") << "IMG_0001.jpg.ptXDnn" << "file" << 600 << false;
+    QTest::newRow("no-stem") << ".xmp.ptXDnn" << "file" << 600 << false;
+    QTest::newRow("sidecar-itself") << "IMG_0001.xmp" << "file" << 600 << false;
+    QTest::newRow("directory") << "IMG_0001.xmp.ptXDnn" << "dir" << 600 << false;
+    QTest::newRow("link") << "IMG_0001.xmp.ptXDnn" << "link" << 600 << false;
+}
+
+void TestCatalogWrites::leftoversOfInterruptedWrites()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, removed);
+    const QString dir = freshDir(tmp);
+    const QStringList files = makePhotos(dir, 1);
+    QVERIFY(PhotoCore::writeMetadata(files[0], record(3)));
+    const QString path = dir + QLatin1Char('/') + name;
+    const QDateTime then = QDateTime::currentDateTimeUtc().addSecs(-ageSeconds);
+    if (kind == QLatin1String("dir")) {
+        QVERIFY(QDir().mkdir(path));
+        namespace fs = std::filesystem;
+        const fs::path native(path.toStdU16String());
+        fs::last_write_time(native, fs::last_write_time(native) - std::chrono::seconds(ageSeconds));
+    } else if (kind == QLatin1String("link")) {
+#ifdef Q_OS_UNIX
+        const QString target = tmp.filePath(QStringLiteral("link-target"));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        QVERIFY(old.setFileTime(then, QFileDevice::FileModificationTime));
+        old.close();
+        QVERIFY(QFile::link(target, path));
+#else
+        QSKIP("links are files of their own here");
+#endif
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite)); // the sidecar keeps its bytes
+        if (!name.endsWith(QLatin1String(".xmp")))
+            file.write("<x:xmpmeta");
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(then, QFileDevice::FileModificationTime));
+    }
+
+    PhotoCatalog catalog;
+    catalog.openFolder(dir);
+    // The leftovers are dealt with before the first scan reports.
+    QTRY_VERIFY(catalog.isScanned());
+    QCOMPARE(!QFileInfo(path).exists() && !QFileInfo(path).isSymLink(), removed);
+    QCOMPARE(QFile::exists(files[0]), true);
+    QCOMPARE(catalog.record(files[0]), record(3));
 }
 
 QTEST_MAIN(TestCatalogWrites)
