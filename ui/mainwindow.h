@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/phototransfer.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
@@ -115,6 +117,12 @@ private:
     enum RecycleReason { Selection, OnScreen, Rejected };
     void moveToRecycleBin(const QStringList &photos, RecycleReason reason);
     void transferPhotos(bool move);
+    // What Copy and Move take: a grid selection of two or more photos, else the photos shown.
+    QStringList photosToTransfer(bool *selected) const;
+    PhotoCore::TransferResult runTransfer(const QList<PhotoCore::TransferGroup> &groups, const QString &target,
+                                          PhotoCore::TransferMode mode);
+    void noteMovedAway(const QList<PhotoCore::TransferGroup> &groups);
+    void reportTransferFailures(const PhotoCore::TransferResult &result, bool move, const QString &where);
     // Whether `folder` was last shown with its subfolders.
     static bool subfoldersRemembered(const QString &folder);
     // Shows `message` in the status bar for `timeoutMs`, or until another

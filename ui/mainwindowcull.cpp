@@ -1,18 +1,15 @@
 #include "ui/mainwindow.h"
 
 #include "catalog/photocatalog.h"
-#include "catalog/phototransferjob.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/recyclebin.h"
+#include "ui/transfertexts.h"
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QSettings>
 
 #include <algorithm>
@@ -78,10 +75,10 @@ void MainWindow::addCullActions(QMenu *fileMenu)
     moveRejectedAction = fileMenu->addAction(tr("Move Re&jected Photos to Recycle Bin…"));
     moveRejectedAction->setObjectName(QStringLiteral("moveRejectedAction"));
     connect(moveRejectedAction, &QAction::triggered, this, &MainWindow::moveRejectedToRecycleBin);
-    copyToAction = fileMenu->addAction(tr("&Copy Photos To…"));
+    copyToAction = fileMenu->addAction(TransferTexts::menuText(false, 0, false));
     copyToAction->setObjectName(QStringLiteral("copyToAction"));
     connect(copyToAction, &QAction::triggered, this, &MainWindow::copyPhotosTo);
-    moveToAction = fileMenu->addAction(tr("Mo&ve Photos To…"));
+    moveToAction = fileMenu->addAction(TransferTexts::menuText(true, 0, false));
     moveToAction->setObjectName(QStringLiteral("moveToAction"));
     connect(moveToAction, &QAction::triggered, this, &MainWindow::movePhotosTo);
     fileMenu->addSeparator();
@@ -92,9 +89,13 @@ void MainWindow::updateCullActionStates()
     if (!moveRejectedAction)
         return;
     const bool busy = catalog->isMetadataBatchBusy();
-    const bool any = gridPageCurrent() ? grid->selectedCount() > 0 : !catalog->visibleFiles().isEmpty();
-    copyToAction->setEnabled(any && !busy);
-    moveToAction->setEnabled(any && !busy);
+    // Both entries say what they take, in the grid and in the single view alike.
+    bool selected = false;
+    const int count = int(photosToTransfer(&selected).size());
+    copyToAction->setText(TransferTexts::menuText(false, count, selected));
+    moveToAction->setText(TransferTexts::menuText(true, count, selected));
+    copyToAction->setEnabled(count > 0 && !busy);
+    moveToAction->setEnabled(count > 0 && !busy);
     // Which photos are rejected is known once the folder's sidecars are read.
     moveRejectedAction->setEnabled(!busy && catalog->isScanned() && !catalog->allFiles().isEmpty());
 }
@@ -171,106 +172,4 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
                                  .arg(outcome.failures.mid(0, listedFailures).join(QLatin1Char('\n'))));
     }
     showNotice(tr("%1 photo(s) moved to the Recycle Bin").arg(photosMoved), cullMessageTimeoutMs);
-}
-
-// ---- Copy and move ------------------------------------------------------------
-
-void MainWindow::copyPhotosTo()
-{
-    transferPhotos(false);
-}
-
-void MainWindow::movePhotosTo()
-{
-    transferPhotos(true);
-}
-
-void MainWindow::transferPhotos(bool move)
-{
-    const QStringList photos = gridPageCurrent() ? grid->selectedPaths() : catalog->visibleFiles();
-    if (photos.isEmpty() || catalog->isMetadataBatchBusy())
-        return;
-    stopSlideshow();
-    QSettings settings;
-    const QString start = settings.value(QStringLiteral("transfer/lastFolder"), catalog->folder()).toString();
-    const QString target = QFileDialog::getExistingDirectory(this, move ? tr("Move Photos To") : tr("Copy Photos To"), start);
-    if (target.isEmpty())
-        return;
-    settings.setValue(QStringLiteral("transfer/lastFolder"), target);
-
-    const QList<PhotoCore::TransferGroup> groups = catalog->transferGroups(photos);
-    if (move) {
-        // Moving a photo into its own folder would only rename it; a link to
-        // the folder is the folder.
-        const auto resolved = [](const QString &folder) {
-            const QString canonical = QFileInfo(folder).canonicalFilePath();
-            return canonical.isEmpty() ? folderKey(folder) : canonical;
-        };
-        const QString targetKey = resolved(target);
-        for (const PhotoCore::TransferGroup &group : groups) {
-            if (resolved(QFileInfo(group.files.constFirst()).absolutePath()) == targetKey) {
-                QMessageBox::information(this, tr("Move Photos To"),
-                                         tr("Some of the photos are already in this folder:\n%1\n\nChoose another "
-                                            "folder.")
-                                             .arg(QDir::toNativeSeparators(target)));
-                return;
-            }
-        }
-    }
-    // The marks still on their way belong in the sidecars that travel.
-    catalog->writeQueue()->waitForDone();
-
-    QProgressDialog progress(move ? tr("Moving photos…") : tr("Copying photos…"), tr("Cancel"), 0, 1000, this);
-    progress.setWindowTitle(move ? tr("Move Photos To") : tr("Copy Photos To"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
-
-    PhotoTransferJob job;
-    PhotoCore::TransferResult result;
-    QEventLoop loop;
-    connect(&job, &PhotoTransferJob::progress, &progress,
-            [&progress, move](qint64 done, qint64 total, const QString &file) {
-                progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
-                const QString name = QFileInfo(file).fileName();
-                progress.setLabelText(move ? tr("Moving %1…").arg(name) : tr("Copying %1…").arg(name));
-            });
-    connect(&progress, &QProgressDialog::canceled, &job, &PhotoTransferJob::cancel);
-    connect(&job, &PhotoTransferJob::finished, &loop, [&](const PhotoCore::TransferResult &r) {
-        result = r;
-        loop.quit();
-    });
-    job.start(groups, target, move ? PhotoCore::TransferMode::Move : PhotoCore::TransferMode::Copy);
-    loop.exec();
-    progress.close();
-
-    if (move) {
-        // Whatever left its place is gone from the folder, whole groups or not.
-        QStringList gone;
-        for (const PhotoCore::TransferGroup &group : groups) {
-            for (const QString &file : group.files) {
-                if (!QFileInfo::exists(file))
-                    gone.append(file);
-            }
-        }
-        catalog->removeFiles(gone);
-    }
-
-    const QString where = QDir::toNativeSeparators(target);
-    if (!result.failures.isEmpty()) {
-        QStringList lines;
-        for (const PhotoCore::TransferFailure &failure : std::as_const(result.failures).mid(0, listedFailures))
-            lines.append(tr("%1: %2").arg(QFileInfo(failure.path).fileName(), failure.reason));
-        if (result.failures.size() > listedFailures)
-            lines.append(tr("…and %1 more").arg(result.failures.size() - listedFailures));
-        QMessageBox::warning(this, move ? tr("Some photos could not be moved") : tr("Some photos could not be copied"),
-                             (move ? tr("These files were not moved to %1; they are still where they were:\n\n%2")
-                                   : tr("These files were not copied to %1:\n\n%2"))
-                                 .arg(where, lines.join(QLatin1Char('\n'))));
-    }
-    const QString done = move ? tr("%1 of %2 photo(s) moved to %3") : tr("%1 of %2 photo(s) copied to %3");
-    const QString summary = done.arg(result.photosDone).arg(groups.size()).arg(where);
-    showNotice(result.cancelled ? tr("Cancelled: %1").arg(summary) : summary, cullMessageTimeoutMs);
 }

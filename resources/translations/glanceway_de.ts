@@ -44,23 +44,23 @@
     <name>ColorLabel</name>
     <message>
         <source>Blue</source>
-        <translation>Blau</translation>
+        <translation type="vanished">Blau</translation>
     </message>
     <message>
         <source>Green</source>
-        <translation>Grün</translation>
+        <translation type="vanished">Grün</translation>
     </message>
     <message>
         <source>Purple</source>
-        <translation>Violett</translation>
+        <translation type="vanished">Violett</translation>
     </message>
     <message>
         <source>Red</source>
-        <translation>Rot</translation>
+        <translation type="vanished">Rot</translation>
     </message>
     <message>
         <source>Yellow</source>
-        <translation>Gelb</translation>
+        <translation type="vanished">Gelb</translation>
     </message>
 </context>
 <context>
@@ -537,11 +537,11 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
     </message>
     <message>
         <source>&amp;Copy Photos To…</source>
-        <translation>Fotos &amp;kopieren nach…</translation>
+        <translation type="vanished">Fotos &amp;kopieren nach…</translation>
     </message>
     <message>
         <source>Mo&amp;ve Photos To…</source>
-        <translation>Fotos &amp;verschieben nach…</translation>
+        <translation type="vanished">Fotos &amp;verschieben nach…</translation>
     </message>
     <message>
         <source>No photo in this folder is rejected</source>
@@ -674,6 +674,10 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>&amp;Compare Two Photos</source>
         <translation>&amp;Zwei Fotos vergleichen</translation>
     </message>
+    <message>
+        <source>&amp;Move</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>
@@ -746,18 +750,52 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
 </context>
 <context>
-    <name>PhotoTransfer</name>
+    <name>PhotoCore</name>
     <message>
         <source>the copy differs from the original</source>
-        <translation>die Kopie weicht vom Original ab</translation>
+        <translation type="unfinished">die Kopie weicht vom Original ab</translation>
     </message>
     <message>
-        <source>it cannot be moved to %1</source>
-        <translation>sie kann nicht nach %1 verschoben werden</translation>
+        <source>it cannot be copied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is already in this folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it cannot be moved to %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it was left at %1: %2</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>copied, but the original cannot be deleted</source>
-        <translation>kopiert, aber das Original kann nicht gelöscht werden</translation>
+        <translation type="unfinished">kopiert, aber das Original kann nicht gelöscht werden</translation>
+    </message>
+</context>
+<context>
+    <name>PhotoCore::ByteCopier</name>
+    <message>
+        <source>the original ended early</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PhotoTransfer</name>
+    <message>
+        <source>the copy differs from the original</source>
+        <translation type="vanished">die Kopie weicht vom Original ab</translation>
+    </message>
+    <message>
+        <source>it cannot be moved to %1</source>
+        <translation type="vanished">sie kann nicht nach %1 verschoben werden</translation>
+    </message>
+    <message>
+        <source>copied, but the original cannot be deleted</source>
+        <translation type="vanished">kopiert, aber das Original kann nicht gelöscht werden</translation>
     </message>
 </context>
 <context>
@@ -879,6 +917,152 @@ Open a photo folder or choose Filter → All Images.</source>
         <translation>Keine Fotos vorhanden.
 
 Öffnen Sie einen Fotoordner oder wählen Sie Filter → Alle Bilder.</translation>
+    </message>
+</context>
+<context>
+    <name>TransferDialog</name>
+    <message>
+        <source>Move Photos To</source>
+        <translation type="unfinished">Fotos verschieben nach</translation>
+    </message>
+    <message>
+        <source>Copy Photos To</source>
+        <translation type="unfinished">Fotos kopieren nach</translation>
+    </message>
+    <message>
+        <source>Move them to this folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy them to this folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Browse…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Move</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Type a folder or choose one with Browse.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New folder, made when you confirm: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This is a file, not a folder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is a file, not a folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TransferTexts</name>
+    <message>
+        <source>%n selected photo(s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%n photo(s)</source>
+        <translation type="unfinished">%n Foto</translation>
+    </message>
+    <message>
+        <source>not %1</source>
+        <translation type="unfinished">nicht %1</translation>
+    </message>
+    <message>
+        <source>zero stars</source>
+        <translation type="unfinished">ohne Sterne</translation>
+    </message>
+    <message>
+        <source>unreviewed</source>
+        <translation type="unfinished">ungesichtet</translation>
+    </message>
+    <message>
+        <source>rejected</source>
+        <translation type="unfinished">abgelehnt</translation>
+    </message>
+    <message>
+        <source>%n star(s)</source>
+        <translation type="unfinished">%n Stern</translation>
+    </message>
+    <message>
+        <source>%n star(s) or more</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>red label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>yellow label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>green label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>blue label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve Photos To…</source>
+        <translation type="unfinished">Fotos &amp;verschieben nach…</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Photos To…</source>
+        <translation type="unfinished">Fotos &amp;kopieren nach…</translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve %n Selected Photo(s) To…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve %n Shown Photo(s) To…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy %n Selected Photo(s) To…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy %n Shown Photo(s) To…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation type="unfinished">%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 with %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%n XMP sidecar(s)</source>
+        <translation type="unfinished">%n XMP-Begleitdatei</translation>
+    </message>
+    <message>
+        <source>Move %1 and %2 to %3? They leave this folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move %1 to %2? They leave this folder.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1097,14 +1281,14 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     </message>
     <message numerus="yes">
         <source>%n star(s)</source>
-        <translation>
+        <translation type="vanished">
             <numerusform>%n Stern</numerusform>
             <numerusform>%n Sterne</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>at least %n star(s)</source>
-        <translation>
+        <translation type="vanished">
             <numerusform>mindestens %n Stern</numerusform>
             <numerusform>mindestens %n Sterne</numerusform>
         </translation>

@@ -52,4 +52,70 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>TransferTexts</name>
+    <message numerus="yes">
+        <source>%n selected photo(s)</source>
+        <translation>
+            <numerusform>%n selected photo</numerusform>
+            <numerusform>%n selected photos</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n photo(s)</source>
+        <translation>
+            <numerusform>%n photo</numerusform>
+            <numerusform>%n photos</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n star(s)</source>
+        <translation>
+            <numerusform>%n star</numerusform>
+            <numerusform>%n stars</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n star(s) or more</source>
+        <translation>
+            <numerusform>%n star or more</numerusform>
+            <numerusform>%n stars or more</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Mo&amp;ve %n Selected Photo(s) To…</source>
+        <translation>
+            <numerusform>Mo&amp;ve %n Selected Photo To…</numerusform>
+            <numerusform>Mo&amp;ve %n Selected Photos To…</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Mo&amp;ve %n Shown Photo(s) To…</source>
+        <translation>
+            <numerusform>Mo&amp;ve %n Shown Photo To…</numerusform>
+            <numerusform>Mo&amp;ve %n Shown Photos To…</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>&amp;Copy %n Selected Photo(s) To…</source>
+        <translation>
+            <numerusform>&amp;Copy %n Selected Photo To…</numerusform>
+            <numerusform>&amp;Copy %n Selected Photos To…</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>&amp;Copy %n Shown Photo(s) To…</source>
+        <translation>
+            <numerusform>&amp;Copy %n Shown Photo To…</numerusform>
+            <numerusform>&amp;Copy %n Shown Photos To…</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n XMP sidecar(s)</source>
+        <translation>
+            <numerusform>%n XMP sidecar</numerusform>
+            <numerusform>%n XMP sidecars</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

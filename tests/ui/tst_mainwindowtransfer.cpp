@@ -1,0 +1,299 @@
+#include "dialogdrivers.h"
+#include "app/translations.h"
+#include "grid/thumbnailgridwidget.h"
+#include "ui/mainwindow.h"
+#include "ui/transferdialog.h"
+#include "ui/transfertexts.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Copy and move from the window: what they take, what they say, and that a
+// move asks first.
+
+namespace {
+
+const QString fixtureJpeg = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture.jpg");
+
+QByteArray sidecar(int rating)
+{
+    return QStringLiteral("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                          "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+                          "rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Rating=\"%1\"/></rdf:RDF>"
+                          "</x:xmpmeta>")
+        .arg(rating)
+        .toUtf8();
+}
+
+QStringList namesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestMainWindowTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void texts_data();
+    void texts();
+    void dialogFolder_data();
+    void dialogFolder();
+    void takesWhatItSays_data();
+    void takesWhatItSays();
+    void moveAsksFirst_data();
+    void moveAsksFirst();
+
+private:
+    // a.jpg … e.jpg; a and b carry 3 stars, c carries 5 (each in a sidecar).
+    QString makeFolder();
+    std::unique_ptr<MainWindow> openWindow(const QString &folder);
+
+    QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_mainwindowtransfer-XXXXXX")};
+    std::unique_ptr<QTemporaryDir> root;
+    Translations translations;
+};
+
+void TestMainWindowTransfer::initTestCase()
+{
+    QVERIFY(sandbox.isValid());
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QFile::encodeName(sandbox.filePath(QString::fromLatin1(name))));
+    QVERIFY(QDir().mkpath(QDir::homePath()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    translations.installForLocale(QStringLiteral("en_US"));
+}
+
+void TestMainWindowTransfer::init()
+{
+    QSettings().clear();
+    root = std::make_unique<QTemporaryDir>(QDir::homePath() + QStringLiteral("/transfer-XXXXXX"));
+    QVERIFY(root->isValid());
+}
+
+void TestMainWindowTransfer::cleanup()
+{
+    root.reset();
+    QSettings().clear();
+}
+
+QString TestMainWindowTransfer::makeFolder()
+{
+    const QString folder = root->filePath(QStringLiteral("photos"));
+    QDir().mkpath(folder);
+    for (const char *name : {"a", "b", "c", "d", "e"})
+        QFile::copy(fixtureJpeg, QStringLiteral("%1/%2.jpg").arg(folder, QLatin1String(name)));
+    for (const auto &[name, rating] : {std::pair{"a", 3}, std::pair{"b", 3}, std::pair{"c", 5}}) {
+        QFile file(QStringLiteral("%1/%2.xmp").arg(folder, QLatin1String(name)));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(sidecar(rating));
+    }
+    return folder;
+}
+
+std::unique_ptr<MainWindow> TestMainWindowTransfer::openWindow(const QString &folder)
+{
+    QSettings().setValue(QStringLiteral("lastDirectory"), folder);
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    auto *summary = w->findChild<QLabel *>(QStringLiteral("summaryLabel"));
+    if (!QTest::qWaitFor([&] { return !summary->text().isEmpty(); }))
+        qWarning("the folder's sidecars were never read");
+    return w;
+}
+
+void TestMainWindowTransfer::texts_data()
+{
+    QTest::addColumn<QString>("actual");
+    QTest::addColumn<QString>("expected");
+    using namespace TransferTexts;
+    QTest::newRow("menu-shown") << menuText(false, 9, false) << "&Copy 9 Shown Photos To…";
+    QTest::newRow("menu-one-shown") << menuText(true, 1, false) << "Mo&ve 1 Shown Photo To…";
+    QTest::newRow("menu-selected") << menuText(true, 3, true) << "Mo&ve 3 Selected Photos To…";
+    QTest::newRow("menu-nothing") << menuText(false, 0, false) << "&Copy Photos To…";
+    QTest::newRow("summary-filtered") << summary(9, false, "rating>=:3", 9) << "9 photos (3 stars or more) with 9 XMP sidecars";
+    QTest::newRow("summary-one-star") << summary(2, false, "rating:1", 1) << "2 photos (1 star) with 1 XMP sidecar";
+    QTest::newRow("summary-all") << summary(5, false, "all", 0) << "5 photos";
+    QTest::newRow("summary-excluded") << summary(4, false, "not:color:Red", 2) << "4 photos (not red label) with 2 XMP sidecars";
+    QTest::newRow("summary-selected-ignores-filter") << summary(3, true, "rejected", 0) << "3 selected photos";
+    QTest::newRow("question") << moveQuestion(5, 2, "/x") << "Move 5 photos and 2 XMP sidecars to /x? They leave this folder.";
+    QTest::newRow("question-no-sidecar") << moveQuestion(1, 0, "/x") << "Move 1 photo to /x? They leave this folder.";
+}
+
+void TestMainWindowTransfer::texts()
+{
+    QFETCH(QString, actual);
+    QFETCH(QString, expected);
+    QCOMPARE(actual, expected);
+}
+
+void TestMainWindowTransfer::dialogFolder_data()
+{
+    QTest::addColumn<QString>("typed");     // relative to the base folder unless absolute
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("folder");    // the result, relative to the sandbox root
+    QTest::addColumn<bool>("created");
+    QTest::newRow("existing") << "@/base" << true << "base" << false;
+    QTest::newRow("new-relative-name") << "picks" << true << "base/picks" << true;
+    QTest::newRow("new-nested-absolute") << "@/out/2026/day" << true << "out/2026/day" << true;
+    QTest::newRow("dots-cleaned") << "picks/../keep" << true << "base/keep" << true;
+    QTest::newRow("a-file") << "file.txt" << false << "" << false;
+    QTest::newRow("below-a-file") << "file.txt/sub" << false << "" << false;
+    QTest::newRow("nothing-typed") << "  " << false << "" << false;
+}
+
+void TestMainWindowTransfer::dialogFolder()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    QFETCH(QString, folder);
+    QFETCH(bool, created);
+    const QString base = root->filePath(QStringLiteral("base"));
+    QVERIFY(QDir().mkpath(base));
+    QFile file(base + QStringLiteral("/file.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    typed.replace(QLatin1Char('@'), root->path());
+
+    TransferDialog dialog(false, QStringLiteral("2 photos"), base, base);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("transferFolder"));
+    edit->setText(typed);
+    // Enter in the folder field confirms, as the default button does.
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("transferProblem"))->isHidden(),
+             accepted || typed.trimmed().isEmpty());
+    if (accepted) {
+        QCOMPARE(dialog.folder(), QDir::cleanPath(root->filePath(folder)));
+        QVERIFY(QFileInfo(dialog.folder()).isDir());
+        QCOMPARE(dialog.createdFolder(), created);
+    }
+}
+
+void TestMainWindowTransfer::takesWhatItSays_data()
+{
+    QTest::addColumn<bool>("grid");
+    QTest::addColumn<QList<int>>("selectedRows");
+    QTest::addColumn<QString>("filter");          // the filter menu entry's id, empty for all
+    QTest::addColumn<QString>("menuText");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("copied");
+    QTest::newRow("grid-one-selected-takes-the-filter")
+        << true << QList<int>{0} << "rating>=:3" << "&Copy 3 Shown Photos To…"
+        << "3 photos (3 stars or more) with 3 XMP sidecars"
+        << QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp"};
+    QTest::newRow("grid-two-selected") << true << QList<int>{1, 3} << "" << "&Copy 2 Selected Photos To…"
+                                       << "2 selected photos with 1 XMP sidecar"
+                                       << QStringList{"b.jpg", "b.xmp", "d.jpg"};
+    QTest::newRow("single-view-takes-the-filter") << false << QList<int>() << "" << "&Copy 5 Shown Photos To…"
+                                                  << "5 photos with 3 XMP sidecars"
+                                                  << QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg",
+                                                                 "c.xmp", "d.jpg", "e.jpg"};
+}
+
+void TestMainWindowTransfer::takesWhatItSays()
+{
+    QFETCH(bool, grid);
+    QFETCH(QList<int>, selectedRows);
+    QFETCH(QString, filter);
+    QFETCH(QString, menuText);
+    QFETCH(QString, summary);
+    QFETCH(QStringList, copied);
+    const QString folder = makeFolder();
+    auto w = openWindow(folder);
+    if (!filter.isEmpty()) {
+        QAction *action = nullptr;
+        for (QAction *candidate : w->findChildren<QAction *>()) {
+            if (candidate->isCheckable() && candidate->data().toString() == filter)
+                action = candidate;
+        }
+        QVERIFY2(action, qPrintable(filter));
+        action->trigger();
+    }
+    if (grid) {
+        w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+        QListView *view = w->findChild<ThumbnailGridWidget *>()->findChild<QListView *>();
+        view->selectionModel()->clearSelection();
+        for (int row : std::as_const(selectedRows))
+            view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+    }
+    QAction *copy = w->findChild<QAction *>(QStringLiteral("copyToAction"));
+    QTRY_COMPARE(copy->text(), menuText);
+
+    const QString target = root->filePath(QStringLiteral("target"));
+    QString seenSummary;
+    DialogDriver<TransferDialog> driver([&](TransferDialog *dialog) {
+        seenSummary = dialog->findChild<QLabel *>(QStringLiteral("transferSummary"))->text();
+        dialog->findChild<QLineEdit *>(QStringLiteral("transferFolder"))->setText(target);
+        dialog->accept();
+    });
+    copy->trigger();
+    QVERIFY(driver.ran);
+    QCOMPARE(seenSummary, summary);
+    QCOMPARE(namesIn(target), copied);
+}
+
+void TestMainWindowTransfer::moveAsksFirst_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("move") << true;
+}
+
+void TestMainWindowTransfer::moveAsksFirst()
+{
+    QFETCH(bool, confirm);
+    const QString folder = makeFolder();
+    auto w = openWindow(folder);
+    const QString target = root->filePath(QStringLiteral("new/picks"));
+    DialogDriver<TransferDialog> folderDriver([&](TransferDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("transferFolder"))->setText(target);
+        dialog->accept();
+    });
+    QString question;
+    bool cancelIsDefault = false;
+    DialogDriver<QMessageBox> questionDriver([&](QMessageBox *box) {
+        question = box->text();
+        cancelIsDefault = box->defaultButton() == box->button(QMessageBox::Cancel);
+        QAbstractButton *answer = box->button(QMessageBox::Cancel);
+        for (QAbstractButton *button : box->buttons()) {
+            if (confirm && box->buttonRole(button) == QMessageBox::AcceptRole)
+                answer = button;
+        }
+        answer->click();
+    });
+    w->findChild<QAction *>(QStringLiteral("moveToAction"))->trigger();
+    QVERIFY(questionDriver.ran);
+    QCOMPARE(question, QStringLiteral("Move 5 photos and 3 XMP sidecars to %1? They leave this folder.")
+                           .arg(QDir::toNativeSeparators(target)));
+    QVERIFY(cancelIsDefault);
+    const QStringList all{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"};
+    QCOMPARE(namesIn(folder), confirm ? QStringList() : all);
+    // A folder made for a move that was called off is taken away again.
+    QCOMPARE(QFileInfo(target).isDir(), confirm);
+    if (confirm)
+        QCOMPARE(namesIn(target), all);
+}
+
+QTEST_MAIN(TestMainWindowTransfer)
+#include "tst_mainwindowtransfer.moc"
