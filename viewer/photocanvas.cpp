@@ -224,7 +224,11 @@ void PhotoCanvas::drawContent(QPainter &painter)
         return;
     }
     if (!m_fit.isNull()) {
-        QRectF target(QPointF(0, 0), QSizeF(m_fit.size()).scaled(size(), Qt::KeepAspectRatio));
+        QSizeF shown = QSizeF(m_fit.size()).scaled(size(), Qt::KeepAspectRatio);
+        // A photo smaller than the view is shown at its own size: enlarged, it only looks soft.
+        if (shown.width() > photoSize().width() || shown.height() > photoSize().height())
+            shown = QSizeF(m_fit.size()).scaled(photoSize(), Qt::KeepAspectRatio);
+        QRectF target(QPointF(0, 0), shown);
         target.moveCenter(QRectF(rect()).center());
         if (target.size().toSize() == m_fit.size()) {
             painter.drawImage(target.topLeft().toPoint(), m_fit);

@@ -24,7 +24,8 @@ double fitScale(const QSizeF &photo, const QSizeF &view)
 {
     if (photo.isEmpty() || view.isEmpty())
         return 0;
-    return std::min(view.width() / photo.width(), view.height() / photo.height());
+    // Never above 100 %: a small photo enlarged only looks soft.
+    return std::min({1.0, view.width() / photo.width(), view.height() / photo.height()});
 }
 
 double effectiveScale(const ZoomView &zoom, const QSizeF &photo, const QSizeF &view)

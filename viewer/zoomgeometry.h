@@ -26,7 +26,8 @@ namespace Zoom {
 // The steps Ctrl+wheel goes through above the fit.
 inline constexpr double steps[] = {0.25, 0.5, 1.0, 2.0, 4.0};
 
-// The scale at which `photo` fits `view` whole; 0 when either is empty.
+// The scale at which `photo` fits `view` whole, at most 1 (a photo smaller
+// than the view is shown at its own size); 0 when either is empty.
 double fitScale(const QSizeF &photo, const QSizeF &view);
 
 // The scale a view stands for: its own, or the fit's.

@@ -29,6 +29,8 @@ private slots:
     void clampedAtEdges();
     void steps_data();
     void steps();
+    void fitRect_data();
+    void fitRect();
     void visibleSource_data();
     void visibleSource();
 };
@@ -117,7 +119,7 @@ void TestZoomGeometry::steps_data()
     QTest::addColumn<double>("to");
     const QSizeF camera(6000, 4000);    // fits at 25 %
     const QSizeF phone(4032, 3024);     // fits at about 33 %
-    const QSizeF small(640, 480);       // fits at 208 %
+    const QSizeF small(640, 480);       // would fit at 208 %: shown at 100 %
     QTest::newRow("camera-fit-in") << camera << 0.0 << +1 << 0.5;
     QTest::newRow("camera-50-out") << camera << 0.5 << -1 << 0.0;
     QTest::newRow("phone-fit-in-skips-25") << phone << 0.0 << +1 << 0.5;
@@ -129,7 +131,8 @@ void TestZoomGeometry::steps_data()
     QTest::newRow("fit-out-stays") << phone << 0.0 << -1 << 0.0;
     QTest::newRow("between-steps-in") << phone << 0.7 << +1 << 1.0;
     QTest::newRow("between-steps-out") << phone << 0.7 << -1 << 0.5;
-    QTest::newRow("small-fit-in") << small << 0.0 << +1 << 4.0;
+    // A small photo's fit is its own size: the next step in is the next above 100 %.
+    QTest::newRow("small-fit-in") << small << 0.0 << +1 << 2.0;
     QTest::newRow("small-100-out-is-fit") << small << 1.0 << -1 << 0.0;
 }
 
@@ -140,6 +143,23 @@ void TestZoomGeometry::steps()
     QFETCH(int, direction);
     QFETCH(double, to);
     QCOMPARE(Zoom::nextStep(ZoomView{from}, direction, photo, QSizeF(1600, 1000)), to);
+}
+
+void TestZoomGeometry::fitRect_data()
+{
+    QTest::addColumn<QSizeF>("photo");
+    QTest::addColumn<QRectF>("drawn"); // in a 1600 × 1000 view
+    QTest::newRow("camera-reduced") << QSizeF(6000, 4000) << QRectF(50, 0, 1500, 1000);
+    QTest::newRow("exactly-fits") << QSizeF(1600, 1000) << QRectF(0, 0, 1600, 1000);
+    QTest::newRow("small-at-own-size") << QSizeF(640, 480) << QRectF(480, 260, 640, 480);
+    QTest::newRow("small-one-axis-larger") << QSizeF(2000, 500) << QRectF(0, 300, 1600, 400);
+}
+
+void TestZoomGeometry::fitRect()
+{
+    QFETCH(QSizeF, photo);
+    QFETCH(QRectF, drawn);
+    QCOMPARE(Zoom::photoRect(ZoomView{}, photo, QSizeF(1600, 1000)), drawn);
 }
 
 void TestZoomGeometry::visibleSource_data()
