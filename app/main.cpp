@@ -1,11 +1,14 @@
 #include "app/applicationidentity.h"
 #include "app/translations.h"
+#include "core/workerpool.h"
 #include "imaging/imagememory.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QLocale>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char *argv[])
@@ -26,7 +29,17 @@ int main(int argc, char *argv[])
     window->show();
 
     const int code = app->exec();
+    // The window's own work that matters (the marks on their way to the
+    // sidecars) is done once it is gone.
     window.reset();
+    if (!WorkerPool::reapLeftPools()) {
+        // A decode still running cannot be stopped and would outlive the
+        // application object and the libraries it runs in. Nothing it does is
+        // worth waiting for: it would show a picture, or store a thumbnail
+        // (written whole or not at all) that the next start makes again.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     translations.reset();
     app.reset();
     return code;

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPointer>
-#include <QRunnable>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTimer>
@@ -35,7 +34,7 @@ static constexpr int scrollSettleMs = 40;
 // by the first job. Jobs carry copies only; results go back as queued calls
 // that check the guarded pointer, so a report after the widget's destruction
 // is harmless.
-class ThumbnailJob : public QRunnable
+class ThumbnailJob
 {
 public:
     ThumbnailJob(ThumbnailGridWidget *widget, const QString &path, quint64 generation, qint64 budget,
@@ -52,7 +51,7 @@ public:
     {
     }
 
-    void run() override
+    void run()
     {
         int expected = ThumbnailGridWidget::JobTicket::Queued;
         if (!m_ticket->state.compare_exchange_strong(expected, ThumbnailGridWidget::JobTicket::Started))
@@ -147,9 +146,6 @@ ThumbnailGridWidget::ThumbnailGridWidget(QWidget *parent)
     // The grid size is not valid yet, so this always applies and writes the setting back.
     setThumbnailSize(QSettings().value(QStringLiteral("grid/thumbnailSize"), defaultThumbnailSize).toInt());
 
-    m_loaderPool.setMaxThreadCount(1);
-    m_loaderPool.setExpiryTimeout(10000);
-
     connect(m_view, &QListView::activated, this, [this](const QModelIndex &index) {
         const QString path = m_model->pathAt(index.row());
         if (!path.isEmpty())
@@ -166,8 +162,8 @@ ThumbnailGridWidget::ThumbnailGridWidget(QWidget *parent)
 
 ThumbnailGridWidget::~ThumbnailGridWidget()
 {
-    // Queued thumbnails would only be dropped on arrival; skip them so that closing
-    // waits for the running job alone (the pool's destructor waits for it).
+    // Queued thumbnails would only be dropped on arrival. The running job is
+    // not waited for: it reports to a guarded pointer, which it finds null.
     cancelQueuedJobs();
 }
 
@@ -552,9 +548,9 @@ void ThumbnailGridWidget::requestThumbnail(int row, int priority)
     const qint64 budget = ThumbnailDiskCache::configuredBudgetBytes();
     ++m_stats.requested;
     // Refining waits until every cell of the window shows something.
-    m_loaderPool.start(new ThumbnailJob(this, path, m_generation, budget, m_displaySpace, refine, std::move(ticket),
-                                        m_executedJobs),
-                       refine ? refinePriority : priority);
+    const auto job = std::make_shared<ThumbnailJob>(this, path, m_generation, budget, m_displaySpace, refine,
+                                                    std::move(ticket), m_executedJobs);
+    m_loaderPool.start([job] { job->run(); }, refine ? refinePriority : priority);
 }
 
 void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/metadata.h"
+#include "core/workerpool.h"
 
 #include <QHash>
 #include <QImage>
@@ -95,7 +96,7 @@ public:
     quint64 loadGeneration() const { return m_generation; }
     LoaderStats loaderStats() const;
     // The widget's own single-thread pool, for tests and measurements.
-    QThreadPool *loaderThreadPool() { return &m_loaderPool; }
+    QThreadPool *loaderThreadPool() { return m_loaderPool.threadPool(); }
 
 signals:
     void fileActivated(const QString &path);
@@ -150,7 +151,7 @@ private:
     QListView *m_view = nullptr;
     QLabel *m_emptyLabel = nullptr;
     ThumbnailListModel *m_model = nullptr;
-    QThreadPool m_loaderPool;
+    WorkerPool m_loaderPool{1};
     QHash<QString, std::shared_ptr<JobTicket>> m_inFlightPaths; // queued or running, not yet reported
     QSet<QString> m_failedPaths;
     QSet<QString> m_interimPaths; // showing an embedded picture, to be refined

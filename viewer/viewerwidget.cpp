@@ -99,9 +99,6 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     connect(pinnedCanvas, &PhotoCanvas::clicked, this, &ViewerWidget::onPinnedClicked);
     connect(pinnedCanvas, &PhotoCanvas::zoomChangedByUser, this, &ViewerWidget::onPinnedZoomChanged);
 
-    previewPool.setMaxThreadCount(2);
-    previewPool.setExpiryTimeout(10000);
-
     connect(catalog, &PhotoCatalog::folderOpened, this, &ViewerWidget::onFolderOpened);
     connect(catalog, &PhotoCatalog::currentChanged, this, &ViewerWidget::showCurrent);
     connect(catalog, &PhotoCatalog::recordsChanged, this, &ViewerWidget::onRecordsChanged);
@@ -115,13 +112,7 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     });
 }
 
-ViewerWidget::~ViewerWidget()
-{
-    // Queued work is pointless now; running tasks finish and their results
-    // find the guarded pointer null.
-    previewPool.clear();
-    previewPool.waitForDone();
-}
+ViewerWidget::~ViewerWidget() = default;
 
 // ---------------------------------------------------------------------------
 // Following the catalog

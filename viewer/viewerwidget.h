@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/photocatalog.h"
+#include "core/workerpool.h"
 #include "imaging/colourprofile.h"
 #include "imaging/exifsummary.h"
 #include "viewer/zoomgeometry.h"
@@ -12,7 +13,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <QWidget>
 
 #include <memory>
@@ -72,6 +72,8 @@ public:
 
     // Decodes queued or running; lets callers wait for preloading to settle.
     int pendingPreviewCount() const;
+    // The pool the decodes run on, for tests that hold it up.
+    QThreadPool *previewThreadPool() const { return previewPool.threadPool(); }
 
 signals:
     void stateChanged();
@@ -245,9 +247,10 @@ private:
     std::shared_ptr<WantedPreviews> wantedPreviews;
     qint64 lastDecodedCostKiB = 0;
 
-    // Declared last so that it is destroyed first: destroying a pool waits
-    // for its running tasks, which only ever post back through a guarded pointer.
-    QThreadPool previewPool;
+    // Declared last so that it is destroyed first, dropping the queued decodes.
+    // A running decode is not waited for: it holds copies only and posts back
+    // through a guarded pointer, which it then finds null.
+    WorkerPool previewPool{2};
 };
 
 // Offsets from the current photo, in queue order, of the neighbours to decode
