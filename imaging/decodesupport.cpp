@@ -1,5 +1,7 @@
 #include "imaging/decodesupport_p.h"
 
+#include "imaging/damagereport.h"
+
 #include <QTransform>
 
 #include <algorithm>
@@ -17,6 +19,49 @@ void ensureAllocationLimit()
     Q_UNUSED(raised);
 }
 
+bool jpegSegmentsWithinLimit(const uchar *bytes, qint64 length)
+{
+    if (!bytes || length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return true;
+    int count = 0;
+    qint64 pos = 2;
+    while (pos < length) {
+        // Coded data and whatever else lies between segments are skipped to
+        // the next marker, as the decoder skips them.
+        const void *hit = std::memchr(bytes + pos, 0xFF, size_t(length - pos));
+        if (!hit)
+            break;
+        pos = static_cast<const uchar *>(hit) - bytes + 1;
+        while (pos < length && bytes[pos] == 0xFF)
+            ++pos; // fill bytes
+        if (pos >= length)
+            break;
+        const uchar marker = bytes[pos++];
+        if (marker == 0xD9)
+            break;
+        // Stuffed zeros, restart markers and the other markers without a length.
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
+            continue;
+        const qint64 size = readU16(bytes, length, pos, false);
+        if (size < 2)
+            break; // the decoder gives up here too
+        if (++count > maxJpegSegments)
+            return false;
+        pos += size;
+    }
+    return true;
+}
+
+bool withinAllocationLimit(const QSize &size, int depth)
+{
+    const qint64 limitMiB = QImageReader::allocationLimit();
+    if (limitMiB <= 0 || size.isEmpty())
+        return true;
+    // Rows are padded to whole 32-bit words, as in every QImage.
+    const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
+    return bytesPerLine * size.height() <= limitMiB * 1024 * 1024;
+}
+
 int clampSide(int side)
 {
     return qMax(qMin(side, maxThumbnailSide), minThumbnailSide);
@@ -29,7 +74,8 @@ bool validStreamLength(qint64 length)
 
 QSize probeJpegSize(const uchar *bytes, qint64 length, const PreviewCandidate &c)
 {
-    if (qint32(c.length) < 1 || qint64(c.offset) + c.length > length)
+    if (qint32(c.length) < 1 || qint64(c.offset) + c.length > length
+        || !jpegSegmentsWithinLimit(bytes + c.offset, c.length))
         return QSize();
     JpegSource source(bytes + c.offset, c.length);
     return source.reader().size();
@@ -53,6 +99,10 @@ Decoded decodeStream(const uchar *bytes, qint64 length, int target, const QSize 
 {
     if (!validStreamLength(length))
         return {};
+    if (!jpegSegmentsWithinLimit(bytes, length)) {
+        reportDamage();
+        return {};
+    }
     JpegSource source(bytes, length);
     QImageReader &reader = source.reader();
     reader.setAutoTransform(true);

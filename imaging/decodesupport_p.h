@@ -96,6 +96,25 @@ struct Ranked
     QSize size;
 };
 
+// The JPEG decoder keeps a stream's text and profile segments in a list that
+// it walks to the end for each new one, wherever they stand, after the scan
+// too: time grows with the square of their number, 50,000 tiny segments took
+// 18 s, 4,096 take some 50 ms. Cameras write a few dozen; a colour profile
+// split into APP2 chunks adds at most 255, an extended XMP packet one per
+// 64 KB, a progressive file two or three per scan. Streams with more are
+// refused, as damaged, before they reach the decoder.
+constexpr int maxJpegSegments = 4096;
+
+// False when the JPEG stream at `bytes` (from its start-of-image marker) holds
+// more than maxJpegSegments segments, counted the way the decoder meets them:
+// before, between and after its scans, up to its end-of-image marker. True
+// for bytes that are not a JPEG stream.
+bool jpegSegmentsWithinLimit(const uchar *bytes, qint64 length);
+
+// Whether Qt's readers would allocate an image of `size` at `depth` bits a
+// pixel under the allocation limit now in force.
+bool withinAllocationLimit(const QSize &size, int depth);
+
 // Qt's default of 128 MB refuses photos above about 30 MP. The limit is process-wide
 // in Qt, so it is raised once, before the first read, and never lowered.
 void ensureAllocationLimit();

@@ -52,6 +52,7 @@ bool readHeader(const uchar *bytes, qint64 length, Header *h)
     if (length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return false;
     int components = 0;
+    int segments = 0;
     qint64 pos = 2;
     while (pos + 4 <= length) {
         if (bytes[pos] != 0xFF)
@@ -62,7 +63,9 @@ bool readHeader(const uchar *bytes, qint64 length, Header *h)
             continue;
         }
         const qint64 size = readU16(bytes, length, pos + 2, false);
-        if (size < 2 || pos + 2 + size > length)
+        // The strips repeat this header; a scan with restart markers holds no
+        // other segment, so it is every segment a strip has.
+        if (size < 2 || pos + 2 + size > length || ++segments > maxJpegSegments)
             return false;
         const uchar *data = bytes + pos + 4;
         const qint64 dataSize = size - 2;
@@ -284,6 +287,13 @@ QImage decodeJpegStrips(const JpegStripPlan &plan, int denominator)
         || plan.size.width() % denominator != 0 || plan.size.height() % denominator != 0)
         return QImage();
     ensureAllocationLimit();
+    // The joined image is made here, not by a reader, and each strip passes
+    // the reader's limit alone: the whole photo must pass it as Qt would
+    // check it when decoding the file in one piece. Qt's JPEG reader checks
+    // at four bytes a pixel, grey pictures too.
+    const QSize joinedSize = plan.size / denominator;
+    if (!withinAllocationLimit(joinedSize, 32))
+        return QImage();
     auto job = std::make_shared<StripJob>();
     job->plan = &plan;
     job->count = count;
@@ -301,8 +311,8 @@ QImage decodeJpegStrips(const JpegStripPlan &plan, int denominator)
     const QImage &first = job->images.constFirst();
     if (first.isNull())
         return QImage();
-    const int width = plan.size.width() / denominator;
-    QImage joined(width, plan.size.height() / denominator, first.format());
+    const int width = joinedSize.width();
+    QImage joined(joinedSize, first.format());
     if (joined.isNull())
         return QImage();
     joined.setColorSpace(first.colorSpace());

@@ -39,8 +39,9 @@ struct JpegStripPlan
 // coded bytes as its restart markers allow. Empty (no strips) when the stream cannot be cut: no restart
 // interval, progressive or lossless coding, several scans, a height given
 // only at the end of the scan, restart markers missing, out of order or not
-// where the interval puts them, or no end-of-image marker. A plan with one
-// stream is never returned: the caller decodes such a file as it is.
+// where the interval puts them, no end-of-image marker, or more segments than
+// the decoders accept. A plan with one stream is never returned: the caller
+// decodes such a file as it is.
 JpegStripPlan planJpegStrips(const uchar *bytes, qint64 length, int maxStrips);
 
 // Strip `index` of the plan as a complete JPEG stream: the header with the
@@ -49,7 +50,9 @@ QByteArray jpegStripStream(const JpegStripPlan &plan, int index);
 
 // Decodes the plan's streams on several threads (the calling thread takes
 // one), each at 1/`denominator` of its size (1, 2, 4 or 8), and joins them.
-// Null when any stream fails to decode or the pieces do not fit together.
+// Null when any stream fails to decode or the pieces do not fit together, and
+// (before decoding) when Qt's reader would refuse the joined image, the whole
+// photo at that scale, for its allocation limit: each strip alone is below it.
 QImage decodeJpegStrips(const JpegStripPlan &plan, int denominator);
 
 // Decodes a JPEG file in strips when it can be cut and is large enough to

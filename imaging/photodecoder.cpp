@@ -1,6 +1,7 @@
 #include "imaging/photodecoder.h"
 
 #include "core/photopairs.h"
+#include "imaging/damagereport.h"
 #include "imaging/decodesupport_p.h"
 #include "imaging/jpegstrips.h"
 
@@ -22,6 +23,14 @@ namespace {
 QImage readWithQt(const QString &path, int side, const QSize &box = QSize(), bool *scaled = nullptr,
                   QSize *stored = nullptr)
 {
+    {
+        // Whatever its name, JPEG content goes to the JPEG reader.
+        MappedFile file;
+        if (file.open(path, 4) && !jpegSegmentsWithinLimit(file.data(), file.size())) {
+            reportDamage();
+            return QImage();
+        }
+    }
     QImageReader reader(path);
     reader.setAutoTransform(true);
     if (stored)
