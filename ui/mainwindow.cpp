@@ -6,6 +6,7 @@
 #include "imaging/colourconversion.h"
 #include "ui/aboutdialog.h"
 #include "ui/helpdialog.h"
+#include "ui/menuplaces.h"
 #include "ui/preferencesdialog.h"
 #include "ui/recyclebin.h"
 #include "ui/shortcutoverlay.h"
@@ -309,10 +310,14 @@ void MainWindow::toggleShortcutHelp()
         if (viewer->isShortcutOverlayVisible())
             viewer->toggleShortcutOverlay();
     }
+    // Built as it opens: the menu texts of some entries change with the page and the photos.
+    if (!viewer->isShortcutOverlayVisible())
+        rebuildShortcutOverlay();
     viewer->toggleShortcutOverlay();
     const bool visible = viewer->isShortcutOverlayVisible();
     shortcutsAction->setChecked(visible);
     shortcutsAction->setText(visible ? tr("Hide &Keyboard Shortcuts") : tr("Show &Keyboard Shortcuts"));
+    leaveFullScreenAction->setEnabled(visible || isFullScreen());
     viewer->setFocus(Qt::OtherFocusReason);
 }
 
@@ -333,7 +338,7 @@ void MainWindow::toggleFullScreen()
         menuBar()->show();
         statusBar()->show();
         fullScreenAction->setText(tr("&Full Screen"));
-        leaveFullScreenAction->setEnabled(false);
+        leaveFullScreenAction->setEnabled(viewer->isShortcutOverlayVisible());
     } else {
         menuBar()->hide();
         statusBar()->hide();
@@ -531,7 +536,7 @@ void MainWindow::reportBatchFailures(const QStringList &failures)
 void MainWindow::openPreferences()
 {
     const bool managed = colourManagementEnabled();
-    PreferencesDialog dialog(actionsById, this);
+    PreferencesDialog dialog(actionsById, menuBarMenus(menuBar()), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     rebuildShortcutOverlay();
@@ -556,12 +561,8 @@ void MainWindow::openAbout()
 
 void MainWindow::rebuildShortcutOverlay()
 {
-    QList<QMenu *> menus;
-    for (const QAction *entry : menuBar()->actions()) {
-        if (entry->menu())
-            menus.append(entry->menu());
-    }
-    viewer->setShortcutOverlayHtml(shortcutOverlayHtml(menus, actionsById.values(), shortcutsAction));
+    viewer->setShortcutOverlayHtml(
+        shortcutOverlayHtml(menuBarMenus(menuBar()), actionsById.values(), shortcutsAction, 3, {compareKeys()}));
 }
 
 // ---- Recycle bin --------------------------------------------------------

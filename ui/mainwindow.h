@@ -22,6 +22,7 @@ class PhotoCatalog;
 class QTimer;
 class ThumbnailGridWidget;
 class ViewerWidget;
+struct ShortcutSection;
 
 // The program's only top-level window: the single-photo viewer (page 0) and the
 // thumbnail grid (page 1) in a stack, every command as an action with a
@@ -104,6 +105,8 @@ private:
     // View › Compare Two Photos (mainwindowcompare.cpp).
     void addCompareAction(QMenu *viewMenu);
     void toggleCompare();
+    // The keys of the compare view, for the shortcut overview.
+    ShortcutSection compareKeys() const;
     // Next (+1) or previous (-1) photo; while comparing, the next candidate.
     void stepPhoto(int direction);
     // View › Sort by (mainwindoworder.cpp).

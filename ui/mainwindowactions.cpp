@@ -334,11 +334,20 @@ void MainWindow::createActions()
     connect(aboutAction, &QAction::triggered, this, &MainWindow::openAbout);
 
     // Without a text it is never shown in a menu; it exists for its key alone.
+    // Esc closes the shortcut overview first and leaves full screen next; it is
+    // enabled only while there is one of them to close, and is otherwise the
+    // focused widget's.
     leaveFullScreenAction = new QAction(this);
     leaveFullScreenAction->setObjectName(QStringLiteral("leaveFullScreenAction"));
     leaveFullScreenAction->setShortcut(QKeySequence(Qt::Key_Escape));
     leaveFullScreenAction->setEnabled(false);
-    connect(leaveFullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+    connect(leaveFullScreenAction, &QAction::triggered, this, [this] {
+        // The overview is on screen only over the viewer page.
+        if (viewer->isShortcutOverlayVisible() && !gridPageCurrent())
+            toggleShortcutHelp();
+        else if (isFullScreen())
+            toggleFullScreen();
+    });
 }
 
 QAction *MainWindow::addNavigationAction(QMenu *menu, const QString &id, const QString &text,

@@ -2,6 +2,7 @@
 
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
+#include "ui/shortcutoverlay.h"
 #include "viewer/viewerwidget.h"
 
 #include <QAction>
@@ -46,6 +47,17 @@ void MainWindow::toggleCompare()
     stopSlideshow();
     viewer->startCompare(pinned, candidates);
     compareAction->setChecked(viewer->isComparing());
+}
+
+ShortcutSection MainWindow::compareKeys() const
+{
+    // The candidates follow the navigation actions, whatever keys the user gave
+    // them; Tab and Return are the viewer's own while it compares.
+    return {tr("In the compare view"),
+            {{tr("Next candidate"), nextAction->shortcut()},
+             {tr("Previous candidate"), previousAction->shortcut()},
+             {tr("Switch the active pane"), QKeySequence(Qt::Key_Tab)},
+             {tr("Keep the candidate"), QKeySequence(Qt::Key_Return)}}};
 }
 
 void MainWindow::stepPhoto(int direction)

@@ -1,4 +1,5 @@
 #include "ui/preferencesdialog.h"
+#include "ui/menuplaces.h"
 #include "ui/windowsize.h"
 
 #include "grid/thumbnaildiskcache.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QKeySequenceEdit>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -39,37 +41,30 @@ int readInt(const QSettings &settings, const IntSetting &setting)
     return ok ? value : setting.defaultValue;
 }
 
-// The action's menu text without its mnemonic marker.
-QString actionName(const QAction *action)
-{
-    QString text = action->text();
-    text.remove(QLatin1Char('&'));
-    return text;
-}
-
 // "Open Folder…" labels its key as "Open Folder:": the ellipsis promises a
 // dialog, which a label does not open.
-QString fieldLabel(const QAction *action)
+QString labelName(const QAction *action)
 {
-    QString text = actionName(action);
+    QString text = plainMenuText(action->text());
     if (text.endsWith(QChar(0x2026)))
         text.chop(1);
     else if (text.endsWith(QLatin1String("...")))
         text.chop(3);
-    return text + QLatin1Char(':');
+    return text;
 }
 
 } // namespace
 
-PreferencesDialog::PreferencesDialog(const QMap<QString, QAction *> &registry, QWidget *parent)
+PreferencesDialog::PreferencesDialog(const QMap<QString, QAction *> &registry, const QList<QMenu *> &menus,
+                                     QWidget *parent)
     : QDialog(parent)
     , actions(registry)
 {
-    buildLayout();
+    buildLayout(menus);
     loadSettings();
 }
 
-void PreferencesDialog::buildLayout()
+void PreferencesDialog::buildLayout(const QList<QMenu *> &menus)
 {
     setWindowTitle(tr("Preferences"));
 
@@ -127,19 +122,7 @@ void PreferencesDialog::buildLayout()
     auto *shortcutRows = new QWidget;
     auto *shortcutForm = new QFormLayout(shortcutRows);
 
-    rowOrder = actions.keys();
-    // Sorting by the texts the user reads, in the user's language and collation.
-    std::stable_sort(rowOrder.begin(), rowOrder.end(), [this](const QString &a, const QString &b) {
-        return QString::localeAwareCompare(actions.value(a)->text(), actions.value(b)->text()) < 0;
-    });
-    for (const QString &id : std::as_const(rowOrder)) {
-        QAction *action = actions.value(id);
-        auto *edit = new QKeySequenceEdit(action->shortcut(), shortcutRows);
-        edit->setObjectName(QStringLiteral("shortcut:") + id);
-        edit->setClearButtonEnabled(true);
-        shortcutForm->addRow(fieldLabel(action), edit);
-        editsById.insert(id, edit);
-    }
+    addShortcutRows(shortcutForm, menus);
     shortcutScroll->setWidget(shortcutRows);
     shortcutLayout->addWidget(shortcutScroll);
 
@@ -163,6 +146,66 @@ void PreferencesDialog::buildLayout()
     layout->addWidget(buttons);
 
     resizeWithinScreen(this, QSize(640, 680));
+}
+
+void PreferencesDialog::addShortcutRows(QFormLayout *form, const QList<QMenu *> &menus)
+{
+    struct Row
+    {
+        QString id;
+        QStringList path;
+    };
+    QHash<const QAction *, QString> idByAction;
+    for (auto it = actions.cbegin(); it != actions.cend(); ++it)
+        idByAction.insert(it.value(), it.key());
+
+    QList<Row> rows;
+    for (const MenuPlace &place : menuPlaces(menus)) {
+        const QString id = idByAction.take(place.action);
+        if (!id.isEmpty())
+            rows.append({id, place.path});
+    }
+    QStringList unplaced = idByAction.values();
+    // Sorted by the texts the user reads, in the user's language and collation.
+    std::sort(unplaced.begin(), unplaced.end(), [this](const QString &a, const QString &b) {
+        const int order = QString::localeAwareCompare(labelName(actions.value(a)), labelName(actions.value(b)));
+        return order != 0 ? order < 0 : a < b;
+    });
+    for (const QString &id : std::as_const(unplaced))
+        rows.append({id, {}});
+
+    QHash<QString, int> nameCount;
+    for (const Row &row : std::as_const(rows))
+        ++nameCount[labelName(actions.value(row.id))];
+
+    // With no action in the menus there is a single group, and no heading.
+    const bool grouped = !rows.isEmpty() && !rows.constFirst().path.isEmpty();
+    QString group;
+    for (const Row &row : std::as_const(rows)) {
+        const QString title = row.path.value(0, tr("Other"));
+        if (grouped && title != group) {
+            auto *heading = new QLabel(title, form->parentWidget());
+            QFont font = heading->font();
+            font.setBold(true);
+            heading->setFont(font);
+            heading->setContentsMargins(0, group.isEmpty() ? 0 : 10, 0, 2);
+            form->addRow(heading);
+        }
+        group = title;
+
+        QAction *action = actions.value(row.id);
+        const QString name = labelName(action);
+        // Below its menu's heading a row needs the rest of its path only, unless
+        // another row has the same name.
+        const QString label = menuPathText(nameCount.value(name) > 1 ? row.path : row.path.mid(1), name);
+        auto *edit = new QKeySequenceEdit(action->shortcut(), form->parentWidget());
+        edit->setObjectName(QStringLiteral("shortcut:") + row.id);
+        edit->setClearButtonEnabled(true);
+        form->addRow(label + QLatin1Char(':'), edit);
+        editsById.insert(row.id, edit);
+        conflictNameById.insert(row.id, menuPathText(row.path, plainMenuText(action->text())));
+        rowOrder.append(row.id);
+    }
 }
 
 void PreferencesDialog::loadSettings()
@@ -206,8 +249,8 @@ void PreferencesDialog::accept()
         QMessageBox::warning(this, tr("Shortcut conflict"),
                              tr("The shortcut %1 is used by \"%2\" and \"%3\".")
                                  .arg(conflict.sequence.toString(QKeySequence::NativeText),
-                                      actionName(actions.value(conflict.firstId)),
-                                      actionName(actions.value(conflict.secondId))));
+                                      conflictNameById.value(conflict.firstId),
+                                      conflictNameById.value(conflict.secondId)));
         return;
     }
 

@@ -1,8 +1,8 @@
 #include "ui/shortcutoverlay.h"
+#include "ui/menuplaces.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QMenu>
 #include <QSet>
 
 #include <algorithm>
@@ -15,39 +15,25 @@ struct Group
     QStringList rows;
 };
 
-QString plainText(QString text)
+QString keyText(const QKeySequence &key)
 {
-    // "&&" stands for a literal ampersand; a single one marks the Alt letter.
-    text.replace(QLatin1String("&&"), QChar(0xE000));
-    text.remove(QLatin1Char('&'));
-    text.replace(QChar(0xE000), QLatin1Char('&'));
-    return text;
+    return key.toString(QKeySequence::NativeText);
 }
 
-void addRow(const QAction *action, QSet<const QAction *> &pending, const QAction *toggleAction, QStringList &rows,
-            const QString &rowTemplate)
+QString rowHtml(const QString &label, const QKeySequence &key)
 {
-    if (!pending.remove(action))
-        return;
-    const QKeySequence key = action->shortcut();
-    if (key.isEmpty())
-        return;
+    return QStringLiteral("<tr><td style='padding:1px 18px 1px 0;color:#c6ccd5;white-space:nowrap'>%1</td>"
+                          "<td style='padding:1px 0;white-space:nowrap'><b>%2</b></td></tr>")
+        .arg(label.toHtmlEscaped(), keyText(key).toHtmlEscaped());
+}
+
+QString actionRow(const QAction *action, const QAction *toggleAction)
+{
     // The toggle's own text flips between show and hide; the list names both.
     const QString label = action == toggleAction
                               ? QCoreApplication::translate("MainWindow", "Show / hide this overview")
-                              : plainText(action->text());
-    rows.append(rowTemplate.arg(label.toHtmlEscaped(), key.toString(QKeySequence::NativeText).toHtmlEscaped()));
-}
-
-void collect(const QMenu *menu, QSet<const QAction *> &pending, const QAction *toggleAction, QStringList &rows,
-             const QString &rowTemplate)
-{
-    for (const QAction *action : menu->actions()) {
-        if (const QMenu *submenu = action->menu())
-            collect(submenu, pending, toggleAction, rows, rowTemplate);
-        else
-            addRow(action, pending, toggleAction, rows, rowTemplate);
-    }
+                              : plainMenuText(action->text());
+    return rowHtml(label, action->shortcut());
 }
 
 // A heading is about as tall as two rows of keys.
@@ -96,27 +82,39 @@ QList<int> balancedColumns(const QList<Group> &groups, int columns)
 
 } // namespace
 
-QString shortcutOverlayHtml(const QList<QMenu *> &menus, const QList<QAction *> &listed,
-                            const QAction *toggleAction, int columns)
+QString shortcutOverlayHtml(const QList<QMenu *> &menus, const QList<QAction *> &others,
+                            const QAction *toggleAction, int columns, const QList<ShortcutSection> &sections)
 {
-    const QString rowTemplate = QStringLiteral("<tr><td style='padding:2px 18px 2px 0;color:#c6ccd5;white-space:nowrap'>%1</td>"
-                                               "<td style='padding:2px 0;white-space:nowrap'><b>%2</b></td></tr>");
-    QSet<const QAction *> pending;
-    for (const QAction *action : listed)
-        pending.insert(action);
-
     QList<Group> groups;
-    for (const QMenu *menu : menus) {
-        Group group{plainText(menu->title()), {}};
-        collect(menu, pending, toggleAction, group.rows, rowTemplate);
+    QSet<const QAction *> inMenus;
+    for (const MenuPlace &place : menuPlaces(menus)) {
+        inMenus.insert(place.action);
+        if (place.action->shortcut().isEmpty())
+            continue;
+        const QString &title = place.path.constFirst();
+        // Places come menu by menu, so a menu's rows are always the last group.
+        if (groups.isEmpty() || groups.constLast().title != title)
+            groups.append({title, {}});
+        groups.last().rows.append(actionRow(place.action, toggleAction));
+    }
+    Group other{QCoreApplication::translate("MainWindow", "Other"), {}};
+    for (const QAction *action : others) {
+        if (!action->shortcut().isEmpty() && !inMenus.contains(action)) {
+            inMenus.insert(action);
+            other.rows.append(actionRow(action, toggleAction));
+        }
+    }
+    if (!other.rows.isEmpty())
+        groups.append(other);
+    for (const ShortcutSection &section : sections) {
+        Group group{section.title, {}};
+        for (const ShortcutSection::Row &row : section.rows) {
+            if (!row.key.isEmpty())
+                group.rows.append(rowHtml(row.label, row.key));
+        }
         if (!group.rows.isEmpty())
             groups.append(group);
     }
-    Group other{QCoreApplication::translate("MainWindow", "Other"), {}};
-    for (const QAction *action : listed)
-        addRow(action, pending, toggleAction, other.rows, rowTemplate);
-    if (!other.rows.isEmpty())
-        groups.append(other);
 
     QString body;
     if (!groups.isEmpty()) {
@@ -142,6 +140,7 @@ QString shortcutOverlayHtml(const QList<QMenu *> &menus, const QList<QAction *> 
     return QStringLiteral("<div style='font-size:18px;font-weight:600;margin-bottom:10px'>%1</div>%2"
                           "<div style='color:#9da6b2;margin-top:12px'>%3</div>")
         .arg(QCoreApplication::translate("MainWindow", "Keyboard Shortcuts").toHtmlEscaped(), body,
-             QCoreApplication::translate("MainWindow", "Press the shortcut again to close · Change keys in Preferences")
+             QCoreApplication::translate("MainWindow",
+                                         "Press Esc or the shortcut again to close · Change keys in Preferences")
                  .toHtmlEscaped());
 }

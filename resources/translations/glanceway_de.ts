@@ -243,10 +243,6 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Fotoordner öffnen</translation>
     </message>
     <message>
-        <source>Press the shortcut again to close · Change keys in Preferences</source>
-        <translation>Zum Schließen das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
-    </message>
-    <message>
         <source>Saving metadata for selected images…</source>
         <translation>Metadaten der ausgewählten Bilder werden gespeichert…</translation>
     </message>
@@ -678,6 +674,42 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>&amp;Move</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>In the compare view</source>
+        <translation>Im Vergleich</translation>
+    </message>
+    <message>
+        <source>Next candidate</source>
+        <translation>Nächster Kandidat</translation>
+    </message>
+    <message>
+        <source>Previous candidate</source>
+        <translation>Vorheriger Kandidat</translation>
+    </message>
+    <message>
+        <source>Switch the active pane</source>
+        <translation>Aktive Seite wechseln</translation>
+    </message>
+    <message>
+        <source>Keep the candidate</source>
+        <translation>Kandidaten behalten</translation>
+    </message>
+    <message>
+        <source>Move %1 and its XMP sidecar to the Recycle Bin?
+
+The files will not be permanently deleted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move %1 to the Recycle Bin?
+
+The files will not be permanently deleted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Press Esc or the shortcut again to close · Change keys in Preferences</source>
+        <translation>Zum Schließen Esc oder das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>
@@ -887,6 +919,10 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     <message>
         <source>A RAW file and a JPEG file with the same name in one folder are shown once, as the JPEG; marks and the recycle bin apply to both.</source>
         <translation>Eine RAW- und eine JPEG-Datei gleichen Namens in einem Ordner werden einmal gezeigt, als JPEG; Markierungen und der Papierkorb gelten für beide.</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Weitere</translation>
     </message>
 </context>
 <context>

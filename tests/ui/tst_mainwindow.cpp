@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFormLayout>
 #include <QImage>
 #include <QKeySequenceEdit>
 #include <QLabel>
@@ -125,6 +126,10 @@ private slots:
     void openFromGrid();
     void overlayFollowsPreferences_data();
     void overlayFollowsPreferences();
+    void overviewListsEveryKey();
+    void escClosesOverview_data();
+    void escClosesOverview();
+    void preferencesNameTheMenus();
 
     void recycleBin_data();
     void recycleBin();
@@ -1388,6 +1393,108 @@ void TestMainWindow::overlayFollowsPreferences()
     QCOMPARE(text.contains(QLatin1String("Clear Rejection")), !accept);
     QCOMPARE(text.contains(QLatin1String("Ctrl+G")), accept);
     QCOMPARE(viewerOf(w)->isShortcutOverlayVisible(), false);
+}
+
+void TestMainWindow::overviewListsEveryKey()
+{
+    MainWindow w;
+    w.show();
+    named(w, "shortcutsAction")->trigger();
+    auto *overlay = viewerOf(w)->findChild<QTextBrowser *>();
+    // Each cell of the overview is a line of its text: a name, then its key.
+    const QStringList lines = overlay->toPlainText().split(QLatin1Char('\n'));
+    // Names repeat ("1 Star" filters and marks): any of the places will do.
+    const auto listed = [&](const QString &label, const QKeySequence &key) {
+        for (qsizetype at = lines.indexOf(label); at >= 0; at = lines.indexOf(label, at + 1)) {
+            if (lines.value(at + 1) == key.toString(QKeySequence::NativeText))
+                return true;
+        }
+        return false;
+    };
+    int keyed = 0;
+    for (QAction *bar : w.menuBar()->actions()) {
+        for (QAction *entry : bar->menu()->actions()) {
+            if (entry->shortcut().isEmpty() || entry == named(w, "shortcutsAction"))
+                continue;
+            ++keyed;
+            QVERIFY2(listed(entry->text().remove(QLatin1Char('&')), entry->shortcut()), qPrintable(entry->text()));
+        }
+    }
+    QVERIFY(keyed > 50);
+    QVERIFY(listed(QStringLiteral("Move Photo to Recycle Bin…"), QKeySequence(QKeySequence::Delete)));
+    // Keys no menu shows: those of the compare view, and the overview's own.
+    QVERIFY(listed(QStringLiteral("Keep the candidate"), QKeySequence(Qt::Key_Return)));
+    QVERIFY(listed(QStringLiteral("Switch the active pane"), QKeySequence(Qt::Key_Tab)));
+    QVERIFY(listed(QStringLiteral("Next candidate"), QKeySequence(Qt::Key_Right)));
+    QVERIFY(listed(QStringLiteral("Show / hide this overview"), QKeySequence(QStringLiteral("Ctrl+F1"))));
+}
+
+void TestMainWindow::escClosesOverview_data()
+{
+    QTest::addColumn<bool>("fullScreen");
+    QTest::addColumn<bool>("toGrid"); // the grid shown over the open overview
+    // After the first Esc.
+    QTest::addColumn<bool>("overviewAfter");
+    QTest::addColumn<bool>("fullScreenAfter");
+
+    QTest::newRow("window") << false << false << false << false;
+    // The overview goes first, full screen with the next Esc.
+    QTest::newRow("full-screen") << true << false << false << true;
+    // On the grid the overview is not on screen: Esc must not bring it back.
+    QTest::newRow("grid") << false << true << true << false;
+    QTest::newRow("grid-full-screen") << true << true << true << false;
+}
+
+void TestMainWindow::escClosesOverview()
+{
+    QFETCH(bool, fullScreen);
+    QFETCH(bool, toGrid);
+    QFETCH(bool, overviewAfter);
+    QFETCH(bool, fullScreenAfter);
+
+    auto w = openWindow(makeFolder({"a.jpg", "b.jpg"}));
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    ViewerWidget *viewer = viewerOf(*w);
+    QAction *help = named(*w, "shortcutsAction");
+    if (fullScreen)
+        named(*w, "fullScreenAction")->trigger();
+    help->trigger();
+    QVERIFY(viewer->isShortcutOverlayVisible());
+    if (toGrid)
+        showGrid(*w);
+
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    QCOMPARE(viewer->isShortcutOverlayVisible(), overviewAfter);
+    QCOMPARE(help->isChecked(), overviewAfter);
+    QCOMPARE(w->isFullScreen(), fullScreenAfter);
+    QCOMPARE(page(*w), toGrid ? 1 : 0);
+    QCOMPARE(named(*w, "leaveFullScreenAction")->isEnabled(), overviewAfter || fullScreenAfter);
+    if (!overviewAfter)
+        QCOMPARE(help->text(), QStringLiteral("Show &Keyboard Shortcuts"));
+
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    QVERIFY(!w->isFullScreen());
+    QCOMPARE(page(*w), toGrid ? 1 : 0);
+}
+
+void TestMainWindow::preferencesNameTheMenus()
+{
+    MainWindow w;
+    w.show();
+    DialogDriver<PreferencesDialog> driver([](PreferencesDialog *dialog) {
+        // The filter and the mark of one star, apart.
+        const auto labelOf = [dialog](const char *id) {
+            QWidget *edit = dialog->shortcutEdit(QLatin1String(id));
+            const auto *form = qobject_cast<QFormLayout *>(edit->parentWidget()->layout());
+            return qobject_cast<QLabel *>(form->labelForField(edit))->text();
+        };
+        QCOMPARE(labelOf("filter.rating1"), QStringLiteral("Filter › 1 Star:"));
+        QCOMPARE(labelOf("rating.1"), QStringLiteral("Rating › 1 Star:"));
+        dialog->reject();
+    });
+    w.registeredActions().value("app.preferences")->trigger();
+    QVERIFY(driver.ran);
 }
 
 // ---- Recycle bin --------------------------------------------------------

@@ -11,6 +11,8 @@
 #include <QFormLayout>
 #include <QKeySequenceEdit>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -95,6 +97,75 @@ public:
     QMap<QString, QAction *> byId;
 };
 
+// Menus as the main window builds them, some entries with a registered action
+// and some without; two entries share the name "1 Star".
+class MenuRegistry
+{
+public:
+    MenuRegistry()
+    {
+        QMenu *file = bar.addMenu(QStringLiteral("&File"));
+        add(file, "file.open", "&Open Folder…", "Ctrl+O");
+        file->addSeparator();
+        file->addAction(QStringLiteral("E&xit"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+        QMenu *filter = bar.addMenu(QStringLiteral("F&ilter"));
+        add(filter, "filter.rating1", "&1 Star", "Ctrl+Shift+1");
+        add(filter, "filter.rejected", "R&ejected", "Ctrl+Shift+X");
+        QMenu *view = bar.addMenu(QStringLiteral("&View"));
+        QAction *grid = add(view, "view.grid", "Thumbnail &Grid", "G");
+        add(view->addMenu(QStringLiteral("Sort &by")), "sort.name", "&Name", "");
+        QMenu *rating = bar.addMenu(QStringLiteral("&Rating"));
+        add(rating, "rating.1", "&1 Star", "1");
+        add(rating, "rating.reject", "Re&ject", "X");
+        rating->addAction(grid); // listed at its first place only
+        // Nothing of the registry: no heading.
+        bar.addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
+        add(nullptr, "navigate.resumeReview", "&Resume Review", "L");
+    }
+
+    QList<QMenu *> menus() const
+    {
+        QList<QMenu *> list;
+        for (QAction *entry : bar.actions())
+            list.append(entry->menu());
+        return list;
+    }
+
+    QMenuBar bar;
+    QMap<QString, QAction *> byId;
+
+private:
+    QAction *add(QMenu *menu, const char *id, const char *text, const char *key)
+    {
+        auto *action = new QAction(QString::fromUtf8(text), &bar);
+        if (menu)
+            menu->addAction(action);
+        action->setShortcut(QKeySequence(QString::fromLatin1(key)));
+        action->setProperty("defaultShortcut", QString::fromLatin1(key));
+        byId.insert(QString::fromLatin1(id), action);
+        return action;
+    }
+};
+
+// The shortcut rows read back as "# Heading" and "Label: = key" lines.
+QStringList shortcutLines(const PreferencesDialog &dialog)
+{
+    const auto *form = qobject_cast<QFormLayout *>(dialog.shortcutEdit(dialog.shortcutRowOrder().value(0))
+                                                       ->parentWidget()
+                                                       ->layout());
+    QStringList lines;
+    for (int row = 0; form && row < form->rowCount(); ++row) {
+        if (QLayoutItem *span = form->itemAt(row, QFormLayout::SpanningRole)) {
+            lines.append(QStringLiteral("# ") + qobject_cast<QLabel *>(span->widget())->text());
+            continue;
+        }
+        const auto *label = qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+        const auto *edit = qobject_cast<QKeySequenceEdit *>(form->itemAt(row, QFormLayout::FieldRole)->widget());
+        lines.append(label->text() + QStringLiteral(" = ") + edit->keySequence().toString(QKeySequence::PortableText));
+    }
+    return lines;
+}
+
 QStringList storedShortcutKeys()
 {
     QSettings settings;
@@ -117,6 +188,9 @@ private slots:
     void clearingOneOfTwoResolvesConflict();
     void rowsSortedByTextWithCleanLabels();
     void rowsFollowTheUsersCollation();
+    void rowsGroupedByMenu();
+    void conflictNamesMenuPaths_data();
+    void conflictNamesMenuPaths();
     void restoreDefaults_data();
     void restoreDefaults();
     void numbersClampedOnLoadAndWrittenBack_data();
@@ -281,6 +355,58 @@ void TestPreferencesDialog::rowsFollowTheUsersCollation()
     auto restoreLocale = qScopeGuard([&] { QLocale::setDefault(previous); });
     PreferencesDialog dialog(registry);
     QCOMPARE(dialog.shortcutRowOrder(), QStringList({"b.anger", "c.picture", "a.zoom"}));
+}
+
+void TestPreferencesDialog::rowsGroupedByMenu()
+{
+    MenuRegistry registry;
+    PreferencesDialog dialog(registry.byId, registry.menus());
+
+    // Menu order, not the order of the texts; names that repeat carry their menu.
+    QCOMPARE(shortcutLines(dialog),
+             (QStringList{"# File", "Open Folder: = Ctrl+O", "# Filter", "Filter › 1 Star: = Ctrl+Shift+1",
+                          "Rejected: = Ctrl+Shift+X", "# View", "Thumbnail Grid: = G", "Sort by › Name: = ",
+                          "# Rating", "Rating › 1 Star: = 1", "Reject: = X", "# Other", "Resume Review: = L"}));
+    QCOMPARE(dialog.shortcutRowOrder(),
+             (QStringList{"file.open", "filter.rating1", "filter.rejected", "view.grid", "sort.name", "rating.1",
+                          "rating.reject", "navigate.resumeReview"}));
+}
+
+// The message names each action with its menu path, the entry's text in full.
+void TestPreferencesDialog::conflictNamesMenuPaths_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("conflict");
+
+    QTest::newRow("same-name-in-two-menus")
+        << "rating.1" << "Ctrl+Shift+1"
+        << "The shortcut Ctrl+Shift+1 is used by \"Filter › 1 Star\" and \"Rating › 1 Star\".";
+    QTest::newRow("ellipsis-kept")
+        << "view.grid" << "Ctrl+O"
+        << "The shortcut Ctrl+O is used by \"File › Open Folder…\" and \"View › Thumbnail Grid\".";
+    QTest::newRow("submenu-and-no-menu")
+        << "sort.name" << "L" << "The shortcut L is used by \"View › Sort by › Name\" and \"Resume Review\".";
+    // Keys of entries that are not in the registry are no concern of the dialog.
+    QTest::newRow("key-of-unregistered-entry") << "view.grid" << "Ctrl+Q" << QString();
+}
+
+void TestPreferencesDialog::conflictNamesMenuPaths()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, key);
+    QFETCH(QString, conflict);
+
+    MenuRegistry registry;
+    PreferencesDialog dialog(registry.byId, registry.menus());
+    dialog.show();
+    dialog.shortcutEdit(id)->setKeySequence(QKeySequence::fromString(key, QKeySequence::PortableText));
+    MessageBoxWatcher watcher;
+    dialog.accept();
+    QCOMPARE(watcher.boxes.size(), conflict.isEmpty() ? 0 : 1);
+    if (!conflict.isEmpty())
+        QCOMPARE(watcher.boxes.first().text, conflict);
+    QCOMPARE(dialog.isVisible(), !conflict.isEmpty());
 }
 
 void TestPreferencesDialog::restoreDefaults_data()

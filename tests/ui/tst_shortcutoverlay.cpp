@@ -70,6 +70,8 @@ private slots:
     void groupedByMenuInMenuOrder();
     void labelsAndKeys_data();
     void labelsAndKeys();
+    void sectionsAfterTheMenus_data();
+    void sectionsAfterTheMenus();
 };
 
 void TestShortcutOverlay::columnsBalanced_data()
@@ -116,8 +118,11 @@ void TestShortcutOverlay::groupedByMenuInMenuOrder()
     QMenu view(QStringLiteral("&View"));
     QAction *open = file.addAction(QStringLiteral("&Open Folder…"));
     open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-    QAction *exit = file.addAction(QStringLiteral("E&xit")); // keyed, but not a listed action
+    QAction *exit = file.addAction(QStringLiteral("E&xit")); // keyed, though not among the others
     exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    QAction *hidden = file.addAction(QStringLiteral("Hidden"));
+    hidden->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    hidden->setVisible(false);
     QAction *zoom = view.addAction(QStringLiteral("&Toggle Fit / 100%"));
     zoom->setShortcut(QKeySequence(QStringLiteral("Z")));
     QMenu *sort = view.addMenu(QStringLiteral("Sort &by"));
@@ -134,14 +139,18 @@ void TestShortcutOverlay::groupedByMenuInMenuOrder()
         shortcutOverlayHtml({&view, &file}, {fit, &loose, byName, zoom, open, noKey}, nullptr, 1);
     QCOMPARE(columnsOf(html), (QList<QStringList>{{"# View", "Toggle Fit / 100% = Z", "File name = Ctrl+Alt+N",
                                                    "Fit to Window = Ctrl+0", "# File", "Open Folder… = Ctrl+O",
-                                                   "# Other", "Resume = L"}}));
+                                                   "Exit = Ctrl+Q", "# Other", "Resume = L"}}));
     QVERIFY(html.startsWith(QStringLiteral("<div style='font-size:18px;font-weight:600;margin-bottom:10px'>"
                                            "Keyboard Shortcuts</div>")));
-    QVERIFY(html.endsWith(QStringLiteral("Press the shortcut again to close · Change keys in Preferences</div>")));
+    QVERIFY(html.endsWith(
+        QStringLiteral("Press Esc or the shortcut again to close · Change keys in Preferences</div>")));
 
     // No keyed action at all: the title and the hint, no empty table.
-    QVERIFY(columnsOf(shortcutOverlayHtml({&view}, {noKey}, nullptr)).isEmpty());
-    QVERIFY(!shortcutOverlayHtml({&view}, {noKey}, nullptr).contains(QStringLiteral("<table")));
+    QMenu keyless(QStringLiteral("&Edit"));
+    keyless.addAction(noKey);
+    keyless.addAction(hidden);
+    QVERIFY(columnsOf(shortcutOverlayHtml({&keyless}, {noKey}, nullptr)).isEmpty());
+    QVERIFY(!shortcutOverlayHtml({&keyless}, {noKey}, nullptr).contains(QStringLiteral("<table")));
 }
 
 void TestShortcutOverlay::labelsAndKeys_data()
@@ -184,6 +193,40 @@ void TestShortcutOverlay::labelsAndKeys()
     action->setShortcuts(keys);
     const QList<QStringList> columns = columnsOf(shortcutOverlayHtml({&menu}, {action}, isToggle ? action : nullptr));
     QCOMPARE(columns, (QList<QStringList>{{"# Help", expected}}));
+}
+
+void TestShortcutOverlay::sectionsAfterTheMenus_data()
+{
+    QTest::addColumn<QList<ShortcutSection>>("sections");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList menus{"# Help", "Guide = F1", "# Other", "Loose = L"};
+    QTest::newRow("none") << QList<ShortcutSection>{} << menus;
+    QTest::newRow("in-order-escaped")
+        << QList<ShortcutSection>{
+               {"Compare", {{"Keep", QKeySequence(Qt::Key_Return)}, {"Switch", QKeySequence(Qt::Key_Tab)}}},
+               {"A & B", {{"<Less>", QKeySequence(Qt::Key_Less)}}}}
+        << menus + QStringList{"# Compare", "Keep = Return", "Switch = Tab", "# A &amp; B", "&lt;Less&gt; = &lt;"};
+    // A row whose key the user cleared is dropped, and a section left without rows.
+    QTest::newRow("keyless-rows-and-empty-sections")
+        << QList<ShortcutSection>{{"Empty", {}},
+                                  {"Cleared", {{"Next", QKeySequence()}}},
+                                  {"Compare", {{"Next", QKeySequence()}, {"Keep", QKeySequence(Qt::Key_Return)}}}}
+        << menus + QStringList{"# Compare", "Keep = Return"};
+}
+
+void TestShortcutOverlay::sectionsAfterTheMenus()
+{
+    QFETCH(QList<ShortcutSection>, sections);
+    QFETCH(QStringList, expected);
+
+    QMenu help(QStringLiteral("&Help"));
+    QAction *guide = help.addAction(QStringLiteral("&Guide"));
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    QAction loose(QStringLiteral("Loose"));
+    loose.setShortcut(QKeySequence(Qt::Key_L));
+    QCOMPARE(columnsOf(shortcutOverlayHtml({&help}, {&loose, guide}, nullptr, 1, sections)),
+             QList<QStringList>{expected});
 }
 
 QTEST_MAIN(TestShortcutOverlay)
