@@ -29,16 +29,17 @@ PhotoCatalog::PhotoCatalog(QObject *parent)
     m_scanPool.setMaxThreadCount(1);
     m_order = PhotoCore::sortOrderFromId(QSettings().value(QStringLiteral("view/sortOrder")).toString());
     m_pairsAsOne = QSettings().value(QStringLiteral("view/pairRawJpeg"), true).toBool();
-    connect(&m_writes, &SidecarWriteQueue::finished, this, &PhotoCatalog::onWriteFinished);
+    connect(&m_writer, &MarkWriter::operationFinished, this, &PhotoCatalog::applyMarkReport);
+    connect(&m_writer, &MarkWriter::historyChanged, this, &PhotoCatalog::historyChanged);
     connect(m_watcher, &FolderWatcher::changed, this, &PhotoCatalog::startRescan);
 }
 
 PhotoCatalog::~PhotoCatalog()
 {
-    // A scan is pointless now; the marks still queued are not.
+    // A scan is pointless now; the marks still queued are not (the writer
+    // waits for them).
     m_scanPool.clear();
     m_scanPool.waitForDone();
-    m_writes.waitForDone();
 }
 
 // ---------------------------------------------------------------------------
@@ -71,8 +72,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder, con
     m_rescanCount = 0;
     // Writes still on their way finish and update what they find of the new
     // list; an abandoned batch no longer reports.
-    const bool batchAbandoned = m_batchOperation != 0;
-    m_batchOperation = 0;
+    const bool batchAbandoned = m_writer.startOver();
 
     m_folder = folder;
     m_captureTimes.clear();
@@ -86,8 +86,6 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder, con
     m_resumePending = false;
     m_scanBusy = Busy::Scanning;
     m_busy = Busy::Scanning;
-    m_history.clear();
-    m_failedWrites = 0;
     // Before the watch starts, so that the probe's file is not seen as a change.
     m_folderProblem = folder.isEmpty() ? QString() : ::folderWriteProblem(folder);
     m_watcher->watch(folder, subfolders);
@@ -184,7 +182,7 @@ void PhotoCatalog::dropFiles(const QStringList &files)
         m_records.remove(path);
     // A pair's file left alone is shown on its own.
     applyListing(remaining);
-    m_history.forget(goneSet);
+    m_writer.forget(goneSet);
     emit filesRemoved(gone);
     emit historyChanged();
 }
@@ -389,7 +387,7 @@ void PhotoCatalog::startSidecarScan(bool reload)
 {
     const QStringList files = m_listedFiles;
     const quint64 generation = m_generation;
-    const quint64 writeSerial = m_writeSerial;
+    const quint64 writeSerial = m_writer.writeSerial();
     const QPointer<PhotoCatalog> self(this);
     m_scanPool.start([files, generation, writeSerial, reload, self] {
         // A write killed halfway left its temporary file; the sidecar itself
@@ -404,11 +402,6 @@ void PhotoCatalog::startSidecarScan(bool reload)
     });
 }
 
-bool PhotoCatalog::writtenSince(const QString &key, quint64 writeSerial) const
-{
-    return m_pendingByKey.value(key) > 0 || m_lastWriteByKey.value(key) > writeSerial;
-}
-
 void PhotoCatalog::applyScanResult(quint64 generation, quint64 writeSerial, bool reload, const SidecarScan &scan)
 {
     if (generation != m_generation)
@@ -416,13 +409,14 @@ void PhotoCatalog::applyScanResult(quint64 generation, quint64 writeSerial, bool
     // A sidecar written since the scan started holds what the write left, not
     // what the scan read.
     for (auto it = scan.stamps.cbegin(); it != scan.stamps.cend(); ++it) {
-        if (!writtenSince(it.key(), writeSerial))
+        if (!m_writer.writtenSince(it.key(), writeSerial))
             m_stamps.insert(it.key(), it.value());
     }
     for (auto it = scan.records.cbegin(); it != scan.records.cend(); ++it) {
         // On the first scan a record already known was read on the spot or
         // written, after the scan read it.
-        const bool keep = reload ? writtenSince(sidecarKey(it.key()), writeSerial) : m_records.contains(it.key());
+        const bool keep =
+            reload ? m_writer.writtenSince(sidecarKey(it.key()), writeSerial) : m_records.contains(it.key());
         if (!keep)
             m_records.insert(it.key(), it.value());
     }

@@ -2,7 +2,7 @@
 
 #include "catalog/folderscan.h"
 #include "catalog/markedit.h"
-#include "catalog/markhistory.h"
+#include "catalog/markwriter.h"
 #include "catalog/sidecarwritequeue.h"
 #include "core/metadata.h"
 #include "core/photoorder.h"
@@ -23,13 +23,13 @@ class FolderWatcher;
 
 // The open folder as every view sees it: all its photos, the filtered list
 // with the current position, the marks of every photo, the photos sharing a
-// sidecar, the summary, the background read of the sidecars, every mark
-// write (through one queue), the undo history and the watch on the folder.
+// sidecar, the summary, the background read of the sidecars and the watch on
+// the folder. Mark writes and their undo history are its MarkWriter's.
 //
-// Marks shown are marks on disk: a record changes when its write has
-// succeeded, or when a sidecar was read. Everything lives on the GUI thread;
-// background work gets copies and posts back, stamped with a generation so
-// that results for an earlier folder are dropped.
+// Marks shown are marks on disk: a record changes when the writer reports the
+// write that changed it, or when a sidecar was read. Everything lives on the
+// GUI thread; background work gets copies and posts back, stamped with a
+// generation so that results for an earlier folder are dropped.
 class PhotoCatalog : public QObject
 {
     Q_OBJECT
@@ -116,25 +116,25 @@ public:
 
     Busy busy() const { return m_busy; }
     bool isScanned() const { return m_metadataReady; }
-    bool isMetadataBatchBusy() const { return m_batchOperation != 0; }
-    int pendingWriteCount() const { return m_writes.pendingCount(); }
+    bool isMetadataBatchBusy() const { return m_writer.isBatchRunning(); }
+    int pendingWriteCount() const { return m_writer.pendingCount(); }
     // A write to the photo's sidecar is queued or running.
-    bool hasPendingWrite(const QString &path) const { return m_pendingByKey.contains(sidecarKey(path)); }
+    bool hasPendingWrite(const QString &path) const { return m_writer.hasPendingWrite(path); }
     PhotoCore::Summary summary() const;
 
-    bool canUndo() const { return m_history.canUndo(); }
-    bool canRedo() const { return m_history.canRedo(); }
-    int undoDepth() const { return m_history.undoCount(); }
+    bool canUndo() const { return m_writer.history().canUndo(); }
+    bool canRedo() const { return m_writer.history().canRedo(); }
+    int undoDepth() const { return m_writer.history().undoCount(); }
 
     // Why no sidecar can be written in the open folder (the system's words),
     // or empty when they can.
     QString folderWriteProblem() const { return m_folderProblem; }
     // Writes that failed since the folder was opened or the count dismissed.
-    int failedWriteCount() const { return m_failedWrites; }
+    int failedWriteCount() const { return m_writer.failedWrites(); }
 
     // The pool of the sidecar reads and rescans, for tests and measurements.
     QThreadPool *scanThreadPool() { return &m_scanPool; }
-    SidecarWriteQueue *writeQueue() { return &m_writes; }
+    SidecarWriteQueue *writeQueue() { return m_writer.queue(); }
     // Rescans started since the folder was opened.
     int rescanCount() const { return m_rescanCount; }
 
@@ -200,21 +200,6 @@ signals:
     void writeProblemsChanged();
 
 private:
-    // What a group of writes was issued for; the group reports once all are back.
-    struct Operation
-    {
-        enum Kind { Mark, Rotation, Batch, Undo, Redo };
-        Kind kind = Mark;
-        int remaining = 0;
-        quint64 stepId = 0;
-        QString path;                  // Mark, Rotation: the photo
-        quint64 navigationSerial = 0;  // Mark: the position right after the mark
-        QStringList requested;         // Batch: the photos asked for
-        QStringList changed;
-        QStringList failures;
-        QStringList missing;
-    };
-
     // Content and position (photocatalog.cpp).
     void openList(const QStringList &files, const QString &folder, const QStringList &subfolders = {});
     // Takes `listed` as the catalog's files: pairs, shown list, siblings.
@@ -228,7 +213,6 @@ private:
     void updateSummary();
     void startSidecarScan(bool reload);
     void applyScanResult(quint64 generation, quint64 writeSerial, bool reload, const SidecarScan &scan);
-    bool writtenSince(const QString &key, quint64 writeSerial) const;
     QStringList photosOfKey(const QString &key) const;
     void dropFiles(const QStringList &files);
 
@@ -242,19 +226,11 @@ private:
     void applyRescan(quint64 generation, quint64 writeSerial, const SidecarScan &scan);
     void probeFolder();
 
-    // Marks, writes and history (photocatalogmarks.cpp).
-    quint64 markPhoto(const QString &path, const MarkEdit &edit, Operation::Kind kind);
+    // Marks, as their writes report (photocatalogmarks.cpp).
     void markCurrent(const MarkEdit &edit);
-    void runBatch(const QStringList &files, const MarkEdit &edit);
-    quint64 queueWrite(quint64 operation, const QString &path, const MarkEdit &edit,
-                       SidecarWriteQueue::Priority priority);
-    quint64 queueRestore(quint64 operation, const MarkChange &change, bool undo, SidecarWriteQueue::Priority priority);
-    void noteWrite(quint64 operation, const QString &path, quint64 write);
-    void onWriteFinished(const SidecarWriteResult &result);
-    void finishOperation(quint64 id);
-    void noteHistoryResult(Operation &operation, const SidecarWriteResult &result);
-    void applyHistory(bool undo);
-    void countFailures(int count);
+    void markFiles(const QStringList &files, const MarkEdit &edit);
+    void stepHistory(bool undo);
+    void applyMarkReport(const MarkReport &report);
     QString writeFailureText(const QString &path) const;
 
     QString m_folder;
@@ -282,26 +258,14 @@ private:
     Busy m_scanBusy = Busy::Scanning;
     quint64 m_navigationSerial = 0;
 
-    // Writes: how many are queued per sidecar key, and the serial of the last.
-    QHash<QString, int> m_pendingByKey;
-    QHash<QString, quint64> m_lastWriteByKey;
-    quint64 m_writeSerial = 0;
-    QHash<quint64, quint64> m_operationOfWrite;
-    QHash<quint64, Operation> m_operations;
-    quint64 m_lastOperation = 0;
-    quint64 m_batchOperation = 0;
-
-    MarkHistory m_history;
-
     QString m_folderProblem;
-    int m_failedWrites = 0;
 
     FolderWatcher *m_watcher = nullptr;
     bool m_rescanRunning = false;
     bool m_rescanAgain = false;
     int m_rescanCount = 0;
 
-    SidecarWriteQueue m_writes;
+    MarkWriter m_writer;
     // Last, so that it is destroyed first: its tasks post back through a
     // guarded pointer only.
     QThreadPool m_scanPool;

@@ -30,7 +30,7 @@ void PhotoCatalog::startRescan()
     const QSet<QString> knownFiles = m_allFileSet;
     const QHash<QString, FileStamp> knownStamps = m_stamps;
     const quint64 generation = m_generation;
-    const quint64 writeSerial = m_writeSerial;
+    const quint64 writeSerial = m_writer.writeSerial();
     const bool subfolders = m_subfolders;
     const QPointer<PhotoCatalog> self(this);
     m_scanPool.start([folder, knownFiles, knownStamps, generation, writeSerial, subfolders, self] {
@@ -50,11 +50,11 @@ void PhotoCatalog::applyRescan(quint64 generation, quint64 writeSerial, const Si
 
     QStringList changed;
     for (auto it = scan.stamps.cbegin(); it != scan.stamps.cend(); ++it) {
-        if (!writtenSince(it.key(), writeSerial))
+        if (!m_writer.writtenSince(it.key(), writeSerial))
             m_stamps.insert(it.key(), it.value());
     }
     for (auto it = scan.records.cbegin(); it != scan.records.cend(); ++it) {
-        if (writtenSince(sidecarKey(it.key()), writeSerial))
+        if (m_writer.writtenSince(sidecarKey(it.key()), writeSerial))
             continue;
         const auto known = m_records.constFind(it.key());
         if (known == m_records.cend() || *known != it.value()) {

@@ -124,6 +124,9 @@ struct SidecarWriteQueue::Shared
         }
         const QString sidecar = PhotoCore::sidecarPathFor(job.photoPath);
         const bool existed = QFileInfo::exists(sidecar);
+        // Read before writing: these marks, whoever left them, are the
+        // "before" of the undo step this write makes, and the edit applies
+        // to them rather than to what the catalog last saw.
         result.before = PhotoCore::readMetadata(job.photoPath);
         result.after = edit(job).appliedTo(result.before);
 

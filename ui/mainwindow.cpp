@@ -76,7 +76,8 @@ MainWindow::MainWindow(QWidget *parent)
     migrateHelpShortcuts();
 
     setWindowTitle(plainTitle);
-    resizeWithinScreen(this, QSize(1200, 800));
+    if (!restoreWindowPlacement(this))
+        resizeWithinScreen(this, QSize(1200, 800));
 
     createActions();
     rebuildShortcutOverlay();
@@ -107,6 +108,12 @@ MainWindow::MainWindow(QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    saveWindowPlacement(this, maximizedBeforeFullScreen);
+    QMainWindow::closeEvent(event);
+}
 
 void MainWindow::connectPages()
 {
@@ -334,12 +341,17 @@ void MainWindow::toggleFullScreen()
     if (isFullScreen()) {
         if (slideshowTimer->isActive())
             toggleSlideshow();
-        showNormal();
+        // Back to the window the user had: a maximized one stays maximized.
+        if (maximizedBeforeFullScreen)
+            showMaximized();
+        else
+            showNormal();
         menuBar()->show();
         statusBar()->show();
         fullScreenAction->setText(tr("&Full Screen"));
         leaveFullScreenAction->setEnabled(viewer->isShortcutOverlayVisible());
     } else {
+        maximizedBeforeFullScreen = isMaximized();
         menuBar()->hide();
         statusBar()->hide();
         showFullScreen();

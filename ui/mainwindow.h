@@ -53,6 +53,7 @@ protected:
     bool event(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void openFolder(const QString &path, const QString &fileToSelect);
@@ -161,6 +162,7 @@ private:
     QAction *gridAction = nullptr;
     QAction *fullScreenAction = nullptr;
     QAction *leaveFullScreenAction = nullptr;
+    bool maximizedBeforeFullScreen = false;
     QAction *fitAction = nullptr;
     QAction *actualSizeAction = nullptr;
     QAction *slideshowAction = nullptr;
