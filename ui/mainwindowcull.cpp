@@ -144,7 +144,8 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
     const int sidecars = RecycleBin::existingSidecarCount(listed, files);
     const auto answer = QMessageBox::question(
         this, reason == Rejected ? tr("Move rejected photos to Recycle Bin?") : tr("Move photos to Recycle Bin?"),
-        RecycleBin::confirmationText(int(photos.size()), int(files.size()), sidecars, reason == Selection),
+        RecycleBin::confirmationText(int(photos.size()), int(files.size()), sidecars, reason == Selection,
+                                     photos.size() == 1 ? QFileInfo(photos.first()).fileName() : QString()),
         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
     if (answer != QMessageBox::Yes)
         return;

@@ -2,7 +2,7 @@
 
 #include "core/filemoves.h"
 #include "core/safefileio.h"
-#include "core/xmpsidecar.h"
+#include "core/sidecarpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -96,9 +96,21 @@ bool moveToTrash(const QString &path)
 #endif
 }
 
-QString confirmationText(int photos, int files, int sidecars, bool selected)
+QString confirmationText(int photos, int files, int sidecars, bool selected, const QString &name)
 {
-    if (files == photos && selected) {
+    const QString filesText = QCoreApplication::translate("MainWindow", "%n file(s)", nullptr, files);
+    if (photos == 1 && !name.isEmpty()) {
+        // One photo is named: the user sees which one goes.
+        const QString what = files > 1 ? QStringLiteral("%1 (%2)").arg(name, filesText) : name;
+        if (sidecars > 0)
+            return QCoreApplication::translate("MainWindow", "Move %1 and its XMP sidecar to the Recycle Bin?\n\n"
+                                                             "The files will not be permanently deleted.")
+                .arg(what);
+        return QCoreApplication::translate("MainWindow", "Move %1 to the Recycle Bin?\n\nThe files will not be "
+                                                         "permanently deleted.")
+            .arg(what);
+    }
+    if (files == photos && selected && sidecars > 0) {
         return QCoreApplication::translate("MainWindow",
                                            "Move %1 selected photo(s) and %2 associated XMP sidecar(s) to the "
                                            "Recycle Bin?\n\nThe files will not be permanently deleted.")
@@ -106,13 +118,18 @@ QString confirmationText(int photos, int files, int sidecars, bool selected)
             .arg(sidecars);
     }
     const QString photosText = QCoreApplication::translate("MainWindow", "%n photo(s)", nullptr, photos);
+    const QString what = files == photos ? photosText : QStringLiteral("%1 (%2)").arg(photosText, filesText);
+    // Without sidecars there is nothing to count but the photos.
+    if (sidecars == 0)
+        return QCoreApplication::translate("MainWindow", "Move %1 to the Recycle Bin?\n\nThe files will not be "
+                                                         "permanently deleted.")
+            .arg(what);
     const QString sidecarsText = QCoreApplication::translate("MainWindow", "%n XMP sidecar(s)", nullptr, sidecars);
     if (files == photos) {
         return QCoreApplication::translate("MainWindow", "Move %1 and %2 to the Recycle Bin?\n\nThe files will not "
                                                          "be permanently deleted.")
             .arg(photosText, sidecarsText);
     }
-    const QString filesText = QCoreApplication::translate("MainWindow", "%n file(s)", nullptr, files);
     return QCoreApplication::translate("MainWindow", "Move %1 (%2) and %3 to the Recycle Bin?\n\nThe files will not "
                                                      "be permanently deleted.")
         .arg(photosText, filesText, sidecarsText);

@@ -26,7 +26,9 @@ Outcome movePhotos(const QStringList &allFiles, const QStringList &photos);
 
 // The question before `photos` photos, made of `files` files, go to the
 // trash with `sidecars` sidecars. `selected`: the user picked them one by one.
-QString confirmationText(int photos, int files, int sidecars, bool selected);
+// A single photo is called by its file `name` where one is given; sidecars
+// are mentioned only when there are any.
+QString confirmationText(int photos, int files, int sidecars, bool selected, const QString &name = QString());
 
 // How many of the sidecars `photos` would take along exist on disk.
 int existingSidecarCount(const QStringList &allFiles, const QStringList &photos);

@@ -317,8 +317,11 @@ void TestCatalogue::germanStartShowsGermanMenus()
     // Photos, files and sidecars each counted in their own plural form.
     QCOMPARE(RecycleBin::confirmationText(3, 6, 1, false).section(QLatin1Char('\n'), 0, 0),
              QStringLiteral("3 Fotos (6 Dateien) und 1 XMP-Begleitdatei in den Papierkorb verschieben?"));
+    // No sidecar: none is counted; one photo is called by its name.
     QCOMPARE(RecycleBin::confirmationText(1, 1, 0, false).section(QLatin1Char('\n'), 0, 0),
-             QStringLiteral("1 Foto und 0 XMP-Begleitdateien in den Papierkorb verschieben?"));
+             QStringLiteral("1 Foto in den Papierkorb verschieben?"));
+    QCOMPARE(RecycleBin::confirmationText(1, 2, 1, true, QStringLiteral("IMG_0042.JPG")).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("IMG_0042.JPG (2 Dateien) und die zugehörige XMP-Begleitdatei in den Papierkorb verschieben?"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Öffnen Sie einen Ordner, um zu beginnen"));
     // Key names come from the toolkit's German catalogue.
     QCOMPARE(registry.value(QStringLiteral("file.open"))->shortcut().toString(QKeySequence::NativeText),
@@ -340,6 +343,10 @@ void TestCatalogue::englishStartCountsInEnglish()
              QStringLiteral("Move 3 photos (6 files) and 3 XMP sidecars to the Recycle Bin?"));
     QCOMPARE(RecycleBin::confirmationText(1, 2, 1, true).section(QLatin1Char('\n'), 0, 0),
              QStringLiteral("Move 1 photo (2 files) and 1 XMP sidecar to the Recycle Bin?"));
+    QCOMPARE(RecycleBin::confirmationText(1, 1, 1, false, QStringLiteral("IMG_0042.JPG")).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Move IMG_0042.JPG and its XMP sidecar to the Recycle Bin?"));
+    QCOMPARE(RecycleBin::confirmationText(2, 3, 0, true).section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Move 2 photos (3 files) to the Recycle Bin?"));
     // Without pairs, a selection is asked about as it always was.
     QCOMPARE(RecycleBin::confirmationText(2, 2, 1, true).section(QLatin1Char('\n'), 0, 0),
              QStringLiteral("Move 2 selected photo(s) and 1 associated XMP sidecar(s) to the Recycle Bin?"));

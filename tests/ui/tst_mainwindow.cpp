@@ -1518,8 +1518,7 @@ void TestMainWindow::recycleBin_data()
         << all << QString() << QString() << "IMG_1.JPG";
     QTest::newRow("jpeg-of-pair-keeps-sidecar")
         << QMessageBox::Yes << true << QList<int>{0}
-        << "Move 1 selected photo(s) and 0 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
-           "permanently deleted."
+        << "Move IMG_1.JPG to the Recycle Bin?\n\nThe files will not be permanently deleted."
         << QStringList{"IMG_1.PNG", "IMG_1.xmp", "IMG_2.JPG", "IMG_3.JPG"} << QString()
         << "1 photo(s) moved to the Recycle Bin" << "IMG_1.PNG";
     QTest::newRow("pair-with-sidecar")
@@ -1530,8 +1529,7 @@ void TestMainWindow::recycleBin_data()
         << "IMG_2.JPG";
     QTest::newRow("last-goes-to-nearest-before")
         << QMessageBox::Yes << true << QList<int>{3}
-        << "Move 1 selected photo(s) and 0 associated XMP sidecar(s) to the Recycle Bin?\n\nThe files will not be "
-           "permanently deleted."
+        << "Move IMG_3.JPG to the Recycle Bin?\n\nThe files will not be permanently deleted."
         << QStringList{"IMG_1.JPG", "IMG_1.PNG", "IMG_1.xmp", "IMG_2.JPG"} << QString()
         << "1 photo(s) moved to the Recycle Bin" << "IMG_2.JPG";
     QTest::newRow("trash-refuses-everything")
@@ -1817,7 +1815,7 @@ void TestMainWindow::deleteInViewer()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
     QTRY_COMPARE(boxes.seen.size(), 1);
     // The photo on screen, which nobody selected.
-    QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("Move 1 photo")));
+    QVERIFY(boxes.seen.first().text.startsWith(QStringLiteral("Move b.jpg and its XMP sidecar to the Recycle Bin?")));
     QVERIFY(!boxes.seen.first().text.contains(QStringLiteral("selected")));
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Move photos to Recycle Bin?"));
     QTRY_COMPARE(catalog->currentPath(), folder + "/c.jpg");
