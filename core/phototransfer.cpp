@@ -2,7 +2,7 @@
 
 #include "core/filemoves.h"
 #include "core/photopairs.h"
-#include "core/xmpsidecar.h"
+#include "core/sidecarpaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +15,12 @@
 #include <cerrno>
 #include <unistd.h>
 #endif
+
+// The texts of a transfer's failures.
+class PhotoTransfer
+{
+    Q_DECLARE_TR_FUNCTIONS(PhotoTransfer)
+};
 
 namespace PhotoCore {
 
@@ -30,11 +36,6 @@ QPair<QString, QString> splitName(const QString &fileName)
     if (dot <= 0)
         return {fileName, QString()};
     return {fileName.left(dot), fileName.mid(dot)};
-}
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PhotoTransfer", text);
 }
 
 struct Job
@@ -102,7 +103,7 @@ public:
                     m_kernel = false; // not between these two files: copy through the mapping
                     break;
                 }
-                error = code == 0 ? tr("the original ended early") : qt_error_string(code);
+                error = code == 0 ? PhotoTransfer::tr("the original ended early") : qt_error_string(code);
                 return false;
             }
             if (m_kernel)
@@ -181,12 +182,12 @@ bool copyChecked(const QString &source, const QString &target, Job &job, QString
         if (ok && size > 0 && size < compareLimit)
             ok = sameBytes(in, check, size);
         if (!ok)
-            error = tr("the copy differs from the original");
+            error = PhotoTransfer::tr("the copy differs from the original");
     }
     if (!ok) {
         QFile::remove(target);
         if (!job.cancelled)
-            reason = error.isEmpty() ? tr("it cannot be copied") : error;
+            reason = error.isEmpty() ? PhotoTransfer::tr("it cannot be copied") : error;
         return false;
     }
     const QFileInfo info(source);
@@ -268,7 +269,7 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
 
         QString failure, failedPath;
         if (move && resolvedFolder(QFileInfo(group.files.first()).absolutePath()) == resolvedTarget) {
-            failure = tr("it is already in this folder");
+            failure = PhotoTransfer::tr("it is already in this folder");
             failedPath = group.files.first();
         }
         for (Step &step : steps) {
@@ -283,7 +284,7 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
                     continue;
                 }
                 if (renamed == RenameOutcome::Failed) {
-                    failure = tr("it cannot be moved to %1: %2").arg(QDir::toNativeSeparators(step.target), error);
+                    failure = PhotoTransfer::tr("it cannot be moved to %1: %2").arg(QDir::toNativeSeparators(step.target), error);
                     failedPath = step.source;
                     break;
                 }
@@ -302,7 +303,7 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
                     QString error;
                     if (renameWithin(step.target, step.source, &error) != RenameOutcome::Renamed)
                         result.failures.append(
-                            {step.source, tr("it was left at %1: %2").arg(QDir::toNativeSeparators(step.target), error)});
+                            {step.source, PhotoTransfer::tr("it was left at %1: %2").arg(QDir::toNativeSeparators(step.target), error)});
                 } else if (step.made) {
                     QFile::remove(step.target);
                 }
@@ -321,7 +322,7 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
                 if (step.renamed || step.keepSource)
                     continue;
                 if (!QFile::remove(step.source))
-                    result.failures.append({step.source, tr("copied, but the original cannot be deleted")});
+                    result.failures.append({step.source, PhotoTransfer::tr("copied, but the original cannot be deleted")});
             }
         }
         for (const Step &step : std::as_const(steps)) {

@@ -1,25 +1,13 @@
 #include "ui/transfertexts.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
-namespace TransferTexts {
-
-namespace {
-
-QString tr(const char *text, int n = -1)
+QString TransferTexts::photosText(int photos, bool selected)
 {
-    return QCoreApplication::translate("TransferTexts", text, nullptr, n);
+    return selected ? tr("%n selected photo(s)", nullptr, photos) : tr("%n photo(s)", nullptr, photos);
 }
 
-QString photosText(int photos, bool selected)
-{
-    return selected ? tr("%n selected photo(s)", photos) : tr("%n photo(s)", photos);
-}
-
-} // namespace
-
-QString filterDescription(const QString &filterId)
+QString TransferTexts::filterDescription(const QString &filterId)
 {
     if (filterId.startsWith(QLatin1String("not:")))
         return tr("not %1").arg(filterDescription(filterId.mid(4)));
@@ -31,9 +19,9 @@ QString filterDescription(const QString &filterId)
     if (filterId == QLatin1String("rejected"))
         return tr("rejected");
     if (filterId.startsWith(QLatin1String("rating:")))
-        return tr("%n star(s)", value.toInt());
+        return tr("%n star(s)", nullptr, value.toInt());
     if (filterId.startsWith(QLatin1String("rating>=:")))
-        return tr("%n star(s) or more", value.toInt());
+        return tr("%n star(s) or more", nullptr, value.toInt());
     if (filterId == QLatin1String("color:Red"))
         return tr("red label");
     if (filterId == QLatin1String("color:Yellow"))
@@ -45,33 +33,32 @@ QString filterDescription(const QString &filterId)
     return QString();
 }
 
-QString menuText(bool move, int photos, bool selected)
+QString TransferTexts::menuText(bool move, int photos, bool selected)
 {
     if (photos <= 0)
         return move ? tr("Mo&ve Photos To…") : tr("&Copy Photos To…");
     if (move)
-        return selected ? tr("Mo&ve %n Selected Photo(s) To…", photos) : tr("Mo&ve %n Shown Photo(s) To…", photos);
-    return selected ? tr("&Copy %n Selected Photo(s) To…", photos) : tr("&Copy %n Shown Photo(s) To…", photos);
+        return selected ? tr("Mo&ve %n Selected Photo(s) To…", nullptr, photos) : tr("Mo&ve %n Shown Photo(s) To…", nullptr, photos);
+    return selected ? tr("&Copy %n Selected Photo(s) To…", nullptr, photos) : tr("&Copy %n Shown Photo(s) To…", nullptr, photos);
 }
 
-QString summary(int photos, bool selected, const QString &filterId, int sidecars)
+QString TransferTexts::summary(int photos, bool selected, const QString &filterId, int sidecars)
 {
     QString what = photosText(photos, selected);
     const QString filter = selected ? QString() : filterDescription(filterId);
     if (!filter.isEmpty())
         what = tr("%1 (%2)").arg(what, filter);
     if (sidecars > 0)
-        what = tr("%1 with %2").arg(what, tr("%n XMP sidecar(s)", sidecars));
+        what = tr("%1 with %2").arg(what, tr("%n XMP sidecar(s)", nullptr, sidecars));
     return what;
 }
 
-QString moveQuestion(int photos, int sidecars, const QString &target)
+QString TransferTexts::moveQuestion(int photos, int sidecars, const QString &target)
 {
     const QString where = QDir::toNativeSeparators(target);
     if (sidecars > 0)
         return tr("Move %1 and %2 to %3? They leave this folder.")
-            .arg(photosText(photos, false), tr("%n XMP sidecar(s)", sidecars), where);
+            .arg(photosText(photos, false), tr("%n XMP sidecar(s)", nullptr, sidecars), where);
     return tr("Move %1 to %2? They leave this folder.").arg(photosText(photos, false), where);
 }
 
-} // namespace TransferTexts

@@ -124,18 +124,18 @@ void TestMainWindowTransfer::texts_data()
 {
     QTest::addColumn<QString>("actual");
     QTest::addColumn<QString>("expected");
-    using namespace TransferTexts;
-    QTest::newRow("menu-shown") << menuText(false, 9, false) << "&Copy 9 Shown Photos To…";
-    QTest::newRow("menu-one-shown") << menuText(true, 1, false) << "Mo&ve 1 Shown Photo To…";
-    QTest::newRow("menu-selected") << menuText(true, 3, true) << "Mo&ve 3 Selected Photos To…";
-    QTest::newRow("menu-nothing") << menuText(false, 0, false) << "&Copy Photos To…";
-    QTest::newRow("summary-filtered") << summary(9, false, "rating>=:3", 9) << "9 photos (3 stars or more) with 9 XMP sidecars";
-    QTest::newRow("summary-one-star") << summary(2, false, "rating:1", 1) << "2 photos (1 star) with 1 XMP sidecar";
-    QTest::newRow("summary-all") << summary(5, false, "all", 0) << "5 photos";
-    QTest::newRow("summary-excluded") << summary(4, false, "not:color:Red", 2) << "4 photos (not red label) with 2 XMP sidecars";
-    QTest::newRow("summary-selected-ignores-filter") << summary(3, true, "rejected", 0) << "3 selected photos";
-    QTest::newRow("question") << moveQuestion(5, 2, "/x") << "Move 5 photos and 2 XMP sidecars to /x? They leave this folder.";
-    QTest::newRow("question-no-sidecar") << moveQuestion(1, 0, "/x") << "Move 1 photo to /x? They leave this folder.";
+    using T = TransferTexts;
+    QTest::newRow("menu-shown") << T::menuText(false, 9, false) << "&Copy 9 Shown Photos To…";
+    QTest::newRow("menu-one-shown") << T::menuText(true, 1, false) << "Mo&ve 1 Shown Photo To…";
+    QTest::newRow("menu-selected") << T::menuText(true, 3, true) << "Mo&ve 3 Selected Photos To…";
+    QTest::newRow("menu-nothing") << T::menuText(false, 0, false) << "&Copy Photos To…";
+    QTest::newRow("summary-filtered") << T::summary(9, false, "rating>=:3", 9) << "9 photos (3 stars or more) with 9 XMP sidecars";
+    QTest::newRow("summary-one-star") << T::summary(2, false, "rating:1", 1) << "2 photos (1 star) with 1 XMP sidecar";
+    QTest::newRow("summary-all") << T::summary(5, false, "all", 0) << "5 photos";
+    QTest::newRow("summary-excluded") << T::summary(4, false, "not:color:Red", 2) << "4 photos (not red label) with 2 XMP sidecars";
+    QTest::newRow("summary-selected-ignores-filter") << T::summary(3, true, "rejected", 0) << "3 selected photos";
+    QTest::newRow("question") << T::moveQuestion(5, 2, "/x") << "Move 5 photos and 2 XMP sidecars to /x? They leave this folder.";
+    QTest::newRow("question-no-sidecar") << T::moveQuestion(1, 0, "/x") << "Move 1 photo to /x? They leave this folder.";
 }
 
 void TestMainWindowTransfer::texts()
