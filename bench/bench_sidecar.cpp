@@ -1,4 +1,5 @@
 #include "bench/benchmark.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

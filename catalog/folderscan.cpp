@@ -2,6 +2,7 @@
 
 #include "core/foldercatalog.h"
 #include "core/photopairs.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDateTime>

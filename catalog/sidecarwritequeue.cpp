@@ -4,6 +4,7 @@
 #include "catalog/guithread.h"
 
 #include "core/safefileio.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDateTime>

@@ -1,21 +1,15 @@
 #include "core/xmpsidecar.h"
 
 #include "core/safefileio.h"
+#include "core/sidecarpaths.h"
+#include "core/xmpdom_p.h"
 
-#include <QDir>
 #include <QDomNamedNodeMap>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QSet>
 #include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
-
-#if defined(Q_OS_WIN)
-#include <windows.h>
-#endif
 
 namespace PhotoCore {
 
@@ -33,30 +27,6 @@ namespace {
 // DOM's recursive teardown.
 constexpr int maxElementDepth = 256;
 constexpr qint64 maxSidecarBytes = 64 * 1024 * 1024;
-
-bool isInside(const QString &canonicalPath, const QString &folder)
-{
-    if (folder.isEmpty())
-        return false;
-    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
-    if (canonicalFolder.isEmpty())
-        return false;
-    const QString prefix = canonicalFolder.endsWith(QLatin1Char('/')) ? canonicalFolder
-                                                                       : canonicalFolder + QLatin1Char('/');
-    return canonicalPath.startsWith(prefix, Qt::CaseSensitive);
-}
-
-// Some photographers link sidecars to a shared copy, and those links are
-// updated in place. A link leading out of the photo's folder and the user's
-// home (into a system location, say) is not followed for writing: marking a
-// photo must never rewrite a file elsewhere on the system.
-bool isTrustedLinkTarget(const QFileInfo &link, const QString &photoPath)
-{
-    const QString target = link.canonicalFilePath();
-    if (target.isEmpty())
-        return false;
-    return isInside(target, QFileInfo(photoPath).absolutePath()) || isInside(target, QDir::homePath());
-}
 
 QStringView localNameOf(const QString &qualifiedName)
 {
@@ -117,97 +87,7 @@ QDomDocument emptyDocument()
     return QDomDocument(QDomDocumentType());
 }
 
-#if defined(Q_OS_WIN)
-// The name of the file at `path` as the file system spells it: exactly that
-// name when such a file exists, else one differing only in case; empty when
-// there is none. A folder can be case-sensitive, so every spelling is looked
-// at, in one pattern search rather than a listing of the folder.
-QString nameOnDisk(const QString &path)
-{
-    const QString wanted = QFileInfo(path).fileName();
-    const std::wstring pattern = QDir::toNativeSeparators(path.chopped(1) + QLatin1Char('?')).toStdWString();
-    WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return QString();
-    QString found;
-    do {
-        const QString name = QString::fromWCharArray(data.cFileName);
-        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
-            continue;
-        if (name == wanted || found.isEmpty())
-            found = name;
-    } while (found != wanted && FindNextFileW(search, &data));
-    FindClose(search);
-    return found;
-}
-#endif
-
 } // namespace
-
-// ---- Location ------------------------------------------------------------
-
-QString sidecarPathFor(const QString &photoPath)
-{
-    const QFileInfo info(photoPath);
-    // An empty path or one ending in a separator names no photo; answering
-    // "<dir>/.xmp" would let a write create a stray hidden file.
-    if (info.fileName().isEmpty())
-        return QString();
-    const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName();
-    const QString lower = stem + QLatin1String(".xmp");
-#if defined(Q_OS_WIN)
-    // Both spellings name the same file here: keep the one already on disk.
-    const QString onDisk = nameOnDisk(lower);
-    return onDisk.isEmpty() ? lower : info.absolutePath() + QLatin1Char('/') + onDisk;
-#else
-    const QString upper = stem + QLatin1String(".XMP");
-    if (QFileInfo::exists(lower) || !QFileInfo::exists(upper))
-        return lower;
-    return upper;
-#endif
-}
-
-QStringList sidecarsToMoveWith(const QStringList &allFiles, const QStringList &moving)
-{
-    const auto normalise = [](const QString &path) {
-        return QDir::cleanPath(QDir::fromNativeSeparators(path)).toLower();
-    };
-    QSet<QString> movingSet;
-    for (const QString &path : moving)
-        movingSet.insert(normalise(path));
-
-    struct Use
-    {
-        QString sidecar;
-        int users = 0;
-        int moving = 0;
-    };
-    QList<Use> uses;
-    QHash<QString, qsizetype> indexBySidecar;
-    for (const QString &photo : allFiles) {
-        const QString sidecar = sidecarPathFor(photo);
-        if (sidecar.isEmpty())
-            continue;
-        const QString key = normalise(sidecar);
-        auto it = indexBySidecar.constFind(key);
-        if (it == indexBySidecar.constEnd()) {
-            it = indexBySidecar.insert(key, uses.size());
-            uses.append(Use{sidecar, 0, 0});
-        }
-        Use &use = uses[*it];
-        ++use.users;
-        if (movingSet.contains(normalise(photo)))
-            ++use.moving;
-    }
-
-    QStringList result;
-    for (const Use &use : std::as_const(uses)) {
-        if (use.moving > 0 && use.moving == use.users)
-            result.append(use.sidecar);
-    }
-    return result;
-}
 
 // ---- Reading -------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "catalogtesting.h"
 #include "catalog/photocatalog.h"
 #include "catalog/phototransferjob.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

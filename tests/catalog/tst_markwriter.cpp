@@ -1,6 +1,7 @@
 #include "testphotos.h"
 #include "testrecords.h"
 #include "catalog/markwriter.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 #include "testrecords.h"
 #include "catalogtesting.h"
 #include "catalog/photocatalog.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+#include "core/xmpdom_p.h"
 #include "core/xmpsidecar.h"
 
 #include <QtTest>

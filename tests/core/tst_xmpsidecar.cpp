@@ -1,4 +1,5 @@
 #include "testrecords.h"
+#include "core/xmpdom_p.h"
 #include "core/xmpsidecar.h"
 
 #include <QtTest>
@@ -49,8 +50,6 @@ class TestXmpSidecar : public QObject
     Q_OBJECT
 
 private slots:
-    void sidecarPathFor_data();
-    void sidecarPathFor();
     void isAcceptableXml_data();
     void isAcceptableXml();
     void readMetadata_data();
@@ -58,8 +57,6 @@ private slots:
     void readFixtures_data();
     void readFixtures();
     void readDirectoryAsSidecar();
-    void sidecarsToMoveWith_data();
-    void sidecarsToMoveWith();
     void declarePrefix_data();
     void declarePrefix();
     void newSidecarBytes();
@@ -85,33 +82,6 @@ private slots:
     void refusedWhenFolderMissing();
     void refusedWithoutPhotoName();
 };
-
-void TestXmpSidecar::sidecarPathFor_data()
-{
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<QString>("photo");
-    QTest::addColumn<QString>("sidecar");
-    QTest::newRow("raw") << QStringList() << "DSC_0123.NEF" << "DSC_0123.xmp";
-    QTest::newRow("jpeg-shares") << QStringList{"DSC_0123.xmp"} << "DSC_0123.JPG" << "DSC_0123.xmp";
-    QTest::newRow("upper-only") << QStringList{"IMG_1.XMP"} << "IMG_1.jpg" << "IMG_1.XMP";
-    QTest::newRow("both-exist") << QStringList{"IMG_1.XMP", "IMG_1.xmp"} << "IMG_1.jpg" << "IMG_1.xmp";
-    QTest::newRow("last-suffix-only") << QStringList() << "a.b.jpg" << "a.b.xmp";
-    QTest::newRow("no-suffix") << QStringList() << "scan" << "scan.xmp";
-    QTest::newRow("directory-path") << QStringList() << "sub/" << QString();
-}
-
-void TestXmpSidecar::sidecarPathFor()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QString, photo);
-    QFETCH(QString, sidecar);
-    QTemporaryDir dir;
-    for (const QString &name : existing)
-        QVERIFY(writeFile(dir.filePath(name), packet(desc + "/>")));
-    if (entries(dir.path()).size() < existing.size())
-        QSKIP("names differing only in case are one file here");
-    QCOMPARE(PhotoCore::sidecarPathFor(dir.filePath(photo)), sidecar.isEmpty() ? QString() : dir.filePath(sidecar));
-}
 
 void TestXmpSidecar::isAcceptableXml_data()
 {
@@ -264,33 +234,6 @@ void TestXmpSidecar::readDirectoryAsSidecar()
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("IMG_1.xmp"));
     QCOMPARE(PhotoCore::readMetadata(dir.filePath("IMG_1.jpg")), Metadata());
-}
-
-void TestXmpSidecar::sidecarsToMoveWith_data()
-{
-    QTest::addColumn<QStringList>("all");
-    QTest::addColumn<QStringList>("moving");
-    QTest::addColumn<QStringList>("expected");
-    // Absolute paths ("/p" gains the current drive on Windows).
-    const QString p = QFileInfo(QStringLiteral("/p")).absoluteFilePath();
-    const QString q = QFileInfo(QStringLiteral("/q")).absoluteFilePath();
-    const QStringList pair{p + "/DSC_1.JPG", p + "/DSC_1.NEF", p + "/DSC_2.JPG"};
-    QTest::newRow("one-of-pair") << pair << QStringList{p + "/DSC_1.NEF"} << QStringList();
-    QTest::newRow("both-of-pair") << pair << QStringList{p + "/DSC_1.NEF", p + "/DSC_1.JPG"}
-                                  << QStringList{p + "/DSC_1.xmp"};
-    QTest::newRow("all") << pair << pair << QStringList{p + "/DSC_1.xmp", p + "/DSC_2.xmp"};
-    QTest::newRow("unclean-and-other-case") << pair << QStringList{p + "/./x/../dsc_2.jpg"}
-                                            << QStringList{p + "/DSC_2.xmp"};
-    QTest::newRow("not-in-folder") << pair << QStringList{q + "/DSC_2.JPG"} << QStringList();
-    QTest::newRow("nothing") << pair << QStringList() << QStringList();
-}
-
-void TestXmpSidecar::sidecarsToMoveWith()
-{
-    QFETCH(QStringList, all);
-    QFETCH(QStringList, moving);
-    QFETCH(QStringList, expected);
-    QCOMPARE(PhotoCore::sidecarsToMoveWith(all, moving), expected);
 }
 
 void TestXmpSidecar::declarePrefix_data()

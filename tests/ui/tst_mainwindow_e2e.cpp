@@ -3,6 +3,7 @@
 // xdotool, the result checked with exiftool and in the trash folder.
 
 #include "core/foldercatalog.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

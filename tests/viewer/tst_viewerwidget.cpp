@@ -1,6 +1,7 @@
 #include "poolgate.h"
 #include "testphotos.h"
 #include "testrecords.h"
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 #include "imaging/exifsummary.h"
 #include "viewer/photocanvas.h"

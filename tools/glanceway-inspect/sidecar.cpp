@@ -1,5 +1,6 @@
 #include "command.h"
 
+#include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
 #include <QFileInfo>
