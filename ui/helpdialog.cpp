@@ -1,7 +1,8 @@
 #include "ui/helpdialog.h"
+
+#include "ui/webaddress.h"
 #include "ui/windowsize.h"
 
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
@@ -80,7 +81,7 @@ HelpDialog::HelpDialog(const QUrl &start, QWidget *parent)
     connect(contentsButton, &QPushButton::clicked, this, &HelpDialog::showContents);
     connect(findButton, &QPushButton::clicked, this, &HelpDialog::findNext);
     connect(findEdit, &QLineEdit::returnPressed, this, &HelpDialog::findNext);
-    connect(onlineButton, &QPushButton::clicked, this, [] { QDesktopServices::openUrl(onlineHelpUrl()); });
+    connect(onlineButton, &QPushButton::clicked, this, [this] { openWebAddress(this, onlineHelpUrl()); });
     connect(buttons, &QDialogButtonBox::rejected, this, &HelpDialog::reject);
 
     auto *findShortcut = new QShortcut(QKeySequence::Find, this);
@@ -116,7 +117,9 @@ QString HelpDialog::pageLanguage()
 
 QUrl HelpDialog::onlineHelpUrl()
 {
-    return QUrl(QStringLiteral("https://www.quillmark.net/glanceway/hilfe.html"));
+    // The web site names each language's page in that language.
+    return QUrl(pageLanguage() == QLatin1String("de") ? QStringLiteral("https://www.quillmark.net/glanceway/hilfe.html")
+                                                      : QStringLiteral("https://www.quillmark.net/glanceway/help.html"));
 }
 
 void HelpDialog::findNext()

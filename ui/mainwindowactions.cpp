@@ -2,12 +2,13 @@
 
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
+#include "ui/helpdialog.h"
+#include "ui/webaddress.h"
 #include "viewer/viewerwidget.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
@@ -323,12 +324,11 @@ void MainWindow::createActions()
     shortcutsAction->setCheckable(true);
     connect(shortcutsAction, &QAction::triggered, this, &MainWindow::toggleShortcutHelp);
     QAction *webHelpAction = helpMenu->addAction(tr("Help on the &Web…"));
-    connect(webHelpAction, &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/hilfe.html"))); });
+    connect(webHelpAction, &QAction::triggered, this, [this] { openWebAddress(this, HelpDialog::onlineHelpUrl()); });
     QAction *feedbackAction = helpMenu->addAction(tr("Give F&eedback…"));
     feedbackAction->setObjectName(QStringLiteral("feedbackAction"));
     connect(feedbackAction, &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(webSite + QStringLiteral("/glanceway/test.html"))); });
+            [this] { openWebAddress(this, QUrl(webSite + QStringLiteral("/glanceway/test.html"))); });
     helpMenu->addSeparator();
     QAction *aboutAction = helpMenu->addAction(tr("&About %1…").arg(plainTitle));
     connect(aboutAction, &QAction::triggered, this, &MainWindow::openAbout);

@@ -1,7 +1,10 @@
+#include "dialogdrivers.h"
 #include "ui/helpdialog.h"
+#include "ui/webaddress.h"
 
 #include "maptranslator.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
@@ -62,6 +65,7 @@ private slots:
     void pagesInInterfaceLanguage_data();
     void pagesInInterfaceLanguage();
     void fitsOnSmallScreen();
+    void addressShownWithoutBrowser();
 
 private:
     QUrl pageUrl(const char *name) const { return QUrl::fromLocalFile(pages.filePath(QString::fromLatin1(name))); }
@@ -227,7 +231,8 @@ void TestHelpDialog::webLinksLeaveTheDialog()
     QTest::mouseClick(online, Qt::LeftButton);
     QCOMPARE(externalUrls.size(), 2);
     QCOMPARE(externalUrls.last().scheme(), QStringLiteral("https"));
-    QCOMPARE(externalUrls.last().path(), QStringLiteral("/glanceway/hilfe.html"));
+    // The English help's page on the web has an English name.
+    QCOMPARE(externalUrls.last().path(), QStringLiteral("/glanceway/help.html"));
     QVERIFY(dialog.isVisible());
 }
 
@@ -304,6 +309,35 @@ void TestHelpDialog::fitsOnSmallScreen()
     const QRect available = dialog.screen()->availableGeometry();
     QCOMPARE(dialog.width(), qMin(900, available.width() - 40));
     QCOMPARE(dialog.height(), qMin(720, available.height() - 80));
+}
+
+void TestHelpDialog::addressShownWithoutBrowser()
+{
+    const QUrl address(QStringLiteral("https://www.quillmark.net/glanceway/help.html"));
+    QString shown;
+    DialogDriver<QMessageBox> driver([&](QMessageBox *box) {
+        shown = box->informativeText();
+        for (QAbstractButton *button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click(); // copies, and leaves the box open
+        }
+        QVERIFY(box->isVisible());
+        box->button(QMessageBox::Close)->click();
+    });
+    openWebAddress(nullptr, address, [](const QUrl &) { return false; });
+    QVERIFY(driver.ran);
+    QCOMPARE(shown, address.toString());
+    QCOMPARE(QApplication::clipboard()->text(), address.toString());
+
+    // A browser that starts is all there is to it.
+    DialogDriver<QMessageBox> none([](QMessageBox *box) { box->close(); });
+    QList<QUrl> opened;
+    openWebAddress(nullptr, address, [&](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    QVERIFY(!none.ran);
+    QCOMPARE(opened, QList<QUrl>{address});
 }
 
 QTEST_MAIN(TestHelpDialog)
