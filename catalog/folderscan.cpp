@@ -1,7 +1,6 @@
 #include "catalog/folderscan.h"
 
 #include "core/foldercatalog.h"
-#include "core/photopairs.h"
 #include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
@@ -11,11 +10,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryFile>
-
-QString sidecarKey(const QString &photoPath)
-{
-    return PhotoCore::photoStem(photoPath).toString();
-}
 
 QStringList listFolderPhotos(const QString &folder, bool subfolders, QStringList *folders)
 {

@@ -1,16 +1,12 @@
 #pragma once
 
-#include "catalog/sidecarwritequeue.h"
+#include "catalog/sidecarkey.h"
 #include "core/metadata.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
-// Photos of one folder that differ only in their last extension share a
-// sidecar, so they share one key. Pure string work: no file is touched.
-QString sidecarKey(const QString &photoPath);
 
 // What a background read of sidecars found. Runs off the GUI thread: plain
 // values in, plain values out.

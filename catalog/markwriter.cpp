@@ -1,6 +1,6 @@
 #include "catalog/markwriter.h"
 
-#include "catalog/folderscan.h"
+#include "catalog/sidecarkey.h"
 
 // Writes to one sidecar run in the order they were queued and come back in
 // that order; an operation reports when the last of its writes is back. A

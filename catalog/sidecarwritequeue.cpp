@@ -1,13 +1,11 @@
 #include "catalog/sidecarwritequeue.h"
 
-#include "catalog/folderscan.h"
 #include "catalog/guithread.h"
 
 #include "core/safefileio.h"
 #include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -27,15 +25,6 @@ constexpr qint64 maxTrackedBytes = 1024 * 1024;
 constexpr int rememberedOutcomes = 100000;
 
 } // namespace
-
-FileStamp stampOfFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    return {info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch(),
-            info.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch()};
-}
 
 struct SidecarWriteQueue::Job
 {

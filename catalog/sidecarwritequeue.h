@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/markedit.h"
+#include "catalog/sidecarkey.h"
 #include "core/metadata.h"
 
 #include <QMetaType>
@@ -9,24 +10,6 @@
 #include <QThreadPool>
 
 #include <memory>
-
-// Size and times of a file as a listing shows them; null when there is none.
-// Two equal stamps are taken to mean unchanged content.
-struct FileStamp
-{
-    qint64 size = -1;
-    qint64 modified = 0;
-    qint64 changed = 0;
-
-    bool isNull() const { return size < 0; }
-    friend bool operator==(const FileStamp &a, const FileStamp &b)
-    {
-        return a.size == b.size && a.modified == b.modified && a.changed == b.changed;
-    }
-    friend bool operator!=(const FileStamp &a, const FileStamp &b) { return !(a == b); }
-};
-
-FileStamp stampOfFile(const QString &path);
 
 struct SidecarWriteResult
 {
