@@ -153,6 +153,9 @@ public slots:
     // Lists the watched folder again now.
     void rescan();
 
+    // Automatic advance after a mark of the current photo; off until set.
+    void setAutoAdvance(bool on) { m_autoAdvance = on; }
+
     // Marks of the current photo. With automatic advance on and the filter
     // "all", the next photo becomes current at once.
     void setRating(int rating);
@@ -257,6 +260,7 @@ private:
     Busy m_busy = Busy::None;
     Busy m_scanBusy = Busy::Scanning;
     quint64 m_navigationSerial = 0;
+    bool m_autoAdvance = false;
 
     QString m_folderProblem;
 

@@ -1,7 +1,6 @@
 #include "catalog/photocatalog.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
 // Marks as the user gives them, and what their writes report. The writer
 // does the writing and keeps the history; an operation (one mark, a batch,
@@ -25,8 +24,7 @@ void PhotoCatalog::markCurrent(const MarkEdit &edit)
     const quint64 id = m_writer.markPhoto(path, edit, MarkReport::Mark);
     emit historyChanged();
     // The user moves on at once; should the write fail, the photo comes back.
-    if (m_filter == QLatin1String("all")
-        && QSettings().value(QStringLiteral("rating/autoAdvance"), true).toBool())
+    if (m_autoAdvance && m_filter == QLatin1String("all"))
         next();
     m_writer.setNavigationSerial(id, m_navigationSerial);
 }

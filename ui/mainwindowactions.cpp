@@ -375,14 +375,17 @@ QAction *MainWindow::addMarkAction(QMenu *menu, const QString &id, const QString
 {
     QAction *action = addRegisteredAction(menu, id, text, key);
     connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
-        if (gridPageCurrent())
+        if (gridPageCurrent()) {
             onSelection(grid->selectedPaths());
-        else if (viewer->isComparing())
+        } else if (viewer->isComparing()) {
             // The active pane's photo; marking never moves on from it, which
             // would put another photo beside the pinned one (or the pinned one itself).
             onSelection({viewer->activePath()});
-        else
+        } else {
+            // The preference as it stands at this mark, wherever it was last changed.
+            catalog->setAutoAdvance(QSettings().value(QStringLiteral("rating/autoAdvance"), true).toBool());
             onCurrent();
+        }
     });
     markActions.append(action);
     return action;

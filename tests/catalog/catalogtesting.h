@@ -11,8 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// What every catalog test starts from: its own settings, automatic advance
-// off unless a test turns it on.
+// What every catalog test starts from: its own settings.
 inline void prepareCatalogTests()
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -24,7 +23,6 @@ inline void prepareCatalogTests()
 inline void resetCatalogSettings()
 {
     QSettings().clear();
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
 }
 
 // Opens `files` and waits until the scan is applied.

@@ -189,8 +189,8 @@ void TestCatalogWrites::undoShowsThePhotoAndSaysWhat()
                   "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmp:Rating=\"2\" dc:format=\"image/x-raw\"/>"
                   "</rdf:RDF></x:xmpmeta>");
     foreign.close();
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
     PhotoCatalog catalog;
+    catalog.setAutoAdvance(true);
     openAndSettle(catalog, files);
     catalog.select(raw);
     catalog.setRating(3);

@@ -233,11 +233,11 @@ void TestPhotoCatalog::markMovesOn()
     QFETCH(QList<int>, rated);
     QFETCH(int, start);
     QFETCH(int, expected);
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), autoAdvance);
     const QStringList files = makePhotos(freshDir(tmp), 5);
     for (int i : rated)
         QVERIFY(PhotoCore::writeMetadata(files[i], record(2)));
     PhotoCatalog catalog;
+    catalog.setAutoAdvance(autoAdvance);
     openAndSettle(catalog, files);
     catalog.setFilter(filter);
     catalog.select(files[start]);

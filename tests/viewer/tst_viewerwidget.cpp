@@ -169,8 +169,8 @@ void TestViewerWidget::writeFailureKeepsMarks()
     const QStringList files = makePhotos(freshDir(tmp), 3);
     const QString sidecar = PhotoCore::sidecarPathFor(files[1]);
     QVERIFY(QDir().mkpath(sidecar)); // a directory where the sidecar belongs fails for root too
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
     PhotoCatalog catalog;
+    catalog.setAutoAdvance(true);
     ViewerWidget viewer(&catalog);
     openAndSettle(viewer, files);
     catalog.select(files[1]);
@@ -196,7 +196,7 @@ void TestViewerWidget::writeFailureKeepsMarks()
     QCOMPARE(catalog.currentPath(), files[1]);
 
     QVERIFY(QDir().rmdir(sidecar));
-    QSettings().setValue(QStringLiteral("rating/autoAdvance"), false);
+    catalog.setAutoAdvance(false);
     catalog.setRating(5);
     QTRY_COMPARE(catalog.record(files[1]).rating, 5);
     QCOMPARE(catalog.currentPath(), files[1]);
