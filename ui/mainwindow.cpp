@@ -132,6 +132,7 @@ void MainWindow::connectPages()
     connect(viewer, &ViewerWidget::warningRaised, this, &MainWindow::showWarning);
     connect(viewer, &ViewerWidget::displayFailed, this, &MainWindow::skipUndisplayableSlide);
     connect(catalog, &PhotoCatalog::warningRaised, this, &MainWindow::showWarning);
+    connect(catalog, &PhotoCatalog::filesRemoved, this, &MainWindow::noteRemovedByOthers);
     connect(viewer, &ViewerWidget::manualNavigationRequested, this, [this](int direction) {
         stopSlideshow();
         stepPhoto(direction);
@@ -221,6 +222,9 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 void MainWindow::chooseFolder()
 {
+    // In full screen the dialog would open over a window without its menus.
+    if (isFullScreen())
+        toggleFullScreen();
     QString start = QSettings().value(QStringLiteral("lastDirectory")).toString();
     if (start.isEmpty() || !QDir(start).exists())
         start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -440,9 +444,12 @@ void MainWindow::updateStatusAndTitle()
 
     syncViewModeChecks();
 
-    const QString current = catalog->currentPath();
+    if (!catalog->currentPath().isEmpty())
+        QSettings().setValue(QStringLiteral("lastFile"), catalog->currentPath());
+    // The title names the photo the user is on: in the grid, the one under the cursor.
+    const QString current = gridPageCurrent() && !grid->currentPath().isEmpty() ? grid->currentPath()
+                                                                                : catalog->currentPath();
     if (!current.isEmpty()) {
-        QSettings().setValue(QStringLiteral("lastFile"), current);
         // A filter shows in the title too, where the user looks for the photo's
         // name; with subfolders, so does the folder the tree starts at.
         const bool tree = catalog->includesSubfolders();

@@ -121,6 +121,10 @@ private:
     enum RecycleReason { Selection, OnScreen, Rejected };
     void moveToRecycleBin(const QStringList &photos, RecycleReason reason);
     void transferPhotos(bool move);
+    // Takes photos that the program itself moved away out of the folder's list.
+    void removeOwnFiles(const QStringList &files);
+    // Says which photos left the folder through another program.
+    void noteRemovedByOthers(const QStringList &paths);
     // What Copy and Move take: a grid selection of two or more photos, else the photos shown.
     QStringList photosToTransfer(bool *selected) const;
     PhotoCore::TransferResult runTransfer(const QList<PhotoCore::TransferGroup> &groups, const QString &target,
@@ -163,6 +167,7 @@ private:
     QAction *fullScreenAction = nullptr;
     QAction *leaveFullScreenAction = nullptr;
     bool maximizedBeforeFullScreen = false;
+    bool removingOwnFiles = false;
     QAction *fitAction = nullptr;
     QAction *actualSizeAction = nullptr;
     QAction *slideshowAction = nullptr;

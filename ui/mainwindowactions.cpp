@@ -395,6 +395,8 @@ void MainWindow::addWindowLevelActions()
 {
     // The menu bar is hidden in full screen; these keys must keep working there.
     addAction(moveToTrashAction);
+    addAction(actionsById.value(QStringLiteral("file.open")));
+    addAction(actionsById.value(QStringLiteral("metadata.reload")));
     addActions(navigationActions);
     addActions(filterActions);
     addAction(resumeAction);

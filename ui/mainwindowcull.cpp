@@ -10,7 +10,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QSettings>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -164,7 +166,7 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
         const QStringList own = catalog->filesOf(photo);
         photosMoved += std::all_of(own.cbegin(), own.cend(), [&](const QString &f) { return moved.contains(f); });
     }
-    catalog->removeFiles(outcome.moved);
+    removeOwnFiles(outcome.moved);
 
     if (!outcome.failures.isEmpty()) {
         QMessageBox::warning(this, tr("Some files could not be moved"),
@@ -173,4 +175,25 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
                                  .arg(outcome.failures.mid(0, listedFailures).join(QLatin1Char('\n'))));
     }
     showNotice(tr("%1 photo(s) moved to the Recycle Bin").arg(photosMoved), cullMessageTimeoutMs);
+}
+
+// ---- Photos leaving the folder ------------------------------------------------
+
+void MainWindow::removeOwnFiles(const QStringList &files)
+{
+    const QScopedValueRollback<bool> own(removingOwnFiles, true);
+    catalog->removeFiles(files);
+}
+
+void MainWindow::noteRemovedByOthers(const QStringList &paths)
+{
+    if (removingOwnFiles || paths.isEmpty())
+        return;
+    // Not silently: the photo the user was about to judge may be among them.
+    const QString text = paths.size() == 1
+                             ? tr("%1 was removed from the folder").arg(QFileInfo(paths.first()).fileName())
+                             : tr("%1 photos were removed from the folder").arg(paths.size());
+    // Once the catalog has moved on to the photo that takes the removed one's
+    // place: a notice belongs to the photo it is shown on.
+    QTimer::singleShot(0, this, [this, text] { showNotice(text, cullMessageTimeoutMs); });
 }

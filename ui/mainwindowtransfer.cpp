@@ -151,7 +151,7 @@ void MainWindow::noteMovedAway(const QList<PhotoCore::TransferGroup> &groups)
                 gone.append(file);
         }
     }
-    catalog->removeFiles(gone);
+    removeOwnFiles(gone);
 }
 
 void MainWindow::reportTransferFailures(const PhotoCore::TransferResult &result, bool move, const QString &where)

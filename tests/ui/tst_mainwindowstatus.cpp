@@ -1,0 +1,163 @@
+#include "dialogdrivers.h"
+#include "app/translations.h"
+#include "catalog/photocatalog.h"
+#include "grid/thumbnailgridwidget.h"
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// What the window tells the user in its title and status bar, and that its
+// keys reach the user wherever the window stands.
+
+namespace {
+
+const QString fixtureJpeg = QStringLiteral(GLANCEWAY_TESTDATA "/fixtures/fixture.jpg");
+
+} // namespace
+
+class TestMainWindowStatus : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void nothingOpenYet();
+    void titleFollowsGridCursor();
+    void removedByOthers_data();
+    void removedByOthers();
+    void openFromFullScreen();
+
+private:
+    QString makeFolder(const QStringList &names);
+    std::unique_ptr<MainWindow> openWindow(const QString &folder);
+
+    QTemporaryDir sandbox{QStringLiteral(GLANCEWAY_BINARY_DIR "/tst_mainwindowstatus-XXXXXX")};
+    std::unique_ptr<QTemporaryDir> root;
+    Translations translations;
+};
+
+void TestMainWindowStatus::initTestCase()
+{
+    QVERIFY(sandbox.isValid());
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QFile::encodeName(sandbox.filePath(QString::fromLatin1(name))));
+    QVERIFY(QDir().mkpath(QDir::homePath()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    translations.installForLocale(QStringLiteral("en_US"));
+}
+
+void TestMainWindowStatus::init()
+{
+    QSettings().clear();
+    root = std::make_unique<QTemporaryDir>(QDir::homePath() + QStringLiteral("/status-XXXXXX"));
+    QVERIFY(root->isValid());
+}
+
+void TestMainWindowStatus::cleanup()
+{
+    root.reset();
+    QSettings().clear();
+}
+
+QString TestMainWindowStatus::makeFolder(const QStringList &names)
+{
+    const QString folder = root->filePath(QStringLiteral("photos"));
+    QDir().mkpath(folder);
+    for (const QString &name : names)
+        QFile::copy(fixtureJpeg, folder + QLatin1Char('/') + name);
+    return folder;
+}
+
+std::unique_ptr<MainWindow> TestMainWindowStatus::openWindow(const QString &folder)
+{
+    QSettings().setValue(QStringLiteral("lastDirectory"), folder);
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    auto *summary = w->findChild<QLabel *>(QStringLiteral("summaryLabel"));
+    if (!QTest::qWaitFor([&] { return !summary->text().isEmpty(); }))
+        qWarning("the folder's sidecars were never read");
+    return w;
+}
+
+void TestMainWindowStatus::nothingOpenYet()
+{
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Whatever refreshes the status meanwhile, nothing was searched for photos yet.
+    w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a folder to begin"));
+}
+
+void TestMainWindowStatus::titleFollowsGridCursor()
+{
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    QCOMPARE(w->windowTitle(), QStringLiteral("a.jpg — Quillmark Glanceway"));
+    w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QListView *view = w->findChild<ThumbnailGridWidget *>()->findChild<QListView *>();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(view, Qt::Key_Right);
+    QTRY_COMPARE(w->windowTitle(), QStringLiteral("c.jpg — Quillmark Glanceway"));
+}
+
+void TestMainWindowStatus::removedByOthers_data()
+{
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("one") << QStringList{"b.jpg"} << "b.jpg was removed from the folder";
+    QTest::newRow("two") << QStringList{"a.jpg", "c.jpg"} << "2 photos were removed from the folder";
+}
+
+void TestMainWindowStatus::removedByOthers()
+{
+    QFETCH(QStringList, removed);
+    QFETCH(QString, notice);
+    const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = w->findChild<PhotoCatalog *>();
+    for (const QString &name : std::as_const(removed))
+        QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
+    // What the folder watch would start.
+    catalog->rescan();
+    QTRY_COMPARE(catalog->allFiles().size(), 3 - removed.size());
+    QTRY_COMPARE(w->statusBar()->currentMessage(), notice);
+}
+
+void TestMainWindowStatus::openFromFullScreen()
+{
+    const QString folder = makeFolder({"a.jpg"});
+    auto w = openWindow(folder);
+    w->findChild<QAction *>(QStringLiteral("fullScreenAction"))->trigger();
+    QTRY_VERIFY(w->isFullScreen());
+    bool fullScreenWhenAsked = true;
+    DialogDriver<QFileDialog> driver([&](QFileDialog *dialog) {
+        fullScreenWhenAsked = w->isFullScreen();
+        dialog->reject();
+    });
+    // The key reaches the window although its menu bar is hidden.
+    QApplication::setActiveWindow(w.get());
+    QTest::keySequence(w.get(), QKeySequence::Open);
+    QTRY_VERIFY(driver.ran);
+    QVERIFY(!fullScreenWhenAsked);
+}
+
+QTEST_MAIN(TestMainWindowStatus)
+#include "tst_mainwindowstatus.moc"
