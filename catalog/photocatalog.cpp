@@ -84,6 +84,7 @@ void PhotoCatalog::openList(const QStringList &files, const QString &folder, con
     m_direction = +1;
     m_metadataReady = false;
     m_resumePending = false;
+    m_atOrderStart = true;
     m_scanBusy = Busy::Scanning;
     m_busy = Busy::Scanning;
     // Before the watch starts, so that the probe's file is not seen as a change.
@@ -212,6 +213,7 @@ void PhotoCatalog::announceCurrent()
 
 void PhotoCatalog::moveTo(int index, int direction)
 {
+    m_atOrderStart = false;
     m_visible.setCurrentIndex(index);
     m_direction = direction;
     noteNavigation();
@@ -323,6 +325,7 @@ void PhotoCatalog::rebuildVisibleList(int preferredIndex, bool announceUnchanged
 
 void PhotoCatalog::setFilter(const QString &filterId)
 {
+    m_atOrderStart = false;
     m_filter = filterId;
     noteNavigation();
     if (!m_metadataReady && m_filter != allFilter()) {

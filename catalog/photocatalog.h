@@ -257,6 +257,9 @@ private:
     quint64 m_generation = 0;
     bool m_metadataReady = false;
     bool m_resumePending = false;
+    // Opened without a photo to return to, and not navigated since: the first
+    // photo of the order is current, also once capture times reorder the list.
+    bool m_atOrderStart = false;
     Busy m_busy = Busy::None;
     Busy m_scanBusy = Busy::Scanning;
     quint64 m_navigationSerial = 0;

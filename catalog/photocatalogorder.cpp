@@ -32,8 +32,14 @@ void PhotoCatalog::resort()
         return;
     m_allFiles = sorted;
     noteNavigation();
-    // The current photo stays current wherever it now stands.
+    // The current photo stays current wherever it now stands, unless the
+    // user has not moved since the folder opened: then the order starts
+    // where it starts, as it would have with the capture times known at once.
     rebuildVisibleList(-1, false);
+    if (m_atOrderStart && m_visible.currentIndex() > 0) {
+        m_visible.setCurrentIndex(0);
+        announceCurrent();
+    }
 }
 
 void PhotoCatalog::readMissingCaptureTimes()

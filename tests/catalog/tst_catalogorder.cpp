@@ -2,6 +2,7 @@
 #include "catalog/photocatalog.h"
 
 #include <QFile>
+#include <QSemaphore>
 
 using PhotoCore::SortOrder;
 
@@ -17,6 +18,8 @@ private slots:
     void orders_data();
     void orders();
     void rememberedAndAppliedToNextFolder();
+    void opensAtStartOfOrder_data();
+    void opensAtStartOfOrder();
 
 private:
     QTemporaryDir tmp;
@@ -80,3 +83,46 @@ void TestCatalogOrder::rememberedAndAppliedToNextFolder()
 
 QTEST_GUILESS_MAIN(TestCatalogOrder)
 #include "tst_catalogorder.moc"
+
+void TestCatalogOrder::opensAtStartOfOrder_data()
+{
+    // The capture times arrive after what the user did meanwhile.
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<QString>("current");
+    QTest::newRow("nothing") << "" << "IMG_10.jpg";
+    QTest::newRow("returned-to-a-photo") << "select:IMG_2.jpg" << "IMG_2.jpg";
+    QTest::newRow("stepped-on") << "next" << "IMG_10.jpg"; // the second by name, wherever it now stands
+    QTest::newRow("chose-a-filter") << "filter" << "IMG_1.jpg";
+}
+
+void TestCatalogOrder::opensAtStartOfOrder()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(QString, current);
+    QTemporaryDir dir;
+    for (const char *name : {"IMG_1.jpg", "IMG_10.jpg", "IMG_2.jpg"})
+        QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+    const QHash<QString, QDateTime> taken{{dir.filePath("IMG_10.jpg"), QDateTime(QDate(2024, 5, 1), QTime(9, 0))},
+                                          {dir.filePath("IMG_2.jpg"), QDateTime(QDate(2024, 5, 1), QTime(9, 5))},
+                                          {dir.filePath("IMG_1.jpg"), QDateTime(QDate(2024, 5, 1), QTime(9, 7))}};
+    auto gate = std::make_shared<QSemaphore>(0);
+    PhotoCatalog catalog;
+    catalog.setSortOrder(SortOrder::CaptureTime);
+    catalog.setCaptureTimeReader([taken, gate](const QString &path) {
+        gate->acquire();
+        gate->release();
+        return taken.value(path);
+    });
+    catalog.openFolder(dir.path());
+    QCOMPARE(catalog.currentPath(), dir.filePath("IMG_1.jpg")); // by name until the times are read
+    if (meanwhile.startsWith(QLatin1String("select:")))
+        catalog.select(dir.filePath(meanwhile.mid(7)));
+    else if (meanwhile == QLatin1String("next"))
+        catalog.next();
+    else if (meanwhile == QLatin1String("filter"))
+        catalog.setFilter(QStringLiteral("all"));
+    gate->release();
+    const QStringList byTime{dir.filePath("IMG_10.jpg"), dir.filePath("IMG_2.jpg"), dir.filePath("IMG_1.jpg")};
+    QTRY_COMPARE(catalog.visibleFiles(), byTime);
+    QCOMPARE(catalog.currentPath(), dir.filePath(current));
+}
