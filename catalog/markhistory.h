@@ -45,6 +45,9 @@ public:
     bool canRedo() const { return !m_redo.isEmpty(); }
     int undoCount() const { return int(m_undo.size()); }
     int redoCount() const { return int(m_redo.size()); }
+    // The id of the step the next undo takes back; 0 when none. Ids grow
+    // with every step pushed, so a later step always has a larger one.
+    quint64 newestUndoId() const { return m_undo.isEmpty() ? 0 : m_undo.last().id; }
 
     // The step the next undo or redo takes back or makes again; null when none.
     // Pointers stay valid until the history is next changed.

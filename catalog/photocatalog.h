@@ -125,6 +125,9 @@ public:
     bool canUndo() const { return m_writer.history().canUndo(); }
     bool canRedo() const { return m_writer.history().canRedo(); }
     int undoDepth() const { return m_writer.history().undoCount(); }
+    // The id of the mark step the next undo takes back; 0 when none. Steps
+    // of other kinds (photos moved away) are ordered against it.
+    quint64 newestUndoStepId() const { return m_writer.history().newestUndoId(); }
 
     // Why no sidecar can be written in the open folder (the system's words),
     // or empty when they can.

@@ -214,9 +214,70 @@ struct Step
     QString source;
     QString target;
     bool keepSource = false; // a shared sidecar, or a copy
+    bool sidecar = false;    // counts for nothing in the progress
     bool renamed = false;
     bool made = false;
 };
+
+// Carries out a group's steps in order: a rename within one file system, a
+// checked copy across. Stops at the first failure, saying why.
+void carryOut(QList<Step> &steps, Job &job, QString &failure, QString &failedPath)
+{
+    for (Step &step : steps) {
+        if (!step.keepSource) {
+            QString error;
+            const RenameOutcome renamed = renameWithin(step.source, step.target, &error);
+            if (renamed == RenameOutcome::Renamed) {
+                step.renamed = step.made = true;
+                job.done += step.sidecar ? 0 : QFileInfo(step.target).size();
+                continue;
+            }
+            if (renamed == RenameOutcome::Failed) {
+                failure = PhotoTransfer::tr("it cannot be moved to %1: %2")
+                              .arg(QDir::toNativeSeparators(step.target), error);
+                failedPath = step.source;
+                return;
+            }
+            // Another file system: copy, and delete the original once the group is whole.
+        }
+        if (!copyChecked(step.source, step.target, job, failure)) {
+            failedPath = step.source;
+            return;
+        }
+        step.made = true;
+        if (job.cancelled)
+            return;
+    }
+}
+
+// Undoes what carryOut did: renamed files go back, copies made are removed.
+void takeBack(const QList<Step> &steps, TransferResult &result)
+{
+    for (const Step &step : steps) {
+        if (step.renamed) {
+            QString error;
+            if (renameWithin(step.target, step.source, &error) != RenameOutcome::Renamed)
+                result.failures.append({step.source, PhotoTransfer::tr("it was left at %1: %2")
+                                                         .arg(QDir::toNativeSeparators(step.target), error)});
+        } else if (step.made) {
+            QFile::remove(step.target);
+        }
+    }
+}
+
+// A move's last part, once every copy of the group is whole: the copies'
+// names are made durable in their `folders`, then the copied originals go.
+void deleteCopiedOriginals(const QList<Step> &steps, const QStringList &folders, TransferResult &result)
+{
+    for (const QString &folder : folders)
+        syncFolder(folder);
+    for (const Step &step : steps) {
+        if (step.renamed || step.keepSource)
+            continue;
+        if (!QFile::remove(step.source))
+            result.failures.append({step.source, PhotoTransfer::tr("copied, but the original cannot be deleted")});
+    }
+}
 
 } // namespace
 
@@ -262,6 +323,7 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
             step.source = source;
             step.target = target.filePath(newBase + splitName(QFileInfo(source).fileName()).second);
             step.keepSource = !move || (source == group.sidecar && group.sidecarShared);
+            step.sidecar = source == group.sidecar;
             steps.append(step);
             outcome.files.append(source);
             outcome.to.append(step.target);
@@ -272,42 +334,10 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
             failure = PhotoTransfer::tr("it is already in this folder");
             failedPath = group.files.first();
         }
-        for (Step &step : steps) {
-            if (!failedPath.isEmpty())
-                break;
-            if (!step.keepSource) {
-                QString error;
-                const RenameOutcome renamed = renameWithin(step.source, step.target, &error);
-                if (renamed == RenameOutcome::Renamed) {
-                    step.renamed = step.made = true;
-                    job.done += step.source == group.sidecar ? 0 : QFileInfo(step.target).size();
-                    continue;
-                }
-                if (renamed == RenameOutcome::Failed) {
-                    failure = PhotoTransfer::tr("it cannot be moved to %1: %2").arg(QDir::toNativeSeparators(step.target), error);
-                    failedPath = step.source;
-                    break;
-                }
-                // Another file system: copy, and delete the original once the group is whole.
-            }
-            if (!copyChecked(step.source, step.target, job, failure)) {
-                failedPath = step.source;
-                break;
-            }
-            step.made = true;
-        }
+        if (failedPath.isEmpty())
+            carryOut(steps, job, failure, failedPath);
         if (!failedPath.isEmpty() || job.cancelled) {
-            // Undo this group: renamed files go back, copies made are removed.
-            for (const Step &step : std::as_const(steps)) {
-                if (step.renamed) {
-                    QString error;
-                    if (renameWithin(step.target, step.source, &error) != RenameOutcome::Renamed)
-                        result.failures.append(
-                            {step.source, PhotoTransfer::tr("it was left at %1: %2").arg(QDir::toNativeSeparators(step.target), error)});
-                } else if (step.made) {
-                    QFile::remove(step.target);
-                }
-            }
+            takeBack(steps, result);
             if (job.cancelled)
                 break;
             result.failures.append({failedPath, failure});
@@ -315,16 +345,8 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
             result.outcomes.append(outcome);
             continue;
         }
-        if (move) {
-            // The copies are on the device; now their names must be too, before the originals go.
-            syncFolder(targetDir);
-            for (const Step &step : std::as_const(steps)) {
-                if (step.renamed || step.keepSource)
-                    continue;
-                if (!QFile::remove(step.source))
-                    result.failures.append({step.source, PhotoTransfer::tr("copied, but the original cannot be deleted")});
-            }
-        }
+        if (move)
+            deleteCopiedOriginals(steps, {targetDir}, result);
         for (const Step &step : std::as_const(steps)) {
             takenStems.insert(stemOf(QFileInfo(step.target).fileName()));
             result.written.append(step.target);
@@ -334,6 +356,42 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
         ++result.photosDone;
     }
     result.cancelled = job.cancelled;
+    return result;
+}
+
+TransferResult moveExactly(const QList<QPair<QString, QString>> &moves)
+{
+    TransferResult result;
+    QList<Step> steps;
+    QStringList folders;
+    for (const auto &[source, target] : moves) {
+        // A name taken in the meantime is someone else's file: nothing moves.
+        const QFileInfo there(target);
+        if (there.exists() || there.isSymLink())
+            result.failures.append({target, PhotoTransfer::tr("another file now has this name")});
+        Step step;
+        step.source = source;
+        step.target = target;
+        steps.append(step);
+        const QString folder = there.absolutePath();
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    if (!result.failures.isEmpty())
+        return result;
+    const TransferProgress none;
+    Job job{none};
+    QString failure, failedPath;
+    carryOut(steps, job, failure, failedPath);
+    if (!failedPath.isEmpty()) {
+        takeBack(steps, result);
+        result.failures.append({failedPath, failure});
+        return result;
+    }
+    deleteCopiedOriginals(steps, folders, result);
+    for (const Step &step : std::as_const(steps))
+        result.written.append(step.target);
+    result.photosDone = int(moves.size());
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -65,6 +66,13 @@ using TransferProgress = std::function<bool(qint64 done, qint64 total, const QSt
 // calling thread.
 TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString &targetDir, TransferMode mode,
                               const TransferProgress &progress = {});
+
+// Moves each file to exactly the name given (source → target), checked as a
+// move of photos is: a rename within one file system, a synced and compared
+// copy across. All or nothing: when any target name is taken, nothing moves
+// and `failures` names the targets taken; when a file cannot be moved, those
+// moved already go back. `photosDone` is the number of files moved.
+TransferResult moveExactly(const QList<QPair<QString, QString>> &moves);
 
 // The base name to use in a folder whose base names (each entry's name
 // without its last extension, lower case) are `takenStems`: `base` when it is

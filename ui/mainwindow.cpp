@@ -133,6 +133,8 @@ void MainWindow::connectPages()
     connect(viewer, &ViewerWidget::displayFailed, this, &MainWindow::skipUndisplayableSlide);
     connect(catalog, &PhotoCatalog::warningRaised, this, &MainWindow::showWarning);
     connect(catalog, &PhotoCatalog::filesRemoved, this, &MainWindow::noteRemovedByOthers);
+    // Another folder: what left the last one is no longer this one's to undo.
+    connect(catalog, &PhotoCatalog::folderOpened, this, [this] { fileUndo.clear(); });
     connect(viewer, &ViewerWidget::manualNavigationRequested, this, [this](int direction) {
         stopSlideshow();
         stepPhoto(direction);
@@ -376,6 +378,7 @@ void MainWindow::toggleSlideshow()
     if (slideshowTimer->isActive()) {
         slideshowTimer->stop();
         slideshowAction->setText(tr("&Start Slideshow"));
+        viewer->setSlideshowRunning(false);
         return;
     }
     if (catalog->currentPath().isEmpty())
@@ -384,6 +387,7 @@ void MainWindow::toggleSlideshow()
     slideshowSkips = 0;
     slideshowTimer->start(seconds * 1000);
     slideshowAction->setText(tr("&Pause Slideshow"));
+    viewer->setSlideshowRunning(true);
     if (!isFullScreen())
         toggleFullScreen();
 }
@@ -490,7 +494,7 @@ void MainWindow::updateActionStates()
     // The single view moves the photo on screen; the grid, what is selected.
     moveToTrashAction->setText(gridPageCurrent() ? tr("&Move Selected Photos to Recycle Bin…")
                                                  : tr("&Move Photo to Recycle Bin…"));
-    undoAction->setEnabled(catalog->canUndo() && !busy);
+    undoAction->setEnabled((catalog->canUndo() || !fileUndo.isEmpty()) && !busy);
     redoAction->setEnabled(catalog->canRedo() && !busy);
     updateCullActionStates();
 }

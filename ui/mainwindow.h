@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/phototransfer.h"
+#include "ui/fileundo.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -121,6 +122,10 @@ private:
     enum RecycleReason { Selection, OnScreen, Rejected };
     void moveToRecycleBin(const QStringList &photos, RecycleReason reason);
     void transferPhotos(bool move);
+    // Takes back the newest step of photos moved away (to a folder or the recycle bin).
+    void undoFileStep();
+    // How many of `photos` went whole, all of their files among `movedFiles`.
+    int photosMovedCount(const QStringList &photos, const QStringList &movedFiles) const;
     // Takes photos that the program itself moved away out of the folder's list.
     void removeOwnFiles(const QStringList &files);
     // Says which photos left the folder through another program.
@@ -168,6 +173,7 @@ private:
     QAction *leaveFullScreenAction = nullptr;
     bool maximizedBeforeFullScreen = false;
     bool removingOwnFiles = false;
+    FileUndo fileUndo;
     QAction *fitAction = nullptr;
     QAction *actualSizeAction = nullptr;
     QAction *slideshowAction = nullptr;

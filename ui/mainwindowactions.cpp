@@ -105,7 +105,14 @@ void MainWindow::createActions()
             (catalog->*step)();
         };
     };
-    connect(undoAction, &QAction::triggered, this, historyStep(&PhotoCatalog::undo));
+    // One Undo for marks and for photos moved away, newest first.
+    connect(undoAction, &QAction::triggered, this, [this] {
+        stopSlideshow();
+        if (fileUndo.isNext(catalog->newestUndoStepId()))
+            undoFileStep();
+        else
+            catalog->undo();
+    });
     redoAction = editMenu->addAction(tr("&Redo"));
     redoAction->setObjectName(QStringLiteral("redoAction"));
     redoAction->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});

@@ -160,13 +160,12 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
         catalog->select(next);
     // A photo counts as moved when all its files went; a pair's file that
     // stayed behind is shown on its own.
-    const QSet<QString> moved(outcome.moved.cbegin(), outcome.moved.cend());
-    int photosMoved = 0;
-    for (const QString &photo : photos) {
-        const QStringList own = catalog->filesOf(photo);
-        photosMoved += std::all_of(own.cbegin(), own.cend(), [&](const QString &f) { return moved.contains(f); });
-    }
+    const int photosMoved = photosMovedCount(photos, outcome.moved);
     removeOwnFiles(outcome.moved);
+    if (!outcome.trashed.isEmpty())
+        fileUndo.push({FileUndo::Kind::Recycled, outcome.trashed, photosMoved, QString(),
+                       catalog->newestUndoStepId()});
+    updateActionStates();
 
     if (!outcome.failures.isEmpty()) {
         QMessageBox::warning(this, tr("Some files could not be moved"),
@@ -175,6 +174,17 @@ void MainWindow::moveToRecycleBin(const QStringList &photos, RecycleReason reaso
                                  .arg(outcome.failures.mid(0, listedFailures).join(QLatin1Char('\n'))));
     }
     showNotice(tr("%1 photo(s) moved to the Recycle Bin").arg(photosMoved), cullMessageTimeoutMs);
+}
+
+int MainWindow::photosMovedCount(const QStringList &photos, const QStringList &movedFiles) const
+{
+    const QSet<QString> moved(movedFiles.cbegin(), movedFiles.cend());
+    int count = 0;
+    for (const QString &photo : photos) {
+        const QStringList own = catalog->filesOf(photo);
+        count += std::all_of(own.cbegin(), own.cend(), [&](const QString &f) { return moved.contains(f); });
+    }
+    return count;
 }
 
 // ---- Photos leaving the folder ------------------------------------------------
@@ -196,4 +206,42 @@ void MainWindow::noteRemovedByOthers(const QStringList &paths)
     // Once the catalog has moved on to the photo that takes the removed one's
     // place: a notice belongs to the photo it is shown on.
     QTimer::singleShot(0, this, [this, text] { showNotice(text, cullMessageTimeoutMs); });
+}
+
+// ---- Undo of photos moved away --------------------------------------------------
+
+void MainWindow::undoFileStep()
+{
+    const FileUndo::Step step = fileUndo.last();
+    const QString photosText = tr("%n photo(s)", nullptr, step.photos);
+    QString problem;
+    if (step.kind == FileUndo::Kind::Recycled) {
+        if (!RecycleBin::canRestore(step.files)) {
+            // The history stays as it was: nothing was taken back.
+            showWarning(tr("The move to the Recycle Bin cannot be undone here"));
+            return;
+        }
+        problem = RecycleBin::restore(step.files);
+    } else {
+        QList<QPair<QString, QString>> back;
+        for (const auto &[was, now] : step.files)
+            back.append({now, was});
+        const PhotoCore::TransferResult result = PhotoCore::moveExactly(back);
+        if (!result.failures.isEmpty())
+            problem = tr("%1: %2").arg(QDir::toNativeSeparators(result.failures.first().path),
+                                       result.failures.first().reason);
+    }
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, tr("Cannot Undo"),
+                             tr("The photos were not put back; they are where they were.\n\n%1").arg(problem));
+        return;
+    }
+    fileUndo.dropLast();
+    // The photos are back in the folder; the listing finds them with their marks.
+    catalog->rescan();
+    showNotice(step.kind == FileUndo::Kind::Recycled
+                   ? tr("Undone: %1 moved to the Recycle Bin").arg(photosText)
+                   : tr("Undone: %1 moved to %2").arg(photosText, QDir::toNativeSeparators(step.where)),
+               cullMessageTimeoutMs);
+    updateActionStates();
 }

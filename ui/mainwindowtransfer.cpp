@@ -99,8 +99,24 @@ void MainWindow::transferPhotos(bool move)
     }
     const PhotoCore::TransferResult result =
         runTransfer(groups, target, move ? PhotoCore::TransferMode::Move : PhotoCore::TransferMode::Copy);
-    if (move)
+    if (move) {
         noteMovedAway(groups);
+        // What moved can be moved back by Undo; a shared sidecar was only copied.
+        FileUndo::Step step{FileUndo::Kind::MovedTo, {}, 0, target, catalog->newestUndoStepId()};
+        for (const PhotoCore::TransferOutcome &outcome : std::as_const(result.outcomes)) {
+            if (!outcome.ok)
+                continue;
+            ++step.photos;
+            for (int i = 0; i < outcome.files.size(); ++i) {
+                if (!QFileInfo::exists(outcome.files.at(i)))
+                    step.files.append({outcome.files.at(i), outcome.to.at(i)});
+            }
+        }
+        if (!step.files.isEmpty()) {
+            fileUndo.push(step);
+            updateActionStates();
+        }
+    }
 
     const QString where = QDir::toNativeSeparators(target);
     reportTransferFailures(result, move, where);

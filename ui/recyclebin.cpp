@@ -1,6 +1,7 @@
 #include "ui/recyclebin.h"
 
 #include "core/filemoves.h"
+#include "core/phototransfer.h"
 #include "core/safefileio.h"
 #include "core/sidecarpaths.h"
 
@@ -63,15 +64,18 @@ void takeBack(const QString &trashedPath, const QString &originalPath)
 
 } // namespace
 
-bool moveToTrash(const QString &path)
+bool moveToTrash(const QString &path, QString *trashedAt)
 {
 #if defined(Q_OS_WIN)
     // The shell does not always say where an item went (the reported name is
     // then empty), and an item it skipped still counts as success: the toolkit
     // refuses to delete for good what cannot be recycled. Whether the photo
     // left its folder is what counts.
-    if (!QFile(path).moveToTrash())
+    QFile file(path);
+    if (!file.moveToTrash())
         return false;
+    if (trashedAt && file.fileName() != path && QDir::isAbsolutePath(file.fileName()))
+        *trashedAt = file.fileName();
     return !QFileInfo::exists(path);
 #else
     // Without the per-user data folder the toolkit finds no trash and falls back
@@ -92,8 +96,60 @@ bool moveToTrash(const QString &path)
         takeBack(reported, path);
         return false;
     }
+    if (trashedAt)
+        *trashedAt = reported;
     return true;
 #endif
+}
+
+namespace {
+
+// The trash's own record of a trashed file, which goes when the file comes back.
+QString trashRecordOf(const QString &trashedPath)
+{
+    const QFileInfo trashed(trashedPath);
+#if defined(Q_OS_WIN)
+    // "$R…" holds the file, "$I…" beside it where it came from.
+    QString name = trashed.fileName();
+    if (!name.startsWith(QLatin1String("$R")))
+        return QString();
+    name[1] = QLatin1Char('I');
+    return trashed.absoluteDir().filePath(name);
+#else
+    return QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/") + trashed.fileName()
+           + QStringLiteral(".trashinfo");
+#endif
+}
+
+} // namespace
+
+bool canRestore(const QList<QPair<QString, QString>> &trashed)
+{
+    for (const auto &[original, trashedPath] : trashed) {
+        if (trashedPath.isEmpty() || !QFileInfo::exists(trashedPath))
+            return false;
+    }
+    return !trashed.isEmpty();
+}
+
+QString restore(const QList<QPair<QString, QString>> &trashed)
+{
+    if (!canRestore(trashed))
+        return QCoreApplication::translate("MainWindow", "The move to the Recycle Bin cannot be undone here");
+    QList<QPair<QString, QString>> back;
+    for (const auto &[original, trashedPath] : trashed)
+        back.append({trashedPath, original});
+    const PhotoCore::TransferResult result = PhotoCore::moveExactly(back);
+    if (!result.failures.isEmpty()) {
+        const PhotoCore::TransferFailure &first = result.failures.first();
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(first.path), first.reason);
+    }
+    for (const auto &[original, trashedPath] : trashed) {
+        const QString record = trashRecordOf(trashedPath);
+        if (!record.isEmpty())
+            QFile::remove(record);
+    }
+    return QString();
 }
 
 QString confirmationText(int photos, int files, int sidecars, bool selected, const QString &name)
@@ -149,18 +205,24 @@ Outcome movePhotos(const QStringList &allFiles, const QStringList &photos)
 {
     Outcome outcome;
     for (const QString &photo : photos) {
-        if (moveToTrash(photo))
+        QString trashedAt;
+        if (moveToTrash(photo, &trashedAt)) {
             outcome.moved.append(photo);
-        else
+            outcome.trashed.append({photo, trashedAt});
+        } else {
             outcome.failures.append(
                 QCoreApplication::translate("MainWindow", "%1 (photo)").arg(QFileInfo(photo).fileName()));
+        }
     }
     // Only photos that really went may take their sidecars along: a photo that
     // stayed keeps its marks.
     for (const QString &sidecar : PhotoCore::sidecarsToMoveWith(allFiles, outcome.moved)) {
         if (!QFileInfo::exists(sidecar))
             continue;
-        if (!moveToTrash(sidecar))
+        QString trashedAt;
+        if (moveToTrash(sidecar, &trashedAt))
+            outcome.trashed.append({sidecar, trashedAt});
+        else
             outcome.failures.append(
                 QCoreApplication::translate("MainWindow", "%1 (XMP sidecar)").arg(QFileInfo(sidecar).fileName()));
     }

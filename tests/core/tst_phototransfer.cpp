@@ -41,6 +41,8 @@ private slots:
     void moveAcrossFileSystems_data();
     void moveAcrossFileSystems();
     void moveIntoOwnFolderThroughLink();
+    void moveExactly_data();
+    void moveExactly();
     void transferGroupsFor_data();
     void transferGroupsFor();
     void freeBaseName_data();
@@ -248,6 +250,52 @@ void TestPhotoTransfer::moveIntoOwnFolderThroughLink()
     const auto copied = PhotoCore::transferPhotos(groups, dir.filePath("link"), TransferMode::Copy);
     QCOMPARE(copied.photosDone, 1);
     QCOMPARE(namesIn(dir.filePath("photos")), (QStringList{"IMG_1 (2).JPG", "IMG_1.JPG"}));
+}
+
+void TestPhotoTransfer::moveExactly_data()
+{
+    // Back from "moved/" (IMG_1.JPG, IMG_1.xmp) to "home/" under the same names.
+    QTest::addColumn<QString>("home");            // "same" or "other-disk"
+    QTest::addColumn<QStringList>("presentAtHome"); // names taken there meanwhile
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("same-disk") << "same" << QStringList() << true;
+    QTest::newRow("other-disk") << "other-disk" << QStringList() << true;
+    QTest::newRow("sidecar-name-taken") << "same" << QStringList{"IMG_1.xmp"} << false;
+    QTest::newRow("photo-name-taken-on-other-disk") << "other-disk" << QStringList{"IMG_1.JPG"} << false;
+}
+
+void TestPhotoTransfer::moveExactly()
+{
+    QFETCH(QString, home);
+    QFETCH(QStringList, presentAtHome);
+    QFETCH(bool, ok);
+    QTemporaryDir moved, sameDisk;
+    std::optional<SmallDisk> disk;
+    QString homeDir = sameDisk.path();
+    if (home != QLatin1String("same")) {
+        disk.emplace(1024);
+        if (!disk->isMounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+        homeDir = disk->path();
+    }
+    writeFile(moved.filePath("IMG_1.JPG"), QByteArray(30000, 'j'));
+    writeFile(moved.filePath("IMG_1.xmp"), "<x:xmpmeta/>");
+    for (const QString &name : std::as_const(presentAtHome))
+        writeFile(QDir(homeDir).filePath(name), "theirs");
+    const QList<QPair<QString, QString>> moves{{moved.filePath("IMG_1.JPG"), QDir(homeDir).filePath("IMG_1.JPG")},
+                                               {moved.filePath("IMG_1.xmp"), QDir(homeDir).filePath("IMG_1.xmp")}};
+    const PhotoCore::TransferResult result = PhotoCore::moveExactly(moves);
+    QCOMPARE(result.failures.isEmpty(), ok);
+    QCOMPARE(result.photosDone, ok ? 2 : 0);
+    QCOMPARE(namesIn(moved.path()), ok ? QStringList() : (QStringList{"IMG_1.JPG", "IMG_1.xmp"}));
+    if (ok) {
+        QCOMPARE(contentOf(QDir(homeDir).filePath("IMG_1.JPG")), QByteArray(30000, 'j'));
+        QCOMPARE(contentOf(QDir(homeDir).filePath("IMG_1.xmp")), QByteArray("<x:xmpmeta/>"));
+    } else {
+        // Nothing of ours arrived, and what was there is untouched.
+        QCOMPARE(namesIn(homeDir), presentAtHome);
+        QCOMPARE(contentOf(QDir(homeDir).filePath(presentAtHome.first())), QByteArray("theirs"));
+    }
 }
 
 void TestPhotoTransfer::transferGroupsFor_data()

@@ -1,6 +1,7 @@
 #include "dialogdrivers.h"
 #include "app/translations.h"
 #include "grid/thumbnailgridwidget.h"
+#include "catalog/photocatalog.h"
 #include "ui/mainwindow.h"
 #include "ui/transferdialog.h"
 #include "ui/transfertexts.h"
@@ -59,6 +60,9 @@ private slots:
     void takesWhatItSays();
     void moveAsksFirst_data();
     void moveAsksFirst();
+    void undoMove_data();
+    void undoMove();
+    void undoRecycleBin();
 
 private:
     // a.jpg … e.jpg; a and b carry 3 stars, c carries 5 (each in a sidecar).
@@ -87,6 +91,8 @@ void TestMainWindowTransfer::init()
     QSettings().clear();
     root = std::make_unique<QTemporaryDir>(QDir::homePath() + QStringLiteral("/transfer-XXXXXX"));
     QVERIFY(root->isValid());
+    // The trash of this test, on the photos' own disk.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root->filePath(QStringLiteral("data"))));
 }
 
 void TestMainWindowTransfer::cleanup()
@@ -293,6 +299,103 @@ void TestMainWindowTransfer::moveAsksFirst()
     QCOMPARE(QFileInfo(target).isDir(), confirm);
     if (confirm)
         QCOMPARE(namesIn(target), all);
+}
+
+void TestMainWindowTransfer::undoMove_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // "", "name-taken", "mark"
+    QTest::newRow("moves-back") << "";
+    QTest::newRow("name-taken-meanwhile") << "name-taken";
+    QTest::newRow("a-later-mark-goes-first") << "mark";
+}
+
+void TestMainWindowTransfer::undoMove()
+{
+    QFETCH(QString, meanwhile);
+    const QString folder = makeFolder();
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = w->findChild<PhotoCatalog *>();
+    // The grid's two selected photos move: a.jpg and b.jpg with their sidecars.
+    w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QListView *view = w->findChild<ThumbnailGridWidget *>()->findChild<QListView *>();
+    view->selectionModel()->clearSelection();
+    for (int row : {0, 1})
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+    const QString target = root->filePath(QStringLiteral("picks"));
+    DialogDriver<TransferDialog> folderDriver([&](TransferDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("transferFolder"))->setText(target);
+        dialog->accept();
+    });
+    DialogDriver<QMessageBox> confirm([](QMessageBox *box) {
+        for (QAbstractButton *button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::AcceptRole)
+                button->click();
+        }
+    });
+    w->findChild<QAction *>(QStringLiteral("moveToAction"))->trigger();
+    QCOMPARE(namesIn(target), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp"}));
+    QTRY_COMPARE(catalog->allFiles().size(), 3);
+
+    QAction *undo = w->findChild<QAction *>(QStringLiteral("undoAction"));
+    QVERIFY(undo->isEnabled());
+    if (meanwhile == QLatin1String("name-taken")) {
+        QFile(folder + QStringLiteral("/b.xmp")).open(QIODevice::WriteOnly);
+        BoxAnswerer boxes;
+        undo->trigger();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen.first().title, QStringLiteral("Cannot Undo"));
+        QVERIFY2(boxes.seen.first().text.contains(QStringLiteral("another file now has this name")),
+                 qPrintable(boxes.seen.first().text));
+        // Nothing moved either way.
+        QCOMPARE(namesIn(target), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp"}));
+        QCOMPARE(namesIn(folder), (QStringList{"b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
+        return;
+    }
+    if (meanwhile == QLatin1String("mark")) {
+        w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger(); // the single view, on c.jpg
+        QTRY_COMPARE(catalog->currentPath(), folder + QStringLiteral("/c.jpg"));
+        catalog->setRating(1);
+        const auto sidecarText = [&] {
+            QFile file(folder + QStringLiteral("/c.xmp"));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY(sidecarText().contains("xmp:Rating=\"1\""));
+        undo->trigger(); // the mark, the newer of the two
+        QTRY_COMPARE(catalog->record(folder + QStringLiteral("/c.jpg")).rating, 5);
+        QCOMPARE(namesIn(target).size(), 4);
+    }
+    undo->trigger();
+    QCOMPARE(namesIn(target), QStringList());
+    QCOMPARE(namesIn(folder), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
+    QTRY_COMPARE(catalog->allFiles().size(), 5);
+    QTRY_COMPARE(catalog->record(folder + QStringLiteral("/a.jpg")).rating, 3);
+}
+
+void TestMainWindowTransfer::undoRecycleBin()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the recycle bin is the shell's");
+#else
+    const QString folder = makeFolder();
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = w->findChild<PhotoCatalog *>();
+    catalog->select(folder + QStringLiteral("/b.jpg"));
+    {
+        BoxAnswerer yes(QMessageBox::Yes);
+        w->findChild<QAction *>(QStringLiteral("moveToTrashAction"))->trigger();
+    }
+    QCOMPARE(namesIn(folder), (QStringList{"a.jpg", "a.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
+    const QString trash = root->filePath(QStringLiteral("data/Trash"));
+    QCOMPARE(namesIn(trash + QStringLiteral("/info")).size(), 2);
+
+    w->findChild<QAction *>(QStringLiteral("undoAction"))->trigger();
+    QCOMPARE(namesIn(folder), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
+    // Gone from the trash with its records, as a file manager's restore leaves it.
+    QCOMPARE(namesIn(trash + QStringLiteral("/files")), QStringList());
+    QCOMPARE(namesIn(trash + QStringLiteral("/info")), QStringList());
+    QTRY_COMPARE(catalog->record(folder + QStringLiteral("/b.jpg")).rating, 3);
+    QTRY_COMPARE(w->statusBar()->currentMessage(), QStringLiteral("Undone: 1 photo moved to the Recycle Bin"));
+#endif
 }
 
 QTEST_MAIN(TestMainWindowTransfer)
