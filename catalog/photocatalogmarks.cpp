@@ -174,8 +174,14 @@ void PhotoCatalog::applyMarkReport(const MarkReport &report)
     if (report.kind == MarkReport::Rotation && !report.failures.isEmpty()) {
         emit warningRaised(tr("Could not save rotation for %1.").arg(report.path));
     } else if (report.kind != MarkReport::Batch) {
-        for (const QString &path : report.failures)
+        for (const QString &path : report.failures) {
+            // Where the folder itself refuses writes, the bar above the photo
+            // says so and counts the failures: the status would only repeat
+            // it, and blame the file.
+            if (!m_folderProblem.isEmpty() && QFileInfo(path).absolutePath() == m_folder)
+                continue;
             emit warningRaised(writeFailureText(path));
+        }
     }
     if (single && report.missing.isEmpty())
         emit markWriteFinished(report.path, saved, report.kind == MarkReport::Rotation);

@@ -1043,6 +1043,8 @@ void TestMainWindow::writeProblemBar()
     // The failed mark is not shown as saved.
     QCOMPARE(catalog->record(folder + "/a.jpg"), PhotoCore::Metadata());
     QVERIFY(!viewerOf(*w)->statusText().contains(QString(QChar(0x2605))));
+    // Why is said once, in the bar; the status blames the file only where the folder is fine.
+    QCOMPARE(w->statusBar()->currentMessage().contains(QStringLiteral("may be damaged")), !readOnly);
 
     QTest::mouseClick(bar->findChild<QPushButton *>(QStringLiteral("writeProblemDismiss")), Qt::LeftButton);
     QVERIFY(!bar->isVisible());
