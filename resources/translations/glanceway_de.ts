@@ -698,17 +698,53 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>Move %1 and its XMP sidecar to the Recycle Bin?
 
 The files will not be permanently deleted.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 und die zugehörige XMP-Begleitdatei in den Papierkorb verschieben?
+
+Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
     <message>
         <source>Move %1 to the Recycle Bin?
 
 The files will not be permanently deleted.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 in den Papierkorb verschieben?
+
+Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
     <message>
         <source>Press Esc or the shortcut again to close · Change keys in Preferences</source>
         <translation>Zum Schließen Esc oder das Tastenkürzel erneut drücken · Tasten ändern unter Einstellungen</translation>
+    </message>
+    <message>
+        <source>%1 was removed from the folder</source>
+        <translation>%1 wurde aus dem Ordner entfernt</translation>
+    </message>
+    <message>
+        <source>%1 photos were removed from the folder</source>
+        <translation>%1 Fotos wurden aus dem Ordner entfernt</translation>
+    </message>
+    <message>
+        <source>The move to the Recycle Bin cannot be undone here</source>
+        <translation>Das Verschieben in den Papierkorb kann hier nicht rückgängig gemacht werden</translation>
+    </message>
+    <message>
+        <source>Cannot Undo</source>
+        <translation>Rückgängig nicht möglich</translation>
+    </message>
+    <message>
+        <source>The photos were not put back; they are where they were.
+
+%1</source>
+        <translation>Die Fotos wurden nicht zurückgelegt; sie liegen weiterhin dort, wo sie waren.
+
+%1</translation>
+    </message>
+    <message>
+        <source>Undone: %1 moved to the Recycle Bin</source>
+        <translation>Rückgängig: %1 in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>Undone: %1 moved to %2</source>
+        <translation>Rückgängig: %1 nach %2 verschoben</translation>
     </message>
 </context>
 <context>
@@ -785,41 +821,18 @@ The files will not be permanently deleted.</source>
     <name>PhotoCore</name>
     <message>
         <source>the copy differs from the original</source>
-        <translation type="unfinished">die Kopie weicht vom Original ab</translation>
-    </message>
-    <message>
-        <source>it cannot be copied</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it is already in this folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it cannot be moved to %1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>it was left at %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation type="obsolete">die Kopie weicht vom Original ab</translation>
     </message>
     <message>
         <source>copied, but the original cannot be deleted</source>
-        <translation type="unfinished">kopiert, aber das Original kann nicht gelöscht werden</translation>
-    </message>
-</context>
-<context>
-    <name>PhotoCore::ByteCopier</name>
-    <message>
-        <source>the original ended early</source>
-        <translation type="unfinished"></translation>
+        <translation type="obsolete">kopiert, aber das Original kann nicht gelöscht werden</translation>
     </message>
 </context>
 <context>
     <name>PhotoTransfer</name>
     <message>
         <source>the copy differs from the original</source>
-        <translation type="vanished">die Kopie weicht vom Original ab</translation>
+        <translation>die Kopie weicht vom Original ab</translation>
     </message>
     <message>
         <source>it cannot be moved to %1</source>
@@ -827,7 +840,31 @@ The files will not be permanently deleted.</source>
     </message>
     <message>
         <source>copied, but the original cannot be deleted</source>
-        <translation type="vanished">kopiert, aber das Original kann nicht gelöscht werden</translation>
+        <translation>kopiert, aber das Original kann nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>the original ended early</source>
+        <translation>das Original endete vorzeitig</translation>
+    </message>
+    <message>
+        <source>it cannot be copied</source>
+        <translation>sie kann nicht kopiert werden</translation>
+    </message>
+    <message>
+        <source>it cannot be moved to %1: %2</source>
+        <translation>sie kann nicht nach %1 verschoben werden: %2</translation>
+    </message>
+    <message>
+        <source>it was left at %1: %2</source>
+        <translation>sie blieb in %1: %2</translation>
+    </message>
+    <message>
+        <source>it is already in this folder</source>
+        <translation>sie liegt bereits in diesem Ordner</translation>
+    </message>
+    <message>
+        <source>another file now has this name</source>
+        <translation>eine andere Datei trägt jetzt diesen Namen</translation>
     </message>
 </context>
 <context>
@@ -959,146 +996,173 @@ Open a photo folder or choose Filter → All Images.</source>
     <name>TransferDialog</name>
     <message>
         <source>Move Photos To</source>
-        <translation type="unfinished">Fotos verschieben nach</translation>
+        <translation>Fotos verschieben nach</translation>
     </message>
     <message>
         <source>Copy Photos To</source>
-        <translation type="unfinished">Fotos kopieren nach</translation>
+        <translation>Fotos kopieren nach</translation>
     </message>
     <message>
         <source>Move them to this folder:</source>
-        <translation type="unfinished"></translation>
+        <translation>In diesen Ordner verschieben:</translation>
     </message>
     <message>
         <source>Copy them to this folder:</source>
-        <translation type="unfinished"></translation>
+        <translation>In diesen Ordner kopieren:</translation>
     </message>
     <message>
         <source>&amp;Browse…</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Durchsuchen…</translation>
     </message>
     <message>
         <source>&amp;Move</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Verschieben</translation>
     </message>
     <message>
         <source>&amp;Copy</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Kopieren</translation>
     </message>
     <message>
         <source>Type a folder or choose one with Browse.</source>
-        <translation type="unfinished"></translation>
+        <translation>Geben Sie einen Ordner ein oder wählen Sie einen mit „Durchsuchen“.</translation>
     </message>
     <message>
         <source>New folder, made when you confirm: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Neuer Ordner, wird beim Bestätigen angelegt: %1</translation>
     </message>
     <message>
         <source>This is a file, not a folder: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Dies ist eine Datei, kein Ordner: %1</translation>
     </message>
     <message>
         <source>%1 is a file, not a folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ist eine Datei, kein Ordner.</translation>
     </message>
     <message>
         <source>The folder %1 cannot be created.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Ordner %1 kann nicht angelegt werden.</translation>
     </message>
 </context>
 <context>
     <name>TransferTexts</name>
-    <message>
+    <message numerus="yes">
         <source>%n selected photo(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n ausgewähltes Foto</numerusform>
+            <numerusform>%n ausgewählte Fotos</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>%n photo(s)</source>
-        <translation type="unfinished">%n Foto</translation>
+        <translation>
+            <numerusform>%n Foto</numerusform>
+            <numerusform>%n Fotos</numerusform>
+        </translation>
     </message>
     <message>
         <source>not %1</source>
-        <translation type="unfinished">nicht %1</translation>
+        <translation>nicht %1</translation>
     </message>
     <message>
         <source>zero stars</source>
-        <translation type="unfinished">ohne Sterne</translation>
+        <translation>ohne Sterne</translation>
     </message>
     <message>
         <source>unreviewed</source>
-        <translation type="unfinished">ungesichtet</translation>
+        <translation>ungesichtet</translation>
     </message>
     <message>
         <source>rejected</source>
-        <translation type="unfinished">abgelehnt</translation>
+        <translation>abgelehnt</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>%n star(s)</source>
-        <translation type="unfinished">%n Stern</translation>
+        <translation>
+            <numerusform>%n Stern</numerusform>
+            <numerusform>%n Sterne</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>%n star(s) or more</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n Stern oder mehr</numerusform>
+            <numerusform>%n Sterne oder mehr</numerusform>
+        </translation>
     </message>
     <message>
         <source>red label</source>
-        <translation type="unfinished"></translation>
+        <translation>Farbe Rot</translation>
     </message>
     <message>
         <source>yellow label</source>
-        <translation type="unfinished"></translation>
+        <translation>Farbe Gelb</translation>
     </message>
     <message>
         <source>green label</source>
-        <translation type="unfinished"></translation>
+        <translation>Farbe Grün</translation>
     </message>
     <message>
         <source>blue label</source>
-        <translation type="unfinished"></translation>
+        <translation>Farbe Blau</translation>
     </message>
     <message>
         <source>Mo&amp;ve Photos To…</source>
-        <translation type="unfinished">Fotos &amp;verschieben nach…</translation>
+        <translation>Fotos &amp;verschieben nach…</translation>
     </message>
     <message>
         <source>&amp;Copy Photos To…</source>
-        <translation type="unfinished">Fotos &amp;kopieren nach…</translation>
+        <translation>Fotos &amp;kopieren nach…</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Mo&amp;ve %n Selected Photo(s) To…</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n ausgewähltes Foto &amp;verschieben nach…</numerusform>
+            <numerusform>%n ausgewählte Fotos &amp;verschieben nach…</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Mo&amp;ve %n Shown Photo(s) To…</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n angezeigtes Foto &amp;verschieben nach…</numerusform>
+            <numerusform>%n angezeigte Fotos &amp;verschieben nach…</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>&amp;Copy %n Selected Photo(s) To…</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n ausgewähltes Foto &amp;kopieren nach…</numerusform>
+            <numerusform>%n ausgewählte Fotos &amp;kopieren nach…</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>&amp;Copy %n Shown Photo(s) To…</source>
-        <translation type="unfinished"></translation>
+        <translation>
+            <numerusform>%n angezeigtes Foto &amp;kopieren nach…</numerusform>
+            <numerusform>%n angezeigte Fotos &amp;kopieren nach…</numerusform>
+        </translation>
     </message>
     <message>
         <source>%1 (%2)</source>
-        <translation type="unfinished">%1 (%2)</translation>
+        <translation>%1 (%2)</translation>
     </message>
     <message>
         <source>%1 with %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 mit %2</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>%n XMP sidecar(s)</source>
-        <translation type="unfinished">%n XMP-Begleitdatei</translation>
+        <translation>
+            <numerusform>%n XMP-Begleitdatei</numerusform>
+            <numerusform>%n XMP-Begleitdateien</numerusform>
+        </translation>
     </message>
     <message>
         <source>Move %1 and %2 to %3? They leave this folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 und %2 nach %3 verschieben? Sie verlassen diesen Ordner.</translation>
     </message>
     <message>
         <source>Move %1 to %2? They leave this folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 nach %2 verschieben? Sie verlassen diesen Ordner.</translation>
     </message>
 </context>
 <context>
@@ -1348,6 +1412,53 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>%1 — Preview %2 × %3</source>
         <translation>%1 — Vorschau %2 × %3</translation>
+    </message>
+    <message>
+        <source>Pinned photo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter: %1 — pinned photo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Candidate %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filter: %1 — candidate %2 of %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open a folder to begin</source>
+        <translation>Öffnen Sie einen Ordner, um zu beginnen</translation>
+    </message>
+    <message>
+        <source>▶ Slideshow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>❚❚ Paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WebAddress</name>
+    <message>
+        <source>No Web Browser</source>
+        <translation>Kein Webbrowser</translation>
+    </message>
+    <message>
+        <source>No web browser could be started. Open this address in one yourself:</source>
+        <translation>Es konnte kein Webbrowser gestartet werden. Öffnen Sie diese Adresse selbst in einem Browser:</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Address</source>
+        <translation>Adresse &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
     </message>
 </context>
 <context>
