@@ -27,6 +27,15 @@ QString stars(int count)
     return QString(qMax(0, count), QChar(0x2605));
 }
 
+// The labels shown translated: ours and the one other programs commonly
+// add. Named here so that they stay in the catalogue, which never sees the
+// label text the call below translates.
+[[maybe_unused]] const char *const translatedLabels[] = {
+    QT_TRANSLATE_NOOP("ColorLabel", "Red"),   QT_TRANSLATE_NOOP("ColorLabel", "Yellow"),
+    QT_TRANSLATE_NOOP("ColorLabel", "Green"), QT_TRANSLATE_NOOP("ColorLabel", "Blue"),
+    QT_TRANSLATE_NOOP("ColorLabel", "Purple"),
+};
+
 QString colorLabelText(const QString &label)
 {
     return QCoreApplication::translate("ColorLabel", label.toUtf8().constData());

@@ -44,23 +44,23 @@
     <name>ColorLabel</name>
     <message>
         <source>Blue</source>
-        <translation type="vanished">Blau</translation>
+        <translation>Blau</translation>
     </message>
     <message>
         <source>Green</source>
-        <translation type="vanished">Grün</translation>
+        <translation>Grün</translation>
     </message>
     <message>
         <source>Purple</source>
-        <translation type="vanished">Violett</translation>
+        <translation>Violett</translation>
     </message>
     <message>
         <source>Red</source>
-        <translation type="vanished">Rot</translation>
+        <translation>Rot</translation>
     </message>
     <message>
         <source>Yellow</source>
-        <translation type="vanished">Gelb</translation>
+        <translation>Gelb</translation>
     </message>
 </context>
 <context>
@@ -672,7 +672,7 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
     <message>
         <source>&amp;Move</source>
-        <translation type="unfinished"></translation>
+        <translation type="unfinished">&amp;Verschieben</translation>
     </message>
     <message>
         <source>In the compare view</source>
