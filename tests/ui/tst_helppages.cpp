@@ -1,3 +1,4 @@
+#include "ui/helpdialog.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
@@ -25,9 +26,27 @@ struct Language
 {
     const char *code;
     const char *folder; // below :/help/
+    const char *webHelp; // the current version of the help on the web, named in that language
 };
 
-const Language languages[] = {{"en", ""}, {"de", "de/"}};
+const Language languages[] = {{"en", "", "https://www.quillmark.net/glanceway/help.html"},
+                              {"de", "de/", "https://www.quillmark.net/glanceway/hilfe.html"}};
+
+QString webHelpOf(const QString &code)
+{
+    for (const Language &language : languages)
+        if (code == QLatin1String(language.code))
+            return QString::fromLatin1(language.webHelp);
+    return QString();
+}
+
+bool isWebHelp(const QString &href)
+{
+    for (const Language &language : languages)
+        if (href == QLatin1String(language.webHelp))
+            return true;
+    return false;
+}
 
 const QStringList helpFiles = {
     "controls.html",   "feedback-template.txt", "feedback.html",     "filters.html",
@@ -168,6 +187,8 @@ private slots:
     void languagesMatchPageByPage();
     void indexReachesEverything_data();
     void indexReachesEverything();
+    void webHelpAsTheProgramOpensIt_data();
+    void webHelpAsTheProgramOpensIt();
     void feedbackTemplateShownOnPage_data();
     void feedbackTemplateShownOnPage();
     void browserShowsPages_data();
@@ -226,13 +247,16 @@ void TestHelpPages::linksResolve_data()
 
 // Links between pages are relative and must land on a resource of the same
 // language and, with a fragment, on an element of that page; links out go to
-// the maker's site only.
+// the maker's site only. Every page names the current version of the help on
+// the web, and only that of its own language.
 void TestHelpPages::linksResolve()
 {
     QFETCH(QString, file);
+    QFETCH(QString, language);
     const Page page = parsePage(file);
     QVERIFY2(page.error.isEmpty(), qPrintable(page.error));
     QVERIFY(!page.links.isEmpty());
+    bool namesWebHelp = false;
     const QUrl base(QStringLiteral("qrc:/help/") + file);
     const QString folder = QStringLiteral("/help/") + file.left(file.lastIndexOf(QLatin1Char('/')) + 1);
     for (const Link &link : page.links) {
@@ -241,6 +265,10 @@ void TestHelpPages::linksResolve()
         QVERIFY2(url.isValid(), qPrintable(what));
         if (url.scheme() == QLatin1String("https")) {
             QVERIFY2(url.host() == QLatin1String("www.quillmark.net"), qPrintable(what));
+            if (isWebHelp(link.href)) {
+                QCOMPARE(link.href, webHelpOf(language));
+                namesWebHelp = true;
+            }
             continue;
         }
         if (url.scheme() == QLatin1String("mailto")) {
@@ -258,6 +286,7 @@ void TestHelpPages::linksResolve()
             QVERIFY2(targetPage.ids.contains(url.fragment()), qPrintable(what));
         }
     }
+    QVERIFY2(namesWebHelp, "no link to the help on the web");
 }
 
 void TestHelpPages::languagesMatchPageByPage_data()
@@ -269,7 +298,8 @@ void TestHelpPages::languagesMatchPageByPage_data()
 
 // A translated page keeps the anchors and links of its English original, in the
 // same order, so that a link into either language lands on the same section and
-// no page gains or loses a cross-reference in translation.
+// no page gains or loses a cross-reference in translation. The help on the web
+// is the one address each language names in its own way.
 void TestHelpPages::languagesMatchPageByPage()
 {
     QFETCH(QString, file);
@@ -278,7 +308,7 @@ void TestHelpPages::languagesMatchPageByPage()
     const auto hrefs = [](const Page &page) {
         QStringList list;
         for (const Link &link : page.links)
-            list << link.href;
+            list << (isWebHelp(link.href) ? QStringLiteral("(help on the web)") : link.href);
         return list;
     };
     for (const Language &language : languages) {
@@ -293,12 +323,16 @@ void TestHelpPages::languagesMatchPageByPage()
 
 void TestHelpPages::indexReachesEverything_data()
 {
-    addLanguageRows();
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("webHelp");
+    for (const Language &language : languages)
+        QTest::newRow(language.code) << QString::fromLatin1(language.folder) << QString::fromLatin1(language.webHelp);
 }
 
 void TestHelpPages::indexReachesEverything()
 {
     QFETCH(QString, folder);
+    QFETCH(QString, webHelp);
     const Page index = parsePage(folder + QStringLiteral("index.html"));
     QSet<QString> linked;
     for (const Link &link : index.links)
@@ -306,8 +340,39 @@ void TestHelpPages::indexReachesEverything()
     for (const QString &file : htmlPages())
         if (file != QLatin1String("index.html"))
             QVERIFY2(linked.contains(file), qPrintable(file));
-    QVERIFY(linked.contains(QStringLiteral("https://www.quillmark.net/glanceway/hilfe.html")));
+    QVERIFY(linked.contains(webHelp));
     QVERIFY(linked.contains(QStringLiteral("https://www.quillmark.net/glanceway/test.html")));
+}
+
+void TestHelpPages::webHelpAsTheProgramOpensIt_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("en") << QString() << QString();
+    QTest::newRow("de") << ":/translations/glanceway_de.qm" << "de/";
+}
+
+// "Help on the Web…" opens the page that the pages of the help shown in the
+// same language name as their current version.
+void TestHelpPages::webHelpAsTheProgramOpensIt()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QString, folder);
+    QTranslator translator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(translator.load(catalogue));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const auto restore = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+    QCOMPARE(HelpDialog::defaultStartPage(), QUrl(QStringLiteral("qrc:/help/") + folder + QStringLiteral("index.html")));
+    const Page index = parsePage(folder + QStringLiteral("index.html"));
+    QStringList named;
+    for (const Link &link : index.links)
+        if (isWebHelp(link.href))
+            named << link.href;
+    QVERIFY(!named.isEmpty());
+    named.removeDuplicates();
+    QCOMPARE(named, QStringList{HelpDialog::onlineHelpUrl().toString()});
 }
 
 void TestHelpPages::feedbackTemplateShownOnPage_data()
