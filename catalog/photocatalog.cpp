@@ -345,6 +345,7 @@ void PhotoCatalog::resumeReview()
 {
     if (m_allFiles.isEmpty())
         return;
+    m_atOrderStart = false;
     noteNavigation();
     if (!m_metadataReady) {
         m_resumePending = true;
@@ -444,6 +445,7 @@ void PhotoCatalog::applyScanResult(quint64 generation, quint64 writeSerial, bool
             if (PhotoCore::isReviewed(m_records.value(m_allFiles.at(i))))
                 continue;
             // The filter is left aside, not given up: the next mark applies it.
+            m_atOrderStart = false;
             m_visible.setFiles(m_allFiles);
             m_visible.setCurrentIndex(i);
             announceCurrent();

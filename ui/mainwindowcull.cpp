@@ -217,8 +217,11 @@ void MainWindow::undoFileStep()
     QString problem;
     if (step.kind == FileUndo::Kind::Recycled) {
         if (!RecycleBin::canRestore(step.files)) {
-            // The history stays as it was: nothing was taken back.
+            // Nothing else is taken back in its stead. Once said, the step
+            // gives way, so that the marks before it can still be undone.
+            fileUndo.dropLast();
             showWarning(tr("The move to the Recycle Bin cannot be undone here"));
+            updateActionStates();
             return;
         }
         problem = RecycleBin::restore(step.files);

@@ -93,6 +93,7 @@ void TestCatalogOrder::opensAtStartOfOrder_data()
     QTest::newRow("returned-to-a-photo") << "select:IMG_2.jpg" << "IMG_2.jpg";
     QTest::newRow("stepped-on") << "next" << "IMG_10.jpg"; // the second by name, wherever it now stands
     QTest::newRow("chose-a-filter") << "filter" << "IMG_1.jpg";
+    QTest::newRow("resumed-review") << "resume" << "IMG_1.jpg";
 }
 
 void TestCatalogOrder::opensAtStartOfOrder()
@@ -121,6 +122,8 @@ void TestCatalogOrder::opensAtStartOfOrder()
         catalog.next();
     else if (meanwhile == QLatin1String("filter"))
         catalog.setFilter(QStringLiteral("all"));
+    else if (meanwhile == QLatin1String("resume"))
+        catalog.resumeReview(); // nothing reviewed yet: stays on the first by name
     gate->release();
     const QStringList byTime{dir.filePath("IMG_10.jpg"), dir.filePath("IMG_2.jpg"), dir.filePath("IMG_1.jpg")};
     QTRY_COMPARE(catalog.visibleFiles(), byTime);

@@ -63,6 +63,7 @@ private slots:
     void undoMove_data();
     void undoMove();
     void undoRecycleBin();
+    void undoRecycleBinAfterTrashEmptied();
 
 private:
     // a.jpg … e.jpg; a and b carry 3 stars, c carries 5 (each in a sidecar).
@@ -395,6 +396,34 @@ void TestMainWindowTransfer::undoRecycleBin()
     QCOMPARE(namesIn(trash + QStringLiteral("/info")), QStringList());
     QTRY_COMPARE(catalog->record(folder + QStringLiteral("/b.jpg")).rating, 3);
     QTRY_COMPARE(w->statusBar()->currentMessage(), QStringLiteral("Undone: 1 photo moved to the Recycle Bin"));
+#endif
+}
+
+void TestMainWindowTransfer::undoRecycleBinAfterTrashEmptied()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the recycle bin is the shell's");
+#else
+    const QString folder = makeFolder();
+    auto w = openWindow(folder);
+    PhotoCatalog *catalog = w->findChild<PhotoCatalog *>();
+    catalog->select(folder + QStringLiteral("/d.jpg"));
+    catalog->setRating(2);
+    QTRY_COMPARE(catalog->record(folder + QStringLiteral("/d.jpg")).rating, 2);
+    catalog->select(folder + QStringLiteral("/b.jpg"));
+    {
+        BoxAnswerer yes(QMessageBox::Yes);
+        w->findChild<QAction *>(QStringLiteral("moveToTrashAction"))->trigger();
+    }
+    // Emptied meanwhile: nothing can come back.
+    QVERIFY(QDir(root->filePath(QStringLiteral("data/Trash/files"))).removeRecursively());
+    QAction *undo = w->findChild<QAction *>(QStringLiteral("undoAction"));
+    undo->trigger();
+    QTRY_COMPARE(w->statusBar()->currentMessage(), QStringLiteral("The move to the Recycle Bin cannot be undone here"));
+    // The mark was not taken back in the move's stead, and is the next to undo.
+    QCOMPARE(catalog->record(folder + QStringLiteral("/d.jpg")).rating, 2);
+    undo->trigger();
+    QTRY_COMPARE(catalog->record(folder + QStringLiteral("/d.jpg")).rating, 0);
 #endif
 }
 
