@@ -1123,8 +1123,8 @@ Open a photo folder or choose Filter → All Images.</source>
     <message numerus="yes">
         <source>Mo&amp;ve %n Shown Photo(s) To…</source>
         <translation>
-            <numerusform>%n angezeigtes Foto &amp;verschieben nach…</numerusform>
-            <numerusform>%n angezeigte Fotos &amp;verschieben nach…</numerusform>
+            <numerusform>%n gezeigtes Foto &amp;verschieben nach…</numerusform>
+            <numerusform>%n gezeigte Fotos &amp;verschieben nach…</numerusform>
         </translation>
     </message>
     <message numerus="yes">
@@ -1137,8 +1137,8 @@ Open a photo folder or choose Filter → All Images.</source>
     <message numerus="yes">
         <source>&amp;Copy %n Shown Photo(s) To…</source>
         <translation>
-            <numerusform>%n angezeigtes Foto &amp;kopieren nach…</numerusform>
-            <numerusform>%n angezeigte Fotos &amp;kopieren nach…</numerusform>
+            <numerusform>%n gezeigtes Foto &amp;kopieren nach…</numerusform>
+            <numerusform>%n gezeigte Fotos &amp;kopieren nach…</numerusform>
         </translation>
     </message>
     <message>
