@@ -312,7 +312,9 @@ void TestCatalogWrites::readOnlyFolder()
         catalog.setColorLabel(QStringLiteral("Blue"));
         settle(catalog);
         QCOMPARE(catalog.failedWriteCount(), 2);
-        QCOMPARE(warnings.count(), 2);
+        // Why is the folder's problem, told once where the failures are counted:
+        // no warning per mark blaming the file.
+        QCOMPARE(warnings.count(), 0);
         QCOMPARE(catalog.record(files[0]), Metadata());
         QCOMPARE(catalog.record(files[1]), record(2));
         QVERIFY(!catalog.canUndo());
