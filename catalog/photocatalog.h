@@ -212,7 +212,11 @@ private:
     // `pairs`, when given, are those of `listed`, already found.
     void applyListing(const QStringList &listed, const PhotoCore::PhotoPairs *pairs = nullptr);
     void rebuildSiblings();
-    void rebuildVisibleList(int preferredIndex, bool announceUnchanged = true, const QString &removedCurrentNext = {});
+    // Filters the shown list anew. The photo at `anchorPath` (the current one
+    // when empty) stays current if still shown, else the shown photo nearest
+    // to it in folder order; when it is not in the folder at all,
+    // `preferredIndex` (-1: the current index) clamped into the list.
+    void rebuildVisibleList(int preferredIndex, bool announceUnchanged = true, const QString &anchorPath = {});
     void announceCurrent();
     void moveTo(int index, int direction);
     void noteNavigation() { ++m_navigationSerial; }

@@ -95,11 +95,11 @@ private:
     // the registry. `action` already carries `defaultSequence`.
     void registerShortcut(const QString &id, QAction *action, const QKeySequence &defaultSequence);
     QAction *addRegisteredAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key);
-    // A marking action: `onCurrent` on the viewer page, `onSelection` with the
-    // grid's selected paths on the grid page.
     // A move through the photos: `onViewer` on the viewer page, `onGrid` on the grid page.
     QAction *addNavigationAction(QMenu *menu, const QString &id, const QString &text, const QList<QKeySequence> &keys,
                                  const std::function<void()> &onViewer, const std::function<void()> &onGrid);
+    // A marking action: `onCurrent` on the viewer page, `onSelection` with the
+    // grid's selected paths on the grid page.
     QAction *addMarkAction(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
@@ -118,7 +118,9 @@ private:
     void addCullActions(QMenu *fileMenu);
     void updateCullActionStates();
     // Asks, then moves `photos` (shown photos, pairs whole) to the recycle bin.
-    // `selected`: the user picked them; otherwise they are the rejected ones.
+    // `reason` says how they were chosen, which the question names: the grid's
+    // selection, the photo on screen in the single view, or the folder's
+    // rejected photos.
     enum RecycleReason { Selection, OnScreen, Rejected };
     void moveToRecycleBin(const QStringList &photos, RecycleReason reason);
     void transferPhotos(bool move);
