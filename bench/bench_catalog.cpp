@@ -1,6 +1,6 @@
 #include "bench/benchmark.h"
 #include "catalog/photocatalog.h"
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

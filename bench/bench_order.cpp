@@ -1,6 +1,6 @@
 #include "bench/benchmark.h"
 
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/photoorder.h"
 #include "imaging/exifsummary.h"
 

@@ -1,6 +1,6 @@
 #include "catalog/folderscan.h"
 
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 

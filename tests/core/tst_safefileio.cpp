@@ -1,6 +1,6 @@
 #include "smalldisk.h"
 #include "testrecords.h"
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/safefileio.h"
 #include "core/xmpsidecar.h"
 

@@ -2,7 +2,7 @@
 // the built program in a real window on a private X server, keys sent with
 // xdotool, the result checked with exiftool and in the trash folder.
 
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/sidecarpaths.h"
 #include "core/xmpsidecar.h"
 

@@ -1,6 +1,6 @@
 #include "command.h"
 
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 #include "core/photopairs.h"
 #include "core/phototransfer.h"
 

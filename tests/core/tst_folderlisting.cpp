@@ -1,5 +1,5 @@
 #include "permissionbits.h"
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-class TestFolderCatalog : public QObject
+class TestFolderListing : public QObject
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ private:
     }
 };
 
-void TestFolderCatalog::listing_data()
+void TestFolderListing::listing_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("expected");
@@ -64,7 +64,7 @@ void TestFolderCatalog::listing_data()
     QTest::newRow("empty folder") << QStringList{} << QStringList{};
 }
 
-void TestFolderCatalog::listing()
+void TestFolderListing::listing()
 {
     QFETCH(QStringList, files);
     QFETCH(QStringList, expected);
@@ -81,7 +81,7 @@ void TestFolderCatalog::listing()
 
 // Photo paths are identities elsewhere: the folder text is kept as passed,
 // with exactly one separator before the name.
-void TestFolderCatalog::pathsAsGiven_data()
+void TestFolderListing::pathsAsGiven_data()
 {
     QTest::addColumn<QString>("suffix");      // appended to the temporary folder's path
     QTest::addColumn<QString>("listedAs");    // expected path prefix after that folder
@@ -91,7 +91,7 @@ void TestFolderCatalog::pathsAsGiven_data()
     QTest::newRow("unclean steps kept") << QStringLiteral("/./x/..") << QStringLiteral("/sub/./x/../");
 }
 
-void TestFolderCatalog::pathsAsGiven()
+void TestFolderListing::pathsAsGiven()
 {
     QFETCH(QString, suffix);
     QFETCH(QString, listedAs);
@@ -103,7 +103,7 @@ void TestFolderCatalog::pathsAsGiven()
     QCOMPARE(PhotoCore::listPhotoFiles(folder), QStringList{dir.path() + listedAs + "a.jpg"});
 }
 
-void TestFolderCatalog::subfoldersAndLinks()
+void TestFolderListing::subfoldersAndLinks()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath("photos"));
@@ -120,7 +120,7 @@ void TestFolderCatalog::subfoldersAndLinks()
     QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{dir.path() + "/linked.jpg"});
 }
 
-void TestFolderCatalog::tree_data()
+void TestFolderListing::tree_data()
 {
     // Entries "a/b.jpg" are files; "name -> target" are links to folders
     // (targets relative to the top folder).
@@ -142,7 +142,7 @@ void TestFolderCatalog::tree_data()
                                                       << QStringList{"in/link/o.jpg"};
 }
 
-void TestFolderCatalog::tree()
+void TestFolderListing::tree()
 {
     QFETCH(QStringList, entries);
     QFETCH(int, depth);
@@ -168,7 +168,7 @@ void TestFolderCatalog::tree()
     QCOMPARE(listed, expected);
 }
 
-void TestFolderCatalog::missingFolder()
+void TestFolderListing::missingFolder()
 {
     QTemporaryDir dir;
     const QString gone = dir.path() + "/vanished";
@@ -177,7 +177,7 @@ void TestFolderCatalog::missingFolder()
     QCOMPARE(PhotoCore::listPhotoFiles(dir.filePath("file.jpg")), QStringList{});
 }
 
-void TestFolderCatalog::unreadableFileSkipped()
+void TestFolderListing::unreadableFileSkipped()
 {
     if (!permissionBitsRestrict())
         QSKIP("a file without read permission cannot be made here");
@@ -188,5 +188,5 @@ void TestFolderCatalog::unreadableFileSkipped()
     QCOMPARE(PhotoCore::listPhotoFiles(dir.path()), QStringList{dir.path() + "/open.jpg"});
 }
 
-QTEST_GUILESS_MAIN(TestFolderCatalog)
-#include "tst_foldercatalog.moc"
+QTEST_GUILESS_MAIN(TestFolderListing)
+#include "tst_folderlisting.moc"

@@ -1,4 +1,4 @@
-#include "core/foldercatalog.h"
+#include "core/folderlisting.h"
 
 #include <QDirIterator>
 #include <QFile>
