@@ -115,7 +115,7 @@ QString mnemonicClash(const QWidget *menu)
 
 } // namespace
 
-class TestCatalogue : public QObject
+class TestGermanTranslation : public QObject
 {
     Q_OBJECT
 
@@ -136,7 +136,7 @@ private:
     QTranslator translator;
 };
 
-void TestCatalogue::initTestCase()
+void TestGermanTranslation::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
@@ -148,7 +148,7 @@ void TestCatalogue::initTestCase()
     QCOMPARE(translator.language(), QStringLiteral("de_DE"));
 }
 
-void TestCatalogue::messagesPerContext()
+void TestGermanTranslation::messagesPerContext()
 {
     const QList<QPair<QString, int>> expected = {
         {"MainWindow", 110}, {"ViewerWidget", 55}, {"PreferencesDialog", 22},
@@ -172,7 +172,7 @@ void TestCatalogue::messagesPerContext()
     QCOMPARE(messages.size(), 255);
 }
 
-void TestCatalogue::everyMessageFinished()
+void TestGermanTranslation::everyMessageFinished()
 {
     for (const Message &m : messages) {
         const QString where = m.context + QStringLiteral(": ") + m.source;
@@ -184,7 +184,7 @@ void TestCatalogue::everyMessageFinished()
 
 // A translation must keep every argument, the line breaks that lay out message
 // boxes, and the separators that the status bar and overlays rely on.
-void TestCatalogue::translationKeepsStructure()
+void TestGermanTranslation::translationKeepsStructure()
 {
     const QStringList separators = {QStringLiteral(" — "), QStringLiteral(" · "), QStringLiteral("\n"),
                                     QStringLiteral("…"), QStringLiteral("→")};
@@ -199,7 +199,7 @@ void TestCatalogue::translationKeepsStructure()
     }
 }
 
-void TestCatalogue::tellingRows_data()
+void TestGermanTranslation::tellingRows_data()
 {
     QTest::addColumn<QString>("context");
     QTest::addColumn<QString>("source");
@@ -227,7 +227,7 @@ void TestCatalogue::tellingRows_data()
                                        << "%1 (%2) und %3 in den Papierkorb verschieben?\n\nDie Dateien werden nicht endgültig gelöscht.";
 }
 
-void TestCatalogue::tellingRows()
+void TestGermanTranslation::tellingRows()
 {
     QFETCH(QString, context);
     QFETCH(QString, source);
@@ -236,7 +236,7 @@ void TestCatalogue::tellingRows()
 }
 
 // The .qm in the resources is built from the .ts: every row must arrive.
-void TestCatalogue::compiledCatalogueMatchesSource()
+void TestGermanTranslation::compiledCatalogueMatchesSource()
 {
     for (const Message &m : messages) {
         for (int i = 0; i < m.forms.size(); ++i) {
@@ -257,7 +257,7 @@ void TestCatalogue::compiledCatalogueMatchesSource()
 
 // Runs the toolkit's extractor over the program's sources: every text that the
 // code passes to translation must be in the catalogue under the same context.
-void TestCatalogue::codeTextsAreTranslated()
+void TestGermanTranslation::codeTextsAreTranslated()
 {
     const QString lupdate = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/lupdate");
     if (!QFile::exists(lupdate))
@@ -291,7 +291,7 @@ void TestCatalogue::codeTextsAreTranslated()
 
 // The way the program starts on a German system: catalogues chosen for de_DE
 // before the window is built.
-void TestCatalogue::germanStartShowsGermanMenus()
+void TestGermanTranslation::germanStartShowsGermanMenus()
 {
     Translations translations;
     QVERIFY(translations.installForLocale(QStringLiteral("de_DE")));
@@ -329,7 +329,7 @@ void TestCatalogue::germanStartShowsGermanMenus()
 }
 
 // English has no catalogue of its own but the plural forms, under every language.
-void TestCatalogue::englishStartCountsInEnglish()
+void TestGermanTranslation::englishStartCountsInEnglish()
 {
     Translations translations;
     QVERIFY(!translations.installForLocale(QStringLiteral("en_US")));
@@ -370,5 +370,5 @@ void TestCatalogue::englishStartCountsInEnglish()
     }
 }
 
-QTEST_MAIN(TestCatalogue)
-#include "tst_catalogue.moc"
+QTEST_MAIN(TestGermanTranslation)
+#include "tst_germantranslation.moc"
