@@ -120,6 +120,12 @@ void MainWindow::connectPages()
     connect(viewer, &ViewerWidget::stateChanged, this, &MainWindow::updateStatusAndTitle);
     connect(catalog, &PhotoCatalog::catalogChanged, this, &MainWindow::syncGridWithCatalog);
     connect(catalog, &PhotoCatalog::currentChanged, this, &MainWindow::updateActionStates);
+    // The next start resumes the folder at the photo the user was on.
+    connect(catalog, &PhotoCatalog::currentChanged, this, [this] {
+        const QString current = catalog->currentPath();
+        if (!current.isEmpty())
+            QSettings().setValue(QStringLiteral("lastFile"), current);
+    });
     connect(catalog, &PhotoCatalog::busyChanged, this, &MainWindow::updateActionStates);
     connect(catalog, &PhotoCatalog::summaryChanged, this,
             [this](int total, int reviewed, int rejected, int open) {
@@ -448,8 +454,6 @@ void MainWindow::updateStatusAndTitle()
 
     syncViewModeChecks();
 
-    if (!catalog->currentPath().isEmpty())
-        QSettings().setValue(QStringLiteral("lastFile"), catalog->currentPath());
     // The title names the photo the user is on: in the grid, the one under the cursor.
     const QString current = gridPageCurrent() && !grid->currentPath().isEmpty() ? grid->currentPath()
                                                                                 : catalog->currentPath();

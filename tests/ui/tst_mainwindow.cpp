@@ -773,6 +773,11 @@ void TestMainWindow::titleAndLastFile()
     // Room for the whole summary beside the message, in a window of normal width.
     QTRY_VERIFY(summary->width() >= summary->sizeHint().width());
     QVERIFY(summary->x() > w->statusBar()->width() / 2);
+
+    // The next start resumes at the photo the user left.
+    w.reset();
+    w = openWindow(folder);
+    QCOMPARE(catalogOf(*w)->currentPath(), folder + QStringLiteral("/c.jpg"));
 }
 
 // ---- Marks --------------------------------------------------------------
