@@ -459,7 +459,6 @@ void TestMainWindow::registryDefaults()
     QFETCH(QString, also);
 
     MainWindow w;
-    QCOMPARE(w.registeredActions().size(), 59);
     QAction *action = w.registeredActions().value(id);
     QVERIFY(action);
     QCOMPARE(action->text().remove(QLatin1Char('&')), text);
@@ -587,8 +586,7 @@ void TestMainWindow::menus()
     QCOMPARE(entries(0).at(4), QStringLiteral("Move Selected Photos to Recycle Bin…"));
     w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
     QCOMPARE(entries(0).at(4), QStringLiteral("Move Photo to Recycle Bin…"));
-    QCOMPARE(entries(3).size(), 20);
-    QCOMPARE(entries(3).mid(18), (QStringList{"-", "Exclude selected filter"}));
+    QCOMPARE(entries(3).last(2), (QStringList{"-", "Exclude selected filter"}));
     QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
                                       "Give Feedback…", "-", "About Quillmark Glanceway…"}));
     // Filter entries have configurable keys, which work in full screen too.
@@ -598,10 +596,10 @@ void TestMainWindow::menus()
         QVERIFY(a->isSeparator() || w.actions().contains(a));
     }
     // Keys that must work with the menu bar hidden are on the window itself.
-    QCOMPARE(w.actions().size(), 58);
     QVERIFY(w.actions().contains(named(w, "leaveFullScreenAction")));
     QVERIFY(w.actions().contains(w.registeredActions().value("view.compare")));
-    QVERIFY(!w.actions().contains(w.registeredActions().value("file.open")));
+    QVERIFY(w.actions().contains(w.registeredActions().value("file.open")));
+    QVERIFY(w.actions().contains(w.registeredActions().value("metadata.reload")));
 }
 
 void TestMainWindow::menuEntries_data()
