@@ -76,6 +76,31 @@ QColor tagColor(bool rejected, const QString &label)
     return QColor(Qt::white);
 }
 
+// Cell layout: the picture area on top, under it a band for the marks and
+// the pair badge, then the file name. Nothing is drawn over the picture.
+constexpr int cellPadding = 7;
+constexpr int nameBand = 30;
+constexpr int marksBand = 22;
+constexpr int marksHeight = 20;
+
+QRect pictureArea(const QRect &cell, int contentWidth)
+{
+    QRect content = cell;
+    if (contentWidth > 0 && contentWidth < cell.width()) {
+        content.setWidth(contentWidth);
+        content.moveLeft(cell.left() + (cell.width() - contentWidth) / 2);
+    }
+    return content.adjusted(cellPadding, cellPadding, -cellPadding, -(nameBand + marksBand));
+}
+
+QRect marksStrip(const QRect &area)
+{
+    return QRect(area.left(), area.bottom() + 1 + (marksBand - marksHeight) / 2, area.width(), marksHeight);
+}
+
+// Rejected photos stay recognisable, but recede behind the others.
+constexpr qreal rejectedOpacity = 0.35;
+
 } // namespace
 
 ThumbnailDelegate::ThumbnailDelegate(QListView *view)
@@ -99,13 +124,14 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const bool selected = option.state.testFlag(QStyle::State_Selected);
     painter->fillRect(option.rect, QColor(selected ? QStringLiteral("#345c86") : QStringLiteral("#202328")));
 
-    const QRect area = option.rect.adjusted(7, 7, -7, -30);
+    const QRect area = pictureArea(option.rect, m_contentWidth);
     QImage image = index.data(ThumbnailListModel::ThumbnailRole).value<QImage>();
     const int state = index.data(ThumbnailListModel::StateRole).toInt();
     // A label holding "|" makes more than four fields; such marks are not trusted
-    // for the tag line or the rotation.
+    // for the tag line, the rotation or the dimming.
     const QStringList parts = index.data(ThumbnailListModel::MarksRole).toString().split(QLatin1Char('|'));
     const bool marksParsed = parts.size() == 4;
+    const bool rejected = marksParsed && parts.at(2) == QLatin1String("1");
 
     if (!image.isNull() && marksParsed) {
         // The decoder already applied the file's orientation; this is the user's extra turn.
@@ -117,7 +143,10 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     if (!image.isNull()) {
         QRect target(QPoint(0, 0), image.size().scaled(area.size(), Qt::KeepAspectRatio));
         target.moveCenter(area.center());
+        if (rejected)
+            painter->setOpacity(rejectedOpacity);
         painter->drawImage(target, image);
+        painter->setOpacity(1.0);
     } else {
         paintPlaceholder(painter, area, state == Failed);
     }
@@ -127,10 +156,14 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
                                                        Qt::ElideMiddle, option.rect.width() - 14);
     painter->drawText(option.rect.adjusted(7, 0, -7, -5), Qt::AlignHCenter | Qt::AlignBottom, name);
 
+    // The marks come first; the pair badge takes the right end of what they
+    // leave, and is left out in a cell too narrow for both.
+    const QRect strip = marksStrip(area);
+    const QFontMetrics metrics(painter->font());
+    int tagsEnd = strip.left();
     if (marksParsed) {
         const int rating = qMin(parts.at(0).toInt(), 5);
         const QString &label = parts.at(1);
-        const bool rejected = parts.at(2) == QLatin1String("1");
         QStringList tags;
         if (rating > 0)
             tags << QString(rating, QChar(0x2605));
@@ -139,22 +172,25 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         if (!label.isEmpty())
             tags << QCoreApplication::translate("ColorLabel", label.toUtf8().constData()).toUpper();
         if (!tags.isEmpty()) {
-            const QRect strip = area.adjusted(5, 5, -5, 25 - area.height());
-            painter->fillRect(strip, QColor(10, 12, 15, 205));
+            const QString text =
+                metrics.elidedText(tags.join(QStringLiteral(" \u00b7 ")), Qt::ElideRight, strip.width() - 8);
+            const QRect pill(strip.topLeft(),
+                             QSize(qMin(metrics.horizontalAdvance(text) + 8, strip.width()), strip.height()));
+            painter->fillRect(pill, QColor(10, 12, 15, 205));
             painter->setPen(tagColor(rejected, label));
-            painter->drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                              tags.join(QStringLiteral(" \u00b7 ")));
+            painter->drawText(pill.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+            tagsEnd = pill.right() + 5;
         }
     }
-
     if (index.data(ThumbnailListModel::PairRole).toBool()) {
         const QString tag = QCoreApplication::translate("QObject", "RAW+JPEG");
-        const QFontMetrics metrics(painter->font());
-        QRect badge(0, 0, metrics.horizontalAdvance(tag) + 10, metrics.height() + 4);
-        badge.moveBottomRight(area.bottomRight() - QPoint(5, 5));
-        painter->fillRect(badge, QColor(10, 12, 15, 205));
-        painter->setPen(QColor(QStringLiteral("#e2edf7")));
-        painter->drawText(badge, Qt::AlignCenter, tag);
+        QRect badge(0, 0, metrics.horizontalAdvance(tag) + 10, strip.height());
+        badge.moveTopRight(strip.topRight());
+        if (badge.left() >= tagsEnd) {
+            painter->fillRect(badge, QColor(10, 12, 15, 205));
+            painter->setPen(QColor(QStringLiteral("#e2edf7")));
+            painter->drawText(badge, Qt::AlignCenter, tag);
+        }
     }
 
     if (selected) {

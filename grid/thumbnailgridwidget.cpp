@@ -1,21 +1,17 @@
 #include "grid/thumbnailgridwidget.h"
 
 #include "grid/thumbnaildelegate.h"
-#include "grid/thumbnaildiskcache.h"
 #include "grid/thumbnaillistmodel.h"
-#include "imaging/colourconversion.h"
 #include "imaging/displaycolour.h"
-#include "imaging/photodecoder.h"
-#include "imaging/quickpreview.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
-#include <QPointer>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -26,99 +22,21 @@
 
 // How long the view must rest after a fast scroll before its rows load.
 static constexpr int scrollSettleMs = 40;
-
-// One thumbnail. A first job tries the disk cache, then the picture the file
-// carries (Exif or MPF thumbnail, RAW preview), which is shown at once; when
-// that is smaller than a real thumbnail, a second, refining job decodes the
-// photo and stores the result. A file without any embedded picture is decoded
-// by the first job. Jobs carry copies only; results go back as queued calls
-// that check the guarded pointer, so a report after the widget's destruction
-// is harmless.
-class ThumbnailJob
-{
-public:
-    ThumbnailJob(ThumbnailGridWidget *widget, const QString &path, quint64 generation, qint64 budget,
-                 const QColorSpace &display, bool refine, std::shared_ptr<ThumbnailGridWidget::JobTicket> ticket,
-                 std::shared_ptr<std::atomic<quint64>> executed)
-        : m_widget(widget)
-        , m_path(path)
-        , m_generation(generation)
-        , m_budget(budget)
-        , m_display(display)
-        , m_refine(refine)
-        , m_ticket(std::move(ticket))
-        , m_executed(std::move(executed))
-    {
-    }
-
-    void run()
-    {
-        int expected = ThumbnailGridWidget::JobTicket::Queued;
-        if (!m_ticket->state.compare_exchange_strong(expected, ThumbnailGridWidget::JobTicket::Started))
-            return; // cancelled while queued; the GUI thread no longer waits for it
-        m_executed->fetch_add(1);
-
-        // The cache holds sRGB (or, with colour management off, the pixels as
-        // stored); the display's own space is applied here, off the GUI thread.
-        const bool manage = colourManagementEnabled();
-        const QColorSpace srgb(QColorSpace::SRgb);
-        const ThumbnailDiskCache cache(QString(), m_budget);
-        const auto stored = [&](const QImage &decoded) {
-            return toColourSpace(decoded, sourceColourOf(decoded, m_path), srgb, manage);
-        };
-        bool final = true;
-        QImage image = m_refine ? QImage() : cache.load(m_path);
-        if (image.isNull() && !m_refine) {
-            image = decodeEmbeddedThumbnail(m_path, ThumbnailGridWidget::decodeSide);
-            if (!image.isNull()) {
-                image = stored(image);
-                // As large as a real thumbnail: nothing left to refine.
-                if (qMax(image.width(), image.height()) >= ThumbnailGridWidget::decodeSide)
-                    cache.store(m_path, image);
-                else
-                    final = false;
-            }
-        }
-        if (image.isNull()) {
-            image = decodeThumbnail(m_path, ThumbnailGridWidget::decodeSide);
-            if (!image.isNull()) {
-                image = stored(image);
-                cache.store(m_path, image); // a failed store only costs a decode next time
-            }
-        }
-        if (manage)
-            image = convertColours(image, srgb, m_display);
-
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [widget = m_widget, path = m_path, generation = m_generation, image, final] {
-                if (widget)
-                    widget->onThumbnailLoaded(path, generation, image, final);
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    QPointer<ThumbnailGridWidget> m_widget;
-    QString m_path;
-    quint64 m_generation;
-    qint64 m_budget;
-    QColorSpace m_display;
-    bool m_refine;
-    std::shared_ptr<ThumbnailGridWidget::JobTicket> m_ticket;
-    std::shared_ptr<std::atomic<quint64>> m_executed;
-};
+// A cell is this much wider and taller than its thumbnail size.
+static constexpr int cellExtraWidth = 24;
+static constexpr int cellExtraHeight = 52;
 
 ThumbnailGridWidget::ThumbnailGridWidget(QWidget *parent)
     : QWidget(parent)
-    , m_executedJobs(std::make_shared<std::atomic<quint64>>(0))
 {
+    m_loader = new ThumbnailLoader(this);
     m_view = new QListView(this);
     m_emptyLabel = new QLabel(
         tr("No photos to display.\n\nOpen a photo folder or choose Filter → All Images."), this);
     m_model = new ThumbnailListModel(this);
     m_view->setModel(m_model);
-    m_view->setItemDelegate(new ThumbnailDelegate(m_view));
+    m_delegate = new ThumbnailDelegate(m_view);
+    m_view->setItemDelegate(m_delegate);
 
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(m_view);
@@ -158,14 +76,12 @@ ThumbnailGridWidget::ThumbnailGridWidget(QWidget *parent)
     m_settleTimer->setInterval(scrollSettleMs);
     connect(m_settleTimer, &QTimer::timeout, this, &ThumbnailGridWidget::updateLoadWindow);
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ThumbnailGridWidget::onScrolled);
+    connect(m_loader, &ThumbnailLoader::thumbnailLoaded, this, &ThumbnailGridWidget::onThumbnailLoaded);
+    connect(m_loader, &ThumbnailLoader::thumbnailFailed, this, &ThumbnailGridWidget::onThumbnailFailed);
 }
 
-ThumbnailGridWidget::~ThumbnailGridWidget()
-{
-    // Queued thumbnails would only be dropped on arrival. The running job is
-    // not waited for: it reports to a guarded pointer, which it finds null.
-    cancelQueuedJobs();
-}
+// The loader, a child, drops its queue and leaves a running decode behind.
+ThumbnailGridWidget::~ThumbnailGridWidget() = default;
 
 void ThumbnailGridWidget::setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners)
 {
@@ -185,12 +101,7 @@ void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString
         return;
     }
 
-    ++m_generation;
-    cancelQueuedJobs();
-    m_inFlightPaths.clear();
-    m_failedPaths.clear();
-    m_interimPaths.clear();
-    m_pinnedPaths.clear();
+    m_loader->reset();
     m_model->resetContent(paths, marks);
     m_windowStart = m_windowEnd = -1;
 
@@ -269,22 +180,29 @@ QStringList ThumbnailGridWidget::selectedPathsWithoutPreview() const
 
 void ThumbnailGridWidget::loadPreviewsOf(const QStringList &paths)
 {
-    m_pinnedPaths = paths;
+    QStringList wanted;
+    for (const QString &path : paths) {
+        const int state = m_model->stateOf(path);
+        if (m_model->rowOf(path) >= 0 && state != Ready && state != Failed)
+            wanted.append(path);
+    }
+    // The loader keeps them through window changes; their rows show Loading.
+    m_loader->pin(wanted);
     requestPinned();
 }
 
 void ThumbnailGridWidget::requestPinned()
 {
     // After the load window (the rows on screen come first), in row order.
-    for (auto it = m_pinnedPaths.begin(); it != m_pinnedPaths.end();) {
-        const int row = m_model->rowOf(*it);
-        const int state = m_model->stateOf(*it);
-        if (row < 0 || state == Ready || state == Failed) {
-            it = m_pinnedPaths.erase(it);
+    for (const QString &path : m_loader->pinnedPaths()) {
+        const int row = m_model->rowOf(path);
+        if (row < 0)
             continue;
-        }
         requestThumbnail(row, pinnedPriority);
-        ++it;
+        if (m_loader->isInFlight(path) && m_model->stateOf(path) != Loading) {
+            m_model->setState(row, Loading);
+            emit previewAvailabilityChanged();
+        }
     }
 }
 
@@ -319,8 +237,9 @@ QString ThumbnailGridWidget::pathAfterRemoval(const QStringList &removedPaths) c
 
 ThumbnailGridWidget::LoaderStats ThumbnailGridWidget::loaderStats() const
 {
-    LoaderStats stats = m_stats;
-    stats.executed = m_executedJobs->load();
+    LoaderStats stats;
+    static_cast<ThumbnailLoader::Stats &>(stats) = m_loader->stats();
+    stats.deliveredOutsideWindow = m_deliveredOutsideWindow;
     return stats;
 }
 
@@ -330,7 +249,7 @@ void ThumbnailGridWidget::setThumbnailSize(int pixels)
     if (pixels == m_thumbnailSize && m_view->gridSize().isValid())
         return;
     m_thumbnailSize = pixels;
-    m_view->setGridSize(QSize(pixels + 24, pixels + 52));
+    spreadColumns();
     m_view->doItemsLayout();
     QSettings().setValue(QStringLiteral("grid/thumbnailSize"), pixels);
     emit thumbnailSizeChanged(pixels);
@@ -368,14 +287,15 @@ void ThumbnailGridWidget::moveSelection(int delta)
 
 void ThumbnailGridWidget::stopLoading()
 {
-    ++m_generation;
-    cancelQueuedJobs();
     // Rows left Loading are no longer in flight: the next window update queues them again.
-    m_inFlightPaths.clear();
+    m_loader->stop();
 }
 
 bool ThumbnailGridWidget::eventFilter(QObject *watched, QEvent *event)
 {
+    // Before the view lays its items out for the new width.
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        spreadColumns();
     if (watched == m_view->viewport() && event->type() == QEvent::Wheel) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         if (wheel->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) {
@@ -388,6 +308,31 @@ bool ThumbnailGridWidget::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ThumbnailGridWidget::spreadColumns()
+{
+    // The view lays its items out in the width it has beside a vertical
+    // scroll bar, shown or not, so that the bar coming and going never moves
+    // them; and it wraps a cell that would end exactly on that width.
+    QStyle *style = m_view->style();
+    QScrollBar *bar = m_view->verticalScrollBar();
+    int width = m_view->maximumViewportSize().width();
+    if (m_view->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded
+        && !style->pixelMetric(QStyle::PM_ScrollView_ScrollBarOverlap, nullptr, bar)) {
+        width -= style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
+        if (style->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, m_view)) {
+            QStyleOption option;
+            option.initFrom(m_view);
+            width -= 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, m_view);
+        }
+    }
+    const int base = m_thumbnailSize + cellExtraWidth;
+    const int columns = std::max(1, (width - 1) / base);
+    const QSize grid(std::max(base, (width - 1) / columns), m_thumbnailSize + cellExtraHeight);
+    m_delegate->setContentWidth(base);
+    if (grid != m_view->gridSize())
+        m_view->setGridSize(grid);
 }
 
 void ThumbnailGridWidget::resizeEvent(QResizeEvent *event)
@@ -410,10 +355,10 @@ void ThumbnailGridWidget::showEvent(QShowEvent *event)
 void ThumbnailGridWidget::updateDisplaySpace()
 {
     const QColorSpace display = displayColourSpace(screen());
-    if (display == m_displaySpace)
+    if (display == m_loader->displaySpace())
         return;
-    const bool hadThumbnails = m_displaySpace.isValid();
-    m_displaySpace = display;
+    const bool hadThumbnails = m_loader->displaySpace().isValid();
+    m_loader->setDisplaySpace(display);
     // Thumbnails in memory were converted for the old screen; the disk cache
     // gives them back quickly for the new one.
     if (hadThumbnails)
@@ -422,11 +367,7 @@ void ThumbnailGridWidget::updateDisplaySpace()
 
 void ThumbnailGridWidget::refreshColours()
 {
-    cancelQueuedJobs();
-    ++m_generation;
-    m_inFlightPaths.clear();
-    m_failedPaths.clear();
-    m_interimPaths.clear();
+    m_loader->reload();
     m_model->discardThumbnailsOutside(-1, -1);
     scheduleWindowUpdate();
 }
@@ -510,20 +451,11 @@ void ThumbnailGridWidget::updateLoadWindow()
 
 void ThumbnailGridWidget::cancelQueuedJobs(int keepFirst, int keepLast)
 {
-    for (auto it = m_inFlightPaths.begin(); it != m_inFlightPaths.end();) {
-        int expected = JobTicket::Queued;
-        if (it.value()->state.compare_exchange_strong(expected, JobTicket::Cancelled)) {
-            ++m_stats.cancelled;
-            const int row = m_model->rowOf(it.key());
-            if (row >= 0 && (row < keepFirst || row > keepLast) && m_model->stateOf(it.key()) == Loading)
-                m_model->setState(row, NotRequested);
-            it = m_inFlightPaths.erase(it);
-        } else {
-            ++it; // running or finished: it still reports under the current generation
-        }
+    for (const QString &path : m_loader->cancelQueued()) {
+        const int row = m_model->rowOf(path);
+        if (row >= 0 && (row < keepFirst || row > keepLast) && m_model->stateOf(path) == Loading)
+            m_model->setState(row, NotRequested);
     }
-    // Every job still in the queue is cancelled now; drop them instead of running no-ops.
-    m_loaderPool.clear();
 }
 
 void ThumbnailGridWidget::requestThumbnail(int row, int priority)
@@ -531,57 +463,46 @@ void ThumbnailGridWidget::requestThumbnail(int row, int priority)
     const QString path = m_model->pathAt(row);
     if (path.isEmpty())
         return;
-    if (m_inFlightPaths.contains(path) || m_failedPaths.contains(path))
-        return;
-    const bool shown = !m_model->data(m_model->index(row), ThumbnailListModel::ThumbnailRole).value<QImage>().isNull();
-    const bool refine = shown && m_interimPaths.contains(path);
-    if (shown && !refine)
-        return;
-
-    auto ticket = std::make_shared<JobTicket>();
-    m_inFlightPaths.insert(path, ticket);
     // A cell refined in the background keeps showing its picture meanwhile.
-    if (!refine && m_model->stateOf(path) != Loading) {
+    if (!m_model->data(m_model->index(row), ThumbnailListModel::ThumbnailRole).value<QImage>().isNull()) {
+        m_loader->requestRefinement(path);
+        return;
+    }
+    if (m_loader->request(path, priority) && m_model->stateOf(path) != Loading) {
         m_model->setState(row, Loading);
         emit previewAvailabilityChanged();
     }
-    const qint64 budget = ThumbnailDiskCache::configuredBudgetBytes();
-    ++m_stats.requested;
-    // Refining waits until every cell of the window shows something.
-    const auto job = std::make_shared<ThumbnailJob>(this, path, m_generation, budget, m_displaySpace, refine,
-                                                    std::move(ticket), m_executedJobs);
-    m_loaderPool.start([job] { job->run(); }, refine ? refinePriority : priority);
 }
 
-void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final)
+bool ThumbnailGridWidget::countOutsideWindow(int row)
 {
-    if (generation != m_generation)
-        return;
-    ++m_stats.delivered;
-    m_inFlightPaths.remove(path);
-    const int row = m_model->rowOf(path);
-    if (row < m_windowStart || row > m_windowEnd)
-        ++m_stats.deliveredOutsideWindow;
     const bool outside = row < m_windowStart || row > m_windowEnd;
-    if (image.isNull()) {
-        m_failedPaths.insert(path);
-        if (row != -1)
-            m_model->setState(row, Failed);
-    } else if (final && outside && m_interimPaths.contains(path)) {
+    if (outside)
+        ++m_deliveredOutsideWindow;
+    return outside;
+}
+
+void ThumbnailGridWidget::onThumbnailLoaded(const QString &path, const QImage &image, ThumbnailLoader::Stage stage)
+{
+    const int row = m_model->rowOf(path);
+    const bool outside = countOutsideWindow(row);
+    if (stage == ThumbnailLoader::Refinement && outside) {
         // A refinement for a row that has left the window is not kept; the
         // row is loaded anew when it comes back.
     } else if (row != -1) {
         // Stored even when the row has left the window; the next window update discards it.
         m_model->setThumbnail(row, image);
     }
-    if (!m_pinnedPaths.isEmpty())
-        m_pinnedPaths.removeOne(path);
-    if (final || image.isNull()) {
-        m_interimPaths.remove(path);
-    } else {
-        m_interimPaths.insert(path);
-        if (row >= m_windowStart && row <= m_windowEnd)
-            requestThumbnail(row);
-    }
+    if (stage == ThumbnailLoader::Interim && !outside)
+        requestThumbnail(row);
+    emit previewAvailabilityChanged();
+}
+
+void ThumbnailGridWidget::onThumbnailFailed(const QString &path)
+{
+    const int row = m_model->rowOf(path);
+    countOutsideWindow(row);
+    if (row != -1)
+        m_model->setState(row, Failed);
     emit previewAvailabilityChanged();
 }

@@ -1,32 +1,26 @@
 #pragma once
 
 #include "core/metadata.h"
-#include "core/workerpool.h"
+#include "grid/thumbnailloader.h"
 
+#include <QElapsedTimer>
 #include <QHash>
-#include <QImage>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
-#include <QColorSpace>
-#include <QElapsedTimer>
 #include <QWidget>
 
-class QTimer;
-
-#include <atomic>
 #include <limits>
-#include <memory>
 
 class QLabel;
 class QListView;
+class QTimer;
+class ThumbnailDelegate;
 class ThumbnailListModel;
 
 // The grid page: one painted cell per photo of the filtered list, extended
 // selection, thumbnail sizes 96…384 and background loading of the thumbnails
-// of the rows on screen plus two rows either side (the load window). Loading
-// tries memory, then the disk cache, then decoding, on one worker thread.
+// of the rows on screen plus two rows either side (the load window) through
+// a ThumbnailLoader. The columns share the viewport's whole width.
 class ThumbnailGridWidget : public QWidget
 {
     Q_OBJECT
@@ -37,21 +31,17 @@ public:
     static constexpr int thumbnailSizeStep = 32;
     static constexpr int defaultThumbnailSize = 192;
     // Longest side of every decoded thumbnail, whatever the cell size.
-    static constexpr int decodeSide = 512;
+    static constexpr int decodeSide = ThumbnailLoader::decodeSide;
     // Loader queue priorities: the load window, rows waited for outside it,
     // and the refinement of embedded pictures, in that order.
-    static constexpr int windowPriority = -10;
-    static constexpr int pinnedPriority = -15;
-    static constexpr int refinePriority = -20;
+    static constexpr int windowPriority = ThumbnailLoader::windowPriority;
+    static constexpr int pinnedPriority = ThumbnailLoader::pinnedPriority;
+    static constexpr int refinePriority = ThumbnailLoader::refinePriority;
 
     // Counters of the loader since construction, for diagnostics and measurements.
-    struct LoaderStats
+    struct LoaderStats : ThumbnailLoader::Stats
     {
-        quint64 requested = 0;              // jobs handed to the loader
-        quint64 executed = 0;               // jobs that did their work (cache or decode)
-        quint64 cancelled = 0;              // queued jobs dropped before they started
-        quint64 delivered = 0;              // results that reached the GUI thread
-        quint64 deliveredOutsideWindow = 0; // of those, for rows no longer in the load window
+        quint64 deliveredOutsideWindow = 0; // of the delivered, for rows no longer in the load window
     };
 
     explicit ThumbnailGridWidget(QWidget *parent = nullptr);
@@ -93,10 +83,11 @@ public:
     QListView *listView() const { return m_view; }
     // The rows of the last load window (first, last), or (-1, -1) before any.
     QPair<int, int> loadWindow() const { return {m_windowStart, m_windowEnd}; }
-    quint64 loadGeneration() const { return m_generation; }
+    quint64 loadGeneration() const { return m_loader->generation(); }
     LoaderStats loaderStats() const;
-    // The widget's own single-thread pool, for tests and measurements.
-    QThreadPool *loaderThreadPool() { return m_loaderPool.threadPool(); }
+    ThumbnailLoader *loader() const { return m_loader; }
+    // The loader's single-thread pool, for tests and measurements.
+    QThreadPool *loaderThreadPool() { return m_loader->threadPool(); }
 
 signals:
     void fileActivated(const QString &path);
@@ -123,40 +114,33 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Shared between a queued job and the GUI thread: whoever moves it out of
-    // Queued first decides whether the job runs or is cancelled.
-    struct JobTicket
-    {
-        enum { Queued, Started, Cancelled };
-        std::atomic<int> state{Queued};
-    };
-    friend class ThumbnailJob;
-
     void scheduleWindowUpdate();
     // A move that skips whole screens soon after another (a dragged scroll bar,
     // a fling) waits until the view rests: the rows passed over are never
     // loaded, and the single loader thread is free when the view stops.
     void onScrolled(int value);
     void updateLoadWindow();
-    // Cancels every job that has not started. Rows outside keepFirst…keepLast
-    // whose job was cancelled go back to NotRequested; the others stay Loading.
+    // Cancels every job that has not started, but those of rows waited for.
+    // Rows outside keepFirst…keepLast whose job was cancelled go back to
+    // NotRequested; the others stay Loading.
     void cancelQueuedJobs(int keepFirst = 0, int keepLast = std::numeric_limits<int>::max());
-    // `final` is false for a file's embedded picture that a decode will refine.
-    void onThumbnailLoaded(const QString &path, quint64 generation, const QImage &image, bool final = true);
+    void onThumbnailLoaded(const QString &path, const QImage &image, ThumbnailLoader::Stage stage);
+    void onThumbnailFailed(const QString &path);
+    // Counts a report for a row that has left the load window; true for such a row.
+    bool countOutsideWindow(int row);
     // Follows the screen the window is on; thumbnails are reloaded for a new
     // display colour space.
     void updateDisplaySpace();
     void requestPinned();
+    // Gives the columns that fit the view its whole width, none narrower
+    // than the thumbnail size asks.
+    void spreadColumns();
 
     QListView *m_view = nullptr;
     QLabel *m_emptyLabel = nullptr;
     ThumbnailListModel *m_model = nullptr;
-    WorkerPool m_loaderPool{1};
-    QHash<QString, std::shared_ptr<JobTicket>> m_inFlightPaths; // queued or running, not yet reported
-    QSet<QString> m_failedPaths;
-    QSet<QString> m_interimPaths; // showing an embedded picture, to be refined
-    QStringList m_pinnedPaths;    // waited for outside the load window
-    quint64 m_generation = 0;
+    ThumbnailDelegate *m_delegate = nullptr;
+    ThumbnailLoader *m_loader = nullptr;
     int m_thumbnailSize = defaultThumbnailSize;
 
     int m_windowStart = -1;
@@ -164,8 +148,6 @@ private:
     QTimer *m_settleTimer = nullptr;
     QElapsedTimer m_lastScroll;
     int m_loadedScrollValue = 0;
-    LoaderStats m_stats;
-    std::shared_ptr<std::atomic<quint64>> m_executedJobs;
-    QColorSpace m_displaySpace;
+    quint64 m_deliveredOutsideWindow = 0;
     bool m_watchingScreen = false;
 };

@@ -10,8 +10,8 @@ using PhotoCore::Metadata;
 namespace {
 
 const QRect cell(0, 0, 216, 244);              // a cell of thumbnail size 192
-const QRect area = cell.adjusted(7, 7, -7, -30); // its image area
-const QRect strip = area.adjusted(5, 5, -5, 25 - area.height());
+const QRect area = cell.adjusted(7, 7, -7, -52); // its picture area
+const QRect strip(area.left(), area.bottom() + 2, area.width(), 20); // the marks, under the picture
 
 struct Cell
 {
@@ -19,9 +19,10 @@ struct Cell
     QImage thumbnail;
     int state = NotRequested;
     bool selected = false;
+    bool pair = false;
 };
 
-QImage render(const Cell &c)
+QImage render(const Cell &c, const QRect &cell = ::cell, int contentWidth = 0)
 {
     ThumbnailListModel model;
     const QString path = QStringLiteral("/photos/IMG_0042.JPG");
@@ -29,10 +30,13 @@ QImage render(const Cell &c)
     if (!c.thumbnail.isNull())
         model.setThumbnail(0, c.thumbnail);
     model.setState(0, c.state);
+    if (c.pair)
+        model.setLabels(QString(), {{path, QStringLiteral("/photos/IMG_0042.CR2")}});
 
     QListView view;
     view.setGridSize(cell.size());
     ThumbnailDelegate delegate(&view);
+    delegate.setContentWidth(contentWidth);
     QStyleOptionViewItem option;
     option.rect = cell;
     QFont font = view.font();
@@ -85,6 +89,10 @@ private slots:
     void thumbnailFitsAndTurns();
     void tagLine_data();
     void tagLine();
+    void marksNeverCoverPicture_data();
+    void marksNeverCoverPicture();
+    void rejectedIsDimmed_data();
+    void rejectedIsDimmed();
     void sizeHintIsGridSize();
 };
 
@@ -210,23 +218,108 @@ void TestThumbnailDelegate::tagLine()
     c.thumbnail = solid(300, 300, QColor(128, 128, 128));
     const QImage out = render(c);
 
-    // The right end of the strip stays clear of the short tag text.
-    const QColor stripEnd = out.pixelColor(strip.right() - 2, strip.center().y());
+    // The picture is never covered (a rejected one is dimmed, evenly).
+    const QRect picture = QRect(QPoint(area.center().x() - 92, area.top()), QSize(185, 185)).adjusted(1, 1, -1, -1);
+    QCOMPARE(pixelsOf(out, picture, out.pixelColor(picture.topLeft())), picture.width() * picture.height());
+    const QColor background("#202328");
     if (!textColour.isValid()) {
-        QCOMPARE(stripEnd, QColor(128, 128, 128));
-        QCOMPARE(pixelsOf(out, strip, QColor(128, 128, 128)), strip.width() * strip.height());
+        QCOMPARE(pixelsOf(out, strip, background), strip.width() * strip.height());
         return;
     }
-    // QColor(10, 12, 15, 205) over grey
-    QVERIFY2(qAbs(stripEnd.red() - (10 * 205 + 128 * 50) / 255) <= 2, qPrintable(stripEnd.name()));
+    // The tag sits on a dark band, QColor(10, 12, 15, 205) over the cell, and
+    // the right end of the strip stays clear of the short tag text.
+    const QColor bandStart = out.pixelColor(strip.left() + 1, strip.center().y());
+    QVERIFY2(qAbs(bandStart.red() - (10 * 205 + background.red() * 50) / 255) <= 2, qPrintable(bandStart.name()));
+    QCOMPARE(out.pixelColor(strip.right() - 2, strip.center().y()), background);
     QVERIFY2(pixelsOf(out, strip, textColour, 2) >= 5, qPrintable(textColour.name()));
     // No other tag colour sneaks in.
     for (const QColor &other : {QColor("#ff6262"), QColor("#ffd740"), QColor("#69f06f"), QColor("#64b5f6"), QColor(Qt::white)}) {
         if (other != textColour)
             QCOMPARE(pixelsOf(out, strip, other, 2), 0);
     }
-    // The band is 20 pixels high: grey again just below it.
-    QCOMPARE(out.pixelColor(strip.right() - 2, strip.bottom() + 2), QColor(128, 128, 128));
+}
+
+void TestThumbnailDelegate::marksNeverCoverPicture_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("cell");
+    QTest::addColumn<int>("contentWidth");
+    QTest::addColumn<bool>("badgeFits"); // beside the marks
+    // A cell of thumbnail size 192 spread over a wider view keeps its content 216 wide.
+    const QRect smallest(0, 0, 120, 148), largest(0, 0, 408, 436), spread(0, 0, 251, 244);
+    for (const QRect &c : {cell, smallest, largest, spread}) {
+        const QByteArray size = QByteArray::number(c.width()) + 'x' + QByteArray::number(c.height());
+        const int content = c == spread ? 216 : 0;
+        const bool fits = c != smallest;
+        QTest::newRow("portrait-" + size) << QSize(200, 300) << c << content << fits;
+        QTest::newRow("landscape-" + size) << QSize(300, 200) << c << content << fits;
+        QTest::newRow("square-" + size) << QSize(300, 300) << c << content << fits;
+        QTest::newRow("tall-" + size) << QSize(50, 400) << c << content << fits;
+        QTest::newRow("wide-" + size) << QSize(400, 50) << c << content << fits;
+    }
+}
+
+void TestThumbnailDelegate::marksNeverCoverPicture()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QRect, cell);
+    QFETCH(int, contentWidth);
+    QFETCH(bool, badgeFits);
+    const QColor photo(40, 200, 90);
+    Cell c;
+    c.marks = Metadata{0, QStringLiteral("Yellow"), false, 0};
+    c.pair = true;
+    c.thumbnail = solid(picture.width(), picture.height(), photo);
+    const QImage out = render(c, cell, contentWidth);
+
+    // Where the picture lands: scaled into its area, centred.
+    QRect area = cell.adjusted(7, 7, -7, -52);
+    if (contentWidth > 0)
+        area.setRect((cell.width() - contentWidth) / 2 + 7, 7, contentWidth - 14, area.height());
+    QRect target(QPoint(0, 0), picture.scaled(area.size(), Qt::KeepAspectRatio));
+    target.moveCenter(area.center());
+    const QRect inner = target.adjusted(1, 1, -1, -1); // the smoothed edge blends with the cell
+    QCOMPARE(pixelsOf(out, inner, photo), inner.width() * inner.height());
+    QCOMPARE(pixelsOf(out, cell, photo), pixelsOf(out, target, photo)); // nowhere else
+    // The marks and the badge are drawn, all of them outside the picture.
+    const QRect below(cell.left(), target.bottom() + 1, cell.width(), cell.height() - target.bottom() - 1);
+    QVERIFY(pixelsOf(out, below, QColor("#ffd740"), 2) >= 5);
+    QCOMPARE(pixelsOf(out, below, QColor("#e2edf7"), 2) >= 5, badgeFits);
+}
+
+void TestThumbnailDelegate::rejectedIsDimmed_data()
+{
+    QTest::addColumn<Metadata>("marks");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("dimmed");
+    QTest::newRow("kept") << Metadata{3, QString(), false, 0} << false << false;
+    QTest::newRow("rejected") << Metadata{0, QString(), true, 0} << false << true;
+    QTest::newRow("rejected-selected") << Metadata{0, QString(), true, 0} << true << true;
+    QTest::newRow("rejected-rotated") << Metadata{0, QStringLiteral("Green"), true, 90} << false << true;
+    // Unparsable marks: the rejection is not trusted.
+    QTest::newRow("five-fields") << Metadata{0, QStringLiteral("a|b"), true, 0} << false << false;
+}
+
+void TestThumbnailDelegate::rejectedIsDimmed()
+{
+    QFETCH(Metadata, marks);
+    QFETCH(bool, selected);
+    QFETCH(bool, dimmed);
+    Cell c;
+    c.marks = marks;
+    c.selected = selected;
+    c.thumbnail = solid(300, 300, Qt::white);
+    const QImage out = render(c);
+    const QColor centre = out.pixelColor(area.center());
+    if (!dimmed) {
+        QCOMPARE(centre, QColor(Qt::white));
+        return;
+    }
+    // Well darker than the photo, still lighter than the cell around it.
+    const QColor cellColour(selected ? "#345c86" : "#202328");
+    QVERIFY2(centre.lightness() < 160 && centre.lightness() > cellColour.lightness() + 40, qPrintable(centre.name()));
+    // The rejection itself is shown at full strength.
+    QVERIFY(pixelsOf(out, strip, QColor("#ff6262"), 2) >= 5);
 }
 
 void TestThumbnailDelegate::sizeHintIsGridSize()

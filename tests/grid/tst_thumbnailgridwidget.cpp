@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -68,6 +69,8 @@ private slots:
     void loadWindowCoversVisibleCells();
     void fastDragLoadsWhereItRests();
     void hiddenGridLoadsNothing();
+    void columnsFillWidth_data();
+    void columnsFillWidth();
 };
 
 void TestThumbnailGridWidget::initTestCase()
@@ -509,6 +512,61 @@ void TestThumbnailGridWidget::hiddenGridLoadsNothing()
 
     grid.show(); // showing resumes loading
     QTRY_VERIFY(grid.loaderStats().requested > 0);
+}
+
+void TestThumbnailGridWidget::columnsFillWidth_data()
+{
+    QTest::addColumn<int>("thumbnailSize");
+    QTest::addColumn<int>("photos");
+    QTest::addColumn<QList<int>>("widths"); // of the window, one after the other
+    QTest::newRow("default-growing") << 192 << 400 << QList<int>{500, 640, 1000, 1217, 1600};
+    QTest::newRow("default-shrinking") << 192 << 400 << QList<int>{1600, 1217, 1000, 640, 500};
+    QTest::newRow("smallest") << 96 << 400 << QList<int>{700, 333, 1599, 1000};
+    QTest::newRow("largest") << 384 << 400 << QList<int>{900, 1300, 820, 1599};
+    QTest::newRow("narrower-than-a-cell") << 384 << 400 << QList<int>{300, 1000, 300};
+    // Without a scroll bar the view still keeps its width free.
+    QTest::newRow("few-photos") << 96 << 30 << QList<int>{1400, 1013, 1600};
+}
+
+void TestThumbnailGridWidget::columnsFillWidth()
+{
+    QFETCH(int, thumbnailSize);
+    QFETCH(int, photos);
+    QFETCH(QList<int>, widths);
+    ThumbnailGridWidget grid;
+    grid.setThumbnailSize(thumbnailSize);
+    grid.setFiles(fakePaths(photos), {});
+    grid.resize(widths.first(), 700);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QListView *view = grid.listView();
+    const int base = thumbnailSize + 24;
+    const int barWidth = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view->verticalScrollBar());
+    for (int width : widths) {
+        grid.resize(width, 700);
+        QTRY_COMPARE(view->width(), width);
+        QCoreApplication::processEvents();
+        view->doItemsLayout();
+        const bool scrolls = view->verticalScrollBar()->isVisible();
+        QCOMPARE(scrolls, photos > 100);
+        const int layoutWidth = view->viewport()->width() - (scrolls ? 0 : barWidth);
+        const QString where = QStringLiteral("width %1").arg(layoutWidth);
+
+        // As many columns as cells of the chosen size fit, no fewer.
+        const int top = view->visualRect(grid.model()->index(0)).top();
+        int columns = 1;
+        while (columns < photos && view->visualRect(grid.model()->index(columns)).top() == top)
+            ++columns;
+        QCOMPARE(columns, std::max(1, (layoutWidth - 1) / base));
+        QCOMPARE(view->gridSize().height(), thumbnailSize + 52);
+        QVERIFY2(view->gridSize().width() >= base, qPrintable(where));
+        // Less than a pixel per column is left over, unless one cell is wider than the view.
+        const int spare = layoutWidth - view->visualRect(grid.model()->index(columns - 1)).right() - 1;
+        if (layoutWidth > base)
+            QVERIFY2(spare >= 0 && spare <= columns, qPrintable(QStringLiteral("%1: %2 pixels spare").arg(where).arg(spare)));
+        else
+            QCOMPARE(view->gridSize().width(), base);
+    }
 }
 
 QTEST_MAIN(TestThumbnailGridWidget)
