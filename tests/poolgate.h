@@ -4,7 +4,8 @@
 #include <QThreadPool>
 
 // Occupies a one-thread pool until release(): work queued behind the gate
-// stays queued, so a test decides when it runs.
+// stays queued, so a test decides when it runs. The gate outlives the work it
+// puts in the pool: destroying it waits until that work has let go of it.
 struct PoolGate
 {
     explicit PoolGate(QThreadPool *pool)
@@ -12,10 +13,15 @@ struct PoolGate
         pool->start([this] {
             entered.release();
             open.acquire();
+            left.release();
         });
         entered.acquire();
     }
-    ~PoolGate() { release(); }
+    ~PoolGate()
+    {
+        release();
+        left.acquire();
+    }
     void release()
     {
         if (!released)
@@ -24,5 +30,6 @@ struct PoolGate
     }
     QSemaphore entered;
     QSemaphore open;
+    QSemaphore left;
     bool released = false;
 };

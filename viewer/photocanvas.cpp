@@ -58,6 +58,18 @@ void PhotoCanvas::setFullPicture(const QImage &picture)
     update();
 }
 
+void PhotoCanvas::setPhotoSize(const QSize &size)
+{
+    if (size == m_photoSize)
+        return;
+    m_photoSize = size;
+    // A point waiting for a photo of unknown size was meant for another one.
+    if (!size.isEmpty())
+        m_anchor.reset();
+    if (m_full.isNull() && !m_zoom.isFit())
+        update();
+}
+
 void PhotoCanvas::setCaption(const QString &text)
 {
     if (text == m_caption)
@@ -79,6 +91,11 @@ QImage PhotoCanvas::shownPicture() const
     return !m_zoom.isFit() && !m_full.isNull() ? m_full : m_fit;
 }
 
+bool PhotoCanvas::isStandingIn() const
+{
+    return !m_zoom.isFit() && m_full.isNull() && !m_fit.isNull() && !m_photoSize.isEmpty();
+}
+
 QSizeF PhotoCanvas::photoSize() const
 {
     if (!m_full.isNull())
@@ -88,9 +105,9 @@ QSizeF PhotoCanvas::photoSize() const
 
 ZoomView PhotoCanvas::zoom() const
 {
-    if (m_full.isNull())
+    if (!knowsPhotoSize())
         return m_zoom;
-    return Zoom::clamped(m_zoom, m_full.size(), size());
+    return Zoom::clamped(m_zoom, photoSize(), size());
 }
 
 void PhotoCanvas::setZoom(const ZoomView &zoom)
@@ -108,29 +125,33 @@ void PhotoCanvas::zoomAt(double scale, const QPointF &viewPoint)
         setZoom(ZoomView{});
         return;
     }
-    // Without the full picture the point is found on what is shown, which
-    // has the photo's proportions; its place is settled once the photo is there.
-    const ZoomView shown = m_full.isNull() ? ZoomView{} : zoom();
+    // Without the photo's size the point is found on the fit picture, which
+    // has the photo's proportions, and its place is settled once the full
+    // picture is there. (Only for this photo: the next one takes the zoom as
+    // a relative point, as every step does.)
+    const ZoomView shown = knowsPhotoSize() ? zoom() : ZoomView{};
     const QPointF relative = Zoom::relativePointAt(shown, photoSize(), size(), viewPoint);
-    if (m_full.isNull()) {
+    if (knowsPhotoSize()) {
+        m_zoom = Zoom::anchoredAt(scale, relative, viewPoint, photoSize(), size());
+        m_anchor.reset();
+    } else {
         m_zoom = ZoomView{scale, relative};
         m_anchor = Anchor{relative, viewPoint};
-    } else {
-        m_zoom = Zoom::anchoredAt(scale, relative, viewPoint, m_full.size(), size());
-        m_anchor.reset();
     }
     update();
 }
 
 bool PhotoCanvas::panBy(const QPointF &delta)
 {
-    if (m_zoom.isFit() || m_full.isNull())
+    if (m_zoom.isFit() || !knowsPhotoSize())
         return false;
     // A photo that cannot move keeps the point asked for, for the next photo.
-    const ZoomView moved = Zoom::panned(zoom(), delta, m_full.size(), size());
+    const ZoomView moved = Zoom::panned(zoom(), delta, photoSize(), size());
     if (moved == zoom())
         return false;
     m_zoom = moved;
+    // Where the user moved to wins over a point still waiting for the full picture.
+    m_anchor.reset();
     update();
     return true;
 }
@@ -165,20 +186,21 @@ bool PhotoCanvas::handleWheel(QWheelEvent *event)
 
 QRectF PhotoCanvas::visibleSource() const
 {
-    if (m_zoom.isFit() || m_full.isNull())
+    if (m_zoom.isFit() || (m_full.isNull() && !isStandingIn()))
         return QRectF();
-    return Zoom::visibleSource(zoom(), m_full.size(), size());
+    return Zoom::visibleSource(zoom(), photoSize(), size());
 }
 
 QRect PhotoCanvas::navigatorRect() const
 {
-    if (m_zoom.isFit() || m_full.isNull())
-        return QRect();
     const QRectF source = visibleSource();
-    // Nothing to find one's way in when the whole photo is in view.
-    if (source.width() >= m_full.width() - 0.5 && source.height() >= m_full.height() - 0.5)
+    if (source.isEmpty())
         return QRect();
-    const QSize box = m_full.size().scaled(navigatorBox, Qt::KeepAspectRatio);
+    // Nothing to find one's way in when the whole photo is in view.
+    const QSizeF photo = photoSize();
+    if (source.width() >= photo.width() - 0.5 && source.height() >= photo.height() - 0.5)
+        return QRect();
+    const QSize box = photo.toSize().scaled(navigatorBox, Qt::KeepAspectRatio);
     return QRect(QPoint(width() - box.width() - navigatorMargin, height() - box.height() - navigatorMargin), box);
 }
 
@@ -220,6 +242,11 @@ void PhotoCanvas::drawContent(QPainter &painter)
 {
     if (!m_zoom.isFit() && !m_full.isNull()) {
         drawZoomed(painter);
+        drawNavigator(painter);
+        return;
+    }
+    if (isStandingIn()) {
+        drawStandIn(painter);
         drawNavigator(painter);
         return;
     }
@@ -267,21 +294,38 @@ void PhotoCanvas::drawZoomed(QPainter &painter)
     }
 }
 
+void PhotoCanvas::drawStandIn(QPainter &painter)
+{
+    const QSizeF photo = photoSize();
+    const ZoomView view = zoom();
+    const QRectF target = Zoom::photoRect(view, photo, size()).intersected(QRectF(rect()));
+    const QRectF source = Zoom::visibleSource(view, photo, size());
+    if (target.isEmpty() || source.isEmpty())
+        return;
+    // The same part of the photo, found on the smaller picture; soft rather
+    // than blocky, as it is blurred anyway.
+    const double sx = m_fit.width() / photo.width();
+    const double sy = m_fit.height() / photo.height();
+    const QRectF fitSource(source.x() * sx, source.y() * sy, source.width() * sx, source.height() * sy);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, m_fit, fitSource);
+}
+
 void PhotoCanvas::drawNavigator(QPainter &painter)
 {
     const QRect box = navigatorRect();
     if (box.isEmpty())
         return;
-    if (m_navigatorKey != m_full.cacheKey() || m_navigatorThumb.size() != box.size()) {
-        // From the fit picture where there is one: far fewer pixels to reduce.
-        const QImage &from = !m_fit.isNull() ? m_fit : m_full;
+    // From the fit picture where there is one: far fewer pixels to reduce.
+    const QImage &from = !m_fit.isNull() ? m_fit : m_full;
+    if (m_navigatorKey != from.cacheKey() || m_navigatorThumb.size() != box.size()) {
         m_navigatorThumb = from.scaled(box.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        m_navigatorKey = m_full.cacheKey();
+        m_navigatorKey = from.cacheKey();
     }
     painter.fillRect(box.adjusted(-3, -3, 3, 3), QColor(15, 17, 20, 215));
     painter.drawImage(box.topLeft(), m_navigatorThumb);
     const QRectF source = visibleSource();
-    const double scale = double(box.width()) / m_full.width();
+    const double scale = double(box.width()) / photoSize().width();
     const QRectF shown(box.topLeft() + source.topLeft() * scale, source.size() * scale);
     painter.setPen(QPen(QColor(255, 255, 255), 1.5));
     painter.setBrush(Qt::NoBrush);

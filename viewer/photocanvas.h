@@ -16,9 +16,11 @@
 //
 // It holds two pictures of the same photo, both already in the display's
 // colours: the fit picture, scaled for the whole view, and the full picture at
-// the photo's own resolution. Zoomed, it draws the full picture, and the fit
-// picture only while the full one is not there yet. The zoom outlives the
-// pictures, so the next photo appears at the same zoom and relative point.
+// the photo's own resolution. Zoomed, it draws the full picture; while that is
+// not there yet, the fit picture stands in, enlarged to the same zoom and
+// place, so that stepping through photos at a zoom never shows a fitted
+// frame in between. The zoom outlives the pictures, so the next photo appears
+// at the same zoom and relative point.
 class PhotoCanvas : public QWidget
 {
     Q_OBJECT
@@ -31,13 +33,16 @@ public:
 
     void setFitPicture(const QImage &picture);
     void setFullPicture(const QImage &picture);
-    // The photo's own size, upright, for zoom steps taken before the full
-    // picture has arrived; the fit picture's size when not set.
-    void setPhotoSize(const QSize &size) { m_photoSize = size; }
+    // The photo's own size, upright, for zoom steps taken and the fit picture
+    // enlarged before the full picture has arrived; the fit picture's size
+    // when not set, and then the fit picture is not enlarged.
+    void setPhotoSize(const QSize &size);
     QImage fitPicture() const { return m_fit; }
     QImage fullPicture() const { return m_full; }
     // What the view draws now: the full picture when zoomed and there, else the fit picture.
     QImage shownPicture() const;
+    // Whether the fit picture stands in for the full one at a zoom.
+    bool isStandingIn() const;
 
     // A line at the top left over the photo (a pane's file name and marks),
     // and a frame that tells the active pane of two.
@@ -52,8 +57,8 @@ public:
     ZoomView requestedZoom() const { return m_zoom; }
     void setZoom(const ZoomView &zoom);
     // Zooms to `scale` (0: fit) keeping the photo point under `viewPoint` there.
-    // Before the full picture has arrived, the point is remembered and kept
-    // once it comes.
+    // Before the photo's size is known, the point is remembered and kept
+    // once the full picture comes.
     void zoomAt(double scale, const QPointF &viewPoint);
     // Moves the zoomed photo by `delta` view pixels; false when it could not move.
     bool panBy(const QPointF &delta);
@@ -63,7 +68,8 @@ public:
     // wheel at Fit).
     bool handleWheel(class QWheelEvent *event);
 
-    // The part of the full picture in view, in its pixels; empty at Fit.
+    // The part of the photo in view, in its own pixels; empty at Fit and
+    // while nothing is drawn at the zoom.
     QRectF visibleSource() const;
     // Where the navigator is drawn; empty when it is not shown.
     QRect navigatorRect() const;
@@ -81,10 +87,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    // The size the arithmetic works with: the full picture's, else the fit picture's.
+    // The size the arithmetic works with: the full picture's, else the
+    // photo's as set, else the fit picture's.
     QSizeF photoSize() const;
+    // Whether the photo's size is known, so that a zoom can be laid out.
+    bool knowsPhotoSize() const { return !m_full.isNull() || !m_photoSize.isEmpty(); }
     void drawContent(class QPainter &painter);
     void drawZoomed(QPainter &painter);
+    void drawStandIn(QPainter &painter);
     void drawNavigator(QPainter &painter);
     const QImage &reducedFull(double scale);
 

@@ -43,7 +43,8 @@ void ViewerWidget::startCompare(const QString &pinned, const QStringList &candid
     marksOverlay->hide();
     // The pane is half the width now: what was scaled for the whole view no longer fits.
     fittedByPath.clear();
-    if (currentPath() == pinned || (!candidateList.isEmpty() && !candidateList.contains(currentPath()))) {
+    if (currentPath() == pinned || (!candidateList.isEmpty() && !candidateList.contains(currentPath()))
+        || !offeredAsCandidate(currentPath(), rejectedCandidatesShown())) {
         m_catalog->select(pinned);
         if (!moveCandidate(+1) && !moveCandidate(-1)) {
             if (m_catalog->isAtLast())
@@ -89,15 +90,34 @@ bool ViewerWidget::stepCandidate(int direction)
     return true;
 }
 
+bool ViewerWidget::rejectedCandidatesShown() const
+{
+    const PhotoCore::ParsedFilter filter = PhotoCore::parseFilter(m_catalog->filter());
+    return filter.kind == PhotoCore::FilterKind::Rejected && !filter.exclude;
+}
+
+bool ViewerWidget::offeredAsCandidate(const QString &path, bool rejectedShown) const
+{
+    // The pinned photo is never its own candidate.
+    if (path == comparePinned)
+        return false;
+    // Photos chosen to compare are compared, whatever their marks.
+    if (!candidateList.isEmpty())
+        return true;
+    // A rejected photo is out of the running, unless the user is going
+    // through the rejected photos themselves.
+    return rejectedShown || !m_catalog->record(path).rejected;
+}
+
 bool ViewerWidget::moveCandidate(int direction)
 {
-    const QStringList &list = candidateList.isEmpty() ? m_catalog->visibleFiles() : candidateList;
+    const QStringList list = candidateList.isEmpty() ? m_catalog->visibleFiles() : candidateList;
     int at = int(list.indexOf(currentPath()));
     if (at < 0)
         at = direction > 0 ? -1 : int(list.size());
-    // The pinned photo is never its own candidate.
+    const bool rejectedShown = rejectedCandidatesShown();
     for (int i = at + direction; i >= 0 && i < list.size(); i += direction) {
-        if (list.at(i) != comparePinned) {
+        if (offeredAsCandidate(list.at(i), rejectedShown)) {
             m_catalog->select(list.at(i));
             return true;
         }

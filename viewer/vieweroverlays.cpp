@@ -88,9 +88,29 @@ QString ViewerWidget::positionText() const
     const int count = int(visible.size());
     if (count == 0)
         return QString();
-    const int at = isPinnedPaneActive() ? int(visible.indexOf(comparePinned)) : m_catalog->currentIndex();
-    const QString index = QString::number(at + 1);
     const QString filter = filterDescription(m_catalog->filter());
+    if (isPinnedPaneActive())
+        return filter.isEmpty() ? tr("Pinned photo") : tr("Filter: %1 — pinned photo").arg(filter);
+    if (isComparing()) {
+        // Where the candidate stands among the photos offered, itself counted
+        // even when it no longer would be (rejected meanwhile).
+        const QString current = currentPath();
+        const bool rejectedShown = rejectedCandidatesShown();
+        int at = 0;
+        int offered = 0;
+        for (const QString &path : candidateList.isEmpty() ? visible : candidateList) {
+            if (path == current || offeredAsCandidate(path, rejectedShown)) {
+                ++offered;
+                if (path == current)
+                    at = offered;
+            }
+        }
+        const QString index = QString::number(at);
+        if (filter.isEmpty())
+            return tr("Candidate %1 of %2").arg(index, QString::number(offered));
+        return tr("Filter: %1 — candidate %2 of %3").arg(filter, index, QString::number(offered));
+    }
+    const QString index = QString::number(m_catalog->currentIndex() + 1);
     if (filter.isEmpty())
         return tr("Image %1 of %2").arg(index, QString::number(count));
     return tr("Filter: %1 — image %2 of %3").arg(filter, index, QString::number(count));
@@ -156,7 +176,9 @@ QString ViewerWidget::statusText() const
     if (m_catalog->filesOf(path).size() > 1)
         mode += tr(" — %1").arg(tr("RAW+JPEG"));
     const QString rotated = rotation != 0 ? tr(" — rotated %1°").arg(rotation) : QString();
-    const QString source = sourceTag.isEmpty() ? QString() : tr(" — %1").arg(sourceTag);
+    // Zoomed, the level is named as reached only once every pane shows it.
+    const QString shownSource = awaitingZoomPictures() ? tr("loading") : sourceTag;
+    const QString source = shownSource.isEmpty() ? QString() : tr(" — %1").arg(shownSource);
     const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));
     const QString busyPart = busy.isEmpty() ? QString() : tr(" — %1").arg(busy);
     // One substitution pass: a label text such as "50%2" must not be re-expanded.
@@ -321,6 +343,34 @@ void ViewerWidget::setShortcutOverlayHtml(const QString &html)
 {
     shortcutOverlay->setHtml(html);
     placeShortcutOverlay();
+}
+
+void ViewerWidget::setSlideshowRunning(bool running)
+{
+    if (running == slideshowRunning)
+        return;
+    slideshowRunning = running;
+    // Stopped outside full screen, the show has ended rather than paused.
+    slideshowPaused = !running && window()->isFullScreen();
+    updateSlideshowOverlay();
+}
+
+void ViewerWidget::updateSlideshowOverlay()
+{
+    if (!slideshowRunning && !slideshowPaused) {
+        slideshowOverlay->hide();
+        return;
+    }
+    slideshowOverlay->setText(slideshowRunning ? tr("▶ Slideshow") : tr("❚❚ Paused"));
+    placeSlideshowOverlay();
+    slideshowOverlay->raise();
+    slideshowOverlay->show();
+}
+
+void ViewerWidget::placeSlideshowOverlay()
+{
+    slideshowOverlay->adjustSize();
+    slideshowOverlay->move(overlayMargin, height() - slideshowOverlay->height() - overlayMargin);
 }
 
 bool ViewerWidget::isShortcutOverlayVisible() const

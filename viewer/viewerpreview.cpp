@@ -11,6 +11,7 @@
 #include "viewer/photocanvas.h"
 
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLabel>
 #include <QMutex>
 #include <QStackedLayout>
@@ -20,7 +21,24 @@
 
 // The preview pipeline: the current photo decoded with the highest priority,
 // the next ones in the direction of travel and one behind decoded ahead, all
-// kept in the preview cache within its budget.
+// kept in the preview cache within its budget. Zoomed, the photos ahead are
+// decoded in full and made ready in the display's colours, so that stepping
+// at a zoom finds the next photo's full picture there.
+
+namespace {
+
+// The photo's size as its header gives it, upright; empty when the reader
+// cannot tell (a RAW file, shown through its preview).
+QSize headerPhotoSize(const QString &path)
+{
+    QImageReader reader(path);
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return size;
+}
+
+} // namespace
 
 QList<int> preloadOffsets(int direction, qint64 currentCostKiB, qint64 budgetKiB, int maxAhead, int maxBehind)
 {
@@ -78,7 +96,7 @@ void ViewerWidget::showCurrent()
         actualSizeImage = QImage();
         sourceTag = tr("loading");
         // Preloads still in flight are kept when they belong to the new window.
-        planPreloadWindow(lastDecodedCostKiB);
+        planPreloadWindow(plannedCostKiB());
         touchPreloadWindow();
         // The decode starts before the embedded picture is made and shown.
         requestPreview(path, 100);
@@ -163,6 +181,11 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
                 // converted after scaling, here, off the GUI thread.
                 if (!fitSize.isEmpty())
                     result.fitted = renderForDisplay(result.image, result.source, fitSize, display, manage);
+                // Decoded for a zoom, the full picture is converted here too:
+                // on the GUI thread's turn it would keep the photo from showing.
+                if (decodeBox.isEmpty() && result.source.applied && manage
+                    && needsConversion(result.source.space, display))
+                    result.actual = toColourSpace(result.image, result.source, display, manage);
             }
             postToGuiThread([self, result] {
                 if (self)
@@ -203,15 +226,52 @@ QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
         else
             it = fittedByPath.erase(it);
     }
+    for (auto it = actualByPath.begin(); it != actualByPath.end();) {
+        if (preloadWindow.contains(it.key()))
+            ++it;
+        else
+            it = actualByPath.erase(it);
+    }
     return priorities;
+}
+
+bool ViewerWidget::needsDisplayConversion(const QString &path) const
+{
+    const auto source = sourceByPath.constFind(path);
+    return source != sourceByPath.constEnd() && source->applied && colourManagementEnabled()
+           && needsConversion(source->space, displaySpace);
+}
+
+qint64 ViewerWidget::plannedCostKiB() const
+{
+    if (currentImage.isNull())
+        return lastDecodedCostKiB;
+    qint64 cost = PreviewImageCache::costKiB(currentImage);
+    if (!zoomed())
+        return cost;
+    const QString path = currentPath();
+    if (reducedPaths.contains(path)) {
+        const QSize full = fullSizeByPath.value(path);
+        const qint64 bytes = qint64(full.width()) * full.height() * std::max(1, currentImage.depth() / 8);
+        cost = std::max(cost, (bytes + 1023) / 1024);
+    }
+    return needsDisplayConversion(path) ? 2 * cost : cost;
+}
+
+bool ViewerWidget::awaitingZoomPictures() const
+{
+    if (!zoomed())
+        return false;
+    if (!currentImage.isNull() && canvas->fullPicture().isNull())
+        return true;
+    return isComparing() && pinnedCanvas->fullPicture().isNull();
 }
 
 void ViewerWidget::preloadNeighbours()
 {
     if (currentPath().isEmpty())
         return;
-    const qint64 cost = currentImage.isNull() ? lastDecodedCostKiB : PreviewImageCache::costKiB(currentImage);
-    const QList<int> priorities = planPreloadWindow(cost);
+    const QList<int> priorities = planPreloadWindow(plannedCostKiB());
     // Photos already cached must outlive the decodes queued next, which would
     // otherwise evict the nearest photos first.
     touchPreloadWindow();
@@ -270,6 +330,9 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
         bool cached = false;
         if (preloadWindow.contains(result.path)) {
             previewCache->insert(result.path, result.image);
+            // The newest decode is the farthest ahead: the nearer photos must
+            // not be the first to go when the next one comes in.
+            touchPreloadWindow();
             cached = true;
         } else if (windowCachedCostKiB() + cost <= previewCache->maxCostKiB()) {
             // A photo the user has moved away from may displace only photos
@@ -279,14 +342,25 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
         }
         if (cached && !result.fitted.isNull())
             fittedByPath.insert(result.path, result.fitted);
+        if (cached && !result.actual.isNull())
+            actualByPath.insert(result.path, DisplayPicture{result.image.cacheKey(), result.actual});
+        else
+            actualByPath.remove(result.path);
     }
 
     if (isComparing() && result.path == comparePinned) {
         pinnedSourceKey = 0;
         refreshPinnedPane();
+        emit stateChanged();
     }
-    if (result.path != currentPath())
+    if (result.path != currentPath()) {
+        // Decoded for the screen before the view was zoomed: decoded again
+        // in full, before the user gets there.
+        if (result.reduced && zoomed() && preloadWindow.contains(result.path)
+            && !pendingPreviews.contains(currentPath()))
+            preloadNeighbours();
         return;
+    }
 
     sourceTag = tr("%1 ms").arg(result.elapsedMs);
     currentImage = result.image;
@@ -323,38 +397,49 @@ void ViewerWidget::refreshPixmap()
 {
     if (displayedImage.isNull())
         return;
-    const SourceColour source = sourceByPath.value(currentPath(), SourceColour{});
+    const QString path = currentPath();
+    const SourceColour source = sourceByPath.value(path, SourceColour{});
     const bool manage = colourManagementEnabled();
     const QSize target = canvas->size();
-    const QImage fitted = fittedByPath.value(currentPath());
-    const bool prepared = displayedImage.cacheKey() == currentImage.cacheKey() && !fitted.isNull()
+    const QImage fitted = fittedByPath.value(path);
+    const bool unturned = displayedImage.cacheKey() == currentImage.cacheKey();
+    const bool prepared = unturned && !fitted.isNull()
                           && fitted.size() == currentImage.size().scaled(target, Qt::KeepAspectRatio);
-    canvas->setPhotoSize(uprightPhotoSize(currentPath(), currentImage));
-    if (zoomed()) {
-        // What stands in until the full picture is there, and what the
-        // navigator is made from; never worth scaling a full photo for.
-        canvas->setFitPicture(prepared ? fitted : QImage());
-        if (reducedPaths.contains(currentPath())) {
-            // Decoded for the screen only: the full decode replaces it.
-            canvas->setFullPicture(QImage());
-            if (!prepared)
-                canvas->setFitPicture(renderForDisplay(displayedImage, source, target, displaySpace, manage));
-            sourceTag = tr("loading");
-            requestPreview(currentPath(), 100);
-            return;
-        }
-        if (actualSizeImage.isNull() && source.applied && manage && needsConversion(source.space, displaySpace)) {
-            // The previous photo's full picture must not stand in for this one.
-            canvas->setFullPicture(QImage());
-            convertForActualSize(source, manage);
-            return;
-        }
-        canvas->setFullPicture(actualSizeImage.isNull() ? displayedImage : actualSizeImage);
-    } else {
+    canvas->setPhotoSize(uprightPhotoSize(path, currentImage));
+    if (!zoomed()) {
         canvas->setFullPicture(QImage());
         canvas->setFitPicture(prepared ? fitted
                                        : renderForDisplay(displayedImage, source, target, displaySpace, manage));
+        return;
     }
+    // Until the full picture is there, the canvas shows the fit picture
+    // enlarged to the zoom: the previous photo's must not stand in for this one.
+    const auto standIn = [&] {
+        canvas->setFullPicture(QImage());
+        canvas->setFitPicture(prepared ? fitted
+                                       : renderForDisplay(displayedImage, source, target, displaySpace, manage));
+    };
+    if (reducedPaths.contains(path)) {
+        // Decoded for the screen only: the full decode replaces it.
+        standIn();
+        sourceTag = tr("loading");
+        requestPreview(path, 100);
+        return;
+    }
+    if (actualSizeImage.isNull() && source.applied && manage && needsConversion(source.space, displaySpace)) {
+        const DisplayPicture made = actualByPath.value(path);
+        if (unturned && made.sourceKey == currentImage.cacheKey() && !made.picture.isNull()) {
+            actualSizeImage = made.picture;
+        } else {
+            standIn();
+            convertForActualSize(source, manage);
+            return;
+        }
+    }
+    // The fit picture is what the navigator is made from; never worth
+    // scaling a full photo for.
+    canvas->setFitPicture(prepared ? fitted : QImage());
+    canvas->setFullPicture(actualSizeImage.isNull() ? displayedImage : actualSizeImage);
 }
 
 void ViewerWidget::convertForActualSize(const SourceColour &source, bool manage)
@@ -374,6 +459,7 @@ void ViewerWidget::convertForActualSize(const SourceColour &source, bool manage)
                     return;
                 self->actualSizeImage = converted.isNull() ? full : converted;
                 self->refreshPixmap();
+                emit self->stateChanged();
             });
         },
         200);
@@ -382,6 +468,7 @@ void ViewerWidget::convertForActualSize(const SourceColour &source, bool manage)
 void ViewerWidget::refreshColours()
 {
     fittedByPath.clear();
+    actualByPath.clear();
     actualSizeImage = QImage();
     refreshPixmap();
     updateExifOverlay();
@@ -399,15 +486,30 @@ void ViewerWidget::updateDisplaySpace()
 bool ViewerWidget::showQuickPreview(const QString &path)
 {
     const QSize target = canvas->size();
-    // Zoomed, an embedded picture would be an enlarged stand-in for the photo.
-    if (zoomed() || target.isEmpty())
+    if (target.isEmpty())
         return false;
+    // Zoomed, the embedded picture stands in enlarged to the zoom, for which
+    // the photo's own size must be known.
+    QSize photoSize;
+    if (zoomed()) {
+        photoSize = fullSizeByPath.value(path, headerPhotoSize(path));
+        if (photoSize.isEmpty())
+            return false;
+        if (rotationByPath.value(path, 0) % 180)
+            photoSize.transpose();
+    }
     QImage quick = decodeQuickPreview(path, target * devicePixelRatioF());
     if (quick.isNull())
         return false;
     if (const int r = rotationByPath.value(path, 0))
         quick = quick.transformed(QTransform().rotate(r));
+    // A thumbnail with bars of its own would be stretched out of place.
+    if (!photoSize.isEmpty()
+        && std::abs(double(quick.width()) / quick.height() - double(photoSize.width()) / photoSize.height())
+               > 0.02 * photoSize.width() / photoSize.height())
+        return false;
     canvas->setFullPicture(QImage());
+    canvas->setPhotoSize(photoSize);
     canvas->setFitPicture(
         renderForDisplay(quick, sourceColourOf(quick, path), target, displaySpace, colourManagementEnabled()));
     sourceTag = tr("embedded preview, loading");

@@ -78,12 +78,22 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     shortcutOverlay->document()->setDocumentMargin(18);
     shortcutOverlay->hide();
 
+    // Small and dim: it tells the state of the show without covering the photo.
+    slideshowOverlay = new QLabel(this);
+    slideshowOverlay->setTextFormat(Qt::PlainText);
+    slideshowOverlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    slideshowOverlay->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(15, 17, 20, 150); color: rgba(255, 255, 255, 200); border-radius: 6px; "
+        "padding: 4px 9px; font-size: 13px; }"));
+    slideshowOverlay->hide();
+
     canvas->setObjectName(QStringLiteral("photoCanvas"));
     pinnedCanvas->setObjectName(QStringLiteral("pinnedCanvas"));
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
     marksOverlay->setObjectName(QStringLiteral("marksOverlay"));
     exifOverlay->setObjectName(QStringLiteral("exifOverlay"));
     shortcutOverlay->setObjectName(QStringLiteral("shortcutOverlay"));
+    slideshowOverlay->setObjectName(QStringLiteral("slideshowOverlay"));
 
     canvas->installEventFilter(this);
     pinnedCanvas->installEventFilter(this);
@@ -134,6 +144,7 @@ void ViewerWidget::onFolderOpened()
     exifByPath.clear();
     preloadWindow.clear();
     fittedByPath.clear();
+    actualByPath.clear();
     costByPath.clear();
     fullSizeByPath.clear();
     canvas->setZoom(ZoomView{});
@@ -230,6 +241,14 @@ void ViewerWidget::keyPressEvent(QKeyEvent *event)
 
 bool ViewerWidget::eventFilter(QObject *watched, QEvent *event)
 {
+    // Leaving full screen ends a paused show as far as the view is concerned.
+    if (event->type() == QEvent::WindowStateChange && watched == window()) {
+        if (slideshowPaused && !window()->isFullScreen()) {
+            slideshowPaused = false;
+            updateSlideshowOverlay();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::Wheel || (watched != canvas && watched != pinnedCanvas))
         return QWidget::eventFilter(watched, event);
 
@@ -333,9 +352,14 @@ void ViewerWidget::zoomChanged()
 {
     // Entering or leaving the zoom changes which picture is shown; moving
     // within it only repaints, which the canvas has done.
+    const bool entering = zoomed() && !wasZoomed;
     if (zoomed() != wasZoomed || (zoomed() && canvas->fullPicture().isNull()))
         refreshPixmap();
     wasZoomed = zoomed();
+    // The photos ahead decoded for the screen are decoded again in full,
+    // behind the current one, for stepping at the zoom.
+    if (entering)
+        preloadNeighbours();
     syncPinnedZoom();
     // A pan leaves the status line as it is; it is redrawn only for a new scale.
     const double scale = canvas->requestedZoom().scale;
@@ -351,6 +375,7 @@ void ViewerWidget::showEvent(QShowEvent *event)
     if (QWindow *window = this->window()->windowHandle(); window && !watchingScreen) {
         watchingScreen = true;
         connect(window, &QWindow::screenChanged, this, &ViewerWidget::updateDisplaySpace);
+        this->window()->installEventFilter(this);
     }
     updateDisplaySpace();
 }
@@ -364,6 +389,7 @@ void ViewerWidget::resizeEvent(QResizeEvent *event)
     placeMarksOverlay();
     placeExifOverlay();
     placeShortcutOverlay();
+    placeSlideshowOverlay();
 }
 
 void ViewerWidget::rotateClockwise()

@@ -50,7 +50,7 @@ public:
     // Presentation.
     QString statusText() const;
     // "Image 4 of 17", or with a filter "Filter: 3 stars — image 4 of 17";
-    // empty when no photo is shown.
+    // comparing, "Candidate 2 of 5" or "Pinned photo"; empty when no photo is shown.
     QString positionText() const;
     bool isExifOverlayVisible() const { return exifOverlayVisible; }
     void setShortcutOverlayHtml(const QString &html);
@@ -59,7 +59,8 @@ public:
     // Comparing two photos side by side: the pinned photo on the left, the
     // candidate (the catalog's current photo) on the right, at the same zoom.
     // With `candidates` (at least two photos, such as a grid selection) the
-    // candidate steps through them alone; otherwise through the filtered list.
+    // candidate steps through them alone; otherwise through the filtered list,
+    // past the rejected photos unless the filter is the one showing them.
     bool isComparing() const { return !comparePinned.isEmpty(); }
     QString pinnedPath() const { return comparePinned; }
     QStringList compareCandidates() const { return candidateList; }
@@ -69,6 +70,10 @@ public:
     // Steps the candidate (+1 next, -1 previous), past the pinned photo; at
     // the end it stays. False when not comparing: the catalog steps instead.
     bool stepCandidate(int direction);
+
+    // A slideshow runs (true) or was stopped: while the window stays in full
+    // screen after it, the view says that the show is paused.
+    void setSlideshowRunning(bool running);
 
     // Decodes queued or running; lets callers wait for preloading to settle.
     int pendingPreviewCount() const;
@@ -122,6 +127,7 @@ private:
         QImage image;
         QSize fullSize; // the photo's own size, upright, where `image` is reduced
         QImage fitted; // `image` scaled for the view as it was when queued, in the display's colours
+        QImage actual; // `image` decoded in full for a zoom, in the display's colours where they differ
         SourceColour source;
         bool damaged = false; // the decoder warned of damaged data
         bool reduced = false; // decoded for the screen, not at full resolution
@@ -165,6 +171,12 @@ private:
     // The photo's own size, turned as shown; `decoded`'s where it was decoded in full.
     QSize uprightPhotoSize(const QString &path, const QImage &decoded) const;
     QList<int> planPreloadWindow(qint64 currentCostKiB);
+    // What a photo of the window is expected to cost: zoomed, at full size,
+    // and twice where it is shown in other colours than its own.
+    qint64 plannedCostKiB() const;
+    bool needsDisplayConversion(const QString &path) const;
+    // Zoomed, whether a pane still shows a stand-in for the picture at the zoom.
+    bool awaitingZoomPictures() const;
     void touchPreloadWindow();
     qint64 windowCachedCostKiB() const;
 
@@ -173,6 +185,9 @@ private:
     // Comparing (viewercompare.cpp).
     // The next candidate in `direction`, past the pinned photo; false when there is none.
     bool moveCandidate(int direction);
+    // Whether `path` of the list stepped through is offered as a candidate.
+    bool offeredAsCandidate(const QString &path, bool rejectedShown) const;
+    bool rejectedCandidatesShown() const;
     void refreshPinnedPane();
     void updateCaptions();
     void syncPinnedZoom();
@@ -188,6 +203,8 @@ private:
     void placeMarksOverlay();
     void placeExifOverlay();
     void placeShortcutOverlay();
+    void updateSlideshowOverlay();
+    void placeSlideshowOverlay();
 
     QPointer<PhotoCatalog> m_catalog;
 
@@ -198,6 +215,9 @@ private:
     QLabel *marksOverlay = nullptr;
     QLabel *exifOverlay = nullptr;
     QTextBrowser *shortcutOverlay = nullptr;
+    QLabel *slideshowOverlay = nullptr;
+    bool slideshowRunning = false;
+    bool slideshowPaused = false;
     QStackedLayout *stackedLayout = nullptr;
 
     std::unique_ptr<PreviewImageCache> previewCache;
@@ -244,6 +264,14 @@ private:
     QHash<QString, int> costByPath;
     // Photos of the window already scaled for the view, by path.
     QHash<QString, QImage> fittedByPath;
+    // Photos of the window decoded in full and converted to the display's
+    // colours, with the cache key of the decode they were made from.
+    struct DisplayPicture
+    {
+        qint64 sourceKey = 0;
+        QImage picture;
+    };
+    QHash<QString, DisplayPicture> actualByPath;
     std::shared_ptr<WantedPreviews> wantedPreviews;
     qint64 lastDecodedCostKiB = 0;
 

@@ -1415,19 +1415,19 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     </message>
     <message>
         <source>Pinned photo</source>
-        <translation type="unfinished"></translation>
+        <translation>Angeheftetes Foto</translation>
     </message>
     <message>
         <source>Filter: %1 — pinned photo</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter: %1 — angeheftetes Foto</translation>
     </message>
     <message>
         <source>Candidate %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Kandidat %1 von %2</translation>
     </message>
     <message>
         <source>Filter: %1 — candidate %2 of %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter: %1 — Kandidat %2 von %3</translation>
     </message>
     <message>
         <source>Open a folder to begin</source>
@@ -1435,11 +1435,11 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     </message>
     <message>
         <source>▶ Slideshow</source>
-        <translation type="unfinished"></translation>
+        <translation>▶ Diashow</translation>
     </message>
     <message>
         <source>❚❚ Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>❚❚ Angehalten</translation>
     </message>
 </context>
 <context>

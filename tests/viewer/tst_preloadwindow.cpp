@@ -24,6 +24,8 @@ private slots:
     void offsets();
     void steppingThroughLargePhotosHitsTheCache_data();
     void steppingThroughLargePhotosHitsTheCache();
+    void steppingAtActualSizeFindsFullPictures_data();
+    void steppingAtActualSizeFindsFullPictures();
 
 private:
     QTemporaryDir tmp;
@@ -115,6 +117,53 @@ void TestPreloadWindow::steppingThroughLargePhotosHitsTheCache()
     viewer.setActualSizeMode();
     auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
     QTRY_COMPARE_WITH_TIMEOUT(canvas->shownPicture().size(), size, 30000);
+}
+
+void TestPreloadWindow::steppingAtActualSizeFindsFullPictures_data()
+{
+    // At 100 % the photos ahead are decoded in full, and where their colours
+    // are not the display's, converted too: the next photo is shown in full
+    // the moment it becomes current, never first fitted or as a stand-in.
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("adobeRgb");
+    QTest::newRow("24mp") << QSize(6000, 4000) << false;
+    QTest::newRow("adobe-rgb") << QSize(3000, 2000) << true;
+}
+
+void TestPreloadWindow::steppingAtActualSizeFindsFullPictures()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, adobeRgb);
+    const QString dir = tmp.filePath(QStringLiteral("full-") + QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(dir));
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(200, 60, 60));
+    if (adobeRgb)
+        image.setColorSpace(QColorSpace::AdobeRgb);
+    const QString first = dir + QStringLiteral("/P0.jpg");
+    QVERIFY(image.save(first, "JPEG", 50));
+    QStringList files{first};
+    for (int i = 1; i < 7; ++i) {
+        files.append(dir + QStringLiteral("/P%1.jpg").arg(i));
+        QVERIFY(QFile::copy(first, files.last()));
+    }
+
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(1600, 1000);
+    catalog.openFiles(files);
+    QTRY_VERIFY_WITH_TIMEOUT(!viewer.statusText().contains(QStringLiteral("loading")), 30000);
+    // Decoded for the screen first; the zoom has the photos ahead decoded again.
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.pendingPreviewCount(), 0, 30000);
+    viewer.setActualSizeMode();
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QTRY_COMPARE_WITH_TIMEOUT(canvas->fullPicture().size(), size, 30000);
+    for (int step = 1; step < files.size(); ++step) {
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.pendingPreviewCount(), 0, 30000);
+        catalog.next();
+        QVERIFY2(canvas->fullPicture().size() == size && viewer.statusText().contains(QStringLiteral(" — cache")),
+                 qPrintable(QStringLiteral("step %1: %2").arg(step).arg(viewer.statusText())));
+    }
 }
 
 QTEST_MAIN(TestPreloadWindow)

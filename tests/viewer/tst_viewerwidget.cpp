@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QSettings>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -32,6 +33,27 @@ const QString star = QString(QChar(0x2605));
 bool isLoading(const ViewerWidget &viewer)
 {
     return viewer.statusText().contains(QStringLiteral("loading"));
+}
+
+// A photo in four flat quadrants split at `split` (relative to its size):
+// `colours` top left, top right, bottom left, bottom right.
+bool saveQuadrantPhoto(const QString &path, const QSize &size, const QList<QColor> &colours, const QPointF &split)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int x = qRound(size.width() * split.x());
+    const int y = qRound(size.height() * split.y());
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, x, y), colours[0]);
+    painter.fillRect(QRect(x, 0, size.width() - x, y), colours[1]);
+    painter.fillRect(QRect(0, y, x, size.height() - y), colours[2]);
+    painter.fillRect(QRect(x, y, size.width() - x, size.height() - y), colours[3]);
+    painter.end();
+    return image.save(path, "JPEG", 95);
+}
+
+bool similar(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) <= 30 && qAbs(qGreen(a) - qGreen(b)) <= 30 && qAbs(qBlue(a) - qBlue(b)) <= 30;
 }
 
 } // namespace
@@ -66,7 +88,15 @@ private slots:
     void wheel();
     void zoomKeptWhileStepping_data();
     void zoomKeptWhileStepping();
+    void zoomedFramingHeldWhileDecoding_data();
+    void zoomedFramingHeldWhileDecoding();
     void compareZoomLinked();
+    void compareZoomNamedOnceShown_data();
+    void compareZoomNamedOnceShown();
+    void compareCandidates_data();
+    void compareCandidates();
+    void slideshowIndicator_data();
+    void slideshowIndicator();
     void rawPreviewNamedWhenZoomed_data();
     void rawPreviewNamedWhenZoomed();
     void viewModes();
@@ -652,6 +682,78 @@ void TestViewerWidget::zoomKeptWhileStepping()
     QVERIFY(canvas->fullPicture().isNull());
 }
 
+void TestViewerWidget::zoomedFramingHeldWhileDecoding_data()
+{
+    // At 100 % the photo's full decode is held back; meanwhile the view must
+    // show the same part of the same photo, only softer, as it does once the
+    // full picture is there. A fitted frame leaves bars beside the photo at the
+    // points sampled; the previous photo left in place has other colours.
+    QTest::addColumn<int>("start");    // the photo clicked at Fit
+    QTest::addColumn<int>("key");      // then stepped with; 0: the click's own photo
+    QTest::addColumn<int>("rotation"); // the stored turn of the photo shown
+    QTest::newRow("first-click") << 0 << 0 << 0;
+    QTest::newRow("next") << 0 << int(Qt::Key_Right) << 0;
+    QTest::newRow("previous") << 1 << int(Qt::Key_Left) << 0;
+    QTest::newRow("next-turned") << 0 << int(Qt::Key_Right) << 90;
+}
+
+void TestViewerWidget::zoomedFramingHeldWhileDecoding()
+{
+    QFETCH(int, start);
+    QFETCH(int, key);
+    QFETCH(int, rotation);
+    const QString dir = freshDir(tmp);
+    const QList<QList<QColor>> colours{{Qt::red, Qt::green, Qt::blue, Qt::yellow},
+                                       {Qt::cyan, Qt::magenta, QColor(240, 240, 240), QColor(255, 128, 0)},
+                                       {QColor(128, 0, 128), QColor(0, 128, 0), QColor(128, 128, 0), Qt::black}};
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        files.append(dir + QStringLiteral("/IMG_%1.jpg").arg(i));
+        QVERIFY(saveQuadrantPhoto(files.last(), QSize(1600, 1200), colours[i], QPointF(0.4, 0.45)));
+    }
+    const int shown = key == Qt::Key_Right ? start + 1 : key == Qt::Key_Left ? start - 1 : start;
+    if (rotation)
+        QVERIFY(PhotoCore::writeMetadata(files[shown], record(0, {}, false, rotation)));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    // Wider than the photo's proportions: at Fit there are bars left and right.
+    showAndOpen(viewer, QSize(500, 300), files);
+    catalog.select(files[start]);
+    QTRY_VERIFY(!isLoading(viewer));
+    QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QCOMPARE(canvas->size(), QSize(500, 300));
+
+    // Both decode threads held: nothing decoded in full gets through.
+    auto first = std::make_unique<PoolGate>(viewer.previewThreadPool());
+    auto second = std::make_unique<PoolGate>(viewer.previewThreadPool());
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    if (key)
+        QTest::keyClick(&viewer, Qt::Key(key));
+    QCOMPARE(catalog.currentPath(), files[shown]);
+    QCOMPARE(viewer.viewMode(), int(ViewerWidget::ActualSize));
+    QVERIFY(canvas->fullPicture().isNull());
+    QVERIFY(isLoading(viewer));
+    const QImage standIn = canvas->grab().toImage();
+
+    first->release();
+    second->release();
+    const QSize upright = rotation % 180 ? QSize(1200, 1600) : QSize(1600, 1200);
+    QTRY_COMPARE(canvas->fullPicture().size(), upright);
+    QCOMPARE(viewer.viewMode(), int(ViewerWidget::ActualSize));
+    const QImage full = canvas->grab().toImage();
+    // Near the corners, in the bars of a fitted frame, well clear of the
+    // quadrants' edges; bottom right, the navigator.
+    for (const QPoint at : {QPoint(20, 60), QPoint(480, 60), QPoint(20, 275), QPoint(480, 275), QPoint(250, 20)}) {
+        const QRgb was = standIn.pixel(at);
+        const QRgb is = full.pixel(at);
+        QVERIFY2(similar(was, is), qPrintable(QStringLiteral("at %1,%2: %3 while decoding, %4 decoded")
+                                                  .arg(at.x())
+                                                  .arg(at.y())
+                                                  .arg(QColor(was).name(), QColor(is).name())));
+    }
+}
+
 namespace {
 
 // A drag on `canvas` from `from` by `by`, in a few moves, with `modifiers` held.
@@ -713,6 +815,179 @@ void TestViewerWidget::compareZoomLinked()
     QVERIFY(viewer.statusText().contains(QStringLiteral("rotated 90°")));
     viewer.stopCompare();
     QVERIFY(pinned->isHidden());
+}
+
+void TestViewerWidget::compareZoomNamedOnceShown_data()
+{
+    QTest::addColumn<QString>("pane"); // the pane clicked to zoom
+    QTest::newRow("candidate") << "photoCanvas";
+    QTest::newRow("pinned") << "pinnedCanvas";
+}
+
+void TestViewerWidget::compareZoomNamedOnceShown()
+{
+    // The first click zooms both panes to 100 %. Until both show the photos
+    // at 100 %, the status line says that they are loading; once they do, it
+    // is told so.
+    QFETCH(QString, pane);
+    const QStringList files = makePhotos(freshDir(tmp), 3, QSize(3000, 2000));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    showAndOpen(viewer, QSize(804, 300), files);
+    viewer.startCompare(files[0]);
+    QTRY_COMPARE(viewer.pendingPreviewCount(), 0);
+    QTRY_VERIFY(!isLoading(viewer));
+    auto *candidate = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    auto *pinned = viewer.findChild<PhotoCanvas *>(QStringLiteral("pinnedCanvas"));
+    QString announced;
+    QStringList early; // what the line said while a pane was not yet at 100 %, without saying so
+    connect(&viewer, &ViewerWidget::stateChanged, &viewer, [&] {
+        announced = viewer.statusText();
+        const bool shown = !candidate->fullPicture().isNull() && !pinned->fullPicture().isNull();
+        if (viewer.viewMode() != ViewerWidget::Fit && !shown && !announced.contains(QStringLiteral("loading")))
+            early.append(announced);
+    });
+
+    auto first = std::make_unique<PoolGate>(viewer.previewThreadPool());
+    auto second = std::make_unique<PoolGate>(viewer.previewThreadPool());
+    QTest::mouseClick(viewer.findChild<PhotoCanvas *>(pane), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+    QCOMPARE(viewer.viewMode(), int(ViewerWidget::ActualSize));
+    QVERIFY2(announced.contains(QStringLiteral(" — 100 % — loading")), qPrintable(announced));
+    // One decode at a time: the candidate's first, the pinned photo's after it.
+    QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
+    first->release();
+    QVERIFY(state.wait());
+    QTRY_VERIFY(!candidate->fullPicture().isNull() && !pinned->fullPicture().isNull());
+    second->release();
+    QTRY_VERIFY2(!announced.contains(QStringLiteral("loading")), qPrintable(announced));
+    QVERIFY2(announced.contains(QStringLiteral(" — 100 % — ")), qPrintable(announced));
+    QCOMPARE(early, QStringList());
+}
+
+void TestViewerWidget::compareCandidates_data()
+{
+    // Five photos; the candidates after starting and after each step, and the
+    // position the status line gives for each. Step 0 rejects the candidate.
+    QTest::addColumn<QList<int>>("rejected");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QList<int>>("selection"); // chosen to compare; empty: the filtered list
+    QTest::addColumn<int>("pinned");
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<QList<int>>("candidates");
+    QTest::addColumn<QStringList>("positions");
+    QTest::newRow("skips-rejected") << QList<int>{1, 3} << "all" << QList<int>{} << 0 << QList<int>{1, 1, -1}
+                                    << QList<int>{2, 4, 4, 2}
+                                    << QStringList{"Candidate 1 of 2", "Candidate 2 of 2", "Candidate 2 of 2",
+                                                   "Candidate 1 of 2"};
+    QTest::newRow("pinned-in-the-middle") << QList<int>{} << "all" << QList<int>{} << 2 << QList<int>{1, -1, -1}
+                                          << QList<int>{3, 4, 3, 1}
+                                          << QStringList{"Candidate 3 of 4", "Candidate 4 of 4", "Candidate 3 of 4",
+                                                         "Candidate 2 of 4"};
+    QTest::newRow("rejected-beside-last-pinned") << QList<int>{3} << "all" << QList<int>{} << 4 << QList<int>{}
+                                                 << QList<int>{2} << QStringList{"Candidate 3 of 3"};
+    QTest::newRow("rejected-filter-keeps-them")
+        << QList<int>{1, 3, 4} << "rejected" << QList<int>{} << 1 << QList<int>{1, -1} << QList<int>{3, 4, 3}
+        << QStringList{"Filter: rejected — candidate 1 of 2", "Filter: rejected — candidate 2 of 2",
+                       "Filter: rejected — candidate 1 of 2"};
+    QTest::newRow("other-filter") << QList<int>{1} << "not:rejected" << QList<int>{} << 0 << QList<int>{1}
+                                  << QList<int>{2, 3}
+                                  << QStringList{"Filter: not rejected — candidate 1 of 3",
+                                                 "Filter: not rejected — candidate 2 of 3"};
+    QTest::newRow("selection-keeps-rejected") << QList<int>{2} << "all" << QList<int>{0, 2, 4} << 0 << QList<int>{1}
+                                              << QList<int>{2, 4}
+                                              << QStringList{"Candidate 1 of 2", "Candidate 2 of 2"};
+    QTest::newRow("rejected-while-shown") << QList<int>{} << "all" << QList<int>{} << 0 << QList<int>{0, 1, -1}
+                                          << QList<int>{1, 1, 2, 2}
+                                          << QStringList{"Candidate 1 of 4", "Candidate 1 of 4", "Candidate 1 of 3",
+                                                         "Candidate 1 of 3"};
+}
+
+void TestViewerWidget::compareCandidates()
+{
+    QFETCH(QList<int>, rejected);
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, selection);
+    QFETCH(int, pinned);
+    QFETCH(QList<int>, steps);
+    QFETCH(QList<int>, candidates);
+    QFETCH(QStringList, positions);
+    const QStringList files = makePhotos(freshDir(tmp), 5);
+    for (int i : rejected)
+        QVERIFY(PhotoCore::writeMetadata(files[i], record(0, {}, true)));
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    openAndSettle(viewer, files);
+    catalog.setFilter(filter);
+    catalog.select(files[pinned]);
+    QStringList chosen;
+    for (int i : selection)
+        chosen.append(files[i]);
+    viewer.startCompare(files[pinned], chosen);
+    QVERIFY(viewer.isComparing());
+    const auto check = [&](int at) {
+        QCOMPARE(catalog.currentPath(), files[candidates[at]]);
+        QVERIFY2(viewer.statusText().startsWith(positions[at] + QStringLiteral(" — ")), qPrintable(viewer.statusText()));
+        QCOMPARE(viewer.positionText(), positions[at]);
+    };
+    check(0);
+    for (int i = 0; i < steps.size() && !QTest::currentTestFailed(); ++i) {
+        if (steps[i] == 0) {
+            catalog.rejectCurrent();
+            QTRY_COMPARE(catalog.pendingWriteCount(), 0);
+        } else {
+            QVERIFY(viewer.stepCandidate(steps[i]));
+        }
+        check(i + 1);
+    }
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(viewer.pinnedPath(), files[pinned]);
+    viewer.setPinnedPaneActive(true);
+    QVERIFY(viewer.positionText().contains(QStringLiteral("inned photo")));
+}
+
+void TestViewerWidget::slideshowIndicator_data()
+{
+    // What the corner says after the window started or stopped the show,
+    // in full screen or not; empty: nothing is shown.
+    QTest::addColumn<QList<bool>>("running");
+    QTest::addColumn<bool>("fullScreen");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("never-started") << QList<bool>{} << true << QString();
+    QTest::newRow("playing") << QList<bool>{true} << true << QStringLiteral("▶ Slideshow");
+    QTest::newRow("paused-in-full-screen") << QList<bool>{true, false} << true << QStringLiteral("❚❚ Paused");
+    QTest::newRow("resumed") << QList<bool>{true, false, true} << true << QStringLiteral("▶ Slideshow");
+    QTest::newRow("stopped-in-a-window") << QList<bool>{true, false} << false << QString();
+}
+
+void TestViewerWidget::slideshowIndicator()
+{
+    QFETCH(QList<bool>, running);
+    QFETCH(bool, fullScreen);
+    QFETCH(QString, shown);
+    const QStringList files = makePhotos(freshDir(tmp), 2);
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    if (fullScreen)
+        viewer.showFullScreen();
+    else
+        viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    openAndSettle(viewer, files);
+    auto *label = viewer.findChild<QLabel *>(QStringLiteral("slideshowOverlay"));
+    QSignalSpy state(&viewer, &ViewerWidget::stateChanged);
+    for (bool on : running)
+        viewer.setSlideshowRunning(on);
+    QCOMPARE(label->isVisible(), !shown.isEmpty());
+    QCOMPARE(state.count(), 0);
+    if (shown.isEmpty())
+        return;
+    QCOMPARE(label->text(), shown);
+    // In the bottom left corner, clear of the navigator drawn bottom right.
+    QCOMPARE(label->geometry().bottomLeft(), QPoint(22, viewer.height() - 22 - 1));
+    // Leaving full screen ends a paused show; a running one carries on.
+    viewer.showNormal();
+    QCOMPARE(label->isVisible(), running.last());
 }
 
 void TestViewerWidget::rawPreviewNamedWhenZoomed_data()
