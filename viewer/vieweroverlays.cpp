@@ -144,7 +144,7 @@ QString ViewerWidget::busyText() const
 QString ViewerWidget::statusText() const
 {
     const int count = int(m_catalog->visibleFiles().size());
-    if (count == 0 && m_catalog->allFiles().isEmpty() && m_catalog->folder().isEmpty())
+    if (count == 0 && m_catalog->allFiles().isEmpty() && m_catalog->folder().isEmpty() && !m_catalog->isScanned())
         return tr("Open a folder to begin"); // nothing opened yet: nothing was searched for photos
     if (count == 0)
         return m_catalog->allFiles().isEmpty() ? tr("No supported images found") : tr("No images match the active filter");

@@ -305,7 +305,8 @@ void TestViewerWidget::emptyStates_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no-folder") << -1 << "all" << "No supported images found" << "Open a folder to start viewing photos.";
+    // Nothing opened yet: nothing was searched, so nothing was not found.
+    QTest::newRow("no-folder") << -1 << "all" << "Open a folder to begin" << "Open a folder to start viewing photos.";
     QTest::newRow("empty-folder") << 0 << "all" << "No supported images found" << "No supported images in this folder.";
     QTest::newRow("no-match") << 2 << "rejected" << "No images match the active filter"
                               << "No images match the active filter.";
