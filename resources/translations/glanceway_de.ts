@@ -532,14 +532,6 @@ Prüfen Sie das Laufwerk, die Netzwerkverbindung und die Zugriffsrechte.</transl
         <translation>Abge&amp;lehnte Fotos in den Papierkorb verschieben…</translation>
     </message>
     <message>
-        <source>&amp;Copy Photos To…</source>
-        <translation type="vanished">Fotos &amp;kopieren nach…</translation>
-    </message>
-    <message>
-        <source>Mo&amp;ve Photos To…</source>
-        <translation type="vanished">Fotos &amp;verschieben nach…</translation>
-    </message>
-    <message>
         <source>No photo in this folder is rejected</source>
         <translation>In diesem Ordner ist kein Foto abgelehnt</translation>
     </message>
@@ -672,7 +664,7 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
     <message>
         <source>&amp;Move</source>
-        <translation type="unfinished">&amp;Verschieben</translation>
+        <translation>&amp;Verschieben</translation>
     </message>
     <message>
         <source>In the compare view</source>
@@ -818,25 +810,10 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
 </context>
 <context>
-    <name>PhotoCore</name>
-    <message>
-        <source>the copy differs from the original</source>
-        <translation type="obsolete">die Kopie weicht vom Original ab</translation>
-    </message>
-    <message>
-        <source>copied, but the original cannot be deleted</source>
-        <translation type="obsolete">kopiert, aber das Original kann nicht gelöscht werden</translation>
-    </message>
-</context>
-<context>
     <name>PhotoTransfer</name>
     <message>
         <source>the copy differs from the original</source>
         <translation>die Kopie weicht vom Original ab</translation>
-    </message>
-    <message>
-        <source>it cannot be moved to %1</source>
-        <translation type="vanished">sie kann nicht nach %1 verschoben werden</translation>
     </message>
     <message>
         <source>copied, but the original cannot be deleted</source>
@@ -1378,20 +1355,6 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>not %1</source>
         <translation>nicht %1</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n star(s)</source>
-        <translation type="vanished">
-            <numerusform>%n Stern</numerusform>
-            <numerusform>%n Sterne</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>at least %n star(s)</source>
-        <translation type="vanished">
-            <numerusform>mindestens %n Stern</numerusform>
-            <numerusform>mindestens %n Sterne</numerusform>
-        </translation>
     </message>
     <message>
         <source>RAW+JPEG</source>
