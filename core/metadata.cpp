@@ -34,7 +34,7 @@ ParsedFilter parseFilter(const QString &filterId)
     if (rest == QLatin1String("zerostars")) {
         parsed.kind = FilterKind::ZeroStars;
     } else if (rest == QLatin1String("unrated")) {
-        parsed.kind = FilterKind::Unrated;
+        parsed.kind = FilterKind::Unreviewed;
     } else if (rest == QLatin1String("rejected")) {
         parsed.kind = FilterKind::Rejected;
     } else if (rest.startsWith(ratingPrefix) || rest.startsWith(atLeastPrefix)) {
@@ -78,7 +78,7 @@ bool matchesFilter(const QString &filterId, const Metadata &record)
     case FilterKind::ZeroStars:
         matches = record.rating == 0;
         break;
-    case FilterKind::Unrated:
+    case FilterKind::Unreviewed:
         matches = !isReviewed(record);
         break;
     case FilterKind::Rejected:

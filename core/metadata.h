@@ -37,7 +37,7 @@ bool isReviewed(const Metadata &record);
 enum class FilterKind {
     All,
     ZeroStars,
-    Unrated,
+    Unreviewed, // stored as "unrated"
     Rejected,
     Rating1,
     Rating2,
@@ -62,7 +62,9 @@ struct ParsedFilter
 };
 
 // Parses a filter identifier such as "rating:3" (exactly three stars),
-// "rating>=:3" (three stars or more), "color:Red" or "not:rejected".
+// "rating>=:3" (three stars or more), "color:Red" or "not:rejected". The
+// unreviewed photos are "unrated", the identifier that settings and saved
+// filters have always held.
 // Unrecognised identifiers (and star counts outside 1..5) give All.
 ParsedFilter parseFilter(const QString &filterId);
 

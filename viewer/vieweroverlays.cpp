@@ -66,7 +66,7 @@ QString filterDescription(const QString &filterId)
         return QString();
     if (filter.kind == PhotoCore::FilterKind::ZeroStars)
         name = QCoreApplication::translate("ViewerWidget", "zero stars");
-    else if (filter.kind == PhotoCore::FilterKind::Unrated)
+    else if (filter.kind == PhotoCore::FilterKind::Unreviewed)
         name = QCoreApplication::translate("ViewerWidget", "unreviewed");
     else if (filter.kind == PhotoCore::FilterKind::Rejected)
         name = QCoreApplication::translate("ViewerWidget", "rejected");

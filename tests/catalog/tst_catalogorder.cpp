@@ -61,7 +61,7 @@ void TestCatalogOrder::orders()
     QTRY_COMPARE(catalog.visibleFiles(), want);
     QCOMPARE(catalog.currentPath(), dir.filePath("IMG_3.jpg"));
     // A filter keeps the order.
-    catalog.setFilter(QStringLiteral("unreviewed"));
+    catalog.setFilter(QStringLiteral("unrated"));
     QCOMPARE(catalog.visibleFiles(), want);
 }
 

@@ -122,7 +122,7 @@ void TestMetadata::parseFilter_data()
     QTest::newRow("all") << "all" << int(K::All) << false;
     QTest::newRow("not-all") << "not:all" << int(K::All) << true;
     QTest::newRow("zerostars") << "zerostars" << int(K::ZeroStars) << false;
-    QTest::newRow("not-unrated") << "not:unrated" << int(K::Unrated) << true;
+    QTest::newRow("not-unrated") << "not:unrated" << int(K::Unreviewed) << true;
     QTest::newRow("rating1") << "rating:1" << int(K::Rating1) << false;
     QTest::newRow("rating5") << "rating:5" << int(K::Rating5) << false;
     QTest::newRow("at-least2") << "rating>=:2" << int(K::AtLeast2) << false;
