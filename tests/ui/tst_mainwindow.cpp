@@ -1,4 +1,5 @@
 #include "dialogdrivers.h"
+#include "windowtesting.h"
 #include "folderlock.h"
 #include "permissionbits.h"
 #include "shellrecycles.h"
@@ -170,17 +171,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    // Settings, caches, data and trash of this run live in the build tree, also
-    // when the test is started by hand outside CTest.
-    QVERIFY(sandbox.isValid());
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
-        qputenv(name, QFile::encodeName(sandbox.filePath(QString::fromLatin1(name))));
-    QVERIFY(QDir().mkpath(QDir::homePath()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    // As the program starts in English: the plural forms only.
-    translations.installForLocale(QStringLiteral("en_US"));
+    QVERIFY(prepareWindowTests(sandbox, translations));
 }
 
 void TestMainWindow::init()
@@ -227,14 +218,7 @@ QString TestMainWindow::makeFolder(const QStringList &names)
 
 std::unique_ptr<MainWindow> TestMainWindow::openWindow(const QString &folder)
 {
-    QSettings().setValue(QStringLiteral("lastDirectory"), folder);
-    auto w = std::make_unique<MainWindow>();
-    w->show();
-    auto *summary = w->findChild<QLabel *>(QStringLiteral("summaryLabel"));
-    // The summary appears when the sidecar scan of the folder has been applied.
-    if (!QTest::qWaitFor([&] { return !summary->text().isEmpty(); }))
-        qWarning("the folder's sidecars were never read");
-    return w;
+    return openWindowOn(folder);
 }
 
 void TestMainWindow::showGrid(MainWindow &w)

@@ -1,4 +1,5 @@
 #include "dialogdrivers.h"
+#include "windowtesting.h"
 #include "app/translations.h"
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
@@ -51,14 +52,7 @@ private:
 
 void TestMainWindowStatus::initTestCase()
 {
-    QVERIFY(sandbox.isValid());
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
-        qputenv(name, QFile::encodeName(sandbox.filePath(QString::fromLatin1(name))));
-    QVERIFY(QDir().mkpath(QDir::homePath()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QCoreApplication::setApplicationName(QStringLiteral("Glanceway"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    translations.installForLocale(QStringLiteral("en_US"));
+    QVERIFY(prepareWindowTests(sandbox, translations));
 }
 
 void TestMainWindowStatus::init()
@@ -85,13 +79,7 @@ QString TestMainWindowStatus::makeFolder(const QStringList &names)
 
 std::unique_ptr<MainWindow> TestMainWindowStatus::openWindow(const QString &folder)
 {
-    QSettings().setValue(QStringLiteral("lastDirectory"), folder);
-    auto w = std::make_unique<MainWindow>();
-    w->show();
-    auto *summary = w->findChild<QLabel *>(QStringLiteral("summaryLabel"));
-    if (!QTest::qWaitFor([&] { return !summary->text().isEmpty(); }))
-        qWarning("the folder's sidecars were never read");
-    return w;
+    return openWindowOn(folder);
 }
 
 void TestMainWindowStatus::nothingOpenYet()
