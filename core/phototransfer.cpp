@@ -202,12 +202,6 @@ QString stemOf(const QString &fileName)
     return splitName(fileName).first.toLower();
 }
 
-QString resolvedFolder(const QString &path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return QDir::cleanPath(canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical);
-}
-
 // One file of a group on its way.
 struct Step
 {
@@ -280,6 +274,12 @@ void deleteCopiedOriginals(const QList<Step> &steps, const QStringList &folders,
 }
 
 } // namespace
+
+QString resolvedFolder(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return QDir::cleanPath(canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical);
+}
 
 QString freeBaseName(const QString &base, const QSet<QString> &takenStems)
 {

@@ -74,6 +74,10 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
 // moved already go back. `photosDone` is the number of files moved.
 TransferResult moveExactly(const QList<QPair<QString, QString>> &moves);
 
+// `path` with every link and "." or ".." resolved, so that two spellings of
+// one folder compare equal; cleaned and absolute where it does not exist.
+QString resolvedFolder(const QString &path);
+
 // The base name to use in a folder whose base names (each entry's name
 // without its last extension, lower case) are `takenStems`: `base` when it is
 // not among them, else the first free "<base> (n)", n from 2.

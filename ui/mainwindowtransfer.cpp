@@ -23,12 +23,6 @@ const int transferMessageTimeoutMs = 6000;
 // Failures listed by name in a message box; the rest are counted.
 const int listedFailures = 10;
 
-QString resolvedFolder(const QString &folder)
-{
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : canonical;
-}
-
 } // namespace
 
 void MainWindow::copyPhotosTo()
@@ -75,9 +69,9 @@ void MainWindow::transferPhotos(bool move)
     if (move) {
         // Moving a photo into its own folder would only rename it; a link to
         // the folder is the folder.
-        const QString targetKey = resolvedFolder(target);
+        const QString targetKey = PhotoCore::resolvedFolder(target);
         for (const PhotoCore::TransferGroup &group : groups) {
-            if (resolvedFolder(QFileInfo(group.files.constFirst()).absolutePath()) == targetKey) {
+            if (PhotoCore::resolvedFolder(QFileInfo(group.files.constFirst()).absolutePath()) == targetKey) {
                 QMessageBox::information(this, tr("Move Photos To"),
                                          tr("Some of the photos are already in this folder:\n%1\n\nChoose another "
                                             "folder.")

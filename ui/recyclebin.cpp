@@ -15,6 +15,23 @@ namespace RecycleBin {
 
 namespace {
 
+// The trash's own record of a trashed file, which goes when the file comes back.
+QString trashRecordOf(const QString &trashedPath)
+{
+    const QFileInfo trashed(trashedPath);
+#if defined(Q_OS_WIN)
+    // "$R…" holds the file, "$I…" beside it where it came from.
+    QString name = trashed.fileName();
+    if (!name.startsWith(QLatin1String("$R")))
+        return QString();
+    name[1] = QLatin1Char('I');
+    return trashed.absoluteDir().filePath(name);
+#else
+    return QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/") + trashed.fileName()
+           + QStringLiteral(".trashinfo");
+#endif
+}
+
 #if !defined(Q_OS_WIN)
 // When the toolkit cannot establish a trash folder it still "succeeds", having
 // moved the file to "files/<name>" below the working directory and written
@@ -26,10 +43,8 @@ void restoreMisplaced(const QString &reported, const QString &originalPath)
     const QString misplaced = here.absoluteFilePath(reported);
     if (!QFileInfo::exists(misplaced) || !QFile::rename(misplaced, originalPath))
         return;
-    const QFileInfo moved(misplaced);
-    const QString filesDir = moved.absolutePath();
-    const QString infoFile =
-        QFileInfo(filesDir).absolutePath() + QStringLiteral("/info/") + moved.fileName() + QStringLiteral(".trashinfo");
+    const QString filesDir = QFileInfo(misplaced).absolutePath();
+    const QString infoFile = trashRecordOf(misplaced);
     QFile::remove(infoFile);
     QDir().rmdir(filesDir);
     QDir().rmdir(QFileInfo(infoFile).absolutePath());
@@ -40,11 +55,8 @@ void restoreMisplaced(const QString &reported, const QString &originalPath)
 // (a full disk leaves it empty) and moves the file all the same.
 bool infoFileIsWhole(const QString &trashedPath)
 {
-    const QFileInfo trashed(trashedPath);
-    const QString info = QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/")
-                         + trashed.fileName() + QStringLiteral(".trashinfo");
     QByteArray bytes;
-    if (PhotoCore::readRegularFile(info, 1 << 16, bytes) != PhotoCore::FileReadResult::Read)
+    if (PhotoCore::readRegularFile(trashRecordOf(trashedPath), 1 << 16, bytes) != PhotoCore::FileReadResult::Read)
         return false;
     return bytes.startsWith("[Trash Info]\n") && bytes.contains("\nPath=") && bytes.contains("\nDeletionDate=")
            && bytes.endsWith('\n');
@@ -56,9 +68,7 @@ void takeBack(const QString &trashedPath, const QString &originalPath)
     QString error;
     if (PhotoCore::renameWithin(trashedPath, originalPath, &error) != PhotoCore::RenameOutcome::Renamed)
         return; // it stays in the trash, which is reported as a failure all the same
-    const QFileInfo trashed(trashedPath);
-    QFile::remove(QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/") + trashed.fileName()
-                  + QStringLiteral(".trashinfo"));
+    QFile::remove(trashRecordOf(trashedPath));
 }
 #endif
 
@@ -102,26 +112,6 @@ bool moveToTrash(const QString &path, QString *trashedAt)
 #endif
 }
 
-namespace {
-
-// The trash's own record of a trashed file, which goes when the file comes back.
-QString trashRecordOf(const QString &trashedPath)
-{
-    const QFileInfo trashed(trashedPath);
-#if defined(Q_OS_WIN)
-    // "$R…" holds the file, "$I…" beside it where it came from.
-    QString name = trashed.fileName();
-    if (!name.startsWith(QLatin1String("$R")))
-        return QString();
-    name[1] = QLatin1Char('I');
-    return trashed.absoluteDir().filePath(name);
-#else
-    return QFileInfo(trashed.absolutePath()).absolutePath() + QStringLiteral("/info/") + trashed.fileName()
-           + QStringLiteral(".trashinfo");
-#endif
-}
-
-} // namespace
 
 bool canRestore(const QList<QPair<QString, QString>> &trashed)
 {
