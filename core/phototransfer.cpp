@@ -1,5 +1,6 @@
 #include "core/phototransfer.h"
 
+#include "core/checkedcopy.h"
 #include "core/filemoves.h"
 #include "core/photopairs.h"
 #include "core/sidecarpaths.h"
@@ -8,13 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cstring>
-
-#ifdef Q_OS_LINUX
-#include <cerrno>
-#include <unistd.h>
-#endif
 
 // The texts of a transfer's failures.
 class PhotoTransfer
@@ -25,9 +19,6 @@ class PhotoTransfer
 namespace PhotoCore {
 
 namespace {
-
-constexpr qint64 chunkBytes = 8 * 1048576;
-constexpr qint64 compareLimit = 64 * 1048576;
 
 // "IMG_1" and ".CR3" of "IMG_1.CR3"; a name without a dot has no suffix.
 QPair<QString, QString> splitName(const QString &fileName)
@@ -53,148 +44,19 @@ struct Job
     }
 };
 
-// Appends all `n` bytes at `data` to `out`. A short write is tried again, so
-// that a full disk shows as the system's error and not as a count.
-bool writeAll(QFile &out, const char *data, qint64 n, QString &error)
-{
-    while (n > 0) {
-        const qint64 written = out.write(data, n);
-        if (written <= 0) {
-            error = out.errorString();
-            return false;
-        }
-        data += written;
-        n -= written;
-    }
-    return true;
-}
-
-// Copies a file's bytes to the end of another: inside the kernel where the
-// system can (no trip through our memory), else from the mapping. Once the
-// kernel has copied anything, it copies everything: the output's position is
-// then the kernel's, and mixing in our own writes would misplace them.
-class ByteCopier
-{
-public:
-    ByteCopier(QFile &in, QFile &out, const uchar *mapped)
-        : m_in(in), m_out(out), m_mapped(mapped)
-    {
-    }
-
-    // Bytes [at, at + n); `error` gets the system's words on failure.
-    bool copy(qint64 at, qint64 n, QString &error)
-    {
-#ifdef Q_OS_LINUX
-        if (m_kernel) {
-            loff_t from = at;
-            qint64 left = n;
-            while (left > 0) {
-                const ssize_t copied = ::copy_file_range(m_in.handle(), &from, m_out.handle(), nullptr, size_t(left), 0);
-                if (copied > 0) {
-                    left -= copied;
-                    m_kernelUsed = true;
-                    continue;
-                }
-                const int code = copied == 0 ? 0 : errno;
-                if (code == EINTR)
-                    continue;
-                if (!m_kernelUsed && left == n && (code == EXDEV || code == ENOSYS || code == EOPNOTSUPP
-                                                   || code == EINVAL || code == EBADF || code == EPERM)) {
-                    m_kernel = false; // not between these two files: copy through the mapping
-                    break;
-                }
-                error = code == 0 ? PhotoTransfer::tr("the original ended early") : qt_error_string(code);
-                return false;
-            }
-            if (m_kernel)
-                return true;
-        }
-#endif
-        if (!m_mapped) {
-            error = m_in.errorString();
-            return false;
-        }
-        return writeAll(m_out, reinterpret_cast<const char *>(m_mapped + at), n, error);
-    }
-
-private:
-    QFile &m_in;
-    QFile &m_out;
-    const uchar *m_mapped;
-#ifdef Q_OS_LINUX
-    bool m_kernel = true;
-    bool m_kernelUsed = false;
-#endif
-};
-
-// Whether both files hold the same `size` bytes, read in blocks (reading is
-// far cheaper than faulting in mapped pages one by one).
-bool sameBytes(QFile &a, QFile &b, qint64 size)
-{
-    constexpr qint64 block = 1048576;
-    QByteArray first(block, Qt::Uninitialized), second(block, Qt::Uninitialized);
-    if (!a.seek(0) || !b.seek(0))
-        return false;
-    for (qint64 at = 0; at < size; at += block) {
-        const qint64 n = qMin(block, size - at);
-        if (a.read(first.data(), n) != n || b.read(second.data(), n) != n
-            || std::memcmp(first.constData(), second.constData(), size_t(n)) != 0)
-            return false;
-    }
-    return true;
-}
-
-// Copies `source` to the new file `target`, flushes it to the device and
-// checks it. On failure (or a cancel) the partial target is removed and
-// `reason` says why, in the system's words where the system had them.
+// The checked copy, counted in the job's progress. On failure `reason` says
+// why; a cancel leaves it empty.
 bool copyChecked(const QString &source, const QString &target, Job &job, QString &reason)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        reason = in.errorString();
-        return false;
-    }
-    const qint64 size = in.size();
-    // NewOnly: the name is taken between our check and now, so it is not ours to write.
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        reason = out.errorString();
-        return false;
-    }
-    const uchar *mapped = size > 0 ? in.map(0, size) : nullptr;
-    ByteCopier copier(in, out, mapped);
-    QString error;
-    bool ok = true;
-    for (qint64 at = 0; ok && at < size;) {
-        const qint64 n = qMin(chunkBytes, size - at);
-        ok = copier.copy(at, n, error);
-        at += n;
+    const CopyCheck check = PhotoCore::copyChecked(source, target, [&job, &source](qint64 n) {
         job.done += n;
-        if (ok && !job.report(source))
-            ok = false;
-    }
-    // The error text is taken before close(), which clears it.
-    ok = ok && syncToDevice(out, &error);
-    out.close();
-    if (ok) {
-        QFile check(target);
-        ok = check.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && check.size() == size;
-        if (ok && size > 0 && size < compareLimit)
-            ok = sameBytes(in, check, size);
-        if (!ok)
-            error = PhotoTransfer::tr("the copy differs from the original");
-    }
-    if (!ok) {
-        QFile::remove(target);
-        if (!job.cancelled)
-            reason = error.isEmpty() ? PhotoTransfer::tr("it cannot be copied") : error;
-        return false;
-    }
-    const QFileInfo info(source);
-    QFile stamp(target);
-    if (stamp.open(QIODevice::ReadWrite))
-        stamp.setFileTime(info.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
-    return true;
+        return job.report(source);
+    });
+    if (check.ok())
+        return true;
+    if (!job.cancelled)
+        reason = check.reason.isEmpty() ? PhotoTransfer::tr("it cannot be copied") : check.reason;
+    return false;
 }
 
 QString stemOf(const QString &fileName)
