@@ -6,12 +6,14 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Build and run.
 BUILD_PACKAGES := cmake g++ make qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
-                  qt6-translations-l10n qt6-image-formats-plugins libgl-dev libvulkan-dev libxcb1-dev python3
+                  qt6-translations-l10n qt6-image-formats-plugins libgl-dev libvulkan-dev libxcb1-dev python3 \
+                  libraw-dev
 # Tests: a private X server for real-window tests, and other XMP software that
-# must read our sidecars (and write sidecars we must read).
-TEST_PACKAGES  := xvfb xauth xdotool libimage-exiftool-perl exiv2
+# must read our sidecars (and write sidecars we must read); a camera RAW file
+# whose embedded preview is smaller than its sensor (rawtran-doc).
+TEST_PACKAGES  := xvfb xauth xdotool libimage-exiftool-perl exiv2 rawtran-doc
 # Benchmarks compare against these tools in the same run.
-BENCH_PACKAGES := libvips-tools libjpeg-turbo-progs exiv2 libimage-exiftool-perl imagemagick
+BENCH_PACKAGES := libvips-tools libjpeg-turbo-progs exiv2 libimage-exiftool-perl imagemagick libraw-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
