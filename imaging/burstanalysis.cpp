@@ -1,0 +1,213 @@
+#include "imaging/burstanalysis.h"
+
+#include "core/photopairs.h"
+#include "imaging/exifsummary.h"
+#include "imaging/photodecoder.h"
+
+#include <QImageReader>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+QImage toLuma(const QImage &image)
+{
+    if (image.isNull() || image.format() == QImage::Format_Grayscale8)
+        return image;
+    return image.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// The DCT scale denominator giving a width nearest `width` from above, never
+// below two thirds of it: 6000 px gives 1/4 (1500 px), 4000 px 1/4 (1000 px).
+int scaleDenominator(int storedWidth, int width)
+{
+    int denominator = 1;
+    for (int d : {2, 4, 8}) {
+        if ((storedWidth + d - 1) / d * 3 >= width * 2)
+            denominator = d;
+    }
+    return denominator;
+}
+
+QImage reducedJpeg(const QString &path, int width)
+{
+    QImageReader reader(path, "jpeg");
+    reader.setAutoTransform(false);
+    const QSize stored = reader.size();
+    if (!stored.isValid())
+        return QImage();
+    const int d = scaleDenominator(stored.width(), width);
+    // Exactly the size libjpeg gives at 1/d, so that the reader scales no further.
+    if (d > 1)
+        reader.setScaledSize(QSize((stored.width() + d - 1) / d, (stored.height() + d - 1) / d));
+    return reader.read();
+}
+
+QImage reducedOther(const QString &path, int width)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    const QSize stored = reader.size();
+    if (stored.isValid() && stored.width() > width)
+        reader.setScaledSize(QSize(width, qMax(1, int(qint64(stored.height()) * width / stored.width()))));
+    return reader.read();
+}
+
+double blockMean(const QImage &luma, int x0, int y0, int x1, int y1)
+{
+    quint64 sum = 0;
+    for (int y = y0; y < y1; ++y) {
+        const uchar *row = luma.constScanLine(y);
+        for (int x = x0; x < x1; ++x)
+            sum += row[x];
+    }
+    const qint64 count = qint64(x1 - x0) * (y1 - y0);
+    return count > 0 ? double(sum) / double(count) : 0.0;
+}
+
+struct LaplaceSums
+{
+    double sum = 0;
+    double squares = 0;
+    qint64 count = 0;
+    double variance() const
+    {
+        if (count < 2)
+            return 0;
+        const double mean = sum / double(count);
+        return qMax(0.0, squares / double(count) - mean * mean);
+    }
+};
+
+// Sums of the 4-neighbour Laplacian over rows [y0, y1) and columns [x0, x1),
+// kept one pixel inside the picture.
+LaplaceSums laplaceSums(const QImage &luma, int x0, int y0, int x1, int y1)
+{
+    LaplaceSums s;
+    x0 = qMax(x0, 1);
+    y0 = qMax(y0, 1);
+    x1 = qMin(x1, luma.width() - 1);
+    y1 = qMin(y1, luma.height() - 1);
+    const qsizetype stride = luma.bytesPerLine();
+    for (int y = y0; y < y1; ++y) {
+        const uchar *row = luma.constScanLine(y);
+        qint64 sum = 0;
+        qint64 squares = 0;
+        for (int x = x0; x < x1; ++x) {
+            const int l = 4 * row[x] - row[x - 1] - row[x + 1] - row[x - stride] - row[x + stride];
+            sum += l;
+            squares += qint64(l) * l;
+        }
+        s.sum += double(sum);
+        s.squares += double(squares);
+        s.count += qMax(0, x1 - x0);
+    }
+    return s;
+}
+
+double parseExposureBias(const QString &compensation)
+{
+    // "-0.667 EV"; absent when the camera recorded none or zero.
+    if (compensation.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double value = compensation.section(QLatin1Char(' '), 0, 0).toDouble(&ok);
+    return ok ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+} // namespace
+
+QImage reducedLuma(const QString &path, int width)
+{
+    QImage image;
+    if (isRawPhotoPath(path))
+        image = decodeLargestEmbeddedPreview(path, QSize(width, width));
+    else if (PhotoCore::isJpegPhoto(path))
+        image = reducedJpeg(path, width);
+    if (image.isNull())
+        image = reducedOther(path, width);
+    return toLuma(image);
+}
+
+quint64 differenceHash(const QImage &source)
+{
+    const QImage luma = toLuma(source);
+    if (luma.isNull() || luma.width() < 9 || luma.height() < 8)
+        return 0;
+    double cells[8][9];
+    for (int r = 0; r < 8; ++r) {
+        const int y0 = r * luma.height() / 8;
+        const int y1 = (r + 1) * luma.height() / 8;
+        for (int c = 0; c < 9; ++c) {
+            const int x0 = c * luma.width() / 9;
+            const int x1 = (c + 1) * luma.width() / 9;
+            cells[r][c] = blockMean(luma, x0, y0, x1, y1);
+        }
+    }
+    quint64 hash = 0;
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            hash <<= 1;
+            if (cells[r][c] < cells[r][c + 1])
+                hash |= 1;
+        }
+    }
+    return hash;
+}
+
+double sharpness(const QImage &source, const QRectF &region)
+{
+    const QImage luma = toLuma(source);
+    if (luma.width() < 3 || luma.height() < 3)
+        return 0;
+    const double mean = blockMean(luma, 0, 0, luma.width(), luma.height());
+    // Against division by near black: a dark frame is not infinitely sharp.
+    const double norm = qMax(mean, 16.0) * qMax(mean, 16.0);
+
+    const QRectF unit(0, 0, 1, 1);
+    const QRectF within = region.isValid() && !region.isEmpty() ? region.intersected(unit) : QRectF();
+    if (!within.isEmpty()) {
+        const LaplaceSums s = laplaceSums(luma, int(within.left() * luma.width()), int(within.top() * luma.height()),
+                                          int(std::ceil(within.right() * luma.width())),
+                                          int(std::ceil(within.bottom() * luma.height())));
+        return s.variance() / norm;
+    }
+
+    constexpr int columns = 8;
+    constexpr int rows = 6;
+    std::vector<double> tiles;
+    tiles.reserve(columns * rows);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const LaplaceSums s =
+                laplaceSums(luma, c * luma.width() / columns, r * luma.height() / rows,
+                            (c + 1) * luma.width() / columns, (r + 1) * luma.height() / rows);
+            tiles.push_back(s.variance());
+        }
+    }
+    const size_t best = tiles.size() / 8;
+    std::partial_sort(tiles.begin(), tiles.begin() + std::ptrdiff_t(best), tiles.end(), std::greater<double>());
+    double sum = 0;
+    for (size_t i = 0; i < best; ++i)
+        sum += tiles[i];
+    return sum / double(best) / norm;
+}
+
+PhotoCore::BurstFacts analyseBurstFrame(const QString &path, const QRectF &region)
+{
+    PhotoCore::BurstFacts facts;
+    const ExifSummary exif = readExifSummary(path);
+    facts.captured = captureTime(exif);
+    if (!exif.captured.isEmpty())
+        facts.exposureBias = parseExposureBias(exif.compensation);
+    const QImage luma = reducedLuma(path);
+    if (!luma.isNull()) {
+        facts.hash = differenceHash(luma);
+        facts.hashed = true;
+        facts.sharpness = sharpness(luma, region);
+    }
+    return facts;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/burstrules.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <QtGlobal>
+
+// The pictures burst grouping and sharpness ranking look at, and the two
+// measures taken of them. Stateless and reentrant: called on worker threads.
+
+// The width the reduced decode aims at: enough for a focus measure to tell a
+// sharp frame from a slightly shaken one, a sixteenth of the pixels of 24 MP.
+constexpr int burstAnalysisWidth = 1500;
+
+// The photo's luma (Format_Grayscale8), decoded at a reduced scale: a JPEG at
+// the DCT scale nearest `width` (never below two thirds of it, when the photo
+// is that large), a RAW file through its largest embedded preview, anything
+// else through Qt's reader scaled down. As stored, not turned upright: frames
+// of one burst share their orientation. Null when nothing could be decoded.
+QImage reducedLuma(const QString &path, int width = burstAnalysisWidth);
+
+// A 64-bit difference hash of `luma` (Format_Grayscale8): the picture reduced
+// to 9 × 8 by area averaging, one bit per pair of horizontal neighbours, set
+// where the left one is darker. Brightness and small shifts move few bits;
+// another scene moves about half. 0 for a null image.
+quint64 differenceHash(const QImage &luma);
+
+// A focus measure of `luma` (Format_Grayscale8): the variance of its
+// Laplacian, divided by the squared mean brightness so that a frame exposed a
+// little brighter does not look sharper. Over `region` (a fraction of the
+// picture, 0…1 on both axes) when it is valid and not empty, else over the
+// best eighth of 8 × 6 tiles, so that a subject in focus before a soft
+// background counts and not the background. Comparable only between frames of
+// one scene; 0 for a null or flat image.
+double sharpness(const QImage &luma, const QRectF &region = QRectF());
+
+// Capture time, exposure compensation, hash and sharpness of a photo file.
+// `region`, when valid, is where the camera focused (see sharpness).
+PhotoCore::BurstFacts analyseBurstFrame(const QString &path, const QRectF &region = QRectF());

@@ -1,0 +1,213 @@
+#include "imaging/burstanalysis.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString cameraPhoto(const char *name)
+{
+    return QStringLiteral(GLANCEWAY_TESTDATA "/cameras/") + QString::fromLatin1(name);
+}
+
+// The luma of a real photo, about 1,000 px wide.
+QImage scene(const char *name)
+{
+    const QImage image(cameraPhoto(name));
+    return image.scaledToWidth(1000, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+}
+
+// `passes` horizontal and vertical box blurs of radius 1: a Gaussian of
+// growing width as passes add up.
+QImage blurred(QImage luma, int passes)
+{
+    for (int p = 0; p < passes; ++p) {
+        QImage out = luma;
+        for (int y = 1; y < luma.height() - 1; ++y) {
+            const uchar *above = luma.constScanLine(y - 1);
+            const uchar *row = luma.constScanLine(y);
+            const uchar *below = luma.constScanLine(y + 1);
+            uchar *target = out.scanLine(y);
+            for (int x = 1; x < luma.width() - 1; ++x) {
+                const int horizontal = row[x - 1] + row[x] + row[x + 1];
+                const int vertical = above[x] + row[x] + below[x];
+                target[x] = uchar((horizontal + vertical + 3) / 6);
+            }
+        }
+        luma = out;
+    }
+    return luma;
+}
+
+QImage brighter(const QImage &luma, double factor)
+{
+    QImage out = luma;
+    for (int y = 0; y < out.height(); ++y) {
+        uchar *row = out.scanLine(y);
+        for (int x = 0; x < out.width(); ++x)
+            row[x] = uchar(qMin(255.0, row[x] * factor));
+    }
+    return out;
+}
+
+QImage shifted(const QImage &luma, int dx, int dy)
+{
+    return luma.copy(dx, dy, luma.width() - qAbs(dx), luma.height() - qAbs(dy));
+}
+
+} // namespace
+
+class TestBurstAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hashDistances_data();
+    void hashDistances();
+    void sharpnessFallsWithBlur_data();
+    void sharpnessFallsWithBlur();
+    void sharpnessIgnoresBrightness();
+    void focusRegionDecides();
+    void degenerateImages();
+    void reducedDecode_data();
+    void reducedDecode();
+    void subSecondCaptureTime();
+};
+
+void TestBurstAnalysis::hashDistances_data()
+{
+    QTest::addColumn<QImage>("a");
+    QTest::addColumn<QImage>("b");
+    QTest::addColumn<int>("minDistance");
+    QTest::addColumn<int>("maxDistance");
+    const QImage canon = scene("Canon_EOS-RP__MG_0633.JPG");
+    const QImage nikon = scene("Nikon_CoolPix-4300_DSCN0869.JPG");
+    const int same = PhotoCore::BurstRules::defaultHashDistance;
+    QTest::newRow("identical") << canon << canon << 0 << 0;
+    QTest::newRow("blurred") << canon << blurred(canon, 6) << 0 << same;
+    QTest::newRow("brighter") << canon << brighter(canon, 1.25) << 0 << same;
+    QTest::newRow("shifted-1pc") << canon << shifted(canon, 10, 5) << 0 << same;
+    // Scenes of like composition (sky above, land below) can come closer:
+    // the capture times keep those apart.
+    QTest::newRow("other-scene") << canon << scene("Epson_PhotoPC-3100Z_EPSN0001.JPG") << same + 1 << 64;
+    QTest::newRow("other-scene-2") << nikon << scene("Sony_DSC-P5_DSC00001.JPG") << same + 1 << 64;
+}
+
+void TestBurstAnalysis::hashDistances()
+{
+    QFETCH(QImage, a);
+    QFETCH(QImage, b);
+    QFETCH(int, minDistance);
+    QFETCH(int, maxDistance);
+    const int distance = PhotoCore::hashDistance(differenceHash(a), differenceHash(b));
+    QVERIFY2(distance >= minDistance && distance <= maxDistance, qPrintable(QString::number(distance)));
+}
+
+void TestBurstAnalysis::sharpnessFallsWithBlur_data()
+{
+    QTest::addColumn<QString>("photo");
+    for (const char *name : {"Canon_EOS-RP__MG_0633.JPG", "Nikon_CoolPix-4300_DSCN0869.JPG",
+                             "Apple_iPhone-13-Pro_IMG_8568.JPG", "Sony_DSC-P5_DSC00001.JPG"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestBurstAnalysis::sharpnessFallsWithBlur()
+{
+    QFETCH(QString, photo);
+    const QImage luma = scene(photo.toLatin1().constData());
+    double previous = sharpness(luma);
+    QVERIFY(previous > 0);
+    for (int passes : {1, 2, 4, 8}) {
+        const double score = sharpness(blurred(luma, passes));
+        QVERIFY2(score < previous, qPrintable(QStringLiteral("%1 passes: %2 after %3").arg(passes).arg(score).arg(previous)));
+        previous = score;
+    }
+}
+
+void TestBurstAnalysis::sharpnessIgnoresBrightness()
+{
+    // A frame exposed a little brighter or darker still ranks below the sharp
+    // one once it is softened even slightly.
+    const QImage luma = scene("Canon_EOS-RP__MG_0633.JPG");
+    const double sharp = sharpness(luma);
+    for (double factor : {0.8, 1.2}) {
+        const double exposed = sharpness(brighter(luma, factor));
+        QVERIFY2(qAbs(exposed / sharp - 1) < 0.25, qPrintable(QString::number(exposed / sharp)));
+        QVERIFY(sharpness(brighter(blurred(luma, 1), factor)) < sharp);
+    }
+}
+
+void TestBurstAnalysis::focusRegionDecides()
+{
+    // Left half detailed, right half flat: the region picks which counts.
+    const QImage luma = scene("Nikon_CoolPix-4300_DSCN0869.JPG");
+    QImage half = luma;
+    for (int y = 0; y < half.height(); ++y)
+        memset(half.scanLine(y) + half.width() / 2, 128, size_t(half.width() - half.width() / 2));
+    const double left = sharpness(half, QRectF(0.1, 0.1, 0.3, 0.8));
+    const double right = sharpness(half, QRectF(0.6, 0.1, 0.3, 0.8));
+    QVERIFY(left > 0);
+    QCOMPARE(right, 0.0);
+    // The best tiles find the detailed half without being told.
+    QVERIFY(sharpness(half) >= left * 0.9);
+}
+
+void TestBurstAnalysis::degenerateImages()
+{
+    QCOMPARE(differenceHash(QImage()), quint64(0));
+    QCOMPARE(sharpness(QImage()), 0.0);
+    QImage flat(100, 80, QImage::Format_Grayscale8);
+    flat.fill(90);
+    QCOMPARE(differenceHash(flat), quint64(0));
+    QCOMPARE(sharpness(flat), 0.0);
+    QImage tiny(2, 2, QImage::Format_Grayscale8);
+    tiny.fill(0);
+    QCOMPARE(sharpness(tiny), 0.0);
+    QCOMPARE(sharpness(flat, QRectF(2, 2, 1, 1)), 0.0); // a region outside the picture
+}
+
+void TestBurstAnalysis::reducedDecode_data()
+{
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<int>("minWidth");
+    QTest::addColumn<int>("maxWidth");
+    // 4160 px at 1/2, 4032 at 1/2, small photos as they are.
+    QTest::newRow("canon") << cameraPhoto("Canon_EOS-RP__MG_0633.JPG") << 1000 << 2080;
+    QTest::newRow("iphone") << cameraPhoto("Apple_iPhone-13-Pro_IMG_8568.JPG") << 1000 << 2016;
+    QTest::newRow("small") << cameraPhoto("HP_C200_DSC00001.JPG") << 576 << 576;
+}
+
+void TestBurstAnalysis::reducedDecode()
+{
+    QFETCH(QString, photo);
+    QFETCH(int, minWidth);
+    QFETCH(int, maxWidth);
+    const QImage luma = reducedLuma(photo);
+    QCOMPARE(luma.format(), QImage::Format_Grayscale8);
+    QVERIFY2(luma.width() >= minWidth && luma.width() <= maxWidth, qPrintable(QString::number(luma.width())));
+    QVERIFY(reducedLuma(QStringLiteral("/nonexistent/photo.jpg")).isNull());
+}
+
+void TestBurstAnalysis::subSecondCaptureTime()
+{
+    const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+    if (exiftool.isEmpty())
+        QSKIP("exiftool is not installed");
+    QTemporaryDir tmp;
+    const QString copy = tmp.filePath(QStringLiteral("frame.jpg"));
+    QVERIFY(QFile::copy(cameraPhoto("Nikon_CoolPix-4300_DSCN0869.JPG"), copy));
+    QCOMPARE(QProcess::execute(exiftool, {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                          QStringLiteral("-SubSecTimeOriginal=25"),
+                                          QStringLiteral("-ExposureCompensation=-0.7"), copy}),
+             0);
+    const PhotoCore::BurstFacts facts = analyseBurstFrame(copy);
+    QCOMPARE(facts.captured.time(), QTime(14, 44, 58, 250));
+    QVERIFY(facts.hashed);
+    QVERIFY(facts.sharpness > 0);
+    QVERIFY(qAbs(facts.exposureBias + 0.7) < 0.01);
+}
+
+QTEST_MAIN(TestBurstAnalysis)
+#include "tst_burstanalysis.moc"
