@@ -83,15 +83,25 @@ void MarkWriter::setNavigationSerial(quint64 operation, quint64 serial)
 
 bool MarkWriter::runBatch(const QStringList &files, const MarkEdit &edit)
 {
-    if (files.isEmpty() || m_batchOperation != 0)
+    QList<PhotoEdit> edits;
+    edits.reserve(files.size());
+    for (const QString &path : files)
+        edits.append({path, edit});
+    return runBatch(edits, edit);
+}
+
+bool MarkWriter::runBatch(const QList<PhotoEdit> &edits, const MarkEdit &described)
+{
+    if (edits.isEmpty() || m_batchOperation != 0)
         return false;
-    QStringList keys;
-    QHash<QString, QString> firstByKey;
-    for (const QString &path : files) {
-        const QString key = sidecarKey(path);
-        if (!firstByKey.contains(key)) {
-            keys.append(key);
-            firstByKey.insert(key, path);
+    QList<PhotoEdit> firstOfKey;
+    QSet<QString> keys;
+    QStringList files;
+    for (const PhotoEdit &edit : edits) {
+        files.append(edit.first);
+        if (!keys.contains(sidecarKey(edit.first))) {
+            keys.insert(sidecarKey(edit.first));
+            firstOfKey.append(edit);
         }
     }
 
@@ -99,14 +109,15 @@ bool MarkWriter::runBatch(const QStringList &files, const MarkEdit &edit)
     m_operations[id].requested = files;
     m_batchOperation = id;
     QList<MarkChange> changes;
-    changes.reserve(keys.size());
-    for (const QString &key : std::as_const(keys)) {
+    changes.reserve(firstOfKey.size());
+    for (const PhotoEdit &edit : std::as_const(firstOfKey)) {
         MarkChange change;
-        change.photoPath = firstByKey.value(key);
-        change.markWrite = change.lastWrite = queueWrite(id, change.photoPath, edit, SidecarWriteQueue::Background);
+        change.photoPath = edit.first;
+        change.markWrite = change.lastWrite =
+            queueWrite(id, change.photoPath, edit.second, SidecarWriteQueue::Background);
         changes.append(change);
     }
-    m_operations[id].stepId = m_history.push(edit, changes);
+    m_operations[id].stepId = m_history.push(described, changes);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -74,6 +75,10 @@ public:
     // priority, one batch at a time: false, and nothing queued, while one
     // runs or for no files.
     bool runBatch(const QStringList &files, const MarkEdit &edit);
+    // The same with an edit for each photo (keeping one frame of a burst and
+    // rejecting the others), in one step that `described` names.
+    using PhotoEdit = QPair<QString, MarkEdit>;
+    bool runBatch(const QList<PhotoEdit> &edits, const MarkEdit &described);
     // Queues writing back the next step to undo (or redo) and moves it to
     // the other stack at once, so that repeated undos go further back while
     // the writes are on their way.

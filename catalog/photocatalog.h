@@ -177,6 +177,9 @@ public slots:
     void setRejectedForFiles(const QStringList &files, bool rejected);
     void clearColorLabelForFiles(const QStringList &files);
     void clearAllMarksForFiles(const QStringList &files);
+    // An edit of its own for each photo, as one step of the history that
+    // `described` names in its undo message; the same rules as above.
+    void markFilesEach(const QList<MarkWriter::PhotoEdit> &edits, const MarkEdit &described);
 
     void undo();
     void redo();

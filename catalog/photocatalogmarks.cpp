@@ -105,6 +105,19 @@ void PhotoCatalog::markFiles(const QStringList &files, const MarkEdit &edit)
     emit historyChanged();
 }
 
+void PhotoCatalog::markFilesEach(const QList<MarkWriter::PhotoEdit> &edits, const MarkEdit &described)
+{
+    QList<MarkWriter::PhotoEdit> listed;
+    for (const MarkWriter::PhotoEdit &edit : edits) {
+        if (contains(edit.first))
+            listed.append(edit);
+    }
+    if (!m_writer.runBatch(listed, described))
+        return;
+    emit metadataBatchBusyChanged(true);
+    emit historyChanged();
+}
+
 void PhotoCatalog::applyMarkReport(const MarkReport &report)
 {
     QStringList changed;
