@@ -1,10 +1,13 @@
 #!/bin/sh
-# Builds a static Qt 6.4.2 for 64-bit Windows (x86_64-w64-mingw32) from Debian's
+# Builds Qt 6.4.2 as DLLs for 64-bit Windows (x86_64-w64-mingw32) from Debian's
 # source packages, once, and installs it outside the repository:
 #
 #   qtbase           Core, Gui, Widgets, Xml, Test, the windows platform plug-in,
-#                    the JPEG, PNG, GIF and ICO readers
-#   qtimageformats   the TIFF reader only
+#                    the JPEG, GIF and ICO image-format plug-ins
+#   qtimageformats   the TIFF plug-in only
+#
+# Qt is linked dynamically so that users can replace its DLLs with their own
+# build, as Qt's LGPL asks of a program under another licence.
 #
 # The host's Qt (Debian's qt6-base-dev and qt6-tools-dev) supplies moc, rcc, uic
 # and lrelease. Every step leaves a stamp in the work folder, so an interrupted
@@ -16,8 +19,10 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 version=6.4.2
-prefix=${GLANCEWAY_QT_PREFIX:-$HOME/.cache/glanceway/qt-$version-mingw64}
-work=${GLANCEWAY_QT_WORK:-$HOME/.cache/glanceway/work}
+# A prefix and work folder of their own: an earlier static build in
+# qt-$version-mingw64 is never taken for this one.
+prefix=${GLANCEWAY_QT_PREFIX:-$HOME/.cache/glanceway/qt-$version-mingw64-shared}
+work=${GLANCEWAY_QT_WORK:-$HOME/.cache/glanceway/work-qt-shared}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 toolchain=$here/mingw-w64-x86_64.cmake
 host_prefix=/usr
@@ -38,22 +43,7 @@ started=$(date +%s)
 
 # Sources: Debian's orig tarballs. Debian's own patches are for its Linux
 # packaging; only its backported security fixes are applied here.
-# apt-get source needs a deb-src entry; one is derived from the binary entries
-# for Debian's archive when none exists.
-ensure_deb_src() {
-    if grep -Eqs '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/*; then
-        return
-    fi
-    sudo=$([ "$(id -u)" = 0 ] || echo sudo)
-    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-            $sudo tee /etc/apt/sources.list.d/glanceway-deb-src.sources >/dev/null
-    else
-        sed -n 's/^deb \(.*debian.*\)/deb-src \1/p' /etc/apt/sources.list |
-            $sudo tee /etc/apt/sources.list.d/glanceway-deb-src.list >/dev/null
-    fi
-    $sudo apt-get update -q
-}
+. "$here/debian-sources.sh"
 
 have_sources() {
     [ -f qt6-base_$version+dfsg.orig.tar.xz ] && [ -f qt6-imageformats_$version.orig.tar.xz ] &&
@@ -97,7 +87,7 @@ if ! done_ configure-base; then
     rm -rf qtbase-build && mkdir qtbase-build && cd qtbase-build
     "$base_src/configure" -prefix "$prefix" \
         -xplatform win32-g++ -qt-host-path "$host_prefix" \
-        -release -static -nomake tests -nomake examples \
+        -release -shared -nomake tests -nomake examples \
         -no-opengl -no-dbus -no-feature-sql -no-feature-network -no-feature-vulkan \
         -no-feature-printsupport -no-feature-concurrent -no-feature-direct2d \
         -no-feature-tabletevent -no-zstd \
