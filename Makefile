@@ -68,24 +68,29 @@ sanitize: test-deps
 bench: bench-deps build
 	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
 
-# Windows, made on this machine: a static Qt for x86_64-w64-mingw32 built once
-# from Debian's sources into ~/.cache/glanceway (about half an hour on 2 cores),
-# Glanceway.exe cross-built into build-win/, packaged as dist/*-win64.zip, and
-# tested under Wine in a private X server. Never part of `make test`.
+# Windows, made on this machine: Qt and LibRaw for x86_64-w64-mingw32 built as
+# DLLs once from Debian's sources into ~/.cache/glanceway (Qt takes an hour or
+# more on 2 cores), Glanceway.exe cross-built into build-win/, deployed with
+# them and packaged as dist/*-win64.zip and the NSIS setup dist/*-setup.exe,
+# and tested under Wine in a private X server. Never part of `make test`.
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev xz-utils patch zip \
+                    autoconf automake libtool pkg-config nsis \
                     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-WINTEST_PACKAGES := wine wine64 xvfb xauth xdotool libimage-exiftool-perl icoutils imagemagick fonts-dejavu-core python3
+WINTEST_PACKAGES := wine wine64 xvfb xauth xdotool libimage-exiftool-perl icoutils imagemagick fonts-dejavu-core python3 \
+                    rawtran-doc
 
 windows-deps:
 	$(call install_missing,$(WINDOWS_PACKAGES))
 
 windows: windows-deps
 	sh scripts/windows/build-qt.sh
+	sh scripts/windows/build-libraw.sh
 	sh scripts/windows/build-glanceway.sh
 
 wintest: windows-deps
 	$(call install_missing,$(WINTEST_PACKAGES))
 	sh scripts/windows/build-qt.sh
+	sh scripts/windows/build-libraw.sh
 	sh scripts/windows/build-glanceway.sh --tests
 	sh scripts/windows/wintest.sh
 

@@ -181,7 +181,7 @@ def check_installed(inst, setup, stage, version, folder_win):
     return folder_command
 
 
-def check_removed(inst, folder_win, photo_folder, cache):
+def check_removed(inst, folder_win, kept):
     folder = windows_to_unix(folder_win)
     check("program folder removed", not os.path.exists(folder),
           str(installed_files(folder)[:5]) if os.path.exists(folder) else "")
@@ -192,11 +192,8 @@ def check_removed(inst, folder_win, photo_folder, cache):
         left = program_leftovers(f"{root}\\Software")
         check(f"nothing of the program left under {root}\\Software", not left, str(left[:5]))
     check("settings kept", values(SETTINGS) is not None)
-    if photo_folder:
-        sidecars = glob.glob(os.path.join(photo_folder, "*.xmp"))
-        check("sidecars kept", bool(sidecars))
-    if cache:
-        check("thumbnail cache kept", os.path.isdir(cache), cache)
+    for what, path in kept:
+        check(f"{what} kept", os.path.exists(path), path)
 
 
 def uninstall(inst, folder_win):
@@ -365,9 +362,15 @@ def session(args, inst, setup, stage, version):
     else:
         ws.reg("add", SETTINGS, "/v", "upgradeMarker", "/t", "REG_SZ", "/d", "kept", "/f")
 
+    # What the program wrote is the user's and must outlive it.
+    kept = []
+    if photo_folder:
+        kept += [("sidecar", p) for p in glob.glob(os.path.join(photo_folder, "*.xmp"))]
+    if cache and os.path.isdir(cache):
+        kept.append(("thumbnail cache", cache))
     print(f"== Uninstalling for {label}")
     uninstall(inst, folder_win)
-    check_removed(inst, folder_win, photo_folder, cache)
+    check_removed(inst, folder_win, kept)
 
 
 def main():
