@@ -1,7 +1,9 @@
 #include "imaging/exifsummary.h"
+#include "imaging/focuspoints.h"
 #include "imaging/colourprofile.h"
 #include "imaging/photodecoder.h"
 #include "imaging/quickpreview.h"
+#include "imaging/makernotes.h"
 #include "imaging/tiffbuilder.h"
 
 #include <QDir>
@@ -96,6 +98,22 @@ void TestImagingFuzz::initTestCase()
                {QStringLiteral("cr2"), cr2Like()},         {QStringLiteral("arw"), arwLike()},
                {QStringLiteral("cr3"), cr3Like(8)},        {QStringLiteral("raf"), rafLike(3)},
                {QStringLiteral("rw2"), rw2Like()},         {QStringLiteral("orf"), orfLike()}};
+    // Maker notes of each maker the focus point reader knows.
+    {
+        using namespace testnotes;
+        CanonAf af;
+        af.widths = af.heights = QList<int>(9, 200);
+        af.xs = af.ys = {0, 100, -100, 200, -200, 300, -300, 400, -400};
+        af.inFocus = af.selected = 0x10;
+        const QList<QPair<qint64, qint64>> corners{{4, 10}, {3, 10}, {6, 10}, {5, 10}};
+        m_seeds += {{QStringLiteral("focus-canon"), cameraJpeg({"Canon", "Canon EOS 7D"}, canonNote(canonAfInfo2(af)))},
+                    {QStringLiteral("focus-nikon"), cameraJpeg({"NIKON CORPORATION", "NIKON Z 9"}, fixedNote(nikonNote(
+                        nikonAfInfo2("0400", 0, 0x3e, {8256, 5504, 4128, 2752, 400, 400}, 0x4a, 1))))},
+                    {QStringLiteral("focus-sony"), cameraJpeg({"SONY", "ILCE-1"}, sonyNote({6000, 4000, 10, 20}, {60, 40, 257}))},
+                    {QStringLiteral("focus-fujifilm"), cameraJpeg({"FUJIFILM", "X-H2"}, fixedNote(fujifilmNote({100, 200})))},
+                    {QStringLiteral("focus-olympus"), cameraJpeg({"OLYMPUS CORPORATION", "E-M1"}, fixedNote(olympusNote(corners)))},
+                    {QStringLiteral("focus-panasonic"), cameraJpeg({"Panasonic", "DC-S5"}, panasonicNote({{1, 2}, {1, 3}}))}};
+    }
     const QDir data(QStringLiteral(GLANCEWAY_TESTDATA));
     for (const QString &sub : {QStringLiteral("fixtures"), QStringLiteral("corrupt"), QStringLiteral("cameras")}) {
         const QDir dir(data.filePath(sub));
@@ -137,6 +155,10 @@ void TestImagingFuzz::parsersStayInBounds()
         const ExifSummary s = readExifSummary(copy.data(), copy.size());
         QCOMPARE(s.fileSize, copy.size());
         QVERIFY(s.make.size() <= 4096 && s.model.size() <= 4096 && s.lens.size() <= 4096);
+        const FocusPoints focus = readFocusPoints(copy.data(), copy.size());
+        QCOMPARE(focus.isEmpty(), focus.source.isEmpty());
+        for (const FocusPoint &p : focus.points)
+            QVERIFY(p.x >= 0 && p.x <= 1 && p.y >= 0 && p.y <= 1 && p.w >= 0 && p.w <= 1 && p.h >= 0 && p.h <= 1);
     }
 }
 
@@ -158,6 +180,7 @@ void TestImagingFuzz::decodersSurviveMutations()
             QVERIFY(thumb.width() <= 128 && thumb.height() <= 128);
             decoded += !photo.isNull();
             readExifSummary(path);
+            readFocusPoints(path);
             // The paths taken before and while the real decode runs, and the colour lookup.
             const QImage forView = decodePhoto(path, QSize(320, 200));
             QVERIFY(forView.isNull() || photo.isNull() || forView.width() <= photo.width());
