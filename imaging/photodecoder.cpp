@@ -50,6 +50,16 @@ QImage readWithQt(const QString &path, int side, const QSize &box = QSize(), boo
     return reader.read();
 }
 
+// Whether the stream's frame is lossless (SOF3, 7, 11, 15): sensor data.
+bool losslessJpeg(const uchar *bytes, qint64 length)
+{
+    bool lossless = false;
+    forEachJpegSegment(bytes, length, [&](uchar marker, const uchar *, qint64) {
+        lossless = lossless || marker == 0xC3 || marker == 0xC7 || marker == 0xCB || marker == 0xCF;
+    });
+    return lossless;
+}
+
 } // namespace
 
 quint16 readU16(const uchar *bytes, qint64 length, qint64 pos, bool littleEndian)
@@ -144,10 +154,12 @@ QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 leng
         if (fits(jpegOffset, jpegLength))
             result.append({jpegOffset, jpegLength});
         // Previews stored as one JPEG-compressed strip (large previews of some
-        // makers, previews in sub-IFDs); compressed sensor data never starts with SOI.
+        // makers, previews in sub-IFDs). Sensor data may be a lossless JPEG
+        // (Canon CR2), which no picture decoder reads: it is no preview.
         if (stripOffsetCount == 1 && stripLengthCount == 1 && fits(stripOffset, stripLength)
             && bytes[stripOffset] == 0xFF && bytes[stripOffset + 1] == 0xD8
-            && !(jpegOffset == stripOffset && jpegLength == stripLength))
+            && !(jpegOffset == stripOffset && jpegLength == stripLength)
+            && !losslessJpeg(bytes + stripOffset, stripLength))
             result.append({stripOffset, stripLength});
         if (const quint32 next = u32(qint64(ifd) + 2 + 12 * qint64(count)))
             stack.append(next);

@@ -147,6 +147,8 @@ struct RawDecoder::Private
 RawDecoder::RawDecoder() : d(std::make_unique<Private>())
 {
     d->raw->set_progress_handler(&Private::progress, d.get());
+    // Damaged data is reported through error_count(), not on the console.
+    d->raw->set_dataerror_handler([](void *, const char *, const int) {}, nullptr);
 }
 
 RawDecoder::~RawDecoder() = default;
@@ -232,6 +234,10 @@ QImage RawDecoder::render(const Options &options)
         return stop(LIBRAW_CANCELLED_BY_CALLBACK);
     if (const int r = raw.unpack(); r != LIBRAW_SUCCESS)
         return stop(r);
+    // Data that ran out or did not decode is read on as zeros: a picture
+    // with holes, which must not pass for the photo.
+    if (raw.error_count() > 0)
+        return stop(LIBRAW_DATA_ERROR);
     if (options.cancelled && options.cancelled())
         return stop(LIBRAW_CANCELLED_BY_CALLBACK);
     if (const int r = raw.dcraw_process(); r != LIBRAW_SUCCESS)

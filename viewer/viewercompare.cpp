@@ -224,7 +224,7 @@ void ViewerWidget::refreshPinnedPane()
     loadStoredRotation(path);
     const int rotation = rotationByPath.value(path, 0);
     // Zoomed, only the full decode will do; it is asked for until it is there.
-    const bool full = zoomed() && !reducedPaths.contains(path);
+    const bool full = zoomed() && !awaitsRawDecode(path);
     if (zoomed() && !full)
         requestPreview(path, 90);
     // Made again only when the photo, its turn, the pane or the zoom's need changed.

@@ -167,17 +167,16 @@ QString ViewerWidget::statusText() const
 
     const QString busy = busyText();
     QString mode = zoomText();
-    // A RAW file is zoomed through its largest embedded preview, which is
-    // smaller than what the sensor recorded.
-    const QImage full = isPinnedPaneActive() ? pinnedCanvas->fullPicture() : canvas->fullPicture();
-    if (zoomed() && isRawPhotoPath(path) && !full.isNull())
-        mode = tr("%1 — Preview %2 × %3").arg(mode).arg(full.width()).arg(full.height());
+    if (zoomed() && isRawPhotoPath(path))
+        mode = rawZoomText(path, mode);
     // The pair's tag rides with the view mode: the line's pattern stays as it was.
     if (m_catalog->filesOf(path).size() > 1)
         mode += tr(" — %1").arg(tr("RAW+JPEG"));
     const QString rotated = rotation != 0 ? tr(" — rotated %1°").arg(rotation) : QString();
     // Zoomed, the level is named as reached only once every pane shows it.
-    const QString shownSource = awaitingZoomPictures() ? tr("loading") : sourceTag;
+    const QString shownSource = rawRenderingPaths.contains(path) ? QString()
+                                : awaitingZoomPictures()             ? tr("loading")
+                                                                     : sourceTag;
     const QString source = shownSource.isEmpty() ? QString() : tr(" — %1").arg(shownSource);
     const QString marksPart = marks.isEmpty() ? QString() : tr(" — %1").arg(marks.join(QStringLiteral(" · ")));
     const QString busyPart = busy.isEmpty() ? QString() : tr(" — %1").arg(busy);

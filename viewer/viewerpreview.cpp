@@ -84,6 +84,7 @@ void ViewerWidget::showCurrent()
     }
 
     loadStoredRotation(path);
+    followFocusPointOf(path);
 
     writeErrorTag.clear();
     updateMarksOverlay();
@@ -137,7 +138,7 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
     const bool full = zoomed();
     if (path.isEmpty() || pendingPreviews.contains(path))
         return;
-    if (previewCache->contains(path) && !(full && reducedPaths.contains(path)))
+    if (previewCache->contains(path) && !(full && awaitsRawDecode(path)))
         return;
     pendingPreviews.insert(path);
     const QPointer<ViewerWidget> self(this);
@@ -169,28 +170,35 @@ void ViewerWidget::requestPreview(const QString &path, int priority)
             }
             QElapsedTimer timer;
             timer.start();
+            const auto post = [&](PreviewResult done) {
+                done.elapsedMs = timer.elapsed();
+                if (!done.image.isNull()) {
+                    done.source = sourceColourOf(done.image, path);
+                    // The cached photo keeps its own colours; what is shown is
+                    // converted after scaling, here, off the GUI thread.
+                    if (!fitSize.isEmpty())
+                        done.fitted = renderForDisplay(done.image, done.source, fitSize, display, manage);
+                    // Decoded for a zoom, the full picture is converted here too:
+                    // on the GUI thread's turn it would keep the photo from showing.
+                    if (decodeBox.isEmpty() && !done.reduced && done.source.applied && manage
+                        && needsConversion(done.source.space, display))
+                        done.actual = toColourSpace(done.image, done.source, display, manage);
+                }
+                postToGuiThread([self, done] {
+                    if (self)
+                        self->onPreviewDecoded(done);
+                });
+            };
             resetDamageReport();
             result.image = decodePhoto(path, decodeBox, &result.reduced, &result.fullSize);
             result.damaged = damageReported();
-            result.elapsedMs = timer.elapsed();
             result.path = path;
             result.generation = generation;
-            if (!result.image.isNull()) {
-                result.source = sourceColourOf(result.image, path);
-                // The cached photo keeps its own colours; what is shown is
-                // converted after scaling, here, off the GUI thread.
-                if (!fitSize.isEmpty())
-                    result.fitted = renderForDisplay(result.image, result.source, fitSize, display, manage);
-                // Decoded for a zoom, the full picture is converted here too:
-                // on the GUI thread's turn it would keep the photo from showing.
-                if (decodeBox.isEmpty() && result.source.applied && manage
-                    && needsConversion(result.source.space, display))
-                    result.actual = toColourSpace(result.image, result.source, display, manage);
-            }
-            postToGuiThread([self, result] {
-                if (self)
-                    self->onPreviewDecoded(result);
-            });
+            // A RAW file gets its sensor data rendered at a zoom where its
+            // preview falls short, and at any zoom when it has no preview.
+            if (isRawPhotoPath(path) && (decodeBox.isEmpty() || result.image.isNull()))
+                developRaw(result, wanted, post);
+            post(result);
         },
         priority);
 }
@@ -219,6 +227,11 @@ QList<int> ViewerWidget::planPreloadWindow(qint64 currentCostKiB)
     {
         QMutexLocker lock(&wantedPreviews->mutex);
         wantedPreviews->paths = QSet<QString>(preloadWindow.cbegin(), preloadWindow.cend());
+        wantedPreviews->renders = {currentPath(), comparePinned};
+        for (int offset : offsets) {
+            if (offset * direction > 0)
+                wantedPreviews->renders.insert(visible.value(currentIndex + offset));
+        }
     }
     for (auto it = fittedByPath.begin(); it != fittedByPath.end();) {
         if (preloadWindow.contains(it.key()))
@@ -301,7 +314,12 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
 {
     if (result.generation != previewGeneration)
         return;
-    pendingPreviews.remove(result.path);
+    if (result.rawInterim || result.rawChecked) {
+        if (!takeRawResult(result))
+            return;
+    } else {
+        pendingPreviews.remove(result.path);
+    }
     if (result.skipped) {
         // The window may have come back to the photo after the task looked.
         if (result.path == currentPath())
@@ -356,7 +374,7 @@ void ViewerWidget::onPreviewDecoded(const PreviewResult &result)
     if (result.path != currentPath()) {
         // Decoded for the screen before the view was zoomed: decoded again
         // in full, before the user gets there.
-        if (result.reduced && zoomed() && preloadWindow.contains(result.path)
+        if (result.reduced && !result.rawInterim && zoomed() && preloadWindow.contains(result.path)
             && !pendingPreviews.contains(currentPath()))
             preloadNeighbours();
         return;
@@ -419,8 +437,9 @@ void ViewerWidget::refreshPixmap()
         canvas->setFitPicture(prepared ? fitted
                                        : renderForDisplay(displayedImage, source, target, displaySpace, manage));
     };
-    if (reducedPaths.contains(path)) {
-        // Decoded for the screen only: the full decode replaces it.
+    if (awaitsRawDecode(path)) {
+        // Decoded for the screen only, or a RAW file's preview: the full
+        // decode, or the render of its sensor data, replaces it.
         standIn();
         sourceTag = tr("loading");
         requestPreview(path, 100);

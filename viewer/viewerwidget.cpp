@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMutexLocker>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QStackedLayout>
@@ -122,7 +123,14 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     });
 }
 
-ViewerWidget::~ViewerWidget() = default;
+ViewerWidget::~ViewerWidget()
+{
+    // A RAW render still running stops at its next check instead of
+    // working on for a view that is gone.
+    QMutexLocker lock(&wantedPreviews->mutex);
+    wantedPreviews->paths.clear();
+    wantedPreviews->renders.clear();
+}
 
 // ---------------------------------------------------------------------------
 // Following the catalog
@@ -147,6 +155,9 @@ void ViewerWidget::onFolderOpened()
     actualByPath.clear();
     costByPath.clear();
     fullSizeByPath.clear();
+    rawCheckedPaths.clear();
+    rawRenderingPaths.clear();
+    rawRenderedPaths.clear();
     canvas->setZoom(ZoomView{});
     wasZoomed = false;
     shownScale = 0;

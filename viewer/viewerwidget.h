@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class PhotoCanvas;
@@ -75,6 +76,9 @@ public:
     // screen after it, the view says that the show is paused.
     void setSlideshowRunning(bool running);
 
+    // Zoomed, whether the current photo is shown from its RAW sensor data.
+    bool showsRawRender() const;
+
     // Decodes queued or running; lets callers wait for preloading to settle.
     int pendingPreviewCount() const;
     // The pool the decodes run on, for tests that hold it up.
@@ -132,6 +136,12 @@ private:
         bool damaged = false; // the decoder warned of damaged data
         bool reduced = false; // decoded for the screen, not at full resolution
         bool skipped = false; // left the preload window before its decode began
+        // RAW files zoomed beyond their embedded preview (viewerraw.cpp).
+        bool rawChecked = false;   // the preview was compared with the sensor's size
+        bool rawInterim = false;   // the preview, shown while the sensor data is rendered
+        bool rawRendered = false;  // `image` is rendered from the sensor data
+        bool rawCancelled = false; // the render was given up: the user moved on
+        QString rawError;          // why the render failed; `image` is the preview
     };
 
     // The paths whose decode is still wanted, read by decode tasks as they start.
@@ -139,6 +149,9 @@ private:
     {
         QMutex mutex;
         QSet<QString> paths;
+        // Of those, the ones a RAW render may go on for: the current photo
+        // and the ones ahead. A render left behind stops.
+        QSet<QString> renders;
     };
 
     // Following the catalog.
@@ -181,6 +194,20 @@ private:
     qint64 windowCachedCostKiB() const;
 
     void rotateBy(int degrees);
+
+    // RAW sensor data (viewerraw.cpp).
+    // On a pool thread, after the preview of a RAW file was decoded in full:
+    // renders the sensor data where the preview falls short, posting the
+    // preview through `postInterim` first.
+    static void developRaw(PreviewResult &result, const std::shared_ptr<WantedPreviews> &wanted,
+                           const std::function<void(const PreviewResult &)> &postInterim);
+    // Zoomed, whether the cached picture of `path` is still to be compared
+    // with its sensor or replaced by the render.
+    bool awaitsRawDecode(const QString &path) const;
+    // Takes the RAW side of a result in; false when the result ends there.
+    bool takeRawResult(const PreviewResult &result);
+    // The zoom part of the status for a RAW file: what 100 % is made of.
+    QString rawZoomText(const QString &path, const QString &zoom) const;
 
     // Comparing (viewercompare.cpp).
     // The next candidate in `direction`, past the pinned photo; false when there is none.
@@ -237,6 +264,11 @@ private:
     // Cached photos decoded for the screen; 100 % decodes them again in full.
     QSet<QString> reducedPaths;
     QHash<QString, QSize> fullSizeByPath;
+    // RAW photos whose preview was compared with the sensor at a zoom, those
+    // whose sensor data is being rendered, and those cached as rendered.
+    QSet<QString> rawCheckedPaths;
+    QSet<QString> rawRenderingPaths;
+    QSet<QString> rawRenderedPaths;
     bool watchingScreen = false;
     // The zoom the last photo was shown at, to tell when a full decode is needed.
     bool wasZoomed = false;
