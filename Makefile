@@ -47,7 +47,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	./$(BUILD_DIR)/Glanceway
+	./$(BUILD_DIR)/glanceway
 
 test: test-deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

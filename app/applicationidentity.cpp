@@ -14,6 +14,9 @@ void applyApplicationIdentity()
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Quillmark Glanceway"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("quillmark.net"));
+    // The installed desktop entry's name: Wayland compositors and task bars
+    // find the program's name and icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.quillmark.Glanceway"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.3"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillmark-glanceway.ico")));
 

@@ -1,4 +1,5 @@
 #include "app/applicationidentity.h"
+#include "app/commandline.h"
 #include "app/translations.h"
 #include "core/workerpool.h"
 #include "imaging/imagememory.h"
@@ -23,9 +24,9 @@ int main(int argc, char *argv[])
     auto window = std::make_unique<MainWindow>();
     // A folder or photo named on the command line, as "Open with" and a drop
     // on the program's icon pass it, opens instead of the last session.
-    const QStringList arguments = app->arguments();
-    if (arguments.size() > 1)
-        window->openPath(arguments.at(1));
+    const QString path = pathToOpen(app->arguments().mid(1));
+    if (!path.isEmpty())
+        window->openPath(path);
     window->show();
 
     const int code = app->exec();

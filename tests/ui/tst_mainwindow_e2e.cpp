@@ -23,7 +23,11 @@
 
 namespace {
 
+#ifdef Q_OS_WIN
 const QString program = QStringLiteral(GLANCEWAY_BINARY_DIR "/Glanceway");
+#else
+const QString program = QStringLiteral(GLANCEWAY_BINARY_DIR "/glanceway");
+#endif
 const QString artifacts = QStringLiteral(GLANCEWAY_BINARY_DIR "/artifacts");
 
 QString run(const QString &tool, const QStringList &args, int *exitCode = nullptr)
