@@ -68,6 +68,22 @@ sanitize: test-deps
 bench: bench-deps build
 	cd $(BUILD_DIR) && ./glanceway-bench $(BENCH)
 
+# Linux: the Debian package dist/glanceway_<version>_<arch>.deb, made by CPack
+# from the build in $(BUILD_DIR) (dpkg-shlibdeps finds the libraries it needs);
+# `apt install ./dist/glanceway_<version>_amd64.deb` installs it.
+DEB_PACKAGES := dpkg-dev file
+# `make test` installs into a scratch folder and builds the package, checked
+# by the validators of desktop entries and AppStream metadata, and lintian.
+TEST_PACKAGES += desktop-file-utils appstream lintian $(DEB_PACKAGES)
+
+.PHONY: package
+package: build
+	$(call install_missing,$(DEB_PACKAGES))
+	rm -f $(BUILD_DIR)/glanceway_*.deb
+	cd $(BUILD_DIR) && cpack -G DEB
+	mkdir -p dist && cp $(BUILD_DIR)/glanceway_*.deb dist/
+	@ls -l dist/glanceway_*.deb
+
 # Windows, made on this machine: Qt and LibRaw for x86_64-w64-mingw32 built as
 # DLLs once from Debian's sources into ~/.cache/glanceway (Qt takes an hour or
 # more on 2 cores), Glanceway.exe cross-built into build-win/, deployed with
