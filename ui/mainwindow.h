@@ -117,6 +117,8 @@ private:
     void addSubfoldersAction(QMenu *fileMenu);
     void addCullActions(QMenu *fileMenu);
     void updateCullActionStates();
+    // View › Show Focus Points, Follow Focus Point (mainwindowfocus.cpp).
+    void addFocusActions(QMenu *viewMenu);
     // Asks, then moves `photos` (shown photos, pairs whole) to the recycle bin.
     // `reason` says how they were chosen, which the question names: the grid's
     // selection, the photo on screen in the single view, or the folder's
@@ -200,6 +202,8 @@ private:
     QAction *rotateLeftAction = nullptr;
     QAction *rotateRightAction = nullptr;
     QAction *exifAction = nullptr;
+    QAction *focusPointsAction = nullptr;
+    QAction *followFocusAction = nullptr;
     QAction *manualAction = nullptr;
     QAction *excludeFilterAction = nullptr;
 };

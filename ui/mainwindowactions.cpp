@@ -262,6 +262,7 @@ void MainWindow::createActions()
                                             QKeySequence(QStringLiteral("Ctrl+.")));
     connect(rotateRightAction, &QAction::triggered, viewer, &ViewerWidget::rotateClockwise);
     viewMenu->addSeparator();
+    addFocusActions(viewMenu);
     exifAction = addRegisteredAction(viewMenu, QStringLiteral("view.exifOverlay"), tr("Show &EXIF Overlay"),
                                      QKeySequence(QStringLiteral("?")));
     exifAction->setObjectName(QStringLiteral("exifAction"));

@@ -191,6 +191,20 @@ QRectF PhotoCanvas::visibleSource() const
     return Zoom::visibleSource(zoom(), photoSize(), size());
 }
 
+QRectF PhotoCanvas::photoArea() const
+{
+    if (!m_zoom.isFit() && (!m_full.isNull() || isStandingIn()))
+        return Zoom::photoRect(zoom(), photoSize(), size());
+    if (m_fit.isNull())
+        return QRectF();
+    QSizeF shown = QSizeF(m_fit.size()).scaled(size(), Qt::KeepAspectRatio);
+    if (shown.width() > photoSize().width() || shown.height() > photoSize().height())
+        shown = QSizeF(m_fit.size()).scaled(photoSize(), Qt::KeepAspectRatio);
+    QRectF area(QPointF(0, 0), shown);
+    area.moveCenter(QRectF(rect()).center());
+    return area;
+}
+
 QRect PhotoCanvas::navigatorRect() const
 {
     const QRectF source = visibleSource();

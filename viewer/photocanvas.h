@@ -71,6 +71,9 @@ public:
     // The part of the photo in view, in its own pixels; empty at Fit and
     // while nothing is drawn at the zoom.
     QRectF visibleSource() const;
+    // Where the whole photo lies in the view (reaching past its edges when
+    // zoomed), for what is drawn over it; empty while no picture is drawn.
+    QRectF photoArea() const;
     // Where the navigator is drawn; empty when it is not shown.
     QRect navigatorRect() const;
 

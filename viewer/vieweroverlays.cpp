@@ -2,6 +2,7 @@
 
 #include "catalog/photocatalog.h"
 #include "imaging/photodecoder.h"
+#include "viewer/focuspointoverlay.h"
 #include "viewer/photocanvas.h"
 
 #include <QCoreApplication>
@@ -262,6 +263,9 @@ void ViewerWidget::updateExifOverlay()
     addRow(tr("Compensation"), exif.compensation);
     if (exif.pixelWidth > 0 && exif.pixelHeight > 0)
         addRow(tr("Dimensions"), tr("%1 × %2 px").arg(exif.pixelWidth).arg(exif.pixelHeight));
+    // Where the camera focused; "not recorded" only for photos from a camera.
+    if (const FocusPoints &focus = focusPointsOf(path); !focus.isEmpty() || !exif.make.isEmpty())
+        addRow(tr("Focus"), FocusPointOverlay::summaryText(focus));
     if (rows.isEmpty()) {
         rows = QStringLiteral("<tr><td colspan='2' style='color:#aeb6c2'>%1</td></tr>")
                    .arg(tr("No EXIF data available").toHtmlEscaped());

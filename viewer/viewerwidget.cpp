@@ -2,6 +2,7 @@
 
 #include "catalog/photocatalog.h"
 #include "imaging/previewimagecache.h"
+#include "viewer/focuspointoverlay.h"
 #include "viewer/photocanvas.h"
 
 #include <QHBoxLayout>
@@ -109,6 +110,7 @@ ViewerWidget::ViewerWidget(PhotoCatalog *catalog, QWidget *parent)
     });
     connect(pinnedCanvas, &PhotoCanvas::clicked, this, &ViewerWidget::onPinnedClicked);
     connect(pinnedCanvas, &PhotoCanvas::zoomChangedByUser, this, &ViewerWidget::onPinnedZoomChanged);
+    setUpFocusPoints();
 
     connect(catalog, &PhotoCatalog::folderOpened, this, &ViewerWidget::onFolderOpened);
     connect(catalog, &PhotoCatalog::currentChanged, this, &ViewerWidget::showCurrent);
@@ -150,6 +152,7 @@ void ViewerWidget::onFolderOpened()
     rotationByPath.clear();
     storedRotationByPath.clear();
     exifByPath.clear();
+    focusByPath.clear();
     preloadWindow.clear();
     fittedByPath.clear();
     actualByPath.clear();
@@ -201,6 +204,7 @@ void ViewerWidget::onFilesRemoved(const QStringList &paths)
         rotationByPath.remove(path);
         storedRotationByPath.remove(path);
         exifByPath.remove(path);
+        focusByPath.remove(path);
     }
 }
 
@@ -345,7 +349,7 @@ void ViewerWidget::setActualSizeMode()
 
 void ViewerWidget::toggleViewMode()
 {
-    setZoom(zoomed() ? ZoomView{} : ZoomView{1.0});
+    setZoom(zoomed() ? ZoomView{} : ZoomView{1.0, focusCentre(currentPath())});
 }
 
 void ViewerWidget::onCanvasClicked(const QPointF &viewPoint)

@@ -23,6 +23,8 @@ class PreviewImageCache;
 class QLabel;
 class QStackedLayout;
 class QTextBrowser;
+class FocusPointOverlay;
+struct FocusPoints;
 
 // The single-photo view of a catalog: shows its current photo, decodes it and
 // the neighbours ahead in the background, and draws the marks, EXIF and
@@ -47,6 +49,12 @@ public:
     ZoomView zoom() const;
     // The zoom as the status line names it: "Fit", "100 %".
     QString zoomText() const;
+    // The camera's focus points drawn over the photo, in both panes when comparing.
+    bool areFocusPointsShown() const { return focusPointsShown; }
+    // Stepping at a zoom, each photo's primary focus point comes to the middle.
+    bool followsFocusPoint() const { return followFocusPoint; }
+    // A photo's focus points as it is shown: upright and turned by the user.
+    FocusPoints shownFocusPoints(const QString &path);
 
     // Presentation.
     QString statusText() const;
@@ -104,6 +112,8 @@ public slots:
     void rotateClockwise();
     void rotateCounterClockwise();
     void toggleExifOverlay();
+    void setFocusPointsShown(bool shown);
+    void setFollowFocusPoint(bool follow);
     void toggleShortcutOverlay();
     // `pinned` (a photo of the catalog) becomes the pinned photo; the
     // candidate is the next one (the previous one at the end).
@@ -233,6 +243,15 @@ private:
     void updateSlideshowOverlay();
     void placeSlideshowOverlay();
 
+    // Focus points (viewerfocus.cpp).
+    void setUpFocusPoints();
+    // The upright photo's focus points, read once per photo alongside its EXIF summary.
+    const FocusPoints &focusPointsOf(const QString &path);
+    // Where a zoom to 100 % centres: the primary focus point, else the photo's middle.
+    QPointF focusCentre(const QString &path);
+    // Following, at a zoom, the new current photo's focus point comes to the middle.
+    void followFocusPointOf(const QString &path);
+
     QPointer<PhotoCatalog> m_catalog;
 
     PhotoCanvas *canvas = nullptr;
@@ -278,6 +297,11 @@ private:
     QString writeErrorTag;
     bool exifOverlayVisible = false;
     bool shortcutOverlayVisible = false;
+    QHash<QString, FocusPoints> focusByPath;
+    FocusPointOverlay *focusOverlay = nullptr;
+    FocusPointOverlay *pinnedFocusOverlay = nullptr;
+    bool focusPointsShown = false;
+    bool followFocusPoint = false;
     int wheelAccumulator = 0;
 
     QString comparePinned;
