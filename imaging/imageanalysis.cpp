@@ -39,11 +39,20 @@ inline quint32 anyZeroByte(quint32 rgb)
     return (rgb - 0x01010101u) & ~rgb & 0x80808080u;
 }
 
+// Luma (in 1/256) below which a pixel counts as dark.
+constexpr int darkLimit = blockedBelowLuma * 256 - 128;
+
+inline bool isDark(int r, int g, int b)
+{
+    return lumaRed * r + lumaGreen * g + lumaBlue * b < darkLimit;
+}
+
 inline QRgb clipColour(QRgb pixel, QRgb blown, QRgb blocked)
 {
     // Set the alpha byte so that only the colour bytes can be found zero.
     const quint32 high = anyZeroByte(~pixel | 0xff000000u) ? 0xffffffffu : 0u;
-    const quint32 low = anyZeroByte(pixel | 0xff000000u) ? 0xffffffffu : 0u;
+    const bool shadow = (anyZeroByte(pixel | 0xff000000u) != 0) & isDark(qRed(pixel), qGreen(pixel), qBlue(pixel));
+    const quint32 low = shadow ? 0xffffffffu : 0u;
     return (blown & high) | (blocked & low & ~high);
 }
 
@@ -80,7 +89,7 @@ Histogram histogram(const QImage &source, qint64 maxSamples)
             ++blue[lane][b];
             ++luma[lane][(lumaRed * r + lumaGreen * g + lumaBlue * b + 128) >> 8];
             blown += (r == 255) | (g == 255) | (b == 255);
-            blocked += (r == 0) | (g == 0) | (b == 0);
+            blocked += ((r == 0) | (g == 0) | (b == 0)) & isDark(r, g, b);
         }
         result.samples += quint64((width + step - 1) / step);
     }

@@ -22,7 +22,8 @@ struct Histogram
     std::array<quint32, 256> blue{};
     std::array<quint32, 256> luma{};
     quint64 samples = 0;
-    // Of the samples, those with any channel at 255 (blown highlights) and at 0
+    // Of the samples, those with any channel at 255 (blown highlights), and the
+    // dark ones (luma below `blockedBelowLuma`) with any channel at 0
     // (blocked shadows); a pixel such as pure red is counted in both.
     quint64 blown = 0;
     quint64 blocked = 0;
@@ -37,9 +38,14 @@ struct Histogram
 // shares and the shape and bounds the time whatever the photo's size.
 Histogram histogram(const QImage &image, qint64 maxSamples = 600'000);
 
+// A channel at 0 is a blocked shadow only in a dark pixel: a bright,
+// saturated colour such as orange has a channel at 0 too, and is no shadow.
+inline constexpr int blockedBelowLuma = 64;
+
 // The clipped pixels of `region` of `image` (clipped to the image) as a
 // picture of the region's size: `blown` where any channel is at 255,
-// otherwise `blocked` where any channel is at 0, transparent elsewhere.
+// otherwise `blocked` where a dark pixel has any channel at 0, transparent
+// elsewhere.
 // The colours are premultiplied ARGB, as is the result.
 QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked);
 

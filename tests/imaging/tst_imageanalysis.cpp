@@ -109,8 +109,13 @@ void TestImageAnalysis::histogramCounts_data()
     // Rec. 709 weights: pure green is far brighter than pure red or blue.
     QTest::newRow("pure-red") << solid(qRgb(255, 0, 0), QImage::Format_RGB32) << 255 << 0 << 0 << 54 << quint64(1000)
                               << quint64(1000);
+    // A bright colour with a channel at 0 is no blocked shadow.
     QTest::newRow("pure-green") << solid(qRgb(0, 255, 0), QImage::Format_RGB32) << 0 << 255 << 0 << 182
-                                << quint64(1000) << quint64(1000);
+                                << quint64(1000) << quint64(0);
+    QTest::newRow("orange") << solid(qRgb(240, 130, 0), QImage::Format_RGB32) << 240 << 130 << 0 << 144
+                            << quint64(0) << quint64(0);
+    QTest::newRow("dark-blue") << solid(qRgb(0, 0, 120), QImage::Format_RGB32) << 0 << 0 << 120 << 9
+                               << quint64(0) << quint64(1000);
     QTest::newRow("white") << solid(qRgb(255, 255, 255), QImage::Format_RGB32) << 255 << 255 << 255 << 255
                            << quint64(1000) << quint64(0);
     QTest::newRow("black") << solid(qRgb(0, 0, 0), QImage::Format_RGB32) << 0 << 0 << 0 << 0 << quint64(0)
@@ -177,6 +182,9 @@ void TestImageAnalysis::clipping_data()
     QTest::newRow("one-channel-blown") << qRgb(120, 255, 130) << blownMark;
     QTest::newRow("black-blocked") << qRgb(0, 0, 0) << blockedMark;
     QTest::newRow("one-channel-blocked") << qRgb(60, 0, 80) << blockedMark;
+    QTest::newRow("dark-edge") << qRgb(0, 80, 60) << blockedMark;
+    QTest::newRow("bright-with-a-zero") << qRgb(0, 90, 60) << QRgb(0);
+    QTest::newRow("saturated-orange") << qRgb(240, 130, 0) << QRgb(0);
     // Saturated red is at both ends at once: the highlight wins.
     QTest::newRow("both-ends") << qRgb(255, 0, 0) << blownMark;
     QTest::newRow("just-inside") << qRgb(254, 1, 254) << QRgb(0);
@@ -202,7 +210,8 @@ void TestImageAnalysis::clipping()
 
     const Histogram h = histogram(image);
     QCOMPARE(h.blown, quint64(expected == blownMark));
-    QCOMPARE(h.blocked, quint64(qRed(pixel) == 0 || qGreen(pixel) == 0 || qBlue(pixel) == 0));
+    const bool dark = 0.2126 * qRed(pixel) + 0.7152 * qGreen(pixel) + 0.0722 * qBlue(pixel) < 63.5;
+    QCOMPARE(h.blocked, quint64((qRed(pixel) == 0 || qGreen(pixel) == 0 || qBlue(pixel) == 0) && dark));
 }
 
 void TestImageAnalysis::clippingRegion()
