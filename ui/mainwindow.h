@@ -111,6 +111,8 @@ private:
     ShortcutSection compareKeys() const;
     // Next (+1) or previous (-1) photo; while comparing, the next candidate.
     void stepPhoto(int direction);
+    // View › Focus Peaking, Histogram, Clipping Warning (mainwindowanalysis.cpp).
+    void addAnalysisActions(QMenu *viewMenu);
     // View › Sort by (mainwindoworder.cpp).
     void addSortMenu(QMenu *viewMenu);
     // The end of a cull and the folder's extent (mainwindowcull.cpp).

@@ -271,6 +271,7 @@ void MainWindow::createActions()
         viewer->toggleExifOverlay();
         exifAction->setChecked(viewer->isExifOverlayVisible());
     });
+    addAnalysisActions(viewMenu);
     addSortMenu(viewMenu);
 
     // Rating

@@ -4,6 +4,7 @@
 #include "core/workerpool.h"
 #include "imaging/colourprofile.h"
 #include "imaging/exifsummary.h"
+#include "viewer/analysisoverlay.h"
 #include "viewer/zoomgeometry.h"
 
 #include <QHash>
@@ -64,6 +65,12 @@ public:
     bool isExifOverlayVisible() const { return exifOverlayVisible; }
     void setShortcutOverlayHtml(const QString &html);
     bool isShortcutOverlayVisible() const;
+    // Focus peaking, the histogram and clipping over each pane (vieweranalysis.cpp).
+    void setAnalysisLayers(const AnalysisLayers &layers);
+    AnalysisLayers analysisLayers() const { return shownAnalysis; }
+    // The overlay of the candidate's pane (or the only one), or of the pinned
+    // photo's; null until an analysis was first turned on.
+    AnalysisOverlay *analysisOverlay(bool pinnedPane = false) const;
 
     // Comparing two photos side by side: the pinned photo on the left, the
     // candidate (the catalog's current photo) on the right, at the same zoom.
@@ -262,6 +269,9 @@ private:
     QLabel *exifOverlay = nullptr;
     QTextBrowser *shortcutOverlay = nullptr;
     QLabel *slideshowOverlay = nullptr;
+    AnalysisLayers shownAnalysis;
+    AnalysisOverlay *canvasAnalysis = nullptr;
+    AnalysisOverlay *pinnedAnalysis = nullptr;
     bool slideshowRunning = false;
     bool slideshowPaused = false;
     QStackedLayout *stackedLayout = nullptr;

@@ -461,7 +461,6 @@ void TestHelpPages::controlsListDefaultKeys()
 
     MainWindow window;
     const QMap<QString, QAction *> &registry = window.registeredActions();
-    QCOMPARE(registry.size(), 59);
 
     QStringList listed;
     for (const KeyRow &row : page.keyRows) {
