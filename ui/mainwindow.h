@@ -142,6 +142,14 @@ private:
                                           PhotoCore::TransferMode mode);
     void noteMovedAway(const QList<PhotoCore::TransferGroup> &groups);
     void reportTransferFailures(const PhotoCore::TransferResult &result, bool move, const QString &where);
+    // File › Import from Card… (mainwindowimport.cpp).
+    void addImportAction(QMenu *fileMenu);
+    void importFromCard();
+    // Opens what an import made: its one folder, or the folder above its
+    // several folders with its subfolders.
+    void openImportedFolders(const QStringList &folders);
+    // Shows `folder` with (or without) its subfolders from its next opening on.
+    static void rememberSubfolders(const QString &folder, bool include);
     // Whether `folder` was last shown with its subfolders.
     static bool subfoldersRemembered(const QString &folder);
     // Shows `message` in the status bar for `timeoutMs`, or until another

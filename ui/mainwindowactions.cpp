@@ -72,6 +72,7 @@ void MainWindow::createActions()
     QAction *openAction = addRegisteredAction(fileMenu, QStringLiteral("file.open"), tr("&Open Folder…"),
                                               QKeySequence(QKeySequence::Open));
     connect(openAction, &QAction::triggered, this, &MainWindow::chooseFolder);
+    addImportAction(fileMenu);
     addSubfoldersAction(fileMenu);
     QAction *reloadAction = addRegisteredAction(fileMenu, QStringLiteral("metadata.reload"),
                                                 tr("&Refresh Folder and Metadata"),

@@ -43,6 +43,17 @@ bool MainWindow::subfoldersRemembered(const QString &folder)
     return QSettings().value(subfolderFoldersKey).toStringList().contains(folderKey(folder));
 }
 
+void MainWindow::rememberSubfolders(const QString &folder, bool include)
+{
+    QSettings settings;
+    QStringList folders = settings.value(subfolderFoldersKey).toStringList();
+    const QString key = folderKey(folder);
+    folders.removeAll(key);
+    if (include)
+        folders.prepend(key);
+    settings.setValue(subfolderFoldersKey, folders.mid(0, rememberedFolders));
+}
+
 void MainWindow::addSubfoldersAction(QMenu *fileMenu)
 {
     includeSubfoldersAction = fileMenu->addAction(tr("Include &Subfolders"));
@@ -59,13 +70,7 @@ void MainWindow::setIncludeSubfolders(bool include)
         includeSubfoldersAction->setChecked(false);
         return;
     }
-    QSettings settings;
-    QStringList folders = settings.value(subfolderFoldersKey).toStringList();
-    const QString key = folderKey(folder);
-    folders.removeAll(key);
-    if (include)
-        folders.prepend(key);
-    settings.setValue(subfolderFoldersKey, folders.mid(0, rememberedFolders));
+    rememberSubfolders(folder, include);
     stopSlideshow();
     openFolder(folder, catalog->currentPath());
 }

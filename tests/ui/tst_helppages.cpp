@@ -50,7 +50,7 @@ bool isWebHelp(const QString &href)
 
 const QStringList helpFiles = {
     "controls.html",   "feedback-template.txt", "feedback.html",     "filters.html",
-    "formats-data.html", "help.css",            "index.html",        "installation.html",
+    "formats-data.html", "help.css",            "import.html",       "index.html",        "installation.html",
     "quickstart.html", "ratings.html",          "slideshow.html",    "testing.html",
     "thumbnails.html", "troubleshooting.html",
 };
