@@ -98,6 +98,38 @@ QRect marksStrip(const QRect &area)
     return QRect(area.left(), area.bottom() + 1 + (marksBand - marksHeight) / 2, area.width(), marksHeight);
 }
 
+// Bursts: a band along the top of the cells joins the frames of a group,
+// in one of two colours by turns so that neighbouring groups stay apart; it
+// starts and ends inside the first and last cell. The sharpest frame carries
+// a badge with its rank and the group's size ("1/7"), and a disclosure mark
+// where the group is collapsed to it.
+void paintBurst(QPainter *painter, const QRect &cell, const QRect &strip, int tagsEnd,
+                const ThumbnailListModel::BurstCell &burst)
+{
+    const QColor colour(burst.group % 2 == 0 ? QStringLiteral("#ffb74d") : QStringLiteral("#4dd0e1"));
+    QRect band(cell.left(), cell.top() + 1, cell.width(), 4);
+    if (burst.startsGroup)
+        band.setLeft(cell.left() + cellPadding);
+    if (burst.endsGroup)
+        band.setRight(cell.right() - cellPadding);
+    painter->fillRect(band, colour);
+    if (burst.rank != 1)
+        return;
+    const QString text = QStringLiteral("◎ %1/%2%3")
+                             .arg(burst.rank)
+                             .arg(burst.size)
+                             .arg(burst.collapsed ? QStringLiteral(" ▸") : QString());
+    const QFontMetrics metrics(painter->font());
+    QRect badge(0, 0, metrics.horizontalAdvance(text) + 10, strip.height());
+    badge.moveTopRight(strip.topRight());
+    // Left of the pair badge, where there is one.
+    if (badge.left() < tagsEnd)
+        return;
+    painter->fillRect(badge, colour.darker(260));
+    painter->setPen(colour);
+    painter->drawText(badge, Qt::AlignCenter, text);
+}
+
 // Rejected photos stay recognisable, but recede behind the others.
 constexpr qreal rejectedOpacity = 0.35;
 
@@ -182,6 +214,7 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             tagsEnd = pill.right() + 5;
         }
     }
+    int freeRight = strip.right();
     if (index.data(ThumbnailListModel::PairRole).toBool()) {
         const QString tag = QCoreApplication::translate("QObject", "RAW+JPEG");
         QRect badge(0, 0, metrics.horizontalAdvance(tag) + 10, strip.height());
@@ -190,8 +223,14 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             painter->fillRect(badge, QColor(10, 12, 15, 205));
             painter->setPen(QColor(QStringLiteral("#e2edf7")));
             painter->drawText(badge, Qt::AlignCenter, tag);
+            freeRight = badge.left() - 5;
         }
     }
+
+    const auto burst = index.data(ThumbnailListModel::BurstRole).value<ThumbnailListModel::BurstCell>();
+    if (burst.group >= 0 && burst.size > 1)
+        paintBurst(painter, option.rect, QRect(strip.left(), strip.top(), freeRight - strip.left() + 1, strip.height()),
+                   tagsEnd, burst);
 
     if (selected) {
         painter->setPen(QPen(QColor(QStringLiteral("#78b7ff")), 3));

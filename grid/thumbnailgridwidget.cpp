@@ -88,6 +88,11 @@ void ThumbnailGridWidget::setLabels(const QString &topFolder, const QHash<QStrin
     m_model->setLabels(topFolder, pairPartners);
 }
 
+void ThumbnailGridWidget::setBurstCells(const QHash<QString, ThumbnailListModel::BurstCell> &cells)
+{
+    m_model->setBurstCells(cells);
+}
+
 void ThumbnailGridWidget::setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks)
 {
     const QString remembered = currentPath();

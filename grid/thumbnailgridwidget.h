@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/metadata.h"
+#include "grid/thumbnaillistmodel.h"
 #include "grid/thumbnailloader.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,6 @@ class QLabel;
 class QListView;
 class QTimer;
 class ThumbnailDelegate;
-class ThumbnailListModel;
 
 // The grid page: one painted cell per photo of the filtered list, extended
 // selection, thumbnail sizes 96…384 and background loading of the thumbnails
@@ -52,6 +52,9 @@ public:
     void setFiles(const QStringList &paths, const QHash<QString, PhotoCore::Metadata> &marks);
     // See ThumbnailListModel::setLabels.
     void setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners);
+    // The bursts of the photos: a band joins the cells of a group, the
+    // sharpest of each carries a badge.
+    void setBurstCells(const QHash<QString, ThumbnailListModel::BurstCell> &cells);
 
     // The current row's path, or empty.
     QString currentPath() const;

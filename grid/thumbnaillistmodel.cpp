@@ -33,6 +33,15 @@ QVariant ThumbnailListModel::data(const QModelIndex &index, int role) const
         return m_thumbnails.value(path);
     case StateRole:
         return m_states.value(path, NotRequested);
+    case BurstRole: {
+        BurstCell cell = m_bursts.value(path);
+        if (cell.group >= 0) {
+            const int row = index.row();
+            cell.startsGroup = row == 0 || m_bursts.value(m_paths.at(row - 1)).group != cell.group;
+            cell.endsGroup = row + 1 >= m_paths.size() || m_bursts.value(m_paths.at(row + 1)).group != cell.group;
+        }
+        return QVariant::fromValue(cell);
+    }
     default:
         return QVariant();
     }
@@ -129,4 +138,21 @@ void ThumbnailListModel::discardThumbnailsOutside(int first, int last)
         else
             ++it;
     }
+}
+
+void ThumbnailListModel::setBurstCells(const QHash<QString, BurstCell> &cells)
+{
+    if (cells.size() == m_bursts.size()) {
+        bool same = true;
+        for (auto it = cells.cbegin(); it != cells.cend() && same; ++it) {
+            const BurstCell known = m_bursts.value(it.key());
+            same = known.group == it->group && known.rank == it->rank && known.size == it->size
+                   && known.collapsed == it->collapsed;
+        }
+        if (same)
+            return;
+    }
+    m_bursts = cells;
+    if (!m_paths.isEmpty())
+        emit dataChanged(index(0), index(int(m_paths.size()) - 1), {BurstRole});
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QMetaType>
 
 // Load state of one grid row; stored and reported as int.
 enum ThumbnailState {
@@ -29,6 +30,19 @@ public:
         ThumbnailRole = Qt::UserRole + 3, // QImage, null when not in memory
         StateRole = Qt::UserRole + 4,     // int ThumbnailState
         PairRole = Qt::UserRole + 5,      // bool: a RAW+JPEG pair shown as one photo
+        BurstRole = Qt::UserRole + 6,     // BurstCell; its starts and ends from the rows around
+    };
+
+    // Where a photo stands among the frames of its burst (a group of similar
+    // photos taken moments apart). `group` -1: in none, or not yet known.
+    struct BurstCell
+    {
+        int group = -1;
+        int rank = 0;      // 1: the sharpest
+        int size = 0;      // frames in the group
+        bool collapsed = false; // the group's other frames are not in the grid
+        bool startsGroup = false; // the row before is not of the group
+        bool endsGroup = false;   // nor the row after
     };
 
     explicit ThumbnailListModel(QObject *parent = nullptr);
@@ -47,6 +61,9 @@ public:
     // their path from there ("2024/IMG_1.JPG"), and as a pair when listed in
     // `pairPartners`. Kept across resetContent.
     void setLabels(const QString &topFolder, const QHash<QString, QString> &pairPartners);
+
+    // The bursts of the photos, by path; kept across resetContent.
+    void setBurstCells(const QHash<QString, BurstCell> &cells);
 
     // Replaces only the marks and reports MarksRole changed for every row.
     void updateMarks(const QHash<QString, PhotoCore::Metadata> &marks);
@@ -73,6 +90,9 @@ private:
     QHash<QString, PhotoCore::Metadata> m_marks;
     QString m_topPrefix; // the top folder with its trailing '/', or empty
     QHash<QString, QString> m_partners;
+    QHash<QString, BurstCell> m_bursts;
     QHash<QString, QImage> m_thumbnails;
     QHash<QString, int> m_states;
 };
+
+Q_DECLARE_METATYPE(ThumbnailListModel::BurstCell)

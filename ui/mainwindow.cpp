@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 #include "ui/windowsize.h"
 
+#include "catalog/burstgroups.h"
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
 #include "imaging/colourconversion.h"
@@ -151,7 +152,11 @@ void MainWindow::connectPages()
     connect(catalog, &PhotoCatalog::historyChanged, this, &MainWindow::updateActionStates);
     connect(catalog, &PhotoCatalog::historyApplied, this, &MainWindow::showHistoryApplied);
 
-    connect(grid, &ThumbnailGridWidget::fileActivated, this, &MainWindow::openFromGrid);
+    // Return on a collapsed group of bursts shows the group; on any other photo it opens it.
+    connect(grid, &ThumbnailGridWidget::fileActivated, this, [this](const QString &path) {
+        if (!expandGroupAt(path))
+            openFromGrid(path);
+    });
     connect(grid, &ThumbnailGridWidget::selectionChanged, this, [this] {
         // A deletion waits for the selection it was asked for, not another one.
         stopWaitingForDeletion();
@@ -418,7 +423,8 @@ void MainWindow::syncGridWithCatalog()
     const QStringList visible = catalog->visibleFiles();
     grid->setLabels(catalog->includesSubfolders() ? catalog->folder() : QString(),
                     catalog->pairsShownAsOne() ? catalog->pairPartners() : QHash<QString, QString>());
-    grid->setFiles(visible, catalog->records());
+    // Bursts collapsed leave one photo of each group in the grid.
+    grid->setFiles(collapsedForGrid(visible), catalog->records());
     const QString target = visible.contains(keep) ? keep : catalog->currentPath();
     if (!target.isEmpty() && target != grid->currentPath())
         grid->setCurrentPath(target);
@@ -477,6 +483,7 @@ void MainWindow::openPreferences()
         return;
     rebuildShortcutOverlay();
     catalog->setPairsShownAsOne(QSettings().value(QStringLiteral("view/pairRawJpeg"), true).toBool());
+    bursts->reloadSettings();
     if (colourManagementEnabled() != managed) {
         viewer->refreshColours();
         grid->refreshColours();

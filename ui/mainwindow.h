@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 class PhotoCatalog;
+class BurstGroups;
 class QTimer;
 class ThumbnailGridWidget;
 class ViewerWidget;
@@ -104,6 +105,22 @@ private:
                            const std::function<void()> &onCurrent,
                            const std::function<void(const QStringList &)> &onSelection);
     void syncViewModeChecks();
+    // Bursts: grouping, ranks and keeping the best (mainwindowgroups.cpp).
+    void addGroupActions(QMenu *viewMenu, QMenu *navigateMenu, QMenu *ratingMenu);
+    void updateGroupStatus();
+    void keepBestOfGroup();
+    // The first photo of the next (+1) or previous (-1) group from `from`, in
+    // the page's list; empty at either end.
+    QString groupStepTarget(const QString &from, int direction) const;
+    // The grid's photos: with groups collapsed, one per group.
+    QStringList gridFiles() const;
+    QStringList collapsedForGrid(const QStringList &visible) const;
+    // Shows the collapsed group of `path` whole; false when there is none.
+    bool expandGroupAt(const QString &path);
+    QString sharpnessRankText(const QString &path) const;
+    static QString ordinalText(int n);
+    // What the grid's cells show of the bursts.
+    QHash<QString, ThumbnailListModel::BurstCell> burstCells() const;
     // View › Compare Two Photos (mainwindowcompare.cpp).
     void addCompareAction(QMenu *viewMenu);
     void toggleCompare();
@@ -163,6 +180,10 @@ private:
     bool gridPageCurrent() const;
 
     PhotoCatalog *catalog = nullptr;
+    BurstGroups *bursts = nullptr;
+    QLabel *groupLabel = nullptr;
+    QAction *collapseGroupsAction = nullptr;
+    QList<int> expandedGroups; // of BurstGroups, shown whole while collapsed
     ViewerWidget *viewer = nullptr;
     ThumbnailGridWidget *grid = nullptr;
     QStackedWidget *stack = nullptr;

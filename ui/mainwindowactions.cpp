@@ -315,6 +315,7 @@ void MainWindow::createActions()
         ratingMenu, QStringLiteral("rating.clearAll"), tr("Clear &All Marks"),
         QKeySequence(QStringLiteral("Shift+0")), [this] { catalog->clearAllMarks(); },
         [this](const QStringList &files) { catalog->clearAllMarksForFiles(files); });
+    addGroupActions(viewMenu, navigateMenu, ratingMenu);
 
     // Slideshow
     QMenu *slideshowMenu = bar->addMenu(tr("&Slideshow"));

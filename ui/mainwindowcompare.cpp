@@ -1,5 +1,6 @@
 #include "ui/mainwindow.h"
 
+#include "catalog/burstgroups.h"
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/shortcutoverlay.h"
@@ -43,6 +44,13 @@ void MainWindow::toggleCompare()
         }
         if (!pinned.isEmpty())
             openFromGrid(pinned);
+    }
+    // Opened on a frame of a burst: its sharpest frame pinned, the candidates its group.
+    if (candidates.isEmpty() && bursts->groupOf(pinned).size() >= 2) {
+        candidates = bursts->groupOf(pinned);
+        pinned = bursts->sharpestOf(pinned);
+        candidates.removeAll(pinned);
+        candidates.prepend(pinned);
     }
     stopSlideshow();
     viewer->startCompare(pinned, candidates);

@@ -1,4 +1,6 @@
 #include "ui/preferencesdialog.h"
+
+#include "ui/burstpreferences.h"
 #include "ui/menuplaces.h"
 #include "ui/windowsize.h"
 
@@ -113,6 +115,8 @@ void PreferencesDialog::buildLayout(const QList<QMenu *> &menus)
     behaviorForm->addRow(loopSlideshowBox);
     behaviorForm->addRow(tr("Thumbnail cache:"), cacheSizeSpin);
     behaviorForm->addRow(clearCacheButton);
+    burstPreferences = new BurstPreferences(behaviorGroup);
+    behaviorForm->addRow(burstPreferences);
     contentLayout->addWidget(behaviorGroup, 0);
 
     auto *shortcutGroup = new QGroupBox(tr("Keyboard shortcuts"), content);
@@ -263,6 +267,7 @@ void PreferencesDialog::accept()
     settings.setValue(QStringLiteral("slideshow/loop"), loopSlideshowBox->isChecked());
     settings.setValue(QLatin1String(slideSecondsSetting.key), slideDurationSpin->value());
     settings.setValue(QLatin1String(cacheMegabytesSetting.key), cacheSizeSpin->value());
+    burstPreferences->save(settings);
 
     for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
         const QKeySequence sequence = it.value()->keySequence();

@@ -13,6 +13,7 @@ class QFormLayout;
 class QKeySequenceEdit;
 class QMenu;
 class QSpinBox;
+class BurstPreferences;
 
 // Edits the behaviour settings and the shortcut of every registered action.
 // Nothing is stored before OK, and OK stores nothing while two actions share a
@@ -67,6 +68,7 @@ private:
     QSpinBox *slideDurationSpin = nullptr;
     QCheckBox *loopSlideshowBox = nullptr;
     QSpinBox *cacheSizeSpin = nullptr;
+    BurstPreferences *burstPreferences = nullptr;
     QMap<QString, QAction *> actions;
     QMap<QString, QKeySequenceEdit *> editsById;
     // How a conflict names each action: with its menu path, where it has one.

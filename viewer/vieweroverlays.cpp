@@ -277,6 +277,10 @@ void ViewerWidget::updateExifOverlay()
     }
     addRow(tr("File size"), QLocale().formattedDataSize(exif.fileSize, 2, QLocale::DataSizeIecFormat));
     addRow(tr("File"), QFileInfo(path).fileName());
+    if (extraExifRows) {
+        for (const auto &[label, value] : extraExifRows(path))
+            addRow(label, value);
+    }
     // The pair's other file; the photo shown and its data are the JPEG's.
     const QStringList files = m_catalog->filesOf(path);
     for (int i = 1; i < files.size(); ++i) {

@@ -44,6 +44,12 @@ public:
     ~ViewerWidget() override;
 
     PhotoCatalog *catalog() const { return m_catalog; }
+    // Further rows of the EXIF overlay for a photo (label, value), from
+    // whoever knows more of it than its headers say.
+    using ExifRows = std::function<QList<QPair<QString, QString>>(const QString &path)>;
+    void setExtraExifRows(ExifRows rows) { extraExifRows = std::move(rows); }
+    // Shows the overlay anew, as the facts of its extra rows changed.
+    void refreshExifOverlay() { updateExifOverlay(); }
     int viewMode() const;
     // The zoom and the photo's relative point at the middle of the view; it
     // stays when another photo becomes current.
@@ -340,6 +346,7 @@ private:
     QHash<QString, DisplayPicture> actualByPath;
     std::shared_ptr<WantedPreviews> wantedPreviews;
     qint64 lastDecodedCostKiB = 0;
+    ExifRows extraExifRows;
 
     // Declared last so that it is destroyed first, dropping the queued decodes.
     // A running decode is not waited for: it holds copies only and posts back
