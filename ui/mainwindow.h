@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/phototransfer.h"
+#include "grid/thumbnaillistmodel.h"
 #include "ui/fileundo.h"
 
 #include <QKeySequence>
