@@ -20,7 +20,7 @@ QImage toLuma(const QImage &image)
     return image.convertToFormat(QImage::Format_Grayscale8);
 }
 
-// The DCT scale denominator giving a width nearest `width` from above, never
+// The DCT scale denominator giving a side nearest `width` from above, never
 // below two thirds of it: 6000 px gives 1/4 (1500 px), 4000 px 1/4 (1000 px).
 int scaleDenominator(int storedWidth, int width)
 {
@@ -35,11 +35,12 @@ int scaleDenominator(int storedWidth, int width)
 QImage reducedJpeg(const QString &path, int width)
 {
     QImageReader reader(path, "jpeg");
-    reader.setAutoTransform(false);
+    reader.setAutoTransform(true);
     const QSize stored = reader.size();
     if (!stored.isValid())
         return QImage();
-    const int d = scaleDenominator(stored.width(), width);
+    // The longer side, so that an upright portrait photo is reduced as its landscape twin is.
+    const int d = scaleDenominator(qMax(stored.width(), stored.height()), width);
     // Exactly the size libjpeg gives at 1/d, so that the reader scales no further.
     if (d > 1)
         reader.setScaledSize(QSize((stored.width() + d - 1) / d, (stored.height() + d - 1) / d));
@@ -49,7 +50,7 @@ QImage reducedJpeg(const QString &path, int width)
 QImage reducedOther(const QString &path, int width)
 {
     QImageReader reader(path);
-    reader.setAutoTransform(false);
+    reader.setAutoTransform(true);
     const QSize stored = reader.size();
     if (stored.isValid() && stored.width() > width)
         reader.setScaledSize(QSize(width, qMax(1, int(qint64(stored.height()) * width / stored.width()))));
@@ -196,8 +197,33 @@ double sharpness(const QImage &source, const QRectF &region)
     return sum / double(best) / norm;
 }
 
-PhotoCore::BurstFacts analyseBurstFrame(const QString &path, const QRectF &region)
+QRectF focusRegion(const FocusPoints &focus)
 {
+    if (focus.isEmpty())
+        return QRectF();
+    QList<FocusPoint> chosen;
+    for (const FocusPoint &point : focus.points) {
+        if (point.inFocus.value_or(false))
+            chosen.append(point);
+    }
+    for (const FocusPoint &point : focus.points) {
+        if (chosen.isEmpty() && point.selected.value_or(false))
+            chosen.append(point);
+    }
+    if (chosen.isEmpty() && focus.primaryIndex() >= 0)
+        chosen.append(focus.points.at(focus.primaryIndex()));
+    QRectF region;
+    for (const FocusPoint &point : std::as_const(chosen)) {
+        const double w = qMax(point.w, 0.1);
+        const double h = qMax(point.h, 0.1);
+        region |= QRectF(point.x - w / 2, point.y - h / 2, w, h);
+    }
+    return region.intersected(QRectF(0, 0, 1, 1));
+}
+
+PhotoCore::BurstFacts analyseBurstFrame(const QString &path)
+{
+    const QRectF region = focusRegion(readFocusPoints(path));
     PhotoCore::BurstFacts facts;
     const ExifSummary exif = readExifSummary(path);
     facts.captured = captureTime(exif);

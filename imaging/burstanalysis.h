@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/burstrules.h"
+#include "imaging/focuspoints.h"
 
 #include <QImage>
 #include <QRectF>
@@ -15,10 +16,10 @@
 constexpr int burstAnalysisWidth = 1500;
 
 // The photo's luma (Format_Grayscale8), decoded at a reduced scale: a JPEG at
-// the DCT scale nearest `width` (never below two thirds of it, when the photo
-// is that large), a RAW file through its largest embedded preview, anything
-// else through Qt's reader scaled down. As stored, not turned upright: frames
-// of one burst share their orientation. Null when nothing could be decoded.
+// the DCT scale that brings its longer side nearest `width` (never below two
+// thirds of it, when the photo is that large), a RAW file through its largest embedded preview, anything
+// else through Qt's reader scaled down. Upright, as focus points are given.
+// Null when nothing could be decoded.
 QImage reducedLuma(const QString &path, int width = burstAnalysisWidth);
 
 // A 64-bit difference hash of `luma` (Format_Grayscale8): the picture reduced
@@ -36,6 +37,11 @@ quint64 differenceHash(const QImage &luma);
 // one scene; 0 for a null or flat image.
 double sharpness(const QImage &luma, const QRectF &region = QRectF());
 
-// Capture time, exposure compensation, hash and sharpness of a photo file.
-// `region`, when valid, is where the camera focused (see sharpness).
-PhotoCore::BurstFacts analyseBurstFrame(const QString &path, const QRectF &region = QRectF());
+// Where the camera focused, as a region for sharpness(): around the points in
+// focus (else the selected ones, else the primary one), at least a tenth of
+// the picture wide and high. Invalid when the camera recorded none.
+QRectF focusRegion(const FocusPoints &focus);
+
+// Capture time, exposure compensation, hash and sharpness of a photo file,
+// the sharpness taken where the camera focused when it recorded that.
+PhotoCore::BurstFacts analyseBurstFrame(const QString &path);

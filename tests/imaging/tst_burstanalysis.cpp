@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(FocusPoints)
+
 namespace {
 
 QString cameraPhoto(const char *name)
@@ -71,6 +73,8 @@ private slots:
     void sharpnessIgnoresBrightness();
     void focusRegionDecides();
     void degenerateImages();
+    void regionOfFocusPoints_data();
+    void regionOfFocusPoints();
     void reducedDecode_data();
     void reducedDecode();
     void subSecondCaptureTime();
@@ -168,6 +172,47 @@ void TestBurstAnalysis::degenerateImages()
     QCOMPARE(sharpness(flat, QRectF(2, 2, 1, 1)), 0.0); // a region outside the picture
 }
 
+void TestBurstAnalysis::regionOfFocusPoints_data()
+{
+    QTest::addColumn<FocusPoints>("focus");
+    QTest::addColumn<QRectF>("region");
+    auto point = [](double x, double y, double w, double h, std::optional<bool> inFocus, std::optional<bool> selected) {
+        FocusPoint p;
+        p.x = x;
+        p.y = y;
+        p.w = w;
+        p.h = h;
+        p.inFocus = inFocus;
+        p.selected = selected;
+        return p;
+    };
+    FocusPoints none;
+    QTest::newRow("none") << none << QRectF();
+    FocusPoints inFocus;
+    inFocus.points = {point(0.2, 0.2, 0.2, 0.2, false, true), point(0.7, 0.5, 0.2, 0.2, true, false)};
+    QTest::newRow("in-focus-wins") << inFocus << QRectF(0.6, 0.4, 0.2, 0.2);
+    FocusPoints selected;
+    selected.points = {point(0.2, 0.2, 0.2, 0.2, {}, true), point(0.7, 0.5, 0.2, 0.2, {}, false)};
+    QTest::newRow("selected") << selected << QRectF(0.1, 0.1, 0.2, 0.2);
+    // A point without an area gets a tenth of the picture, kept inside it.
+    FocusPoints corner;
+    corner.points = {point(0.99, 0.5, 0, 0, {}, {})};
+    QTest::newRow("point-at-edge") << corner << QRectF(0.94, 0.45, 0.06, 0.1);
+}
+
+void TestBurstAnalysis::regionOfFocusPoints()
+{
+    QFETCH(FocusPoints, focus);
+    QFETCH(QRectF, region);
+    const QRectF found = focusRegion(focus);
+    QCOMPARE(found.isValid(), region.isValid());
+    if (region.isValid()) {
+        QVERIFY2(qAbs(found.left() - region.left()) < 1e-9 && qAbs(found.top() - region.top()) < 1e-9
+                     && qAbs(found.width() - region.width()) < 1e-9 && qAbs(found.height() - region.height()) < 1e-9,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4").arg(found.left()).arg(found.top()).arg(found.width()).arg(found.height())));
+    }
+}
+
 void TestBurstAnalysis::reducedDecode_data()
 {
     QTest::addColumn<QString>("photo");
@@ -186,7 +231,9 @@ void TestBurstAnalysis::reducedDecode()
     QFETCH(int, maxWidth);
     const QImage luma = reducedLuma(photo);
     QCOMPARE(luma.format(), QImage::Format_Grayscale8);
-    QVERIFY2(luma.width() >= minWidth && luma.width() <= maxWidth, qPrintable(QString::number(luma.width())));
+    // The longer side: the photo comes upright, a portrait one narrower.
+    const int side = qMax(luma.width(), luma.height());
+    QVERIFY2(side >= minWidth && side <= maxWidth, qPrintable(QString::number(side)));
     QVERIFY(reducedLuma(QStringLiteral("/nonexistent/photo.jpg")).isNull());
 }
 
