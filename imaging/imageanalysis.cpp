@@ -50,9 +50,11 @@ inline bool isDark(int r, int g, int b)
 inline QRgb clipColour(QRgb pixel, QRgb blown, QRgb blocked)
 {
     // Set the alpha byte so that only the colour bytes can be found zero.
-    const quint32 high = anyZeroByte(~pixel | 0xff000000u) ? 0xffffffffu : 0u;
-    const bool shadow = (anyZeroByte(pixel | 0xff000000u) != 0) & isDark(qRed(pixel), qGreen(pixel), qBlue(pixel));
-    const quint32 low = shadow ? 0xffffffffu : 0u;
+    // Kept to arithmetic and masks, which the vectoriser takes whole.
+    const quint32 high = 0u - quint32(anyZeroByte(~pixel | 0xff000000u) != 0);
+    const int luma = lumaRed * int(qRed(pixel)) + lumaGreen * int(qGreen(pixel)) + lumaBlue * int(qBlue(pixel));
+    const quint32 dark = quint32(luma - darkLimit) >> 31;
+    const quint32 low = 0u - (quint32(anyZeroByte(pixel | 0xff000000u) != 0) & dark);
     return (blown & high) | (blocked & low & ~high);
 }
 
