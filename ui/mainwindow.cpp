@@ -423,9 +423,10 @@ void MainWindow::syncGridWithCatalog()
     const QStringList visible = catalog->visibleFiles();
     grid->setLabels(catalog->includesSubfolders() ? catalog->folder() : QString(),
                     catalog->pairsShownAsOne() ? catalog->pairPartners() : QHash<QString, QString>());
-    // Bursts collapsed leave one photo of each group in the grid.
-    grid->setFiles(collapsedForGrid(visible), catalog->records());
-    const QString target = visible.contains(keep) ? keep : catalog->currentPath();
+    // Bursts collapsed leave one photo of each group in the grid, which stands for the others.
+    const QStringList shown = collapsedForGrid(visible);
+    grid->setFiles(shown, catalog->records());
+    const QString target = shownInGrid(visible.contains(keep) ? keep : catalog->currentPath(), shown);
     if (!target.isEmpty() && target != grid->currentPath())
         grid->setCurrentPath(target);
     updateCullActionStates();

@@ -116,6 +116,8 @@ private:
     // The grid's photos: with groups collapsed, one per group.
     QStringList gridFiles() const;
     QStringList collapsedForGrid(const QStringList &visible) const;
+    // `path`, or the photo of its group that stands for it among `shown`.
+    QString shownInGrid(const QString &path, const QStringList &shown) const;
     // Shows the collapsed group of `path` whole; false when there is none.
     bool expandGroupAt(const QString &path);
     QString sharpnessRankText(const QString &path) const;

@@ -82,7 +82,7 @@ void MainWindow::addGroupActions(QMenu *viewMenu, QMenu *navigateMenu, QMenu *ra
     markActions.append(keepBest);
 
     collapseGroupsAction = addRegisteredAction(viewMenu, QStringLiteral("view.collapseGroups"),
-                                               tr("C&ollapse Groups"), QKeySequence(QStringLiteral("Shift+G")));
+                                               tr("Collapse Gro&ups"), QKeySequence(QStringLiteral("Shift+G")));
     collapseGroupsAction->setObjectName(QStringLiteral("collapseGroupsAction"));
     collapseGroupsAction->setCheckable(true);
     collapseGroupsAction->setChecked(QSettings().value(QStringLiteral("groups/collapsed"), false).toBool());
@@ -121,6 +121,7 @@ void MainWindow::addGroupActions(QMenu *viewMenu, QMenu *navigateMenu, QMenu *ra
         grid->setBurstCells(burstCells());
     });
     connect(catalog, &PhotoCatalog::currentChanged, this, &MainWindow::updateGroupStatus);
+    connect(grid, &ThumbnailGridWidget::selectionChanged, this, &MainWindow::updateGroupStatus);
     connect(catalog, &PhotoCatalog::folderOpened, this, [this] { expandedGroups.clear(); });
 }
 
@@ -206,6 +207,14 @@ QHash<QString, ThumbnailListModel::BurstCell> MainWindow::burstCells() const
         cells.insert(path, cell);
     }
     return cells;
+}
+
+QString MainWindow::shownInGrid(const QString &path, const QStringList &shown) const
+{
+    if (shown.contains(path))
+        return path;
+    const QString sharpest = bursts->sharpestOf(path);
+    return shown.contains(sharpest) ? sharpest : path;
 }
 
 bool MainWindow::expandGroupAt(const QString &path)

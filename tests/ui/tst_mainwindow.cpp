@@ -271,6 +271,8 @@ void TestMainWindow::compareMarksActivePane()
     const QString folder = makeFolder(names);
     // Comparing holds still after a mark, whatever the single view does.
     QSettings().setValue(QStringLiteral("rating/autoAdvance"), true);
+    // The copies of one photo would be a burst, and compare would pin its sharpest frame.
+    QSettings().setValue(QStringLiteral("groups/gapSeconds"), 0);
     auto w = openWindow(folder);
     PhotoCatalog *catalog = catalogOf(*w);
     ViewerWidget *viewer = viewerOf(*w);
@@ -596,7 +598,8 @@ void TestMainWindow::menuEntries_data()
     QTest::newRow("edit") << 1 << QStringList{"Undo", "Redo"};
     QTest::newRow("navigate") << 2
                               << QStringList{"Previous Image", "Next Image", "First Image", "Last Image",
-                                             "Back 10 Images", "Forward 10 Images", "-", "Resume Review"};
+                                             "Back 10 Images", "Forward 10 Images", "-", "Resume Review",
+                                             "-", "Next Group", "Previous Group"};
     QTest::newRow("filter") << 3
                             << QStringList{"All Images*=all", "Zero Stars*=zerostars", "Unreviewed*=unrated",
                                            "Rejected*=rejected", "1 Star*=rating:1", "2 Stars*=rating:2",
@@ -610,12 +613,13 @@ void TestMainWindow::menuEntries_data()
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
                                          "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%",
                                          "Compare Two Photos*", "-",
-                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*", "Sort by"};
+                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*", "Sort by",
+                                         "Collapse Groups*"};
     QTest::newRow("rating") << 5
                             << QStringList{"Clear Rating", "1 Star", "2 Stars", "3 Stars", "4 Stars",
                                            "5 Stars", "-", "Color: Red", "Color: Yellow", "Color: Green",
                                            "Color: Blue", "-", "Reject", "Clear Rejection", "Clear Color Label",
-                                           "Clear All Marks"};
+                                           "Clear All Marks", "-", "Keep Best of Group, Reject the Rest"};
     QTest::newRow("slideshow") << 6 << QStringList{"Start Slideshow"};
     QTest::newRow("help") << 7
                           << QStringList{"User Guide…", "Show Keyboard Shortcuts*", "Help on the Web…",
