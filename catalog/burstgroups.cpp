@@ -240,8 +240,9 @@ void BurstGroups::followListing()
     const QPointer<BurstGroups> self(this);
     const quint64 generation = m_generation;
     const QString directory = m_cacheDirectory;
-    m_pool.start([self, generation, directory, missing] {
-        QThread::currentThread()->setPriority(QThread::IdlePriority);
+    const QThread::Priority priority = m_idlePriority ? QThread::IdlePriority : QThread::NormalPriority;
+    m_pool.start([self, generation, directory, missing, priority] {
+        QThread::currentThread()->setPriority(priority);
         QHash<QString, Known> found;
         const QHash<QString, QStringList> folders = byFolder(missing);
         for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
@@ -283,9 +284,10 @@ void BurstGroups::analyse(const QStringList &paths)
     const QPointer<BurstGroups> self(this);
     const quint64 generation = m_generation;
     const Analyser analyser = m_analyser;
+    const QThread::Priority priority = m_idlePriority ? QThread::IdlePriority : QThread::NormalPriority;
     for (const QString &path : paths) {
-        m_pool.start([self, generation, analyser, path] {
-            QThread::currentThread()->setPriority(QThread::IdlePriority);
+        m_pool.start([self, generation, analyser, path, priority] {
+            QThread::currentThread()->setPriority(priority);
             const QFileInfo info(path);
             Known known{info.size(), info.lastModified().toMSecsSinceEpoch(), analyser(path)};
             postToGuiThread([self, generation, path, known] {

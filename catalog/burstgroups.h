@@ -66,6 +66,11 @@ public:
     // The focus measure; below 0 when unknown. Comparable within a group only.
     double sharpnessOf(const QString &path) const;
 
+    // Whether the analyses run at idle priority (the default), taking only
+    // what no other work of the machine wants; off for measurements of their
+    // own speed on a machine that is busy with other work.
+    void setIdlePriority(bool idle) { m_idlePriority = idle; }
+
     // The pool of the analyses, for tests and measurements that wait for it.
     QThreadPool *threadPool() const { return m_pool.threadPool(); }
 
@@ -100,6 +105,7 @@ private:
 
     quint64 m_generation = 0;
     bool m_restartPending = false;
+    bool m_idlePriority = true;
     QStringList m_listing;              // the catalog's photos last seen
     QStringList m_frames;               // the photos analysed, pairs as one
     QHash<QString, QString> m_frameOf;  // a pair's RAW shown alone: its JPEG
