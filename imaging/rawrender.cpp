@@ -5,6 +5,7 @@
 
 #include <QColorSpace>
 #include <QMutex>
+#include <QSettings>
 #include <QWaitCondition>
 
 #include <libraw.h>
@@ -122,6 +123,87 @@ private:
     bool m_held = false;
 };
 
+// The photosites at or above the sensor's white level, spread over the
+// 2 × 2 cell the demosaic makes each pixel of, so that a pixel is marked
+// when any channel it is made of clipped: Format_Grayscale8, 255 where
+// clipped, of the visible area as stored (not turned). Read after unpack(),
+// before processing changes the data. Null for data not in a form read here
+// (floating point, a sensor turned 45 degrees) or without a white level.
+QImage rawClippedSites(LibRaw &raw)
+{
+    const libraw_rawdata_t &data = raw.imgdata.rawdata;
+    const libraw_image_sizes_t &sizes = data.sizes;
+    const unsigned maximum = raw.imgdata.color.maximum;
+    if (maximum == 0 || raw.is_fuji_rotated() || sizes.width == 0 || sizes.height == 0
+        || sizes.top_margin + sizes.height > sizes.raw_height || sizes.left_margin + sizes.width > sizes.raw_width)
+        return QImage();
+    // A channel's own white level where the file gives one below the
+    // sensor's: that channel clips first.
+    std::array<unsigned, 4> white{};
+    for (int c = 0; c < 4; ++c) {
+        const long own = raw.imgdata.color.linear_max[c];
+        white[c] = own > long(raw.imgdata.color.black) && own < long(maximum) ? unsigned(own) : maximum;
+    }
+    const int width = sizes.width;
+    const int height = sizes.height;
+    QImage sites(width, height, QImage::Format_Grayscale8);
+    if (sites.isNull())
+        return QImage();
+    if (data.raw_image && raw.imgdata.idata.filters) {
+        const size_t pitch = sizes.raw_pitch / 2;
+        // The channel of each photosite repeats within 16 × 16 (6 × 6 for
+        // the larger patterns); looked up once per row phase.
+        std::array<std::array<unsigned, 16>, 16> limit{};
+        for (int r = 0; r < 16; ++r)
+            for (int c = 0; c < 16; ++c)
+                limit[r][c] = white[raw.COLOR(r, c) & 3];
+        const bool xtrans = raw.imgdata.idata.filters == 9;
+        for (int y = 0; y < height; ++y) {
+            const ushort *in = data.raw_image + (size_t(y) + sizes.top_margin) * pitch + sizes.left_margin;
+            uchar *out = sites.scanLine(y);
+            if (xtrans) {
+                for (int x = 0; x < width; ++x)
+                    out[x] = in[x] >= white[raw.COLOR(y, x) & 3] ? 255 : 0;
+                continue;
+            }
+            const auto &row = limit[y & 15];
+            for (int x = 0; x < width; ++x)
+                out[x] = in[x] >= row[x & 15] ? 255 : 0;
+        }
+    } else if (data.color4_image || data.color3_image) {
+        const int channels = data.color4_image ? 4 : 3;
+        const ushort *base = data.color4_image ? &data.color4_image[0][0] : &data.color3_image[0][0];
+        const size_t pitch = sizes.raw_pitch / 2;
+        for (int y = 0; y < height; ++y) {
+            const ushort *in = base + (size_t(y) + sizes.top_margin) * pitch + size_t(sizes.left_margin) * channels;
+            uchar *out = sites.scanLine(y);
+            for (int x = 0; x < width; ++x, in += channels) {
+                bool clipped = false;
+                for (int c = 0; c < channels; ++c)
+                    clipped = clipped || in[c] >= white[c];
+                out[x] = clipped ? 255 : 0;
+            }
+        }
+        return sites; // every pixel has all its channels: nothing to spread
+    } else {
+        return QImage();
+    }
+    // A pixel takes its missing channels from the cell to its right and below.
+    for (int y = 0; y < height; ++y) {
+        uchar *line = sites.scanLine(y);
+        const uchar *below = y + 1 < height ? sites.constScanLine(y + 1) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            uchar v = line[x];
+            if (x + 1 < width)
+                v |= line[x + 1];
+            if (below)
+                v |= below[x] | (x + 1 < width ? below[x + 1] : 0);
+            line[x] = v;
+        }
+    }
+    return sites;
+}
+
 qint64 mib(qint64 bytes)
 {
     return (bytes + (1 << 20) - 1) >> 20;
@@ -179,6 +261,7 @@ bool RawDecoder::open(const QString &path)
 QImage RawDecoder::render(const Options &options)
 {
     m_cancelled = false;
+    m_rawClipping = QImage();
     if (m_size.isEmpty()) {
         if (m_error.isEmpty())
             m_error = tr("The file holds no RAW data that can be decoded.");
@@ -209,7 +292,7 @@ QImage RawDecoder::render(const Options &options)
     const qint64 pixels = qint64(sizes.width) * sizes.height;
     const qint64 need = qint64(sizes.raw_width) * sizes.raw_height * (mosaic ? 2 : 8)
                         + qint64(sizes.iwidth) * sizes.iheight * 8 + pixels * 3 + pixels * 4
-                        + (d->orientation != 1 ? pixels * 4 : 0);
+                        + (d->orientation != 1 ? pixels * 4 : 0) + pixels * 2;
     if (mib(need) > options.memoryLimitMiB)
         return stop(LIBRAW_TOO_BIG);
     // Decodes running at once share the limit: a second one waits for room.
@@ -240,6 +323,7 @@ QImage RawDecoder::render(const Options &options)
         return stop(LIBRAW_DATA_ERROR);
     if (options.cancelled && options.cancelled())
         return stop(LIBRAW_CANCELLED_BY_CALLBACK);
+    QImage clippedSites = rawClippedSites(raw);
     if (const int r = raw.dcraw_process(); r != LIBRAW_SUCCESS)
         return stop(r);
     int code = LIBRAW_SUCCESS;
@@ -271,6 +355,10 @@ QImage RawDecoder::render(const Options &options)
     }
     raw.recycle();
     picture.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    // A render stretched or turned by the decoder no longer lines up with the sensor.
+    if (clippedSites.size() == picture.size())
+        m_rawClipping = applyOrientation(clippedSites, d->orientation)
+                            .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
     return applyOrientation(picture, d->orientation);
 }
 
@@ -298,6 +386,11 @@ QImage decodeFullPicture(const QString &path, int memoryLimitMiB, QString *rawEr
     if (rendered)
         *rendered = true;
     return picture;
+}
+
+bool rawClippingPreferred()
+{
+    return QSettings().value(QLatin1String(rawClippingSetting), true).toBool();
 }
 
 bool previewFallsShort(const QSize &preview, const QSize &sensor)

@@ -48,6 +48,13 @@ public:
     // Call once, after open().
     QImage render(const Options &options);
 
+    // After a successful render(): the pixels whose raw data reached the
+    // sensor's white level in any channel, as a Format_Mono picture of the
+    // render's size and orientation, 1 (white) where clipped. What an
+    // embedded JPEG's tone curve hides shows here. Null when the render
+    // failed or its geometry cannot be traced back to the sensor.
+    QImage rawClipping() const { return m_rawClipping; }
+
     QString errorString() const { return m_error; }
     bool wasCancelled() const { return m_cancelled; }
 
@@ -55,9 +62,15 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
     QSize m_size;
+    QImage m_rawClipping;
     QString m_error;
     bool m_cancelled = false;
 };
+
+// Whether a RAW file's clipping warning comes from its raw data where that
+// has been rendered anyway (the setting "view/rawClipping", on by default).
+bool rawClippingPreferred();
+inline constexpr char rawClippingSetting[] = "view/rawClipping";
 
 // Working memory the RAW renders of the process may hold together: the
 // viewer's decoded-picture budget once more, and no more.

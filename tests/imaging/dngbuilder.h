@@ -10,9 +10,12 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
+#include <QPoint>
 #include <QSize>
 
 #include <cmath>
+#include <utility>
 
 namespace testdng {
 
@@ -25,6 +28,10 @@ struct Options
     QSize preview;              // none when empty
     QSize declared;             // the size written in the tags; `size` when empty
     int stripBytes = -1;        // the strip's length; the mosaic's when negative
+    // Every photosite at `flatLevel` instead of the quadrants when it is not
+    // negative, but for the `sites` given (as stored, with their level).
+    int flatLevel = -1;
+    QList<std::pair<QPoint, quint16>> sites;
 };
 
 // The mosaic of testimg::quadrants(size): each photosite takes its colour's
@@ -42,6 +49,17 @@ inline QByteArray mosaic(const QSize &size)
             testimg::putU16(data, 2 * (qsizetype(y) * size.width() + x), level, true);
         }
     }
+    return data;
+}
+
+// A flat mosaic with some photosites at levels of their own.
+inline QByteArray flatMosaic(const Options &o)
+{
+    QByteArray data(o.size.width() * o.size.height() * 2, 0);
+    for (int i = 0; i < o.size.width() * o.size.height(); ++i)
+        testimg::putU16(data, 2 * i, quint16(o.flatLevel), true);
+    for (const auto &[at, level] : o.sites)
+        testimg::putU16(data, 2 * (qsizetype(at.y()) * o.size.width() + at.x()), level, true);
     return data;
 }
 
@@ -74,7 +92,7 @@ inline QByteArray build(const Options &o = {})
     using T = testimg::TiffBuilder;
     T t(true);
     const QSize declared = o.declared.isEmpty() ? o.size : o.declared;
-    QByteArray data = mosaic(o.size);
+    QByteArray data = o.flatLevel >= 0 ? flatMosaic(o) : mosaic(o.size);
     if (o.stripBytes >= 0)
         data.truncate(o.stripBytes);
     const int raw = t.addIfd();

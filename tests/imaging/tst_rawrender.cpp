@@ -66,6 +66,8 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void cancelStopsTheRender();
+    void rawClippingAtWhiteLevel_data();
+    void rawClippingAtWhiteLevel();
 
 private:
     QTemporaryDir dir;
@@ -285,3 +287,64 @@ void TestRawRender::cancelStopsTheRender()
 
 QTEST_GUILESS_MAIN(TestRawRender)
 #include "tst_rawrender.moc"
+
+void TestRawRender::rawClippingAtWhiteLevel_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("as-stored") << 1;
+    QTest::newRow("half-turn") << 3;
+    QTest::newRow("clockwise") << 6;
+    QTest::newRow("counter-clockwise") << 8;
+    QTest::newRow("mirrored") << 2;
+}
+
+void TestRawRender::rawClippingAtWhiteLevel()
+{
+    QFETCH(int, orientation);
+    // A red, a green and a blue photosite at the white level, well apart;
+    // others just below it and at zero are not clipped.
+    testdng::Options o;
+    o.orientation = quint16(orientation);
+    o.flatLevel = 1200;
+    const QList<QPoint> clipped{{10, 10}, {31, 20}, {41, 33}};
+    for (const QPoint &at : clipped)
+        o.sites.append({at, quint16(testdng::white)});
+    o.sites.append({QPoint(50, 8), quint16(testdng::white - 1)});
+    o.sites.append({QPoint(20, 40), quint16(0)});
+    const QString path = write(QStringLiteral("clip%1.dng").arg(orientation), testdng::build(o));
+
+    RawDecoder decoder;
+    QVERIFY2(decoder.open(path), qPrintable(decoder.errorString()));
+    const QImage picture = decoder.render({});
+    QVERIFY2(!picture.isNull(), qPrintable(decoder.errorString()));
+    const QImage mask = decoder.rawClipping();
+    QCOMPARE(mask.size(), picture.size());
+
+    // Each clipped photosite marks the pixels whose 2 × 2 cell holds it, in
+    // the stored picture; turned as the render is.
+    QImage stored(o.size, QImage::Format_Grayscale8);
+    stored.fill(0);
+    for (const QPoint &at : clipped)
+        for (int dy = -1; dy <= 0; ++dy)
+            for (int dx = -1; dx <= 0; ++dx)
+                stored.setPixel(at.x() + dx, at.y() + dy, 255);
+    const QImage want = applyOrientation(stored, orientation);
+    const QImage got = mask.convertToFormat(QImage::Format_Grayscale8);
+    QCOMPARE(got.size(), want.size());
+    int marked = 0;
+    for (int y = 0; y < want.height(); ++y) {
+        for (int x = 0; x < want.width(); ++x) {
+            const bool wanted = want.constScanLine(y)[x] != 0;
+            const bool found = got.constScanLine(y)[x] != 0;
+            QVERIFY2(found == wanted, qPrintable(QStringLiteral("at %1,%2: %3").arg(x).arg(y).arg(found)));
+            marked += found;
+        }
+    }
+    QCOMPARE(marked, 4 * int(clipped.size()));
+
+    // The quadrants' white and primaries sit at the white level: clipped.
+    RawDecoder quadrants;
+    QVERIFY(quadrants.open(write(QStringLiteral("quadrants.dng"), testdng::build())));
+    QVERIFY(!quadrants.render({}).isNull());
+    QVERIFY(quadrants.rawClipping().pixelColor(48, 36) == Qt::white);
+}
