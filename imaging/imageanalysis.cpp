@@ -1,5 +1,7 @@
 #include "imaging/imageanalysis.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -121,6 +123,65 @@ QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb 
         }
     }
     return mask;
+}
+
+QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb blocked, const QImage &blownMask)
+{
+    const QRect region = wanted.intersected(source.rect());
+    if (region.isEmpty() || blownMask.size() != region.size())
+        return clippingMask(source, wanted, blown, blocked);
+    const QImage image = asRgb32(source);
+    const QImage marks = blownMask.format() == QImage::Format_Grayscale8
+                             ? blownMask
+                             : blownMask.convertToFormat(QImage::Format_Grayscale8);
+    QImage mask(region.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < region.height(); ++y) {
+        const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(region.y() + y)) + region.x();
+        const uchar *marked = marks.constScanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(mask.scanLine(y));
+        for (int x = 0; x < region.width(); ++x) {
+            // A dark pixel with a channel at 0 is a blocked shadow even with
+            // another at 255, such as pure blue: only the mask says blown.
+            const QRgb pixel = in[x];
+            const bool shadow =
+                anyZeroByte(pixel | 0xff000000u) != 0 && isDark(qRed(pixel), qGreen(pixel), qBlue(pixel));
+            out[x] = marked[x] ? blown : shadow ? blocked : 0;
+        }
+    }
+    return mask;
+}
+
+double markedShare(const QImage &mask)
+{
+    if (mask.isNull())
+        return 0;
+    quint64 marked = 0;
+    if (mask.format() == QImage::Format_Mono || mask.format() == QImage::Format_MonoLSB) {
+        // Which index is white depends on how the mask was made.
+        const QList<QRgb> table = mask.colorTable();
+        const bool oneIsWhite = table.size() < 2 || qGray(table[1]) > qGray(table[0]);
+        const int width = mask.width();
+        const int fullBytes = width / 8;
+        const int rest = width % 8;
+        const uchar tailBits = mask.format() == QImage::Format_Mono ? uchar(0xff00 >> rest) : uchar((1u << rest) - 1);
+        for (int y = 0; y < mask.height(); ++y) {
+            const uchar *line = mask.constScanLine(y);
+            for (int i = 0; i < fullBytes; ++i)
+                marked += quint64(qPopulationCount(quint8(oneIsWhite ? line[i] : ~line[i])));
+            if (rest)
+                marked += quint64(
+                    qPopulationCount(quint8((oneIsWhite ? line[fullBytes] : ~line[fullBytes]) & tailBits)));
+        }
+    } else {
+        const QImage grey = mask.format() == QImage::Format_Grayscale8 ? mask
+                                                                       : mask.convertToFormat(QImage::Format_Grayscale8);
+        for (int y = 0; y < grey.height(); ++y) {
+            const uchar *line = grey.constScanLine(y);
+            for (int x = 0; x < grey.width(); ++x)
+                marked += line[x] != 0;
+        }
+    }
+    return double(marked) / (double(mask.width()) * double(mask.height()));
 }
 
 Peaking focusPeaking(const QImage &source, const QRect &wanted, QRgb colour, double topShare)

@@ -49,6 +49,17 @@ inline constexpr int blockedBelowLuma = 64;
 // The colours are premultiplied ARGB, as is the result.
 QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked);
 
+// The same, with the blown highlights taken from `blownMask` instead of the
+// 255 test: a picture of the region's size (any format, such as a RAW
+// file's own clipping), blown where it is not black. Blocked shadows are
+// still found in `image`, where the mask is black. A mask of another size
+// is ignored: the 255 test stands.
+QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked, const QImage &blownMask);
+
+// The share (0…1) of `mask`'s pixels that are not black: of a Format_Mono
+// mask its white ones, counted in place.
+double markedShare(const QImage &mask);
+
 // Focus peaking of `region` of `image`: the gradient magnitude of the luma,
 // after a light blur against noise and JPEG artefacts, marked where it
 // reaches a threshold of this picture's own: the gradient that only the

@@ -81,6 +81,10 @@ private slots:
     void clipping_data();
     void clipping();
     void clippingRegion();
+    void clippingFromAMask_data();
+    void clippingFromAMask();
+    void markedShareOfMasks_data();
+    void markedShareOfMasks();
     void peakingSeparatesSharpFromBlurred_data();
     void peakingSeparatesSharpFromBlurred();
     void peakingMarksEdgesOnly();
@@ -239,6 +243,82 @@ void TestImageAnalysis::clippingRegion()
     QCOMPARE(countColour(part, blownMark), 25);
     QCOMPARE(part.pixel(0, 0), blownMark);
     QCOMPARE(countColour(part, blockedMark), 100);
+}
+
+void TestImageAnalysis::clippingFromAMask_data()
+{
+    QTest::addColumn<QRgb>("pixel");
+    QTest::addColumn<bool>("maskSet");
+    QTest::addColumn<QRgb>("want");
+    // The mask alone says what is blown; the shown pixels still say what is blocked.
+    QTest::newRow("white, mask clear") << qRgb(255, 255, 255) << false << QRgb(0);
+    QTest::newRow("mid grey, mask set") << qRgb(128, 128, 128) << true << blownMark;
+    QTest::newRow("black, mask clear") << qRgb(0, 0, 0) << false << blockedMark;
+    QTest::newRow("black, mask set") << qRgb(0, 0, 0) << true << blownMark;
+    QTest::newRow("pure blue, mask clear") << qRgb(0, 0, 255) << false << blockedMark;
+    QTest::newRow("orange, mask clear") << qRgb(255, 140, 0) << false << QRgb(0);
+}
+
+void TestImageAnalysis::clippingFromAMask()
+{
+    QFETCH(QRgb, pixel);
+    QFETCH(bool, maskSet);
+    QFETCH(QRgb, want);
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(qRgb(128, 128, 128));
+    image.setPixel(13, 6, pixel);
+    const QRect region(10, 4, 6, 5);
+    // A 1-bit mask of the region, as a RAW render gives it.
+    QImage mask(region.size(), QImage::Format_Mono);
+    mask.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mask.fill(0);
+    if (maskSet)
+        mask.setPixel(3, 2, 1);
+    const QImage got = clippingMask(image, region, blownMark, blockedMark, mask);
+    QCOMPARE(got.size(), region.size());
+    QCOMPARE(got.pixel(3, 2), want);
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x)
+            if (x != 3 || y != 2)
+                QCOMPARE(got.pixel(x, y), QRgb(0));
+
+    // A mask that does not fit the region is no source of truth.
+    const QImage unfit = clippingMask(image, region, blownMark, blockedMark, mask.copy(0, 0, 3, 3));
+    QCOMPARE(unfit, clippingMask(image, region, blownMark, blockedMark));
+}
+
+void TestImageAnalysis::markedShareOfMasks_data()
+{
+    QTest::addColumn<QImage>("mask");
+    QTest::addColumn<double>("share");
+    // 13 pixels wide: the last byte of each 1-bit row is partly padding.
+    const QList<QPoint> marks{{0, 0}, {7, 0}, {8, 1}, {12, 1}, {12, 2}};
+    QImage grey(13, 3, QImage::Format_Grayscale8);
+    grey.fill(0);
+    for (const QPoint &p : marks)
+        grey.setPixelColor(p, Qt::white);
+    const QImage mono = grey.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QImage inverted = mono;
+    inverted.invertPixels();
+    QList<QRgb> table = inverted.colorTable();
+    std::swap(table[0], table[1]);
+    inverted.setColorTable(table); // the same picture, white at index 0
+    QImage padded = mono;
+    for (int y = 0; y < padded.height(); ++y)
+        padded.scanLine(y)[1] |= 0x07; // the padding bits set
+    QTest::newRow("grey") << grey << 5.0 / 39.0;
+    QTest::newRow("one bit") << mono << 5.0 / 39.0;
+    QTest::newRow("one bit, white at 0") << inverted << 5.0 / 39.0;
+    QTest::newRow("one bit, padding set") << padded << 5.0 / 39.0;
+    QTest::newRow("one bit, lsb first") << mono.convertToFormat(QImage::Format_MonoLSB) << 5.0 / 39.0;
+    QTest::newRow("null") << QImage() << 0.0;
+}
+
+void TestImageAnalysis::markedShareOfMasks()
+{
+    QFETCH(QImage, mask);
+    QFETCH(double, share);
+    QCOMPARE(markedShare(mask), share);
 }
 
 void TestImageAnalysis::peakingSeparatesSharpFromBlurred_data()
