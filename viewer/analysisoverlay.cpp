@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -56,9 +57,19 @@ void AnalysisOverlay::setLayers(const AnalysisLayers &layers)
     update();
 }
 
+void AnalysisOverlay::setRawBlown(const QImage &mask)
+{
+    if (mask.cacheKey() == m_rawBlown.cacheKey())
+        return;
+    m_rawBlown = mask;
+    m_panelStale = true;
+    askAgain();
+    update();
+}
+
 bool AnalysisOverlay::Request::sameAs(const Request &other) const
 {
-    return picture.cacheKey() == other.picture.cacheKey() && source == other.source && scaledTo == other.scaledTo
+    return picture.cacheKey() == other.picture.cacheKey() && rawBlown.cacheKey() == other.rawBlown.cacheKey() && source == other.source && scaledTo == other.scaledTo
            && whole.cacheKey() == other.whole.cacheKey() && layers.peaking == other.layers.peaking
            && layers.clipping == other.layers.clipping;
 }
@@ -73,6 +84,11 @@ AnalysisOverlay::Request AnalysisOverlay::wanted() const
     const QRectF area = m_canvas->photoArea();
     if (shown.isNull() || area.isEmpty())
         return request;
+    // Only for the picture it was made for, and only when it is shown itself.
+    const QImage full = m_canvas->fullPicture();
+    if ((m_layers.clipping || m_layers.histogram) && !m_rawBlown.isNull() && !full.isNull()
+        && shown.cacheKey() == full.cacheKey() && m_rawBlown.size() == full.size())
+        request.rawBlown = m_rawBlown;
     if (m_layers.peaking || m_layers.clipping) {
         const QRectF visible = area.intersected(QRectF(m_canvas->rect()));
         const double sx = shown.width() / area.width();
@@ -106,6 +122,8 @@ bool AnalysisOverlay::isCurrent() const
                               && want.scaledTo == m_result.scaledTo && want.layers.peaking == m_result.layers.peaking
                               && want.layers.clipping == m_result.layers.clipping);
     const bool wholeDone = want.whole.isNull() || want.whole.cacheKey() == m_result.wholeKey;
+    if (want.rawBlown.cacheKey() != m_result.rawKey)
+        return false;
     return partDone && wholeDone;
 }
 
@@ -146,8 +164,11 @@ void AnalysisOverlay::take(const Result &result)
     // Made for a picture no longer shown: dropped. For the same picture it
     // is kept even when the view moved on meanwhile, and drawn where that
     // part now lies until the next one comes.
-    const bool pictureShown = result.pictureKey != 0 && result.pictureKey == want.picture.cacheKey();
-    const bool photoShown = result.wholeKey != 0 && result.wholeKey == want.whole.cacheKey();
+    const bool rawSame = result.rawKey == want.rawBlown.cacheKey();
+    const bool pictureShown = result.pictureKey != 0 && result.pictureKey == want.picture.cacheKey() && rawSame;
+    const bool photoShown = result.wholeKey != 0 && result.wholeKey == want.whole.cacheKey() && rawSame;
+    if (pictureShown || photoShown)
+        m_result.rawKey = result.rawKey;
     if (pictureShown) {
         m_result.pictureKey = result.pictureKey;
         m_result.source = result.source;
@@ -175,20 +196,29 @@ AnalysisOverlay::Result AnalysisOverlay::analyse(const Request &request)
     result.scaledTo = request.scaledTo;
     result.layers = request.layers;
     result.wholeKey = request.whole.cacheKey();
+    result.rawKey = request.rawBlown.cacheKey();
     if (!request.picture.isNull() && (request.layers.peaking || request.layers.clipping)) {
         // Reduced in the view, the part is analysed at the size it is shown:
         // what is sharp on screen, and no more pixels than the screen has.
         QImage part = request.picture;
         QRect region = request.source;
+        QImage rawPart;
+        if (!request.rawBlown.isNull() && request.layers.clipping)
+            rawPart = request.rawBlown.copy(region).convertToFormat(QImage::Format_Grayscale8);
         if (request.scaledTo.isValid()) {
             part = request.picture.copy(region).scaled(request.scaledTo, Qt::IgnoreAspectRatio,
                                                        Qt::SmoothTransformation);
             region = part.rect();
+            // Averaged down, a pixel touched by any clipped one stays marked.
+            if (!rawPart.isNull())
+                rawPart = rawPart.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         if (request.layers.peaking)
             result.overlay = ImageAnalysis::focusPeaking(part, region, peakingColour).mask;
         if (request.layers.clipping) {
-            const QImage clipped = ImageAnalysis::clippingMask(part, region, blownColour, blockedColour);
+            const QImage clipped =
+                rawPart.isNull() ? ImageAnalysis::clippingMask(part, region, blownColour, blockedColour)
+                                 : ImageAnalysis::clippingMask(part, region, blownColour, blockedColour, rawPart);
             if (result.overlay.isNull()) {
                 result.overlay = clipped;
             } else {
@@ -202,8 +232,12 @@ AnalysisOverlay::Result AnalysisOverlay::analyse(const Request &request)
             }
         }
     }
-    if (!request.whole.isNull())
+    if (!request.whole.isNull()) {
         result.histogram = ImageAnalysis::histogram(request.whole);
+        if (!request.rawBlown.isNull())
+            result.histogram.blown = quint64(std::llround(ImageAnalysis::markedShare(request.rawBlown)
+                                                          * double(result.histogram.samples)));
+    }
     return result;
 }
 

@@ -46,6 +46,13 @@ public:
 
     void setLayers(const AnalysisLayers &layers);
     AnalysisLayers layers() const { return m_layers; }
+    // The blown highlights of the canvas's full picture as its RAW data
+    // has them (a mask of the full picture's size, blown where not black,
+    // such as RawDecoder::rawClipping()): while that picture is shown, the
+    // clipping and the histogram's blown share come from it instead of
+    // the 255 test. Null: the shown pixels decide.
+    void setRawBlown(const QImage &mask);
+    QImage rawBlown() const { return m_rawBlown; }
 
     // Whether what is drawn was made for what the canvas shows now.
     bool isCurrent() const;
@@ -79,6 +86,7 @@ private:
         QRect source;      // in the picture's pixels
         QSize scaledTo;    // where the view shows the part reduced: its size there
         QImage whole;      // for the histogram; null when it is not wanted
+        QImage rawBlown;   // of `picture`, when the RAW data's clipping stands in
         AnalysisLayers layers;
 
         bool sameAs(const Request &other) const;
@@ -91,6 +99,7 @@ private:
         QImage overlay; // premultiplied ARGB: what is drawn over `source`
         AnalysisLayers layers;
         qint64 wholeKey = 0;
+        qint64 rawKey = 0;
         ImageAnalysis::Histogram histogram;
     };
 
@@ -107,6 +116,7 @@ private:
 
     QPointer<PhotoCanvas> m_canvas;
     AnalysisLayers m_layers;
+    QImage m_rawBlown;
     Result m_result;
     Request m_running;
     bool m_busy = false;

@@ -16,6 +16,7 @@ void ViewerWidget::setAnalysisLayers(const AnalysisLayers &layers)
     }
     canvasAnalysis->setLayers(layers);
     pinnedAnalysis->setLayers(layers);
+    refreshRawClipping();
 }
 
 AnalysisOverlay *ViewerWidget::analysisOverlay(bool pinnedPane) const

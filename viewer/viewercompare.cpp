@@ -6,6 +6,7 @@
 #include "viewer/photocanvas.h"
 
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTransform>
 
@@ -210,6 +211,8 @@ void ViewerWidget::onPinnedClicked(const QPointF &viewPoint)
 
 void ViewerWidget::refreshPinnedPane()
 {
+    // Whatever the pane shows now, the analysis hears which clipping goes with it.
+    const auto rawClipping = qScopeGuard([this] { refreshRawClipping(); });
     if (!isComparing())
         return;
     const QString path = comparePinned;

@@ -14,6 +14,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QStackedLayout>
 #include <QTransform>
 
@@ -413,6 +414,8 @@ void ViewerWidget::refreshDisplayedImage()
 
 void ViewerWidget::refreshPixmap()
 {
+    // Whatever the pane shows now, the analysis hears which clipping goes with it.
+    const auto rawClipping = qScopeGuard([this] { refreshRawClipping(); });
     if (displayedImage.isNull())
         return;
     const QString path = currentPath();

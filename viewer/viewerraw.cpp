@@ -3,6 +3,7 @@
 #include "imaging/photodecoder.h"
 #include "imaging/previewimagecache.h"
 #include "imaging/rawrender.h"
+#include "viewer/analysisoverlay.h"
 #include "viewer/photocanvas.h"
 
 #include <QFileInfo>
@@ -49,6 +50,7 @@ void ViewerWidget::developRaw(PreviewResult &result, const std::shared_ptr<Wante
         return;
     }
     result.image = picture;
+    result.rawClipping = decoder.rawClipping();
     result.reduced = false;
     result.fullSize = picture.size();
     result.rawRendered = true;
@@ -81,6 +83,17 @@ bool ViewerWidget::takeRawResult(const PreviewResult &result)
         rawRenderedPaths.insert(result.path);
     else
         rawRenderedPaths.remove(result.path);
+    // A mask lives as long as its render is cached.
+    for (auto it = rawClippingByPath.begin(); it != rawClippingByPath.end();) {
+        if (it.key() != result.path && !previewCache->contains(it.key()))
+            it = rawClippingByPath.erase(it);
+        else
+            ++it;
+    }
+    if (result.rawRendered && !result.rawClipping.isNull())
+        rawClippingByPath.insert(result.path, result.rawClipping);
+    else
+        rawClippingByPath.remove(result.path);
     if (!result.rawError.isEmpty() && result.path == currentPath())
         emit warningRaised(tr("%1: %2 Its embedded preview is shown instead.")
                                .arg(QFileInfo(result.path).fileName(), result.rawError));
@@ -107,4 +120,30 @@ QString ViewerWidget::rawZoomText(const QString &path, const QString &zoom) cons
     if (rawRenderedPaths.contains(path))
         return tr("%1 — Sensor %2 × %3").arg(zoom).arg(full.width()).arg(full.height());
     return tr("%1 — Preview %2 × %3").arg(zoom).arg(full.width()).arg(full.height());
+}
+
+QImage ViewerWidget::rawBlownFor(const QString &path) const
+{
+    if (path.isEmpty() || !rawRenderedPaths.contains(path) || !rawClippingPreferred())
+        return QImage();
+    const QImage mask = rawClippingByPath.value(path);
+    const int rotation = rotationByPath.value(path, 0);
+    if (mask.isNull() || rotation == 0)
+        return mask;
+    TurnedMask &turned = turnedRawClipping;
+    if (turned.sourceKey != mask.cacheKey() || turned.rotation != rotation) {
+        turned.sourceKey = mask.cacheKey();
+        turned.rotation = rotation;
+        turned.mask = mask.transformed(QTransform().rotate(rotation)).convertToFormat(QImage::Format_Mono,
+                                                                                      Qt::ThresholdDither);
+    }
+    return turned.mask;
+}
+
+void ViewerWidget::refreshRawClipping()
+{
+    if (!canvasAnalysis)
+        return;
+    canvasAnalysis->setRawBlown(rawBlownFor(currentPath()));
+    pinnedAnalysis->setRawBlown(isComparing() ? rawBlownFor(comparePinned) : QImage());
 }

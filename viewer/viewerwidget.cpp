@@ -161,6 +161,7 @@ void ViewerWidget::onFolderOpened()
     rawCheckedPaths.clear();
     rawRenderingPaths.clear();
     rawRenderedPaths.clear();
+    rawClippingByPath.clear();
     canvas->setZoom(ZoomView{});
     wasZoomed = false;
     shownScale = 0;

@@ -99,6 +99,10 @@ public:
 
     // Zoomed, whether the current photo is shown from its RAW sensor data.
     bool showsRawRender() const;
+    // Hands each pane's analysis the RAW data's own clipping where its
+    // photo is shown from a render and the preference asks for it; to be
+    // called when the preference changed.
+    void refreshRawClipping();
 
     // Decodes queued or running; lets callers wait for preloading to settle.
     int pendingPreviewCount() const;
@@ -165,6 +169,7 @@ private:
         bool rawRendered = false;  // `image` is rendered from the sensor data
         bool rawCancelled = false; // the render was given up: the user moved on
         QString rawError;          // why the render failed; `image` is the preview
+        QImage rawClipping;        // of a render: RawDecoder::rawClipping()
     };
 
     // The paths whose decode is still wanted, read by decode tasks as they start.
@@ -229,6 +234,9 @@ private:
     bool awaitsRawDecode(const QString &path) const;
     // Takes the RAW side of a result in; false when the result ends there.
     bool takeRawResult(const PreviewResult &result);
+    // The RAW data's clipping of `path` as its render is shown (turned by
+    // the user); null when it is not wanted or not there.
+    QImage rawBlownFor(const QString &path) const;
     // The zoom part of the status for a RAW file: what 100 % is made of.
     QString rawZoomText(const QString &path, const QString &zoom) const;
 
@@ -304,6 +312,16 @@ private:
     QSet<QString> rawCheckedPaths;
     QSet<QString> rawRenderingPaths;
     QSet<QString> rawRenderedPaths;
+    // Of those, the clipping their raw data holds, upright as rendered; and
+    // the last one turned by the user, made once per turn.
+    QHash<QString, QImage> rawClippingByPath;
+    struct TurnedMask
+    {
+        qint64 sourceKey = 0;
+        int rotation = 0;
+        QImage mask;
+    };
+    mutable TurnedMask turnedRawClipping;
     bool watchingScreen = false;
     // The zoom the last photo was shown at, to tell when a full decode is needed.
     bool wasZoomed = false;

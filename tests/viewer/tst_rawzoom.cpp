@@ -1,5 +1,8 @@
 #include "catalog/photocatalog.h"
+#include "imaging/imageanalysis.h"
+#include "imaging/rawrender.h"
 #include "tests/imaging/dngbuilder.h"
+#include "viewer/analysisoverlay.h"
 #include "viewer/photocanvas.h"
 #include "viewer/viewerwidget.h"
 
@@ -30,6 +33,8 @@ private slots:
     void actualSize_data();
     void actualSize();
     void fitReadsNoSensorData();
+    void clippingFromRawData_data();
+    void clippingFromRawData();
 
 private:
     QTemporaryDir dir;
@@ -155,6 +160,95 @@ void TestRawZoom::fitReadsNoSensorData()
     viewer.setActualSizeMode();
     QTRY_VERIFY_WITH_TIMEOUT(viewer.showsRawRender(), 20000);
     QVERIFY(!statuses.filter(QStringLiteral("Rendering RAW")).isEmpty());
+}
+
+void TestRawZoom::clippingFromRawData_data()
+{
+    QTest::addColumn<bool>("preferred");
+    QTest::addColumn<bool>("turned");
+    QTest::newRow("from the raw data") << true << false;
+    QTest::newRow("from the raw data, turned by the user") << true << true;
+    QTest::newRow("from the shown pixels") << false << false;
+}
+
+void TestRawZoom::clippingFromRawData()
+{
+    QFETCH(bool, preferred);
+    QFETCH(bool, turned);
+    // Mid-grey sensor data with three photosites at the white level; the
+    // preview (the quadrants) has whole quarters at 255 that the render lacks.
+    testdng::Options o;
+    o.preview = QSize(32, 24);
+    o.flatLevel = 1200;
+    const QList<QPoint> clipped{{10, 10}, {31, 20}, {41, 33}};
+    for (const QPoint &at : clipped)
+        o.sites.append({at, quint16(testdng::white)});
+    const QString path = dir.filePath(QStringLiteral("clipped-%1-%2.dng").arg(preferred).arg(turned));
+    QVERIFY(testimg::writeFile(path, testdng::build(o)));
+    QSettings().setValue(QLatin1String(rawClippingSetting), true);
+
+    PhotoCatalog catalog;
+    ViewerWidget viewer(&catalog);
+    viewer.resize(800, 600);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    auto *canvas = viewer.findChild<PhotoCanvas *>(QStringLiteral("photoCanvas"));
+    QVERIFY(canvas);
+    AnalysisLayers layers;
+    layers.clipping = true;
+    layers.histogram = true;
+    viewer.setAnalysisLayers(layers);
+    AnalysisOverlay *overlay = viewer.analysisOverlay();
+    QVERIFY(overlay);
+    catalog.openFiles({path});
+    QTRY_VERIFY(!canvas->fitPicture().isNull() && viewer.pendingPreviewCount() == 0);
+    // At Fit the preview is shown: its own pixels decide.
+    QTRY_VERIFY(overlay->isCurrent() && !overlay->histogram().isEmpty());
+    const quint64 fitBlown = ImageAnalysis::histogram(canvas->fitPicture()).blown;
+    QVERIFY(fitBlown > 0);
+    QCOMPARE(overlay->histogram().blown, fitBlown);
+
+    viewer.setActualSizeMode();
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.showsRawRender() && viewer.pendingPreviewCount() == 0, 20000);
+    QSettings().setValue(QLatin1String(rawClippingSetting), preferred);
+    viewer.refreshRawClipping();
+    if (turned) {
+        viewer.rotateClockwise();
+        QTRY_COMPARE(canvas->fullPicture().size(), QSize(48, 64));
+    }
+    QTRY_VERIFY(overlay->isCurrent() && !overlay->histogram().isEmpty());
+    QCOMPARE(overlay->rawBlown().isNull(), !preferred);
+
+    const QImage full = canvas->fullPicture();
+    const QRectF area = canvas->photoArea();
+    QCOMPARE(area.size(), QSizeF(full.size()));
+    const QImage drawn = overlay->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // Where a stored pixel is shown.
+    const auto placed = [&](const QPoint &at) { return turned ? QPoint(47 - at.y(), at.x()) : at; };
+    const auto markedAt = [&](const QPoint &at) {
+        return drawn.pixel(area.topLeft().toPoint() + placed(at))
+               == (AnalysisOverlay::blownColour | 0xff000000u);
+    };
+    const ImageAnalysis::Histogram shown = ImageAnalysis::histogram(full);
+    if (preferred) {
+        // Each clipped photosite marks its 2 × 2 cell; nothing else is blown.
+        const double share = 4.0 * clipped.size() / (64.0 * 48.0);
+        QCOMPARE(ImageAnalysis::markedShare(overlay->rawBlown()), share);
+        const ImageAnalysis::Histogram h = overlay->histogram();
+        QVERIFY2(qAbs(h.blownPercent() - 100 * share) < 0.05, qPrintable(overlay->blownText()));
+        for (const QPoint &at : clipped)
+            QVERIFY2(markedAt(at), qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+        QVERIFY(!markedAt(QPoint(20, 30)));
+    } else {
+        // The histogram is the fit picture's, the marks the shown pixels'.
+        QCOMPARE(overlay->histogram().blown, ImageAnalysis::histogram(canvas->fitPicture()).blown);
+        for (const QPoint &at : clipped) {
+            const QRgb pixel = full.pixel(placed(at));
+            const bool at255 = qRed(pixel) == 255 || qGreen(pixel) == 255 || qBlue(pixel) == 255;
+            QCOMPARE(markedAt(at), at255);
+        }
+    }
+    QVERIFY(shown.samples > 0);
 }
 
 QTEST_MAIN(TestRawZoom)
