@@ -485,6 +485,7 @@ void MainWindow::openPreferences()
     rebuildShortcutOverlay();
     catalog->setPairsShownAsOne(QSettings().value(QStringLiteral("view/pairRawJpeg"), true).toBool());
     bursts->reloadSettings();
+    viewer->refreshRawClipping();
     if (colourManagementEnabled() != managed) {
         viewer->refreshColours();
         grid->refreshColours();

@@ -110,6 +110,8 @@ void PreferencesDialog::buildLayout(const QList<QMenu *> &menus)
     behaviorForm->addRow(firstUnreviewedBox);
     behaviorForm->addRow(rememberRotationsBox);
     behaviorForm->addRow(colourManagementBox);
+    rawClippingPreference = new RawClippingPreference(behaviorGroup);
+    behaviorForm->addRow(rawClippingPreference);
     behaviorForm->addRow(pairRawJpegBox);
     behaviorForm->addRow(tr("Slide duration:"), slideDurationSpin);
     behaviorForm->addRow(loopSlideshowBox);
@@ -268,6 +270,7 @@ void PreferencesDialog::accept()
     settings.setValue(QLatin1String(slideSecondsSetting.key), slideDurationSpin->value());
     settings.setValue(QLatin1String(cacheMegabytesSetting.key), cacheSizeSpin->value());
     burstPreferences->save(settings);
+    rawClippingPreference->save(settings);
 
     for (auto it = editsById.cbegin(); it != editsById.cend(); ++it) {
         const QKeySequence sequence = it.value()->keySequence();

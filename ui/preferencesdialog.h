@@ -14,6 +14,7 @@ class QKeySequenceEdit;
 class QMenu;
 class QSpinBox;
 class BurstPreferences;
+class RawClippingPreference;
 
 // Edits the behaviour settings and the shortcut of every registered action.
 // Nothing is stored before OK, and OK stores nothing while two actions share a
@@ -69,6 +70,7 @@ private:
     QCheckBox *loopSlideshowBox = nullptr;
     QSpinBox *cacheSizeSpin = nullptr;
     BurstPreferences *burstPreferences = nullptr;
+    RawClippingPreference *rawClippingPreference = nullptr;
     QMap<QString, QAction *> actions;
     QMap<QString, QKeySequenceEdit *> editsById;
     // How a conflict names each action: with its menu path, where it has one.

@@ -519,6 +519,7 @@ void TestPreferencesDialog::checkBoxes_data()
     QTest::newRow("loop-slideshow") << "loopSlideshowBox" << "slideshow/loop" << false;
     QTest::newRow("colour-management") << "colourManagementBox" << "view/colourManagement" << true;
     QTest::newRow("pair-raw-jpeg") << "pairRawJpegBox" << "view/pairRawJpeg" << true;
+    QTest::newRow("raw-clipping") << "rawClippingBox" << "view/rawClipping" << true;
 }
 
 void TestPreferencesDialog::checkBoxes()
