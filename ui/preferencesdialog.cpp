@@ -2,6 +2,7 @@
 
 #include "ui/burstpreferences.h"
 #include "ui/menuplaces.h"
+#include "ui/rawclippingpreference.h"
 #include "ui/windowsize.h"
 
 #include "grid/thumbnaildiskcache.h"
