@@ -151,24 +151,26 @@ QImage rawClippedSites(LibRaw &raw)
         return QImage();
     if (data.raw_image && raw.imgdata.idata.filters) {
         const size_t pitch = sizes.raw_pitch / 2;
-        // The channel of each photosite repeats within 16 × 16 (6 × 6 for
-        // the larger patterns); looked up once per row phase.
-        std::array<std::array<unsigned, 16>, 16> limit{};
-        for (int r = 0; r < 16; ++r)
-            for (int c = 0; c < 16; ++c)
-                limit[r][c] = white[raw.COLOR(r, c) & 3];
-        const bool xtrans = raw.imgdata.idata.filters == 9;
+        // Patterns larger than 2 × 8 (such as 6 × 6) are looked up per photosite.
+        const bool irregular = raw.imgdata.idata.filters < 1000;
         for (int y = 0; y < height; ++y) {
             const ushort *in = data.raw_image + (size_t(y) + sizes.top_margin) * pitch + sizes.left_margin;
             uchar *out = sites.scanLine(y);
-            if (xtrans) {
+            if (irregular) {
                 for (int x = 0; x < width; ++x)
                     out[x] = in[x] >= white[raw.COLOR(y, x) & 3] ? 255 : 0;
                 continue;
             }
-            const auto &row = limit[y & 15];
-            for (int x = 0; x < width; ++x)
-                out[x] = in[x] >= row[x & 15] ? 255 : 0;
+            // A Bayer pattern repeats every second column.
+            const unsigned even = white[raw.COLOR(y, 0) & 3];
+            const unsigned odd = white[raw.COLOR(y, 1) & 3];
+            int x = 0;
+            for (; x + 1 < width; x += 2) {
+                out[x] = in[x] >= even ? 255 : 0;
+                out[x + 1] = in[x + 1] >= odd ? 255 : 0;
+            }
+            if (x < width)
+                out[x] = in[x] >= even ? 255 : 0;
         }
     } else if (data.color4_image || data.color3_image) {
         const int channels = data.color4_image ? 4 : 3;
@@ -191,17 +193,34 @@ QImage rawClippedSites(LibRaw &raw)
     // A pixel takes its missing channels from the cell to its right and below.
     for (int y = 0; y < height; ++y) {
         uchar *line = sites.scanLine(y);
-        const uchar *below = y + 1 < height ? sites.constScanLine(y + 1) : nullptr;
-        for (int x = 0; x < width; ++x) {
-            uchar v = line[x];
-            if (x + 1 < width)
-                v |= line[x + 1];
-            if (below)
-                v |= below[x] | (x + 1 < width ? below[x + 1] : 0);
-            line[x] = v;
-        }
+        const uchar *below = sites.constScanLine(std::min(y + 1, height - 1));
+        for (int x = 0; x + 1 < width; ++x)
+            line[x] = line[x] | line[x + 1] | below[x] | below[x + 1];
+        line[width - 1] |= below[width - 1];
     }
     return sites;
+}
+
+// A mask of 0 and 255 as one bit a pixel, white where 255.
+QImage packedMask(const QImage &grey)
+{
+    QImage mask(grey.size(), QImage::Format_Mono);
+    if (mask.isNull())
+        return mask;
+    mask.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    const int width = grey.width();
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar *in = grey.constScanLine(y);
+        uchar *out = mask.scanLine(y);
+        for (int byte = 0; byte * 8 < width; ++byte) {
+            uchar bits = 0;
+            const int end = std::min(8, width - byte * 8);
+            for (int b = 0; b < end; ++b)
+                bits |= uchar((in[byte * 8 + b] >> 7) << (7 - b));
+            out[byte] = bits;
+        }
+    }
+    return mask;
 }
 
 qint64 mib(qint64 bytes)
@@ -357,8 +376,7 @@ QImage RawDecoder::render(const Options &options)
     picture.setColorSpace(QColorSpace(QColorSpace::SRgb));
     // A render stretched or turned by the decoder no longer lines up with the sensor.
     if (clippedSites.size() == picture.size())
-        m_rawClipping = applyOrientation(clippedSites, d->orientation)
-                            .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+        m_rawClipping = packedMask(applyOrientation(clippedSites, d->orientation));
     return applyOrientation(picture, d->orientation);
 }
 
