@@ -41,6 +41,51 @@
     </message>
 </context>
 <context>
+    <name>AnalysisOverlay</name>
+    <message>
+        <source>Blown: %1 %</source>
+        <translation>Ausgefressen: %1 %</translation>
+    </message>
+    <message>
+        <source>Blocked: %1 %</source>
+        <translation>Abgesoffen: %1 %</translation>
+    </message>
+</context>
+<context>
+    <name>BurstPreferences</name>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Consecutive photos taken at most this far apart that look alike form a group (a burst or an exposure bracket). Off: no groups.</source>
+        <translation>Aufeinanderfolgende Fotos, die höchstens so weit auseinander aufgenommen wurden und einander gleichen, bilden eine Gruppe (eine Serie oder eine Belichtungsreihe). Aus: keine Gruppen.</translation>
+    </message>
+    <message>
+        <source>None: it keeps its marks</source>
+        <translation>Keine: es behält seine Markierungen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n star(s)</source>
+        <translation>
+            <numerusform>%n Stern</numerusform>
+            <numerusform>%n Sterne</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Group photos taken within:</source>
+        <translation>Fotos gruppieren, aufgenommen innerhalb von:</translation>
+    </message>
+    <message>
+        <source>Rating for the best of a group:</source>
+        <translation>Bewertung für das beste Foto einer Gruppe:</translation>
+    </message>
+</context>
+<context>
     <name>ColorLabel</name>
     <message>
         <source>Blue</source>
@@ -139,6 +184,25 @@
     </message>
 </context>
 <context>
+    <name>FocusPointOverlay</name>
+    <message>
+        <source>not recorded</source>
+        <translation>nicht aufgezeichnet</translation>
+    </message>
+    <message>
+        <source>%1 of %2 points in focus (%3)</source>
+        <translation>%1 von %2 Punkten scharfgestellt (%3)</translation>
+    </message>
+    <message>
+        <source>1 point (%1)</source>
+        <translation>1 Punkt (%1)</translation>
+    </message>
+    <message>
+        <source>%1 points (%2)</source>
+        <translation>%1 Punkte (%2)</translation>
+    </message>
+</context>
+<context>
     <name>HelpDialog</name>
     <message>
         <source>%1 Help</source>
@@ -176,6 +240,156 @@
         <source>en</source>
         <extracomment>The language code of this translation, for example &quot;de&quot;. The help shows its pages in this language when the program has them.</extracomment>
         <translation>de</translation>
+    </message>
+</context>
+<context>
+    <name>ImportDialog</name>
+    <message>
+        <source>Import from Card</source>
+        <translation>Von Karte importieren</translation>
+    </message>
+    <message>
+        <source>Choose &amp;Folder…</source>
+        <translation>&amp;Ordner wählen…</translation>
+    </message>
+    <message>
+        <source>Import &amp;from:</source>
+        <translation>Importieren &amp;von:</translation>
+    </message>
+    <message>
+        <source>&amp;Browse…</source>
+        <translation>&amp;Durchsuchen…</translation>
+    </message>
+    <message>
+        <source>&amp;Destination:</source>
+        <translation>&amp;Ziel:</translation>
+    </message>
+    <message>
+        <source>Tokens: {year} {month} {day} {camera}; &quot;/&quot; starts a subfolder.</source>
+        <translation>Platzhalter: {year} {month} {day} {camera}; „/“ beginnt einen Unterordner.</translation>
+    </message>
+    <message>
+        <source>Folders &amp;by:</source>
+        <translation>Ordner &amp;nach:</translation>
+    </message>
+    <message>
+        <source>Keep the names from the card</source>
+        <translation>Namen von der Karte beibehalten</translation>
+    </message>
+    <message>
+        <source>Tokens: {original} {date} {time} {sequence} {camera}.</source>
+        <translation>Platzhalter: {original} {date} {time} {sequence} {camera}.</translation>
+    </message>
+    <message>
+        <source>File &amp;names:</source>
+        <translation>Datei&amp;namen:</translation>
+    </message>
+    <message>
+        <source>&amp;Second copy to:</source>
+        <translation>Zweite &amp;Kopie nach:</translation>
+    </message>
+    <message>
+        <source>No second copy</source>
+        <translation>Keine zweite Kopie</translation>
+    </message>
+    <message>
+        <source>Also copy &amp;videos</source>
+        <translation>Auch &amp;Videos kopieren</translation>
+    </message>
+    <message>
+        <source>&amp;Import</source>
+        <translation>&amp;Importieren</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Import from Folder</source>
+        <translation>Aus Ordner importieren</translation>
+    </message>
+    <message>
+        <source>Insert a card, or choose a folder to import from.</source>
+        <translation>Stecken Sie eine Karte ein oder wählen Sie einen Ordner, aus dem importiert wird.</translation>
+    </message>
+    <message>
+        <source>Choose a destination folder.</source>
+        <translation>Wählen Sie einen Zielordner.</translation>
+    </message>
+    <message>
+        <source>The destination and the second copy cannot lie on the card&apos;s own folder.</source>
+        <translation>Das Ziel und die zweite Kopie können nicht im Ordner der Karte selbst liegen.</translation>
+    </message>
+    <message>
+        <source>The second copy needs a folder of its own, outside the destination.</source>
+        <translation>Die zweite Kopie braucht einen eigenen Ordner außerhalb des Ziels.</translation>
+    </message>
+    <message>
+        <source>There are no photos in %1.</source>
+        <translation>In %1 sind keine Fotos.</translation>
+    </message>
+    <message>
+        <source>Every photo here was imported before.</source>
+        <translation>Jedes Foto hier wurde schon importiert.</translation>
+    </message>
+    <message>
+        <source>%1 — %2 photo(s), %3</source>
+        <translation>%1 — %2 Foto(s), %3</translation>
+    </message>
+    <message>
+        <source>No new photos</source>
+        <translation>Keine neuen Fotos</translation>
+    </message>
+    <message>
+        <source>%1 new photo(s), %2</source>
+        <translation>%1 neue(s) Foto(s), %2</translation>
+    </message>
+    <message>
+        <source>%1 imported before, skipped</source>
+        <translation>%1 schon importiert, übersprungen</translation>
+    </message>
+    <message>
+        <source>%1 other file(s) left on the card</source>
+        <translation>%1 andere Datei(en) bleiben auf der Karte</translation>
+    </message>
+    <message>
+        <source>The first photo goes to %1</source>
+        <translation>Das erste Foto kommt nach %1</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation>Der Ordner %1 kann nicht angelegt werden.</translation>
+    </message>
+</context>
+<context>
+    <name>ImportTexts</name>
+    <message>
+        <source>%1 of %2 photos · %3 of %4</source>
+        <translation>%1 von %2 Fotos · %3 von %4</translation>
+    </message>
+    <message>
+        <source>about %1 s left</source>
+        <translation>noch etwa %1 s</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>noch etwa %1 min</translation>
+    </message>
+    <message>
+        <source>%1 photo(s) imported, %2 skipped (imported before), %3 failed.</source>
+        <translation>%1 Foto(s) importiert, %2 übersprungen (schon importiert), %3 fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>The import was cancelled; %1 photo(s) were not copied.</source>
+        <translation>Der Import wurde abgebrochen; %1 Foto(s) wurden nicht kopiert.</translation>
+    </message>
+    <message>
+        <source>%1 The import stopped; %2 photo(s) were not copied.</source>
+        <translation>%1 Der Import wurde angehalten; %2 Foto(s) wurden nicht kopiert.</translation>
+    </message>
+    <message>
+        <source>…and %1 more</source>
+        <translation>…und %1 weitere</translation>
     </message>
 </context>
 <context>
@@ -738,6 +952,110 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>Undone: %1 moved to %2</source>
         <translation>Rückgängig: %1 nach %2 verschoben</translation>
     </message>
+    <message>
+        <source>Focus Pea&amp;king</source>
+        <translation>Fokus-Pe&amp;aking</translation>
+    </message>
+    <message>
+        <source>&amp;Histogram</source>
+        <translation>&amp;Histogramm</translation>
+    </message>
+    <message>
+        <source>Clipp&amp;ing Warning</source>
+        <translation>&amp;Beschnittwarnung</translation>
+    </message>
+    <message>
+        <source>Show Focus &amp;Points</source>
+        <translation>Fokus&amp;punkte anzeigen</translation>
+    </message>
+    <message>
+        <source>Follow Focus Point When Zoo&amp;med</source>
+        <translation>Fokuspunkt be&amp;im Vergrößern folgen</translation>
+    </message>
+    <message>
+        <source>%1st</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1nd</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1rd</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1th</source>
+        <translation>%1.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 in group</source>
+        <translation>%1 von %2 in der Gruppe</translation>
+    </message>
+    <message>
+        <source>Next &amp;Group</source>
+        <translation>Nächste &amp;Gruppe</translation>
+    </message>
+    <message>
+        <source>Pre&amp;vious Group</source>
+        <translation>Vorherige Gr&amp;uppe</translation>
+    </message>
+    <message>
+        <source>&amp;Keep Best of Group, Reject the Rest</source>
+        <translation>Bes&amp;tes der Gruppe behalten, Rest ablehnen</translation>
+    </message>
+    <message>
+        <source>Collapse Gro&amp;ups</source>
+        <translation>Gruppen zu&amp;sammenklappen</translation>
+    </message>
+    <message>
+        <source>Sharpness</source>
+        <translation>Schärfe</translation>
+    </message>
+    <message>
+        <source>%1 (%2 % of the sharpest)</source>
+        <translation>%1 (%2 % des schärfsten)</translation>
+    </message>
+    <message>
+        <source>Grouping: %1 of %2</source>
+        <translation>Gruppieren: %1 von %2</translation>
+    </message>
+    <message>
+        <source>Sharpness: %1</source>
+        <translation>Schärfe: %1</translation>
+    </message>
+    <message>
+        <source>The photos are still being grouped.</source>
+        <translation>Die Fotos werden noch gruppiert.</translation>
+    </message>
+    <message>
+        <source>This photo is not part of a group.</source>
+        <translation>Dieses Foto gehört zu keiner Gruppe.</translation>
+    </message>
+    <message>
+        <source>Reject photos with stars?</source>
+        <translation>Fotos mit Sternen ablehnen?</translation>
+    </message>
+    <message>
+        <source>%1 other photo(s) of this group already have stars. Reject them too?</source>
+        <translation>%1 andere(s) Foto(s) dieser Gruppe haben schon Sterne. Auch ablehnen?</translation>
+    </message>
+    <message>
+        <source>Kept %1, rejected %2 of %3</source>
+        <translation>%1 behalten, %2 von %3 abgelehnt</translation>
+    </message>
+    <message>
+        <source>&amp;Import from Card…</source>
+        <translation>Von Karte &amp;importieren…</translation>
+    </message>
+    <message>
+        <source>Importing photos…</source>
+        <translation>Fotos werden importiert…</translation>
+    </message>
+    <message>
+        <source>Import from Card</source>
+        <translation>Von Karte importieren</translation>
+    </message>
 </context>
 <context>
     <name>MarkEdit</name>
@@ -810,6 +1128,33 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
 </context>
 <context>
+    <name>PhotoIngest</name>
+    <message>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <source>not copied: the import stopped</source>
+        <translation>nicht kopiert: der Import wurde angehalten</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>der Ordner %1 kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 is full.</source>
+        <translation>Der Sicherungsordner %1 ist voll.</translation>
+    </message>
+    <message>
+        <source>The destination %1 is full.</source>
+        <translation>Das Ziel %1 ist voll.</translation>
+    </message>
+    <message>
+        <source>The card or folder %1 can no longer be read; was it removed?</source>
+        <translation>Die Karte oder der Ordner %1 kann nicht mehr gelesen werden; wurde sie entfernt?</translation>
+    </message>
+</context>
+<context>
     <name>PhotoTransfer</name>
     <message>
         <source>the copy differs from the original</source>
@@ -842,6 +1187,10 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     <message>
         <source>another file now has this name</source>
         <translation>eine andere Datei trägt jetzt diesen Namen</translation>
+    </message>
+    <message>
+        <source>the original is no longer there</source>
+        <translation>das Original ist nicht mehr da</translation>
     </message>
 </context>
 <context>
@@ -956,6 +1305,36 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     <message>
         <source>RAW+JPEG</source>
         <translation>RAW+JPEG</translation>
+    </message>
+</context>
+<context>
+    <name>RawClippingPreference</name>
+    <message>
+        <source>Clipping from RAW data when available</source>
+        <translation>Beschnitt aus RAW-Daten, wenn vorhanden</translation>
+    </message>
+    <message>
+        <source>When a RAW file is shown from its sensor data, the clipping warning marks what the sensor recorded at its white level, which the embedded JPEG may hide.</source>
+        <translation>Wird eine RAW-Datei aus ihren Sensordaten gezeigt, markiert die Beschnittwarnung, was der Sensor an seinem Weißpunkt aufgezeichnet hat; das eingebettete JPEG kann das verbergen.</translation>
+    </message>
+</context>
+<context>
+    <name>RawDecoder</name>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>Die Datei kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The file holds no RAW data that can be decoded.</source>
+        <translation>Die Datei enthält keine RAW-Daten, die dekodiert werden können.</translation>
+    </message>
+    <message>
+        <source>The RAW data needs more memory than the %1 MiB allowed.</source>
+        <translation>Die RAW-Daten brauchen mehr Speicher als die erlaubten %1 MiB.</translation>
+    </message>
+    <message>
+        <source>The RAW data is damaged or incomplete.</source>
+        <translation>Die RAW-Daten sind beschädigt oder unvollständig.</translation>
     </message>
 </context>
 <context>
@@ -1403,6 +1782,22 @@ Mit den Pfeiltasten gelangen Sie zum nächsten Foto.</translation>
     <message>
         <source>❚❚ Paused</source>
         <translation>❚❚ Angehalten</translation>
+    </message>
+    <message>
+        <source>Focus</source>
+        <translation>Fokus</translation>
+    </message>
+    <message>
+        <source>%1: %2 Its embedded preview is shown instead.</source>
+        <translation>%1: %2 Stattdessen wird die eingebettete Vorschau gezeigt.</translation>
+    </message>
+    <message>
+        <source>%1 — Rendering RAW… — Sensor %2 × %3</source>
+        <translation>%1 — RAW wird berechnet… — Sensor %2 × %3</translation>
+    </message>
+    <message>
+        <source>%1 — Sensor %2 × %3</source>
+        <translation>%1 — Sensor %2 × %3</translation>
     </message>
 </context>
 <context>

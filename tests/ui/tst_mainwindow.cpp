@@ -564,14 +564,15 @@ void TestMainWindow::menus()
             texts.append(a->isSeparator() ? QStringLiteral("-") : a->text().remove(QLatin1Char('&')));
         return texts;
     };
-    QCOMPARE(entries(0), (QStringList{"Open Folder…", "Include Subfolders", "Refresh Folder and Metadata", "-",
+    QCOMPARE(entries(0), (QStringList{"Open Folder…", "Import from Card…", "Include Subfolders",
+                                      "Refresh Folder and Metadata", "-",
                                       "Move Photo to Recycle Bin…", "Move Rejected Photos to Recycle Bin…",
                                       "Copy Photos To…", "Move Photos To…", "-", "Preferences…", "-", "Exit"}));
     // The grid moves its selection, and says so.
     w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
-    QCOMPARE(entries(0).at(4), QStringLiteral("Move Selected Photos to Recycle Bin…"));
+    QCOMPARE(entries(0).at(5), QStringLiteral("Move Selected Photos to Recycle Bin…"));
     w.findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
-    QCOMPARE(entries(0).at(4), QStringLiteral("Move Photo to Recycle Bin…"));
+    QCOMPARE(entries(0).at(5), QStringLiteral("Move Photo to Recycle Bin…"));
     QCOMPARE(entries(3).last(2), (QStringList{"-", "Exclude selected filter"}));
     QCOMPARE(entries(7), (QStringList{"User Guide…", "Show Keyboard Shortcuts", "Help on the Web…",
                                       "Give Feedback…", "-", "About Quillmark Glanceway…"}));
@@ -613,8 +614,9 @@ void TestMainWindow::menuEntries_data()
                           << QStringList{"Full Screen", "Thumbnail Grid*", "Smaller Thumbnails", "Larger Thumbnails",
                                          "-", "Fit to Window*", "Actual Size (100%)*", "Toggle Fit / 100%",
                                          "Compare Two Photos*", "-",
-                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show EXIF Overlay*", "Sort by",
-                                         "Collapse Groups*"};
+                                         "Rotate Left 90°", "Rotate Right 90°", "-", "Show Focus Points*",
+                                         "Follow Focus Point When Zoomed*", "Show EXIF Overlay*", "Focus Peaking*",
+                                         "Histogram*", "Clipping Warning*", "Sort by", "Collapse Groups*"};
     QTest::newRow("rating") << 5
                             << QStringList{"Clear Rating", "1 Star", "2 Stars", "3 Stars", "4 Stars",
                                            "5 Stars", "-", "Color: Red", "Color: Yellow", "Color: Green",
