@@ -12,9 +12,9 @@ const quint64 sceneHashes[] = {0x0000000000000000ULL, 0xFFFFFFFF00000000ULL, 0x0
 
 // "seconds/scene/flipped bits[/exposure bias]"; seconds "-" for no capture
 // time, scene "-" for a picture that could not be decoded.
-BurstFacts frame(const QString &spec)
+BurstFacts frame(const QString &row)
 {
-    const QStringList parts = spec.split(QLatin1Char('/'));
+    const QStringList parts = row.split(QLatin1Char('/'));
     BurstFacts facts;
     const QDateTime start(QDate(2024, 6, 1), QTime(14, 0, 0));
     if (parts.at(0) != QLatin1String("-"))
@@ -93,8 +93,8 @@ void TestBurstRules::grouping()
     QFETCH(double, gap);
     QFETCH(QList<int>, sizes);
     QList<BurstFacts> facts;
-    for (const QString &spec : frames)
-        facts.append(frame(spec));
+    for (const QString &row : frames)
+        facts.append(frame(row));
     BurstRules rules;
     rules.maxGapSeconds = gap;
     const QList<QList<int>> groups = PhotoCore::groupBursts(facts, rules);
