@@ -14,15 +14,9 @@ namespace {
 constexpr int photoCount = 200;
 constexpr qint64 photoBytes = 6 * 1000 * 1000;
 
-struct Timings
+const bench::CopyTimes &timings(const BenchContext &ctx)
 {
-    double ours = 0;
-    double cp = -1;
-};
-
-const Timings &timings(const BenchContext &ctx)
-{
-    static Timings t;
+    static bench::CopyTimes t;
     static bool measured = false;
     if (measured)
         return t;
@@ -36,19 +30,10 @@ const Timings &timings(const BenchContext &ctx)
         QDir(target).removeRecursively();
         QDir().mkpath(target);
     };
-    // Alternate the two, so that neither gets a quieter moment of the machine.
-    std::vector<double> ours, theirs;
-    for (int run = 0; run < 3; ++run) {
-        fresh();
-        ours.push_back(bench::medianMs(1, [&] { PhotoCore::transferPhotos(groups, target, PhotoCore::TransferMode::Copy); }));
-        fresh();
-        theirs.push_back(bench::copySyncCompareMs(files, target));
-    }
+    t = bench::timeAgainstCopyAnchor(files, target, fresh, [&] {
+        PhotoCore::transferPhotos(groups, target, PhotoCore::TransferMode::Copy);
+    });
     QDir(target).removeRecursively();
-    std::sort(ours.begin(), ours.end());
-    std::sort(theirs.begin(), theirs.end());
-    t.ours = ours[1];
-    t.cp = theirs.front() < 0 ? -1 : theirs[1];
     return t;
 }
 
@@ -57,13 +42,7 @@ const BenchRegistration copy200{"export.copy200", [](const BenchContext &ctx) {
                        {{QStringLiteral("photos"), photoCount}, {QStringLiteral("bytes_each"), photoBytes}}};
 }};
 
-const BenchRegistration copyRatio{"export.copyRatio", [](const BenchContext &ctx) {
-    const Timings &t = timings(ctx);
-    if (t.cp <= 0)
-        return BenchResult{-1, QStringLiteral("ratio"), {{QStringLiteral("error"), QStringLiteral("cp, sync or cmp failed")}}};
-    return BenchResult{t.ours / t.cp, QStringLiteral("ratio"),
-                       {{QStringLiteral("ours_ms"), t.ours}, {QStringLiteral("cp_sync_cmp_ms"), t.cp},
-                        {QStringLiteral("target"), 1.2}}};
-}};
+const BenchRegistration copyRatio{"export.copyRatio",
+                                  [](const BenchContext &ctx) { return bench::copyRatioResult(timings(ctx)); }};
 
 } // namespace

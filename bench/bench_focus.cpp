@@ -43,26 +43,12 @@ QByteArray app1Of(const QByteArray &jpeg)
     return jpeg.mid(2, 2 + qFromBigEndian<quint16>(jpeg.constData() + 4));
 }
 
-void le16(QByteArray &b, quint16 v)
-{
-    char c[2];
-    qToLittleEndian(v, c);
-    b.append(c, 2);
-}
-
-void le32(QByteArray &b, quint32 v)
-{
-    char c[4];
-    qToLittleEndian(v, c);
-    b.append(c, 4);
-}
-
 void entry(QByteArray &b, quint16 tag, quint16 type, quint32 count, quint32 value)
 {
-    le16(b, tag);
-    le16(b, type);
-    le32(b, count);
-    le32(b, value);
+    bench::putLe16(b, tag);
+    bench::putLe16(b, type);
+    bench::putLe32(b, count);
+    bench::putLe32(b, value);
 }
 
 // An Exif APP1 as a Sony body writes its focus location: IFD0 with the
@@ -72,21 +58,21 @@ QByteArray sonyApp1(int x, int y)
     const quint32 ifd0 = 8, makeAt = ifd0 + 2 + 2 * 12 + 4, exif = makeAt + 8;
     const quint32 noteAt = exif + 2 + 12 + 4, locationAt = noteAt + 12 + 2 + 12 + 4;
     QByteArray t("II*\0", 4);
-    le32(t, ifd0);
-    le16(t, 2);
+    bench::putLe32(t, ifd0);
+    bench::putLe16(t, 2);
     entry(t, 271, 2, 5, makeAt);
     entry(t, 34665, 4, 1, exif);
-    le32(t, 0);
+    bench::putLe32(t, 0);
     t.append("SONY\0\0\0\0", 8);
-    le16(t, 1);
+    bench::putLe16(t, 1);
     entry(t, 37500, 7, locationAt + 8 - noteAt, noteAt);
-    le32(t, 0);
+    bench::putLe32(t, 0);
     t.append("SONY DSC \0\0\0", 12);
-    le16(t, 1);
+    bench::putLe16(t, 1);
     entry(t, 0x2027, 3, 4, locationAt);
-    le32(t, 0);
+    bench::putLe32(t, 0);
     for (int v : {6000, 4000, x, y})
-        le16(t, quint16(v));
+        bench::putLe16(t, quint16(v));
     const QByteArray payload = QByteArray("Exif\0\0", 6) + t;
     QByteArray app1("\xFF\xE1", 2);
     app1.append(char((payload.size() + 2) >> 8));

@@ -14,23 +14,11 @@
 
 namespace {
 
+using bench::putLe16;
+using bench::putLe32;
+
 constexpr int distinctCameraPhotos = 24;
 const QSize cameraPhotoSize(6000, 4000);
-
-// Little-endian TIFF fields, as most cameras write them.
-void putLe16(QByteArray &out, quint16 value)
-{
-    char bytes[2];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 2);
-}
-
-void putLe32(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
-}
 
 // One IFD entry of a single SHORT (type 3) or LONG (type 4) value.
 void putEntry(QByteArray &out, quint16 tag, quint16 type, quint32 value)
@@ -49,6 +37,20 @@ void putEntry(QByteArray &out, quint16 tag, quint16 type, quint32 value)
 } // namespace
 
 namespace bench {
+
+void putLe16(QByteArray &out, quint16 value)
+{
+    char bytes[2];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 2);
+}
+
+void putLe32(QByteArray &out, quint32 value)
+{
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, 4);
+}
 
 void prepareOnce(const QString &dir, const std::function<void()> &make)
 {

@@ -99,4 +99,8 @@ QStringList cameraFolder(const QString &root, const QString &name, int count,
                          const std::function<void(const QString &photo, int index)> &made = {},
                          const QStringList &sources = {});
 
+// Little-endian TIFF fields, as most cameras write them.
+void putLe16(QByteArray &out, quint16 value);
+void putLe32(QByteArray &out, quint32 value);
+
 } // namespace bench

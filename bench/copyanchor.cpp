@@ -7,6 +7,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <vector>
+
 namespace bench {
 
 QStringList randomPhotos(const QString &root, const QString &name, int count, qint64 bytes)
@@ -39,6 +42,30 @@ double copySyncCompareMs(const QStringList &files, const QString &target)
                                           "for f; do cmp -s -- \"$f\" \"$t/${f##*/}\" || exit 1; done");
     return commandMedianMs(1, QStringLiteral("sh"),
                            QStringList{QStringLiteral("-c"), script, QStringLiteral("anchor"), target} + files);
+}
+
+CopyTimes timeAgainstCopyAnchor(const QStringList &files, const QString &target, const std::function<void()> &fresh,
+                                const std::function<void()> &copy)
+{
+    std::vector<double> ours, theirs;
+    for (int run = 0; run < 3; ++run) {
+        fresh();
+        ours.push_back(medianMs(1, copy));
+        fresh();
+        theirs.push_back(copySyncCompareMs(files, target));
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    return {ours[1], theirs.front() < 0 ? -1 : theirs[1]};
+}
+
+BenchResult copyRatioResult(const CopyTimes &times)
+{
+    if (times.anchor <= 0)
+        return BenchResult{-1, QStringLiteral("ratio"), {{QStringLiteral("error"), QStringLiteral("cp, sync or cmp failed")}}};
+    return BenchResult{times.ours / times.anchor, QStringLiteral("ratio"),
+                       {{QStringLiteral("ours_ms"), times.ours}, {QStringLiteral("cp_sync_cmp_ms"), times.anchor},
+                        {QStringLiteral("target"), 1.2}}};
 }
 
 } // namespace bench

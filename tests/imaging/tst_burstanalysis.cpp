@@ -176,27 +176,17 @@ void TestBurstAnalysis::regionOfFocusPoints_data()
 {
     QTest::addColumn<FocusPoints>("focus");
     QTest::addColumn<QRectF>("region");
-    auto point = [](double x, double y, double w, double h, std::optional<bool> inFocus, std::optional<bool> selected) {
-        FocusPoint p;
-        p.x = x;
-        p.y = y;
-        p.w = w;
-        p.h = h;
-        p.inFocus = inFocus;
-        p.selected = selected;
-        return p;
-    };
     FocusPoints none;
     QTest::newRow("none") << none << QRectF();
     FocusPoints inFocus;
-    inFocus.points = {point(0.2, 0.2, 0.2, 0.2, false, true), point(0.7, 0.5, 0.2, 0.2, true, false)};
+    inFocus.points = {FocusPoint{0.2, 0.2, 0.2, 0.2, false, true}, FocusPoint{0.7, 0.5, 0.2, 0.2, true, false}};
     QTest::newRow("in-focus-wins") << inFocus << QRectF(0.6, 0.4, 0.2, 0.2);
     FocusPoints selected;
-    selected.points = {point(0.2, 0.2, 0.2, 0.2, {}, true), point(0.7, 0.5, 0.2, 0.2, {}, false)};
+    selected.points = {FocusPoint{0.2, 0.2, 0.2, 0.2, {}, true}, FocusPoint{0.7, 0.5, 0.2, 0.2, {}, false}};
     QTest::newRow("selected") << selected << QRectF(0.1, 0.1, 0.2, 0.2);
     // A point without an area gets a tenth of the picture, kept inside it.
     FocusPoints corner;
-    corner.points = {point(0.99, 0.5, 0, 0, {}, {})};
+    corner.points = {FocusPoint{0.99, 0.5, 0, 0, {}, {}}};
     QTest::newRow("point-at-edge") << corner << QRectF(0.94, 0.45, 0.06, 0.1);
 }
 

@@ -27,14 +27,7 @@ FocusPoints pointsOf(const QByteArray &bytes)
 FocusPoint point(double x, double y, double w, double h, std::optional<bool> inFocus = {},
                  std::optional<bool> selected = {})
 {
-    FocusPoint p;
-    p.x = x;
-    p.y = y;
-    p.w = w;
-    p.h = h;
-    p.inFocus = inFocus;
-    p.selected = selected;
-    return p;
+    return FocusPoint{x, y, w, h, inFocus, selected};
 }
 
 QString describe(const FocusPoint &p)
