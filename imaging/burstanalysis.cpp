@@ -1,10 +1,13 @@
 #include "imaging/burstanalysis.h"
 
 #include "core/photopairs.h"
+#include "imaging/decodesupport_p.h"
 #include "imaging/exifsummary.h"
+#include "imaging/jpegluma.h"
 #include "imaging/photodecoder.h"
 
 #include <QImageReader>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -32,6 +35,19 @@ int scaleDenominator(int storedWidth, int width)
     return denominator;
 }
 
+// At 1/4 and 1/8 the luma comes straight from the coefficients, on several
+// threads: the entropy decoding is all that is left of the cost, and only
+// that way does it not bound the analysis.
+QImage lumaFromCoefficients(const QString &path, int denominator)
+{
+    decodesupport::MappedFile file;
+    if (!file.open(path, 4))
+        return QImage();
+    const int threads = qBound(1, QThread::idealThreadCount(), 4);
+    const QImage luma = decodeJpegLuma(file.data(), file.size(), denominator, threads);
+    return luma.isNull() ? luma : applyOrientation(luma, decodesupport::jpegExifOrientation(file.data(), file.size()));
+}
+
 QImage reducedJpeg(const QString &path, int width)
 {
     QImageReader reader(path, "jpeg");
@@ -41,6 +57,11 @@ QImage reducedJpeg(const QString &path, int width)
         return QImage();
     // The longer side, so that an upright portrait photo is reduced as its landscape twin is.
     const int d = scaleDenominator(qMax(stored.width(), stored.height()), width);
+    if (d >= 4) {
+        const QImage luma = lumaFromCoefficients(path, d);
+        if (!luma.isNull())
+            return luma;
+    }
     // Exactly the size libjpeg gives at 1/d, so that the reader scales no further.
     if (d > 1)
         reader.setScaledSize(QSize((stored.width() + d - 1) / d, (stored.height() + d - 1) / d));

@@ -77,6 +77,7 @@ private slots:
     void regionOfFocusPoints();
     void reducedDecode_data();
     void reducedDecode();
+    void largeFramesRankBySharpness();
     void subSecondCaptureTime();
 };
 
@@ -225,6 +226,32 @@ void TestBurstAnalysis::reducedDecode()
     const int side = qMax(luma.width(), luma.height());
     QVERIFY2(side >= minWidth && side <= maxWidth, qPrintable(QString::number(side)));
     QVERIFY(reducedLuma(QStringLiteral("/nonexistent/photo.jpg")).isNull());
+}
+
+// Frames of a camera's size go through the decode straight from the
+// coefficients: a frame softened at full size must still rank below the
+// sharp one, and the more softened below the less.
+void TestBurstAnalysis::largeFramesRankBySharpness()
+{
+    QTemporaryDir tmp;
+    const QImage sharp = QImage(cameraPhoto("Canon_EOS-RP__MG_0633.JPG")).convertToFormat(QImage::Format_RGB32);
+    QList<double> scores;
+    for (int softening : {1, 2, 3}) {
+        // Down and up again: detail finer than `softening` pixels is gone.
+        const QImage frame = softening == 1
+            ? sharp
+            : sharp.scaled(sharp.size() / softening, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .scaled(sharp.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QString path = tmp.filePath(QStringLiteral("frame%1.jpg").arg(softening));
+        QVERIFY(frame.save(path, "JPEG", 92));
+        const QImage luma = reducedLuma(path);
+        QCOMPARE(luma.size(), QSize(1040, 692));
+        const PhotoCore::BurstFacts facts = analyseBurstFrame(path);
+        QVERIFY(facts.hashed);
+        scores << facts.sharpness;
+    }
+    QVERIFY2(scores[0] > scores[1] * 1.2 && scores[1] > scores[2] * 1.2,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(scores[0]).arg(scores[1]).arg(scores[2])));
 }
 
 void TestBurstAnalysis::subSecondCaptureTime()
