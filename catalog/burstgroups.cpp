@@ -104,6 +104,15 @@ QString BurstGroups::defaultCacheDirectory()
         .filePath(QStringLiteral("thumbnails-v1/bursts"));
 }
 
+bool BurstGroups::clearCache(const QString &directory)
+{
+    const QDir dir(directory.isEmpty() ? defaultCacheDirectory() : directory);
+    bool allRemoved = true;
+    for (const QFileInfo &entry : dir.entryInfoList({QStringLiteral("*.json")}, QDir::Files))
+        allRemoved = QFile::remove(entry.filePath()) && allRemoved;
+    return allRemoved;
+}
+
 void BurstGroups::reloadSettings()
 {
     PhotoCore::BurstRules rules;

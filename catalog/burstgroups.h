@@ -38,6 +38,9 @@ public:
 
     // "<CacheLocation>/thumbnails-v1/bursts", one file per folder.
     static QString defaultCacheDirectory();
+    // Removes the results kept in `directory` (the default one when empty),
+    // as clearing the thumbnail cache does; false when one stays.
+    static bool clearCache(const QString &directory = QString());
     // An empty directory keeps nothing on disk. Takes effect with the next folder.
     void setCacheDirectory(const QString &directory) { m_cacheDirectory = directory; }
     QString cacheDirectory() const { return m_cacheDirectory; }

@@ -5,6 +5,7 @@
 #include "ui/rawclippingpreference.h"
 #include "ui/windowsize.h"
 
+#include "catalog/burstgroups.h"
 #include "grid/thumbnaildiskcache.h"
 
 #include <QAction>
@@ -288,7 +289,9 @@ void PreferencesDialog::accept()
 void PreferencesDialog::clearThumbnailCache()
 {
     ThumbnailDiskCache cache(QString(), 0);
-    const bool cleared = cache.clearAll();
+    // Burst groups are kept beside the thumbnails and go with them.
+    const bool burstsCleared = BurstGroups::clearCache();
+    const bool cleared = cache.clearAll() && burstsCleared;
     QMessageBox::information(this, tr("Thumbnail cache"),
                              cleared ? tr("The thumbnail cache was cleared.")
                                      : tr("Some cached thumbnails could not be removed."));

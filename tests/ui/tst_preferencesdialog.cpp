@@ -1,6 +1,7 @@
 #include "permissionbits.h"
 #include "ui/preferencesdialog.h"
 
+#include "catalog/burstgroups.h"
 #include "grid/thumbnaildiskcache.h"
 
 #include <QAction>
@@ -567,6 +568,7 @@ void TestPreferencesDialog::clearThumbnailCache_data()
 
     const QString cleared = QStringLiteral("The thumbnail cache was cleared.");
     QTest::newRow("entries-and-foreign-file") << QStringList{"a.jpg", "b.jpg", "notes.txt"} << true << cleared;
+    QTest::newRow("burst-groups") << QStringList{"a.jpg", "bursts/1f2e.json", "bursts/notes.txt"} << true << cleared;
     QTest::newRow("no-cache-directory") << QStringList() << true << cleared;
     QTest::newRow("entries-cannot-be-removed") << QStringList{"a.jpg"} << false
                                                << QStringLiteral("Some cached thumbnails could not be removed.");
@@ -586,6 +588,7 @@ void TestPreferencesDialog::clearThumbnailCache()
         QVERIFY(QDir().mkpath(directory));
         for (const QString &name : std::as_const(entries)) {
             QFile file(QDir(directory).filePath(name));
+            QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("x");
         }
@@ -607,7 +610,7 @@ void TestPreferencesDialog::clearThumbnailCache()
     QCOMPARE(watcher.boxes.first().text, message);
     QCOMPARE(watcher.boxes.first().parent, &dialog);
     for (const QString &name : std::as_const(entries)) {
-        const bool entry = name.endsWith(QLatin1String(".jpg"));
+        const bool entry = name.endsWith(QLatin1String(".jpg")) || name.endsWith(QLatin1String(".json"));
         QCOMPARE(QFile::exists(QDir(directory).filePath(name)), !entry || !removable);
     }
     // Clearing is not a setting: it happens without OK and nothing is stored.
