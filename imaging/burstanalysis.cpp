@@ -7,9 +7,11 @@
 #include "imaging/photodecoder.h"
 
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -35,15 +37,22 @@ int scaleDenominator(int storedWidth, int width)
     return denominator;
 }
 
-// At 1/4 and 1/8 the luma comes straight from the coefficients, on several
-// threads: the entropy decoding is all that is left of the cost, and only
-// that way does it not bound the analysis.
+// Analyses running now, on any thread.
+std::atomic<int> analysesRunning{0};
+
+// At 1/4 and 1/8 the luma comes straight from the coefficients: the entropy
+// decoding is all that is left of the cost. It takes the cores that other
+// analyses leave idle: one photo looked at alone gets them all; a folder,
+// analysed on every core at once, one each, with no threads of its own at
+// another priority than the workers'.
 QImage lumaFromCoefficients(const QString &path, int denominator)
 {
     decodesupport::MappedFile file;
     if (!file.open(path, 4))
         return QImage();
-    const int threads = qBound(1, QThread::idealThreadCount(), 4);
+    const int running = ++analysesRunning;
+    const auto done = qScopeGuard([] { --analysesRunning; });
+    const int threads = qBound(1, QThread::idealThreadCount() / running, 4);
     const QImage luma = decodeJpegLuma(file.data(), file.size(), denominator, threads);
     return luma.isNull() ? luma : applyOrientation(luma, decodesupport::jpegExifOrientation(file.data(), file.size()));
 }
