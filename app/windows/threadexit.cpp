@@ -14,10 +14,19 @@
 // clean-up at process exit then waited for that lock for ever.
 //
 // Here the list lives under a key created from a TLS callback when the process
-// attaches, before any other code of the executable runs, so it is the first
-// key and its destructor runs before the emulated TLS storage is released, both
-// for threads that winpthreads started and for native threads (Qt's), whose
-// keys it releases in its own TLS callback.
+// attaches, before any other code of the executable runs, so it comes before
+// the emulated TLS key and its destructor runs before the storage is released,
+// both for threads that winpthreads started and for native threads (Qt's),
+// whose keys it releases in its own TLS callback.
+//
+// Qt's DLLs register their thread_local objects (such as the regular
+// expression JIT stack) with the C++ runtime DLL's __cxa_thread_atexit, whose
+// list this file cannot take over. Its key is made here too, right after ours
+// and as early, by registering a destructor that does nothing: the runtime
+// creates its key on the first registration. Left to the first thread_local
+// of Qt's, it came after the emulated TLS key, a thread that had matched a
+// regular expression crashed as it ended, and the program hung at exit in the
+// runtime's pthread_key_delete.
 
 #if !defined(__MINGW64__)
 #error "Only for 64-bit MinGW-w64 builds"
@@ -75,10 +84,29 @@ void onExit()
     }
 }
 
+void doNothing(void *) {}
+
+// The C++ runtime DLL's own registration, which this file's definition hides
+// from the executable. Null when the runtime is linked statically.
+using ThreadAtExit = int (*)(void (*)(void *), void *, void *);
+ThreadAtExit runtimeThreadAtExit()
+{
+    HMODULE runtime = GetModuleHandleW(L"libstdc++-6.dll");
+    if (!runtime)
+        return nullptr;
+    return reinterpret_cast<ThreadAtExit>(
+        reinterpret_cast<void (*)()>(GetProcAddress(runtime, "__cxa_thread_atexit")));
+}
+
+int runtimeKeyAnchor;
+
 void NTAPI onProcessEvent(PVOID, DWORD reason, PVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH && !keyCreated)
-        keyCreated = pthread_key_create(&listKey, onThreadEnd) == 0;
+    if (reason != DLL_PROCESS_ATTACH || keyCreated)
+        return;
+    keyCreated = pthread_key_create(&listKey, onThreadEnd) == 0;
+    if (ThreadAtExit registerWithRuntime = runtimeThreadAtExit())
+        registerWithRuntime(doNothing, &runtimeKeyAnchor, nullptr);
 }
 
 } // namespace

@@ -1,8 +1,12 @@
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
 #include <QTest>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -85,6 +89,26 @@ void runOnThread(ThreadKind kind, const std::function<void()> &work)
     }
 }
 
+// Qt's own thread_local objects are registered with the C++ runtime, not with
+// this program: the regular expression JIT stack is one, touched by every match.
+constexpr char qtStorageChild[] = "--end-threads-using-qt-storage";
+
+int endThreadsUsingQtStorage(ThreadKind kind)
+{
+    std::atomic<int> matched{0};
+    for (int i = 0; i < 8; ++i) {
+        runOnThread(kind, [&matched, i] {
+            const QRegularExpression name(QStringLiteral("^(IMG|DSC)_(\\d{4})(?:-(\\d+))?\\.(jpe?g|cr2)$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+            for (int n = 0; n < 50; ++n) {
+                if (name.match(QStringLiteral("IMG_%1-%2.JPG").arg(1000 + n).arg(i)).hasMatch())
+                    ++matched;
+            }
+        });
+    }
+    return matched.load() == 8 * 50 ? 0 : 2;
+}
+
 } // namespace
 
 class TestThreadExit : public QObject
@@ -94,6 +118,8 @@ class TestThreadExit : public QObject
 private slots:
     void destructorsSeeTheThreadsStorage_data();
     void destructorsSeeTheThreadsStorage();
+    void programEndsAfterThreadsUsedQtStorage_data();
+    void programEndsAfterThreadsUsedQtStorage();
 };
 
 void TestThreadExit::destructorsSeeTheThreadsStorage_data()
@@ -131,5 +157,43 @@ void TestThreadExit::destructorsSeeTheThreadsStorage()
     QCOMPARE(seenByLateProbe.neighbour.load(), useLateProbe ? token : 0);
 }
 
-QTEST_GUILESS_MAIN(TestThreadExit)
+void TestThreadExit::programEndsAfterThreadsUsedQtStorage_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("qthread") << int(QtThread);
+    QTest::newRow("std-thread") << int(StdThread);
+    QTest::newRow("pool-thread") << int(PoolThread);
+}
+
+// The threads' ends and the program's own happen in a process of its own: a
+// thread that ends badly can leave the runtime's locks taken, so that only the
+// program's exit shows it.
+void TestThreadExit::programEndsAfterThreadsUsedQtStorage()
+{
+    QFETCH(int, kind);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(qtStorageChild), QString::number(kind)});
+    QVERIFY(child.waitForStarted());
+    const bool ended = child.waitForFinished(60000);
+    if (!ended) {
+        child.kill();
+        child.waitForFinished();
+    }
+    QVERIFY2(ended, "the program did not exit after its threads had ended");
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], qtStorageChild) == 0) {
+        QCoreApplication app(argc, argv);
+        return endThreadsUsingQtStorage(ThreadKind(atoi(argv[2])));
+    }
+    QCoreApplication app(argc, argv);
+    TestThreadExit test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_threadexit.moc"
