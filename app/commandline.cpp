@@ -5,11 +5,29 @@
 
 #include <utility>
 
+namespace {
+
+// Explorer fills a folder entry's "%V" or "%1" in quotes; a drive root's
+// "D:\" then reaches the program as D:" (a backslash before a quote escapes
+// it), as does any path given with a trailing backslash. A quote is never
+// part of a Windows file name.
+QString withEscapedQuoteUndone(const QString &argument)
+{
+#ifdef Q_OS_WIN
+    if (argument.endsWith(QLatin1Char('"')))
+        return argument.chopped(1) + QLatin1Char('\\');
+#endif
+    return argument;
+}
+
+} // namespace
+
 QString pathToOpen(const QStringList &arguments)
 {
     QStringList items;
     bool optionsEnded = false;
-    for (const QString &argument : arguments) {
+    for (const QString &given : arguments) {
+        const QString argument = withEscapedQuoteUndone(given);
         if (!optionsEnded && argument == QLatin1String("--")) {
             optionsEnded = true;
             continue;

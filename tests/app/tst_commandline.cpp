@@ -8,7 +8,8 @@
 
 // The rows name a sandbox, also the working directory, that holds the folder
 // "shoot" with "a.jpg" and "b.cr2", and the file "-dash.jpg"; "@" stands for
-// the sandbox's path.
+// the sandbox's path, "@url" for its file URL (file:///C:/... on Windows) and
+// "@drive" for its drive (Windows only).
 class TestCommandLine : public QObject
 {
     Q_OBJECT
@@ -37,6 +38,8 @@ void TestCommandLine::initTestCase()
 QString TestCommandLine::resolve(const QString &item) const
 {
     QString resolved = item;
+    resolved.replace(QLatin1String("@drive"), m_sandbox.path().left(2));
+    resolved.replace(QLatin1String("@url"), QUrl::fromLocalFile(m_sandbox.path()).toString(QUrl::FullyEncoded));
     return resolved.replace(QLatin1Char('@'), m_sandbox.path());
 }
 
@@ -60,10 +63,17 @@ void TestCommandLine::pathToOpen_data()
     QTest::newRow("dash-name-is-an-option") << QStringList{"-dash.jpg"} << QString();
     QTest::newRow("dash-name-after-double-dash")
         << QStringList{"--", "-dash.jpg"} << "-dash.jpg";
-    QTest::newRow("file-url") << QStringList{"file://@/shoot/a.jpg"} << "@/shoot/a.jpg";
-    QTest::newRow("file-url-escaped")
-        << QStringList{"file://@/shoot/%61.jpg"} << "@/shoot/a.jpg";
+    QTest::newRow("file-url") << QStringList{"@url/shoot/a.jpg"} << "@/shoot/a.jpg";
+    QTest::newRow("file-url-escaped") << QStringList{"@url/shoot/%61.jpg"} << "@/shoot/a.jpg";
     QTest::newRow("empty-argument-skipped") << QStringList{"", "@/shoot"} << "@/shoot";
+#ifdef Q_OS_WIN
+    // What Windows' argument parsing makes of Explorer's "%V" for D:\ and of a
+    // folder given with a trailing backslash.
+    QTest::newRow("drive-root-from-explorer") << QStringList{"@drive\""} << "@drive\\";
+    QTest::newRow("trailing-backslash-before-quote") << QStringList{"@\\shoot\""} << "@\\shoot\\";
+    QTest::newRow("missing-folder-before-quote")
+        << QStringList{"@\\gone\"", "@/shoot"} << "@/shoot";
+#endif
 }
 
 void TestCommandLine::pathToOpen()
