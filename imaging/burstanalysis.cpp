@@ -45,16 +45,49 @@ std::atomic<int> analysesRunning{0};
 // analyses leave idle: one photo looked at alone gets them all; a folder,
 // analysed on every core at once, one each, with no threads of its own at
 // another priority than the workers'.
-QImage lumaFromCoefficients(const QString &path, int denominator)
+QImage lumaFromCoefficients(const uchar *stream, qint64 length, int denominator)
+{
+    const int running = ++analysesRunning;
+    const auto done = qScopeGuard([] { --analysesRunning; });
+    const int threads = qBound(1, QThread::idealThreadCount() / running, 4);
+    return decodeJpegLuma(stream, length, denominator, threads);
+}
+
+QImage jpegLumaFromCoefficients(const QString &path, int denominator)
 {
     decodesupport::MappedFile file;
     if (!file.open(path, 4))
         return QImage();
-    const int running = ++analysesRunning;
-    const auto done = qScopeGuard([] { --analysesRunning; });
-    const int threads = qBound(1, QThread::idealThreadCount() / running, 4);
-    const QImage luma = decodeJpegLuma(file.data(), file.size(), denominator, threads);
+    const QImage luma = lumaFromCoefficients(file.data(), file.size(), denominator);
     return luma.isNull() ? luma : applyOrientation(luma, decodesupport::jpegExifOrientation(file.data(), file.size()));
+}
+
+// The largest JPEG preview a RAW file holds, when it is large enough for the
+// decode from coefficients; null otherwise.
+QImage rawLumaFromCoefficients(const QString &path, int width)
+{
+    using namespace decodesupport;
+    MappedFile file;
+    if (!file.open(path, 8))
+        return QImage();
+    const uchar *bytes = file.data();
+    const qint64 length = file.size();
+    const QList<Ranked> ranked = probeAll(bytes, length, findEmbeddedJpegPreviews(bytes, length));
+    const auto largest = std::max_element(ranked.cbegin(), ranked.cend(), [](const Ranked &a, const Ranked &b) {
+        return areaOf(a.size) < areaOf(b.size);
+    });
+    if (largest == ranked.cend() || areaOf(largest->size) <= 0)
+        return QImage();
+    const int denominator = scaleDenominator(extentOf(largest->size), width);
+    if (denominator < 4)
+        return QImage();
+    const uchar *stream = bytes + largest->candidate.offset;
+    const QImage luma = lumaFromCoefficients(stream, largest->candidate.length, denominator);
+    if (luma.isNull())
+        return luma;
+    // A preview that carries its own turn is shown by it, as the viewer does.
+    const int own = jpegExifOrientation(stream, largest->candidate.length);
+    return applyOrientation(luma, own > 1 ? own : fileOrientation(bytes, length));
 }
 
 QImage reducedJpeg(const QString &path, int width)
@@ -67,7 +100,7 @@ QImage reducedJpeg(const QString &path, int width)
     // The longer side, so that an upright portrait photo is reduced as its landscape twin is.
     const int d = scaleDenominator(qMax(stored.width(), stored.height()), width);
     if (d >= 4) {
-        const QImage luma = lumaFromCoefficients(path, d);
+        const QImage luma = jpegLumaFromCoefficients(path, d);
         if (!luma.isNull())
             return luma;
     }
@@ -154,10 +187,13 @@ double parseExposureBias(const QString &compensation)
 QImage reducedLuma(const QString &path, int width)
 {
     QImage image;
-    if (isRawPhotoPath(path))
-        image = decodeLargestEmbeddedPreview(path, QSize(width, width));
-    else if (PhotoCore::isJpegPhoto(path))
+    if (isRawPhotoPath(path)) {
+        image = rawLumaFromCoefficients(path, width);
+        if (image.isNull())
+            image = decodeLargestEmbeddedPreview(path, QSize(width, width));
+    } else if (PhotoCore::isJpegPhoto(path)) {
         image = reducedJpeg(path, width);
+    }
     if (image.isNull())
         image = reducedOther(path, width);
     return toLuma(image);

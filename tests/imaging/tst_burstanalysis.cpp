@@ -1,4 +1,6 @@
 #include "imaging/burstanalysis.h"
+#include "imaging/photodecoder.h"
+#include "tiffbuilder.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -78,6 +80,8 @@ private slots:
     void reducedDecode_data();
     void reducedDecode();
     void largeFramesRankBySharpness();
+    void rawPreviewTurned_data();
+    void rawPreviewTurned();
     void subSecondCaptureTime();
 };
 
@@ -252,6 +256,51 @@ void TestBurstAnalysis::largeFramesRankBySharpness()
     }
     QVERIFY2(scores[0] > scores[1] * 1.2 && scores[1] > scores[2] * 1.2,
              qPrintable(QStringLiteral("%1 %2 %3").arg(scores[0]).arg(scores[1]).arg(scores[2])));
+}
+
+void TestBurstAnalysis::rawPreviewTurned_data()
+{
+    QTest::addColumn<int>("fileOrientation");
+    QTest::addColumn<int>("previewOrientation");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("upright") << 1 << 0 << 1;
+    QTest::newRow("turned by the file") << 6 << 0 << 6;
+    QTest::newRow("the preview's own turn first") << 6 << 8 << 8;
+}
+
+// A RAW file's full-size preview (here 4000 px wide, so decoded at 1/4) comes
+// as the same preview alone would, turned as the viewer turns it.
+void TestBurstAnalysis::rawPreviewTurned()
+{
+    QFETCH(int, fileOrientation);
+    QFETCH(int, previewOrientation);
+    QFETCH(int, expected);
+    QTemporaryDir tmp;
+    QImage photo(cameraPhoto("Canon_EOS-RP__MG_0633.JPG"));
+    photo = photo.scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QString alone = tmp.filePath(QStringLiteral("preview.jpg"));
+    QVERIFY(photo.save(alone, "JPEG", 90));
+    QFile aloneFile(alone);
+    QVERIFY(aloneFile.open(QIODevice::ReadOnly));
+    QByteArray preview = aloneFile.readAll();
+    if (previewOrientation)
+        preview = testimg::jpegWithExifThumbnail(preview, testimg::jpeg(160, 120), quint16(previewOrientation));
+
+    testimg::TiffBuilder t(false);
+    const int ifd0 = t.addIfd();
+    const int full = t.addIfd();
+    const int raw = t.addIfd();
+    testimg::rgbThumbnail(t, ifd0, 160, 120);
+    t.orientation(ifd0, quint16(fileOrientation));
+    t.subIfds(ifd0, {full, raw});
+    t.jpegInterchange(full, t.addBlob(preview));
+    t.strip(raw, t.addBlob(testimg::layouts::sensorData(4096)));
+    const QString nef = tmp.filePath(QStringLiteral("frame.nef"));
+    QVERIFY(testimg::writeFile(nef, t.build()));
+
+    const QImage fromRaw = reducedLuma(nef);
+    QVERIFY(!fromRaw.isNull());
+    QCOMPARE(fromRaw, applyOrientation(reducedLuma(alone), expected));
 }
 
 void TestBurstAnalysis::subSecondCaptureTime()
