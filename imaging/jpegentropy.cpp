@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace jpegentropy {
 
@@ -285,7 +286,9 @@ Scan unstuffedScan(const std::uint8_t *bytes, qint64 length, qint64 from, qint64
     if (from >= limit)
         return scan;
     // Not value-initialised: every byte is written before it is read.
-    scan.data.reset(new std::uint8_t[size_t(limit - from) + 1 + scanPadding]);
+    scan.data.reset(new (std::nothrow) std::uint8_t[size_t(limit - from) + 1 + scanPadding]);
+    if (!scan.data)
+        return scan;
     std::uint8_t *to = scan.data.get();
     const std::uint8_t *at = bytes + from;
     const std::uint8_t *fileEnd = bytes + length;

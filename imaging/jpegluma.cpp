@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
+#include <system_error>
 #include <thread>
 
 using namespace jpegentropy;
@@ -13,6 +15,9 @@ namespace {
 
 // Below this much coded data a second thread costs more than it saves.
 constexpr qint64 minBytesPerRange = 256 * 1024;
+
+// A gigapixel; beyond, the general decoder's limits apply.
+constexpr qint64 maxLumaBlocks = (qint64(1) << 30) / 64;
 
 struct LumaBlock
 {
@@ -322,6 +327,11 @@ QImage decodeJpegLuma(const uchar *bytes, qint64 length, int denominator, int th
         return QImage();
     const Layout layout = layoutOf(stream);
     const qint64 coded = length - stream.scanStart;
+    // Every block takes two bits at least (a DC code and an end of block): a
+    // header declaring more blocks than the file can hold is not believed,
+    // and nothing is set aside for them.
+    if (layout.mcus * qint64(layout.blocks.size()) * 2 > coded * 8 || layout.mcus * layout.lumaPerMcu > maxLumaBlocks)
+        return QImage();
     const size_t count = size_t(std::clamp<qint64>(qMin<qint64>(threads, coded / minBytesPerRange), 1, 16));
     Job job{&layout, bytes, length, layout.mcus + 64, std::vector<Range>(count)};
     qint64 previous = stream.scanStart;
@@ -333,13 +343,22 @@ QImage decodeJpegLuma(const uchar *bytes, qint64 length, int denominator, int th
             ++cut; // never inside a stuffed pair
         r.rawEnd = previous = qMax(cut, r.rawFirst);
         const qint64 room = k == 0 ? layout.mcus : job.capacity;
-        r.starts.reset(new std::uint64_t[size_t(room)]);
-        r.ends.reset(new std::uint64_t[size_t(room)]);
-        r.luma.reset(new LumaBlock[size_t(room * layout.lumaPerMcu)]);
+        r.starts.reset(new (std::nothrow) std::uint64_t[size_t(room)]);
+        r.ends.reset(new (std::nothrow) std::uint64_t[size_t(room)]);
+        r.luma.reset(new (std::nothrow) LumaBlock[size_t(room * layout.lumaPerMcu)]);
+        if (!r.starts || !r.ends || !r.luma)
+            return QImage();
     }
     std::vector<std::thread> helpers;
-    for (size_t k = 1; k < job.ranges.size(); ++k)
-        helpers.emplace_back([&job, k] { decodeRange(job, k); });
+    for (size_t k = 1; k < job.ranges.size(); ++k) {
+        try {
+            helpers.emplace_back([&job, k] { decodeRange(job, k); });
+        } catch (const std::system_error &) {
+            // No thread to be had: the range is left out, the one before decodes on.
+            job.ranges[k].failed = true;
+            job.ranges[k].finished.store(true, std::memory_order_release);
+        }
+    }
     decodeRange(job, 0);
     for (std::thread &t : helpers)
         t.join();

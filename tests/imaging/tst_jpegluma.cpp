@@ -202,8 +202,12 @@ void TestJpegLuma::refused_data()
     QByteArray cutWithEnd = cut + QByteArray("\xFF\xD9", 2);
     QByteArray noEnd = sound;
     noEnd.chop(2);
+    const qsizetype frame = sound.indexOf(QByteArray("\xFF\xC0", 2));
     QByteArray sixteenBit = sound;
-    sixteenBit[sixteenBit.indexOf(QByteArray("\xFF\xC0", 2)) + 4] = char(12);
+    sixteenBit[frame + 4] = char(12);
+    // 65535 × 65535: far more blocks than the scan's bytes can hold.
+    QByteArray huge = sound;
+    huge.replace(frame + 5, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
     QTest::newRow("progressive") << encoded(QImage::fromData(sound), 90, true) << 4;
     QTest::newRow("restart intervals") << withSegmentBeforeScan(sound, QByteArray("\xFF\xDD\x00\x04\x00\x10", 6)) << 4;
     QTest::newRow("half scale") << sound << 2;
@@ -212,6 +216,7 @@ void TestJpegLuma::refused_data()
     QTest::newRow("cut short, end marker added") << cutWithEnd << 4;
     QTest::newRow("no end marker") << noEnd << 8;
     QTest::newRow("12-bit") << sixteenBit << 4;
+    QTest::newRow("size beyond the data") << huge << 4;
     QTest::newRow("restart marker in the scan")
         << sound.left(sound.size() / 2) + QByteArray("\xFF\xD0", 2) + sound.mid(sound.size() / 2) << 4;
     QTest::newRow("not a jpeg") << cameraPhoto("Olympus_C-3000_P1010006.JPG").mid(2) << 4;
