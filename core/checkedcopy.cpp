@@ -98,9 +98,9 @@ public:
     explicit DeviceReader(const QString &path)
     {
 #if defined(Q_OS_WIN)
-        const auto native = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16());
-        m_handle = ::CreateFileW(native, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        const QString native = QDir::toNativeSeparators(path);
+        m_handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         // Page-aligned, which is a multiple of every sector size in use.
         if (m_handle != INVALID_HANDLE_VALUE)
             m_aligned = static_cast<char *>(::VirtualAlloc(nullptr, size_t(alignedBytes), MEM_COMMIT | MEM_RESERVE,

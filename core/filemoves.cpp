@@ -22,9 +22,11 @@ RenameOutcome renameWithin(const QString &source, const QString &target, QString
 {
     // Without MOVEFILE_COPY_ALLOWED the system refuses to cross volumes
     // instead of copying; without MOVEFILE_REPLACE_EXISTING it never replaces.
-    const auto from = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(source).utf16());
-    const auto to = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16());
-    if (::MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH))
+    // The native strings live as long as the call: utf16() points into them.
+    const QString from = QDir::toNativeSeparators(source);
+    const QString to = QDir::toNativeSeparators(target);
+    if (::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
+                      MOVEFILE_WRITE_THROUGH))
         return RenameOutcome::Renamed;
     const DWORD code = ::GetLastError();
     if (code == ERROR_NOT_SAME_DEVICE)
@@ -42,9 +44,10 @@ bool syncToDevice(QFile &file, QString *error)
         return false;
     }
     // A second handle flushes the same file's data: the system keeps one cache per file.
-    const auto path = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(file.fileName()).utf16());
-    const HANDLE handle = ::CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const QString path = QDir::toNativeSeparators(file.fileName());
+    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error)
             *error = qt_error_string(int(::GetLastError()));
