@@ -121,8 +121,13 @@ void TestMainWindowStatus::removedByOthers()
     const QString folder = makeFolder({"a.jpg", "b.jpg", "c.jpg"});
     auto w = openWindow(folder);
     PhotoCatalog *catalog = w->findChild<PhotoCatalog *>();
-    for (const QString &name : std::as_const(removed))
-        QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
+    // On Windows a file being read (the neighbours are decoded ahead) cannot
+    // be removed until the reader is done with it, which must be soon; a
+    // removal refused while another handle was opening it may still happen.
+    for (const QString &name : std::as_const(removed)) {
+        const QString path = folder + QLatin1Char('/') + name;
+        QTRY_VERIFY(QFile::remove(path) || !QFileInfo::exists(path));
+    }
     // What the folder watch would start.
     catalog->rescan();
     QTRY_COMPARE(catalog->allFiles().size(), 3 - removed.size());
