@@ -69,10 +69,17 @@ Layout layoutOf(const Stream &s)
     return layout;
 }
 
+// Running DC values wrap rather than overflow: a damaged stream's may run
+// away, a sound stream's never leave 16 bits.
+std::int32_t wrappingAdd(std::int32_t a, std::int32_t b)
+{
+    return std::int32_t(std::uint32_t(a) + std::uint32_t(b));
+}
+
 // One MCU, its luma blocks' coefficients to `out`, the running DC values in
 // `dc`. False on a bit pattern that is no code or on coefficients beyond a
 // block's 64: never in a sound stream, soon in a misaligned one.
-bool decodeMcu(const Layout &layout, BitReader &reader, int *dc, LumaBlock *out)
+bool decodeMcu(const Layout &layout, BitReader &reader, std::int32_t *dc, LumaBlock *out)
 {
     for (const Layout::Block &block : layout.blocks) {
         int run;
@@ -80,7 +87,7 @@ bool decodeMcu(const Layout &layout, BitReader &reader, int *dc, LumaBlock *out)
         int symbol;
         if (!reader.next(*block.dc, run, value, symbol) || run != 0 || symbol > 11)
             return false;
-        dc[block.component] += value;
+        dc[block.component] = wrappingAdd(dc[block.component], value);
         LumaBlock *luma = block.luma >= 0 ? out + block.luma : nullptr;
         if (luma)
             *luma = {dc[block.component], 0, 0, 0};
@@ -162,7 +169,7 @@ void decodeRange(Job &job, size_t index)
     // Where the next range's bits begin, in this range's.
     const std::uint64_t nextFirst = std::uint64_t(range.scan.ownBits);
     BitReader reader(data, 0);
-    int dc[4] = {};
+    std::int32_t dc[4] = {};
     qint64 seen = 0; // MCUs of the next range known to start before `pos`
     qint64 count = 0;
     while (count < limit) {
@@ -246,7 +253,8 @@ std::vector<Segment> joined(const Job &job)
         if (!meets)
             break;
         const Range &n = job.ranges[k + 1];
-        offset = r.luma[size_t(r.meetHere * per)].dc + offset - n.luma[size_t(r.meetThere * per)].dc;
+        const std::int32_t truth = wrappingAdd(r.luma[size_t(r.meetHere * per)].dc, offset);
+        offset = std::int32_t(std::uint32_t(truth) - std::uint32_t(n.luma[size_t(r.meetThere * per)].dc));
         local = r.meetThere;
     }
     if (global != layout.mcus)
@@ -288,7 +296,7 @@ QImage picture(const Stream &s, const Layout &layout, const std::vector<Segment>
                 const qint64 y = (my * layout.lumaDown + b / layout.lumaAcross) * side;
                 if (x >= width || y >= height)
                     continue;
-                const qint64 base = qint64(block.dc + segment.offset) * q[0] * 8192 + (qint64(128) << 16) + 32768;
+                const qint64 base = qint64(wrappingAdd(block.dc, segment.offset)) * q[0] * 8192 + (qint64(128) << 16) + 32768;
                 uchar *at = pixels + y * stride + x;
                 if (side == 1) {
                     *at = pixel(base);
