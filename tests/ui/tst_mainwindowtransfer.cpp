@@ -129,8 +129,12 @@ void TestMainWindowTransfer::texts_data()
     QTest::newRow("summary-all") << T::summary(5, false, "all", 0) << "5 photos";
     QTest::newRow("summary-excluded") << T::summary(4, false, "not:color:Red", 2) << "4 photos (not red label) with 2 XMP sidecars";
     QTest::newRow("summary-selected-ignores-filter") << T::summary(3, true, "rejected", 0) << "3 selected photos";
-    QTest::newRow("question") << T::moveQuestion(5, 2, "/x") << "Move 5 photos and 2 XMP sidecars to /x? They leave this folder.";
-    QTest::newRow("question-no-sidecar") << T::moveQuestion(1, 0, "/x") << "Move 1 photo to /x? They leave this folder.";
+    // The folder as the system writes it (\x on Windows).
+    const QString x = QDir::toNativeSeparators(QStringLiteral("/x"));
+    QTest::newRow("question") << T::moveQuestion(5, 2, "/x")
+                              << QStringLiteral("Move 5 photos and 2 XMP sidecars to %1? They leave this folder.").arg(x);
+    QTest::newRow("question-no-sidecar") << T::moveQuestion(1, 0, "/x")
+                                         << QStringLiteral("Move 1 photo to %1? They leave this folder.").arg(x);
 }
 
 void TestMainWindowTransfer::texts()
