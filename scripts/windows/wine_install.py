@@ -81,10 +81,48 @@ def values(key):
     return reg_export(key).get(full_name(key))
 
 
+def windows_argv(command):
+    """The arguments a program gets from a Windows command line: Qt and the C
+    runtime split it by CommandLineToArgvW's rules, where a backslash before a
+    quote escapes it."""
+    args, i, n = [], 0, len(command)
+    while i < n:
+        while i < n and command[i] in " \t":
+            i += 1
+        if i >= n:
+            break
+        arg, quoted = "", False
+        while i < n and (quoted or command[i] not in " \t"):
+            if command[i] == "\\":
+                j = i
+                while j < n and command[j] == "\\":
+                    j += 1
+                if j < n and command[j] == '"':
+                    arg += "\\" * ((j - i) // 2)
+                    if (j - i) % 2:
+                        arg += '"'
+                        j += 1
+                else:
+                    arg += "\\" * (j - i)
+                i = j
+            elif command[i] == '"':
+                if quoted and i + 1 < n and command[i + 1] == '"':
+                    arg += '"'
+                    i += 2
+                else:
+                    quoted = not quoted
+                    i += 1
+            else:
+                arg += command[i]
+                i += 1
+        args.append(arg)
+    return args
+
+
 def command_line(template, argument):
-    """A shell command as Explorer runs it: the program and its arguments with %1 / %V filled in."""
-    parts = [a or b for a, b in re.findall(r'"([^"]*)"|(\S+)', template)]
-    return [argument if part in ("%1", "%V") else part for part in parts]
+    """A shell command as Explorer runs it: %1 / %V filled in the registered
+    command line, which is then split as the program splits it."""
+    return windows_argv(template.replace("%1", argument).replace("%V", argument).replace("%v", argument))
 
 
 def deployed_files(stage):
@@ -211,6 +249,18 @@ def uninstall(inst, folder_win):
     subprocess.run(["wineserver", "-w"], capture_output=True, timeout=120)
 
 
+def drive_for(folder):
+    """A free drive letter that shows `folder` as its root, like a memory card."""
+    devices = os.path.join(os.environ["WINEPREFIX"], "dosdevices")
+    for letter in "pqrstuvw":
+        link = os.path.join(devices, letter + ":")
+        if not os.path.lexists(link):
+            os.symlink(folder, link)
+            return letter.upper() + ":"
+    check("a free drive letter for the drive root", False)
+    return None
+
+
 def start_on(command, argument, expect_title, artifacts, shot):
     """Starts the installed program with a registered command line; returns the
     process and its main window once the title names `expect_title`."""
@@ -233,11 +283,7 @@ def quit_program(app, window):
     if window:
         ws.focus(window)
         ws.keys("alt+F4")
-    try:
-        wait_for(lambda: app.poll() is not None, "the program to quit")
-    except TimeoutError:
-        app.kill()
-    check("program quit cleanly", app.returncode == 0, f"exit code {app.returncode}")
+    ws.check_quits(app)
 
 
 def detail(image, geometry=None):
@@ -348,6 +394,16 @@ def session(args, inst, setup, stage, version):
             check("a mark typed in the installed program lands in a sidecar",
                   ws.exif(ws.sidecar_of(photo_folder, name)).get("Rating") == 3)
         quit_program(app, window)
+
+        # The entry on a folder's background, in a drive's root: Explorer
+        # fills in "%V" as D:\, whose backslash escapes the closing quote.
+        background = (values(inst.key(CLASSES + r"\Directory\Background\shell" + "\\" + APPKEY + r"\command"))
+                      or {}).get("", "")
+        drive = drive_for(photo_folder)
+        if drive:
+            app, window = start_on(background, drive + "\\", pattern, artifacts, "wine-drive-root.png")
+            quit_program(app, window)
+            os.remove(os.path.join(os.environ["WINEPREFIX"], "dosdevices", drive.lower()))
 
         app_command = (values(inst.key(CLASSES + r"\Applications\Glanceway.exe\shell\open\command")) or {}).get("", "")
         raw_at_full_size(app_command, artifacts, args.inspect)

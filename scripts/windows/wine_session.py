@@ -30,6 +30,9 @@ import time
 import zipfile
 
 TIMEOUT = 60
+# From closing the main window to the end of the process, Wine's own shut-down
+# included.
+QUIT_TIMEOUT = 10
 KEY = r"HKCU\Software\Quillmark\Glanceway"
 LEGACY_KEY = r"HKCU\Software\Pellowick\Pellowick"
 
@@ -114,6 +117,20 @@ def keys(*names):
 def focus(window):
     run("xdotool", "windowactivate", "--sync", window, check_exit=False)
     run("xdotool", "windowfocus", "--sync", window, check_exit=False)
+
+
+def check_quits(app):
+    """The program ends by itself within seconds of its window closing, with
+    exit code 0; it is ended here when it does not."""
+    try:
+        wait_for(lambda: app.poll() is not None, "the program to quit", QUIT_TIMEOUT)
+    except TimeoutError:
+        app.kill()
+        app.wait()
+        check(f"program ended within {QUIT_TIMEOUT} s of closing its window", False, "still running")
+        return
+    check(f"program ended within {QUIT_TIMEOUT} s of closing its window", True)
+    check("program quit cleanly", app.returncode == 0, f"exit code {app.returncode}")
 
 
 def exif(sidecar):
@@ -286,8 +303,7 @@ def cull(app, folder, photos, thumbnails, artifacts):
 
     # Windows has no standard key for Quit (the action has none there): Alt+F4.
     keys("alt+F4")
-    wait_for(lambda: app.poll() is not None, "the program to quit")
-    check("program quit cleanly", app.returncode == 0, f"exit code {app.returncode}")
+    check_quits(app)
 
     for name, value in marked.items():
         if name == rejected and outcome == "moved":
