@@ -1,5 +1,6 @@
 #include "core/filemoves.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,16 @@ namespace PhotoCore {
 
 #if defined(Q_OS_WIN)
 
+namespace {
+
+// A file open in a reader that does not share deletion (Qt opens every file so,
+// and the program's own decodes read the photos next to the current one) cannot
+// be renamed until the reader lets go, nor while an indexer or a virus scanner
+// looks at it: the rename is tried again for this long.
+constexpr int renameRetryMs = 2000;
+
+} // namespace
+
 RenameOutcome renameWithin(const QString &source, const QString &target, QString *error)
 {
     // Without MOVEFILE_COPY_ALLOWED the system refuses to cross volumes
@@ -25,10 +36,17 @@ RenameOutcome renameWithin(const QString &source, const QString &target, QString
     // The native strings live as long as the call: utf16() points into them.
     const QString from = QDir::toNativeSeparators(source);
     const QString to = QDir::toNativeSeparators(target);
-    if (::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
-                      MOVEFILE_WRITE_THROUGH))
-        return RenameOutcome::Renamed;
-    const DWORD code = ::GetLastError();
+    const QDeadlineTimer deadline(renameRetryMs);
+    DWORD code = 0;
+    for (;;) {
+        if (::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
+                          reinterpret_cast<const wchar_t *>(to.utf16()), MOVEFILE_WRITE_THROUGH))
+            return RenameOutcome::Renamed;
+        code = ::GetLastError();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || deadline.hasExpired())
+            break;
+        ::Sleep(20);
+    }
     if (code == ERROR_NOT_SAME_DEVICE)
         return RenameOutcome::OtherFileSystem;
     if (error)
