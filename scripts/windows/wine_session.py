@@ -63,6 +63,21 @@ def wait_for(predicate, what, timeout=TIMEOUT):
     raise TimeoutError(what)
 
 
+def settled(read, what, still=0.75):
+    """read()'s value once it has stayed the same for `still` seconds: the
+    program moves on by itself after a rating, a moment after the sidecar."""
+    deadline = time.monotonic() + TIMEOUT
+    last, since = None, time.monotonic()
+    while time.monotonic() < deadline:
+        value, now = read(), time.monotonic()
+        if value != last:
+            last, since = value, now
+        elif value and now - since >= still:
+            return value
+        time.sleep(0.1)
+    raise TimeoutError(what)
+
+
 def windows_path(path):
     return run("winepath", "-w", path).strip()
 
@@ -244,7 +259,7 @@ def cull(app, folder, photos, thumbnails, artifacts):
     marked = {}
     for key, field, value in (("3", "Rating", 3), ("5", "Rating", 5), ("8", "Label", "Green"),
                               ("x", "Rating", -1), ("Right", None, None), ("1", "Rating", 1)):
-        name = wait_for(current, "current photo")
+        name = settled(current, "current photo")
         keys(key)
         if field is None:
             wait_for(lambda: current() != name, "moving on")
