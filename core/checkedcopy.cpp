@@ -13,6 +13,8 @@
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
+
+#include <string>
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -98,9 +100,9 @@ public:
     explicit DeviceReader(const QString &path)
     {
 #if defined(Q_OS_WIN)
-        const QString native = QDir::toNativeSeparators(path);
-        m_handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_READ, FILE_SHARE_READ,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+        m_handle = ::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         // Page-aligned, which is a multiple of every sector size in use.
         if (m_handle != INVALID_HANDLE_VALUE)
             m_aligned = static_cast<char *>(::VirtualAlloc(nullptr, size_t(alignedBytes), MEM_COMMIT | MEM_RESERVE,

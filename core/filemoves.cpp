@@ -7,6 +7,8 @@
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
+
+#include <string>
 #else
 #include <cerrno>
 #include <cstdio>
@@ -33,14 +35,12 @@ RenameOutcome renameWithin(const QString &source, const QString &target, QString
 {
     // Without MOVEFILE_COPY_ALLOWED the system refuses to cross volumes
     // instead of copying; without MOVEFILE_REPLACE_EXISTING it never replaces.
-    // The native strings live as long as the call: utf16() points into them.
-    const QString from = QDir::toNativeSeparators(source);
-    const QString to = QDir::toNativeSeparators(target);
+    const std::wstring from = QDir::toNativeSeparators(source).toStdWString();
+    const std::wstring to = QDir::toNativeSeparators(target).toStdWString();
     const QDeadlineTimer deadline(renameRetryMs);
     DWORD code = 0;
     for (;;) {
-        if (::MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
-                          reinterpret_cast<const wchar_t *>(to.utf16()), MOVEFILE_WRITE_THROUGH))
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
             return RenameOutcome::Renamed;
         code = ::GetLastError();
         if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || deadline.hasExpired())
@@ -62,10 +62,9 @@ bool syncToDevice(QFile &file, QString *error)
         return false;
     }
     // A second handle flushes the same file's data: the system keeps one cache per file.
-    const QString path = QDir::toNativeSeparators(file.fileName());
-    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring path = QDir::toNativeSeparators(file.fileName()).toStdWString();
+    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error)
             *error = qt_error_string(int(::GetLastError()));

@@ -105,6 +105,13 @@ struct Ranked
 // refused, as damaged, before they reach the decoder.
 constexpr int maxJpegSegments = 4096;
 
+// Every start-of-frame marker but sequential Huffman coding's (0xC0, 0xC1):
+// progressive, lossless, hierarchical and arithmetic coding.
+inline bool isOtherFrame(uchar marker)
+{
+    return marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 // False when the JPEG stream at `bytes` (from its start-of-image marker) holds
 // more than maxJpegSegments segments, counted the way the decoder meets them:
 // before, between and after its scans, up to its end-of-image marker. True

@@ -1,5 +1,7 @@
 #include "imaging/jpegentropy_p.h"
 
+#include "imaging/decodesupport_p.h"
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -229,9 +231,8 @@ bool readStream(const std::uint8_t *bytes, qint64 length, Stream *s)
         case 0xD9:
             return false;
         default:
-            // Other frame types: progressive, lossless, arithmetic, hierarchical.
-            if ((marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-                || marker == 0xDE || marker == 0xDF)
+            // Other frame types, and the hierarchical ones' DHP and EXP segments.
+            if (decodesupport::isOtherFrame(uchar(marker)) || marker == 0xDE || marker == 0xDF)
                 return false;
             break;
         }

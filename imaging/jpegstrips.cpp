@@ -39,13 +39,6 @@ bool isSequentialHuffmanFrame(uchar marker)
     return marker == 0xC0 || marker == 0xC1;
 }
 
-bool isOtherFrame(uchar marker)
-{
-    // Every start-of-frame but the two above: progressive, lossless,
-    // hierarchical and arithmetic coding.
-    return marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
 // Walks the segments from start-of-image to the first scan header.
 bool readHeader(const uchar *bytes, qint64 length, Header *h)
 {

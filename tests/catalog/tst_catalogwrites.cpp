@@ -33,8 +33,8 @@ QByteArray readBytes(const QString &path)
 bool setFolderTime(const QString &path, const QDateTime &time)
 {
 #ifdef Q_OS_WIN
-    const QString native = QDir::toNativeSeparators(path);
-    const HANDLE folder = ::CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), FILE_WRITE_ATTRIBUTES,
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    const HANDLE folder = ::CreateFileW(native.c_str(), FILE_WRITE_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE)
