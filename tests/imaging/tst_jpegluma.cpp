@@ -1,8 +1,9 @@
 #include "imaging/jpegluma.h"
 
+#include "tiffbuilder.h"
+
 #include <QBuffer>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -19,18 +20,6 @@ QByteArray readAll(const QString &path)
 QByteArray cameraPhoto(const char *name)
 {
     return readAll(QStringLiteral(GLANCEWAY_TESTDATA "/cameras/") + QString::fromLatin1(name));
-}
-
-QByteArray encoded(const QImage &image, int quality, bool progressive = false)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(quality);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
 }
 
 // A photo enlarged to 3000 × 2000 with grain: several MB of coded data, enough
@@ -52,7 +41,7 @@ const QByteArray &grainyPhoto(QImage::Format format = QImage::Format_RGB32)
                 row[x] = qRgb(qBound(0, qRed(p) + g, 255), qBound(0, qGreen(p) + g, 255), qBound(0, qBlue(p) + g, 255));
             }
         }
-        bytes = encoded(image.convertToFormat(format), 95);
+        bytes = testimg::encode(image.convertToFormat(format), "JPEG", 95);
     }
     return bytes;
 }
@@ -173,7 +162,7 @@ void TestJpegLuma::sameForAnyNumberOfThreads_data()
     QTest::addColumn<int>("denominator");
     QByteArray withTrailer = grainyPhoto();
     // Cameras append previews after the image's end: the last ranges start in them.
-    withTrailer += encoded(QImage::fromData(cameraPhoto("Canon_EOS-RP__MG_0633.JPG")), 90).repeated(3);
+    withTrailer += testimg::encode(QImage::fromData(cameraPhoto("Canon_EOS-RP__MG_0633.JPG")), "JPEG", 90).repeated(3);
     QTest::newRow("grainy 1/4") << grainyPhoto() << 4;
     QTest::newRow("grainy 1/8") << grainyPhoto() << 8;
     QTest::newRow("grey") << grainyPhoto(QImage::Format_Grayscale8) << 4;
@@ -197,7 +186,7 @@ void TestJpegLuma::refused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("denominator");
-    const QByteArray sound = encoded(QImage::fromData(cameraPhoto("Olympus_C-3000_P1010006.JPG")), 90);
+    const QByteArray sound = testimg::encode(QImage::fromData(cameraPhoto("Olympus_C-3000_P1010006.JPG")), "JPEG", 90);
     QByteArray cut = sound.left(sound.size() / 2);
     QByteArray cutWithEnd = cut + QByteArray("\xFF\xD9", 2);
     QByteArray noEnd = sound;
@@ -208,7 +197,7 @@ void TestJpegLuma::refused_data()
     // 65535 × 65535: far more blocks than the scan's bytes can hold.
     QByteArray huge = sound;
     huge.replace(frame + 5, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
-    QTest::newRow("progressive") << encoded(QImage::fromData(sound), 90, true) << 4;
+    QTest::newRow("progressive") << testimg::encode(QImage::fromData(sound), "JPEG", 90, true) << 4;
     QTest::newRow("restart intervals") << withSegmentBeforeScan(sound, QByteArray("\xFF\xDD\x00\x04\x00\x10", 6)) << 4;
     QTest::newRow("half scale") << sound << 2;
     QTest::newRow("full scale") << sound << 1;
@@ -239,7 +228,7 @@ void TestJpegLuma::refused()
 // whether one thread decodes or several.
 void TestJpegLuma::damagedStreamsStayInBounds()
 {
-    const QByteArray sound = encoded(QImage::fromData(grainyPhoto()).scaled(1200, 800), 95);
+    const QByteArray sound = testimg::encode(QImage::fromData(grainyPhoto()).scaled(1200, 800), "JPEG", 95);
     const qsizetype scan = sound.indexOf(QByteArray("\xFF\xDA", 2)) + 20;
     QRandomGenerator rng(20261208);
     int decoded = 0;
