@@ -20,6 +20,11 @@ bool HuffmanTable::build(const std::uint8_t *counts, const std::uint8_t *symbols
         const int count = counts[length - 1];
         if (index + count > symbolCount || index + count > 256)
             return false;
+        // The codes of one length must fit beside the shorter ones, and no
+        // code may be all ones: checked before any is written, since the
+        // lookup has room for exactly the code space.
+        if (code + count >= (1 << length))
+            return false;
         valueOffset[size_t(length)] = index - code;
         for (int i = 0; i < count; ++i) {
             values[size_t(index)] = symbols[index];
@@ -34,9 +39,6 @@ bool HuffmanTable::build(const std::uint8_t *counts, const std::uint8_t *symbols
         }
         if (count)
             maxCode[size_t(length)] = code - 1;
-        // No code may be all ones.
-        if (code >= (1 << length))
-            return false;
         code <<= 1;
     }
     for (size_t prefix = 0; prefix < fast.size(); ++prefix) {

@@ -1,4 +1,5 @@
 #include "imaging/jpegluma.h"
+#include "imaging/jpegluma_p.h"
 
 #include "tiffbuilder.h"
 
@@ -80,6 +81,46 @@ QImage referenceLuma(const QByteArray &bytes, int denominator)
     return luma;
 }
 
+// A DHT segment defining table `id` of class `cls` from its 16 counts, with
+// as many symbols as the counts ask (all 0).
+QByteArray huffmanSegment(int cls, int id, const QList<int> &counts)
+{
+    QByteArray body(1, char((cls << 4) | id));
+    int total = 0;
+    for (int length = 0; length < 16; ++length) {
+        const int count = length < counts.size() ? counts[length] : 0;
+        body += char(count);
+        total += count;
+    }
+    body += QByteArray(total, '\0');
+    const int size = int(body.size()) + 2;
+    return QByteArray("\xFF\xC4", 2) + char(size >> 8) + char(size & 0xFF) + body;
+}
+
+// A grey JPEG whose every block is a 1-bit DC code and a 2-bit end of block,
+// all zero bits: 3 bits a block. A range cut at a byte that is no multiple of
+// 3 bits from the start decodes sound-looking blocks that never meet the true
+// ones.
+QByteArray threeBitBlocks(int width, int height)
+{
+    QByteArray bytes("\xFF\xD8", 2);
+    bytes += QByteArray("\xFF\xDB\x00\x43\x00", 5) + QByteArray(64, '\1');
+    bytes += QByteArray("\xFF\xC0\x00\x0B\x08", 5) + char(height >> 8) + char(height & 0xFF) + char(width >> 8)
+           + char(width & 0xFF) + QByteArray("\x01\x01\x11\x00", 4);
+    bytes += huffmanSegment(0, 0, {1}) + huffmanSegment(1, 0, {0, 1});
+    bytes += QByteArray("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+    const qint64 blocks = qint64((width + 7) / 8) * ((height + 7) / 8);
+    bytes += QByteArray(qsizetype((blocks * 3 + 7) / 8), '\0');
+    return bytes + QByteArray("\xFF\xD9", 2);
+}
+
+QImage decodeCut(const QByteArray &bytes, int denominator, int threads, const jpegluma::Cutting &cutting)
+{
+    std::unique_ptr<uchar[]> copy(new uchar[size_t(qMax<qsizetype>(bytes.size(), 1))]);
+    memcpy(copy.get(), bytes.constData(), size_t(bytes.size()));
+    return jpegluma::decode(copy.get(), bytes.size(), denominator, threads, cutting);
+}
+
 QByteArray withSegmentBeforeScan(QByteArray bytes, const QByteArray &segment)
 {
     const qsizetype sos = bytes.indexOf(QByteArray("\xFF\xDA", 2));
@@ -98,6 +139,8 @@ private slots:
     void matchesTheGeneralDecoder();
     void sameForAnyNumberOfThreads_data();
     void sameForAnyNumberOfThreads();
+    void sameWhereverTheScanIsCut_data();
+    void sameWhereverTheScanIsCut();
     void refused_data();
     void refused();
     void damagedStreamsStayInBounds();
@@ -182,6 +225,47 @@ void TestJpegLuma::sameForAnyNumberOfThreads()
     }
 }
 
+// Ranges cut every few bytes, running a few bytes into the next: the
+// meetings fall at every bit position near the end of a range's data, where
+// an MCU runs into the zero padding after it.
+void TestJpegLuma::sameWhereverTheScanIsCut_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("denominator");
+    const QImage photo = QImage::fromData(grainyPhoto()).scaled(96, 64);
+    QTest::newRow("colour") << testimg::encode(photo, "JPEG", 90) << 4;
+    QTest::newRow("colour 1/8") << testimg::encode(photo, "JPEG", 90) << 8;
+    QTest::newRow("grey") << testimg::encode(photo.convertToFormat(QImage::Format_Grayscale8), "JPEG", 95) << 4;
+    // Flat blocks of random grey: a DC code and its bits, then an end of
+    // block, a few bits in all, so that ranges fall into step at once and an
+    // MCU straddles every bit position of a range's last bytes.
+    QImage flat(256, 128, QImage::Format_Grayscale8);
+    QRandomGenerator rng(11);
+    for (int by = 0; by < flat.height(); by += 8) {
+        for (int bx = 0; bx < flat.width(); bx += 8) {
+            const int grey = int(rng.bounded(256));
+            for (int y = by; y < by + 8; ++y)
+                memset(flat.scanLine(y) + bx, grey, 8);
+        }
+    }
+    QTest::newRow("flat blocks") << testimg::encode(flat, "JPEG", 95) << 8;
+    QTest::newRow("ranges never in step") << threeBitBlocks(1024, 512) << 4;
+}
+
+void TestJpegLuma::sameWhereverTheScanIsCut()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, denominator);
+    const QImage one = decode(bytes, denominator, 1);
+    QVERIFY(!one.isNull());
+    for (int threads : {2, 3, 4}) {
+        for (int meeting = 1; meeting <= 96; ++meeting) {
+            const QImage many = decodeCut(bytes, denominator, threads, {16, meeting});
+            QVERIFY2(many == one, qPrintable(QStringLiteral("%1 threads, %2 bytes").arg(threads).arg(meeting)));
+        }
+    }
+}
+
 void TestJpegLuma::refused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -208,6 +292,11 @@ void TestJpegLuma::refused_data()
     QTest::newRow("size beyond the data") << huge << 4;
     QTest::newRow("restart marker in the scan")
         << sound.left(sound.size() / 2) + QByteArray("\xFF\xD0", 2) + sound.mid(sound.size() / 2) << 4;
+    // Tables declaring more codes of one length than the code space holds.
+    QTest::newRow("255 codes of length 1") << withSegmentBeforeScan(sound, huffmanSegment(0, 0, {255})) << 4;
+    QTest::newRow("two codes of length 1") << withSegmentBeforeScan(sound, huffmanSegment(1, 0, {2})) << 4;
+    QTest::newRow("over-full at length 7") << withSegmentBeforeScan(sound, huffmanSegment(1, 1, {0, 0, 0, 0, 0, 0, 255})) << 4;
+    QTest::newRow("over-full at length 16") << withSegmentBeforeScan(sound, huffmanSegment(1, 0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2})) << 4;
     QTest::newRow("not a jpeg") << cameraPhoto("Olympus_C-3000_P1010006.JPG").mid(2) << 4;
     QTest::newRow("empty") << QByteArray() << 4;
     // Control: an interval of 0 is no restart interval.
