@@ -1,6 +1,7 @@
 #include "core/checkedcopy.h"
 
 #include "core/filemoves.h"
+#include "core/partialcopy.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -204,12 +205,16 @@ CopyCheck failed(CopyProblem problem, const QString &reason)
 }
 
 // A read of the original failed: it is gone when its name no longer leads
-// anywhere (a card pulled out takes its whole folder with it).
-CopyCheck readFailed(const QString &source, const QString &error)
+// anywhere (a card pulled out takes its whole folder with it); a read that
+// found the end without an error found a file shorter than its size.
+CopyCheck readFailed(const QString &source, const QFile &in)
 {
     if (!QFileInfo::exists(source))
         return failed(CopyProblem::SourceGone, PhotoTransfer::tr("the original is no longer there"));
-    return failed(CopyProblem::Other, error.isEmpty() ? PhotoTransfer::tr("the original ended early") : error);
+    if (in.error() == QFileDevice::NoError)
+        return failed(CopyProblem::SourceShort,
+                      PhotoTransfer::tr("the original ended before its size; the copy was refused"));
+    return failed(CopyProblem::Other, in.errorString());
 }
 
 CopyCheck copyAndCompare(QFile &in, QFile &out, const QString &source, const QString &target,
@@ -224,7 +229,7 @@ CopyCheck copyAndCompare(QFile &in, QFile &out, const QString &source, const QSt
         const qint64 n = qMin(chunkBytes, size - at);
         char *block = hold ? held.data() + at : buffer.data();
         if (!readAll(in, block, n))
-            return readFailed(source, in.errorString());
+            return readFailed(source, in);
         if (!writeAll(out, block, n, error))
             return failed(ranOutOfRoom(target, size - at) ? CopyProblem::TargetFull : CopyProblem::Other, error);
         startWriteBack(out, at, n);
@@ -243,14 +248,14 @@ CopyCheck copyAndCompare(QFile &in, QFile &out, const QString &source, const QSt
         return failed(CopyProblem::Other, differs);
     QByteArray copied(qMin(chunkBytes, qMax<qint64>(size, 1)), Qt::Uninitialized);
     if (!hold && !in.seek(0))
-        return readFailed(source, in.errorString());
+        return readFailed(source, in);
     for (qint64 at = 0; at < size;) {
         const qint64 n = qMin(chunkBytes, size - at);
         if (!check.read(copied.data(), n))
             return failed(CopyProblem::Other, differs);
         const char *original = hold ? held.constData() + at : buffer.data();
         if (!hold && !readAll(in, buffer.data(), n))
-            return readFailed(source, in.errorString());
+            return readFailed(source, in);
         if (std::memcmp(original, copied.constData(), size_t(n)) != 0)
             return failed(CopyProblem::Other, differs);
         at += n;
@@ -262,27 +267,55 @@ CopyCheck copyAndCompare(QFile &in, QFile &out, const QString &source, const QSt
 
 } // namespace
 
-CopyCheck copyChecked(const QString &source, const QString &target, const CopyAdvance &advance)
+CopyCheck stageCheckedCopy(const QString &source, const QString &target, const CopyAdvance &advance)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return readFailed(source, in.errorString());
+        return readFailed(source, in);
+    const QString staged = partialCopyPath(target);
     // NewOnly: a name taken between the caller's look and now is not ours to write.
-    QFile out(target);
+    QFile out(staged);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         const bool full = QFileInfo::exists(QFileInfo(target).absolutePath()) && ranOutOfRoom(target, 0);
         return failed(full ? CopyProblem::TargetFull : CopyProblem::Other, out.errorString());
     }
-    const CopyCheck check = copyAndCompare(in, out, source, target, advance);
+    const CopyCheck check = copyAndCompare(in, out, source, staged, advance);
     out.close();
     if (!check.ok()) {
-        QFile::remove(target);
+        QFile::remove(staged);
         return check;
     }
-    QFile stamp(target);
+    QFile stamp(staged);
     if (stamp.open(QIODevice::ReadWrite))
         stamp.setFileTime(QFileInfo(source).fileTime(QFileDevice::FileModificationTime),
                           QFileDevice::FileModificationTime);
+    return check;
+}
+
+CopyCheck publishStagedCopy(const QString &target)
+{
+    QString error;
+    if (renameWithin(partialCopyPath(target), target, &error) != RenameOutcome::Renamed)
+        return failed(CopyProblem::Other, error);
+    return CopyCheck{};
+}
+
+void discardStagedCopy(const QString &target)
+{
+    QFile::remove(partialCopyPath(target));
+}
+
+CopyCheck copyChecked(const QString &source, const QString &target, const CopyAdvance &advance)
+{
+    // Looked at first so that a taken name fails before anything is copied.
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        return failed(CopyProblem::Other,
+                      PhotoTransfer::tr("%1 is already there").arg(QFileInfo(target).fileName()));
+    CopyCheck check = stageCheckedCopy(source, target, advance);
+    if (check.ok())
+        check = publishStagedCopy(target);
+    if (!check.ok())
+        discardStagedCopy(target);
     return check;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/checkedcopy.h"
 #include "core/filemoves.h"
+#include "core/partialcopy.h"
 #include "core/phototransfer.h"
 
 #include <QCoreApplication>
@@ -9,8 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QStandardPaths>
-#include <QTextStream>
 
 // The texts of an import's failures.
 class PhotoIngest
@@ -44,10 +43,14 @@ public:
     {
         auto it = m_taken.find(folder);
         if (it == m_taken.end()) {
+            // What a killed run left half-written goes before the names are counted.
+            removeStalePartialCopies(folder);
             QSet<QString> stems;
             for (const QString &name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                              | QDir::NoDotAndDotDot))
-                stems.insert(stemOf(name));
+                                                              | QDir::NoDotAndDotDot)) {
+                if (!isPartialCopyName(name))
+                    stems.insert(stemOf(name));
+            }
             it = m_taken.insert(folder, stems);
         }
         return *it;
@@ -58,70 +61,49 @@ private:
     QHash<QString, QSet<QString>> m_taken;
 };
 
-QString destinationKey(const QString &destination)
+// `path` with links resolved as far as it exists, the rest appended.
+QString resolvedPath(const QString &path)
 {
-    return resolvedFolder(destination);
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString rest;
+    for (QString at = absolute;;) {
+        const QString canonical = QFileInfo(at).canonicalFilePath();
+        if (!canonical.isEmpty())
+            return QDir::cleanPath(canonical + rest);
+        const QString parent = QFileInfo(at).path();
+        if (parent == at)
+            return absolute;
+        rest.prepend(QLatin1Char('/') + QFileInfo(at).fileName());
+        at = parent;
+    }
+}
+
+// Whether `inner` is `outer` or lies below it.
+bool within(const QString &inner, const QString &outer)
+{
+#if defined(Q_OS_WIN)
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    if (inner.isEmpty() || outer.isEmpty())
+        return false;
+    const QString below = outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/');
+    return inner.compare(outer, cs) == 0 || inner.startsWith(below, cs);
 }
 
 } // namespace
 
-// ---- The log ------------------------------------------------------------------
-
-IngestLog::IngestLog(const QString &path)
-    : m_path(path)
+IngestFolderClash ingestFolderClash(const QString &source, const QString &destination, const QString &backup)
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    QTextStream in(&file);
-    in.setEncoding(QStringConverter::Utf8);
-    QString line;
-    while (in.readLineInto(&line)) {
-        if (!line.isEmpty())
-            m_keys.insert(line);
-    }
-}
-
-QString IngestLog::defaultPath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/import-log.tsv");
-}
-
-QString IngestLog::keyOf(const IngestItem &item, const QString &destination)
-{
-    // Tabs cannot occur in a name from a card; the time to the millisecond as recorded.
-    return QStringList{QFileInfo(item.files.first()).fileName(), QString::number(item.sizes.value(0)),
-                       item.captured.toString(Qt::ISODateWithMs), destinationKey(destination)}
-        .join(QLatin1Char('\t'));
-}
-
-bool IngestLog::contains(const IngestItem &item, const QString &destination) const
-{
-    if (item.files.isEmpty())
-        return false;
-    if (m_keys.contains(keyOf(item, destination)))
-        return true;
-    const QFileInfo there(QDir(destination).filePath(item.folder + QLatin1Char('/') + item.baseName
-                                                     + suffixWithDot(item.files.first())));
-    // A copy keeps its original's modification time.
-    return there.isFile() && there.size() == item.sizes.value(0)
-           && there.lastModified() == QFileInfo(item.files.first()).lastModified();
-}
-
-bool IngestLog::add(const IngestItem &item, const QString &destination)
-{
-    const QString key = keyOf(item, destination);
-    if (m_keys.contains(key))
-        return true;
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return false;
-    const QByteArray line = key.toUtf8() + '\n';
-    if (file.write(line) != line.size())
-        return false;
-    m_keys.insert(key);
-    return true;
+    const QString from = source.isEmpty() ? QString() : resolvedPath(source);
+    const QString into = destination.isEmpty() ? QString() : resolvedPath(destination);
+    const QString second = backup.isEmpty() ? QString() : resolvedPath(backup);
+    if (within(into, from) || within(second, from))
+        return IngestFolderClash::OnSource;
+    if (within(second, into) || within(into, second))
+        return IngestFolderClash::BackupOverlaps;
+    return IngestFolderClash::None;
 }
 
 // ---- The run --------------------------------------------------------------------
@@ -145,6 +127,18 @@ IngestResult runIngest(const IngestPlan &plan, const QString &destination, const
         return !result.cancelled;
     };
     TakenNames taken;
+    switch (ingestFolderClash(plan.source, destination, backup)) {
+    case IngestFolderClash::OnSource:
+        result.stopped = PhotoIngest::tr("The destination and the backup cannot lie in the folder imported from, %1.")
+                             .arg(QDir::toNativeSeparators(plan.source));
+        break;
+    case IngestFolderClash::BackupOverlaps:
+        result.stopped = PhotoIngest::tr("The backup %1 needs a folder of its own, outside the destination %2.")
+                             .arg(QDir::toNativeSeparators(backup), QDir::toNativeSeparators(destination));
+        break;
+    case IngestFolderClash::None:
+        break;
+    }
 
     for (const IngestItem &item : plan.items) {
         IngestOutcome outcome;
@@ -157,6 +151,7 @@ IngestResult runIngest(const IngestPlan &plan, const QString &destination, const
             result.outcomes.append(outcome);
             continue;
         }
+        state.target.clear();
         if (!result.stopped.isEmpty() || result.cancelled || !report(item.files.first())) {
             outcome.reason = result.stopped.isEmpty() ? PhotoIngest::tr("cancelled")
                                                       : PhotoIngest::tr("not copied: the import stopped");
@@ -186,16 +181,18 @@ IngestResult runIngest(const IngestPlan &plan, const QString &destination, const
             steps.append({file, outcome.backups.last()});
         }
 
-        QStringList made;
+        // Every copy of the photo is checked under its partial name before any takes its own.
+        QStringList staged, published;
         for (const auto &[source, target] : std::as_const(steps)) {
             if (!problem.isEmpty())
                 break;
-            const CopyCheck check = copyChecked(source, target, [&](qint64 n) {
+            state.target = target;
+            const CopyCheck check = stageCheckedCopy(source, target, [&](qint64 n) {
                 state.bytesDone += n;
                 return report(source);
             });
             if (check.ok()) {
-                made.append(target);
+                staged.append(target);
                 continue;
             }
             const bool toBackup = !backupFolder.isEmpty() && target.startsWith(backupFolder + QLatin1Char('/'));
@@ -215,16 +212,33 @@ IngestResult runIngest(const IngestPlan &plan, const QString &destination, const
                                      .arg(QDir::toNativeSeparators(plan.source));
                 problem = check.reason;
                 break;
+            case CopyProblem::SourceShort:
+                problem = PhotoIngest::tr("the file on the card ended before its size; the copy was refused");
+                break;
             default:
                 problem = check.reason;
                 break;
             }
             problem = QStringLiteral("%1: %2").arg(QFileInfo(source).fileName(), problem);
         }
+        state.target.clear();
+        for (const QString &target : std::as_const(staged)) {
+            if (!problem.isEmpty())
+                break;
+            const CopyCheck check = publishStagedCopy(target);
+            if (check.ok())
+                published.append(target);
+            else
+                problem = QStringLiteral("%1: %2").arg(QFileInfo(target).fileName(), check.reason);
+        }
         if (!problem.isEmpty()) {
             // All or nothing: a photo without its partner or its backup is not imported.
-            for (const QString &file : std::as_const(made))
-                QFile::remove(file);
+            for (const QString &target : std::as_const(staged)) {
+                if (published.contains(target))
+                    QFile::remove(target);
+                else
+                    discardStagedCopy(target);
+            }
             outcome.reason = problem;
             if (result.cancelled) {
                 ++result.notCopied;
@@ -241,8 +255,9 @@ IngestResult runIngest(const IngestPlan &plan, const QString &destination, const
             syncFolder(backupFolder);
             taken.add(backupFolder, base);
         }
+        // Only now, with every copy whole under its name and the names durable.
         if (log)
-            log->add(item, destination);
+            log->add(item, destination, outcome.destinations, outcome.backups);
         if (!result.folders.contains(folder))
             result.folders.append(folder);
         outcome.state = IngestState::Imported;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ingestlog.h"
 #include "core/ingestplan.h"
 
 #include <QList>
@@ -10,33 +11,6 @@
 #include <functional>
 
 namespace PhotoCore {
-
-// What was imported before, kept in a small file in the user's data folder:
-// one line per photo with its original name, size and capture time and the
-// destination it went to. A photo culled away after its import stays
-// imported, so that putting the card back in does not bring it back.
-class IngestLog
-{
-public:
-    explicit IngestLog(const QString &path = defaultPath());
-
-    // import-log.tsv in the per-user application data folder.
-    static QString defaultPath();
-    QString path() const { return m_path; }
-
-    // Whether `item` was imported into `destination` before: the log has it,
-    // or its copy (same name, size and modification time) is already where
-    // the plan puts it.
-    bool contains(const IngestItem &item, const QString &destination) const;
-    // Records `item` as imported into `destination`; false when the log cannot be written.
-    bool add(const IngestItem &item, const QString &destination);
-
-private:
-    static QString keyOf(const IngestItem &item, const QString &destination);
-
-    QString m_path;
-    QSet<QString> m_keys;
-};
 
 enum class IngestState {
     Imported,
@@ -74,18 +48,35 @@ struct IngestProgress
     int photos = 0;
     qint64 bytesDone = 0;
     qint64 bytes = 0;
-    QString file; // the file on the card at hand
+    QString file;   // the file on the card at hand
+    QString target; // where it is being copied to; empty between copies
 };
 
 // Returning false cancels; called on the thread that runs the import.
 using IngestProgressFunction = std::function<bool(const IngestProgress &)>;
 
+// Folders an import cannot use together.
+enum class IngestFolderClash {
+    None,
+    OnSource,      // the destination or the backup lies in the folder imported from
+    BackupOverlaps // the backup is the destination, lies inside it, or holds it
+};
+
+// How `destination` and `backup` (empty: none) stand to each other and to
+// `source`, links followed and, on Windows, case ignored; folders that do not
+// exist yet are taken where they would be made.
+IngestFolderClash ingestFolderClash(const QString &source, const QString &destination, const QString &backup);
+
 // Copies the new photos of `plan` below `destination` (and, when `backup` is
 // not empty, a second time below `backup`, under the same folders and names),
 // each file through the checked copy. A name taken in either folder gives the
 // photo's files the base name "<name> (2)" in both. A photo counts as
-// imported once every copy of each of its files is whole; then it goes into
-// `log`. A photo that fails leaves nothing behind. A full destination or
+// imported once every copy of each of its files is whole: each is written
+// under its partial name, checked, and all of a photo's copies then take their
+// names together; then it goes into `log`. A photo that fails leaves nothing
+// behind, and partial copies that a killed run left in the folders it writes
+// to are removed. Folders that clash (ingestFolderClash) stop it before it
+// copies anything. A full destination or
 // backup and a source that is gone (a card pulled out) stop the import; the
 // photos imported so far stay. The card is only read. Runs on the calling thread.
 IngestResult runIngest(const IngestPlan &plan, const QString &destination, const QString &backup, IngestLog *log,

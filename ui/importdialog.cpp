@@ -38,13 +38,6 @@ QString cleaned(const QString &typed)
     return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-// Whether `inner` is `outer` or lies below it.
-bool within(const QString &inner, const QString &outer)
-{
-    return !inner.isEmpty() && !outer.isEmpty()
-           && (inner == outer || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/')));
-}
-
 } // namespace
 
 ImportDialog::ImportDialog(QWidget *parent)
@@ -272,10 +265,14 @@ QString ImportDialog::problem() const
         return tr("Insert a card, or choose a folder to import from.");
     if (into.isEmpty())
         return tr("Choose a destination folder.");
-    if (within(into, source) || within(second, source))
+    switch (PhotoCore::ingestFolderClash(source, into, second)) {
+    case PhotoCore::IngestFolderClash::OnSource:
         return tr("The destination and the second copy cannot lie on the card's own folder.");
-    if (!second.isEmpty() && (within(second, into) || within(into, second)))
+    case PhotoCore::IngestFolderClash::BackupOverlaps:
         return tr("The second copy needs a folder of its own, outside the destination.");
+    case PhotoCore::IngestFolderClash::None:
+        break;
+    }
     if (m_plan.items.isEmpty())
         return tr("There are no photos in %1.").arg(QDir::toNativeSeparators(source));
     if (m_plan.newCount() == 0)

@@ -180,8 +180,11 @@ void TestIngestPlan::newOnly_data()
     // Culled away after the import: still imported, unless the log speaks of another photo.
     QTest::newRow("copy-deleted-since") << "deleted" << QStringList{"0001_IMG_2"};
     QTest::newRow("copy-deleted-other-capture-time") << "deleted,time" << QStringList{"0001_IMG_1", "0002_IMG_2"};
-    // No log (another computer), but the copy is where the plan puts it.
-    QTest::newRow("copy-there-without-log") << "no-log" << QStringList{"0001_IMG_2"};
+    // No log (another computer): a file where the plan puts the copy proves
+    // nothing (it may be a fragment, or another photo of the same name).
+    QTest::newRow("copy-there-without-log") << "no-log" << QStringList{"0001_IMG_1", "0002_IMG_2"};
+    // The recorded copy is still there but is no longer what was checked.
+    QTest::newRow("copy-replaced-by-fragment") << "fragment" << QStringList{"0001_IMG_1", "0002_IMG_2"};
     QTest::newRow("another-file-there-without-log") << "no-log,touched" << QStringList{"0001_IMG_1", "0002_IMG_2"};
 }
 
@@ -214,6 +217,10 @@ void TestIngestPlan::newOnly()
         QVERIFY(QFile::remove(destination.filePath("2024/0001_IMG_1.JPG")));
     if (changes.contains(QLatin1String("no-log")))
         QVERIFY(QFile::remove(data.filePath("import-log.tsv")));
+    if (changes.contains(QLatin1String("fragment"))) {
+        QVERIFY(QFile::remove(destination.filePath("2024/0001_IMG_1.JPG")));
+        writeFile(destination.filePath("2024/0001_IMG_1.JPG"), "fir", captured);
+    }
     if (changes.contains(QLatin1String("touched")))
         writeFile(destination.filePath("2024/0001_IMG_1.JPG"), "other", captured);
 

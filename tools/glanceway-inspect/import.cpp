@@ -42,6 +42,28 @@ QByteArray outcomeLine(const PhotoCore::IngestOutcome &outcome)
     return line + '}';
 }
 
+// For the tests that kill an import part-way: GLANCEWAY_INSPECT_IMPORT_PAUSE
+// names a file being written (its final path) or, for the moment between
+// photos, the card file of the photo about to begin. There the import says
+// "paused" on stderr and waits for a line on stdin, so that the test can kill
+// it at exactly that point.
+PhotoCore::IngestProgressFunction pauseAt()
+{
+    const QString at = QDir::cleanPath(qEnvironmentVariable("GLANCEWAY_INSPECT_IMPORT_PAUSE"));
+    if (at.isEmpty() || at == QLatin1String("."))
+        return {};
+    return [at](const PhotoCore::IngestProgress &progress) {
+        if (progress.target.isEmpty() ? progress.file == at : progress.target == at) {
+            std::fprintf(stderr, "paused\n");
+            std::fflush(stderr);
+            char line[16];
+            if (!std::fgets(line, sizeof line, stdin))
+                return false;
+        }
+        return true;
+    };
+}
+
 int import(const QStringList &given)
 {
     QStringList args = given;
@@ -79,11 +101,23 @@ int import(const QStringList &given)
     const QString destination = QDir::cleanPath(QFileInfo(args.at(1)).absoluteFilePath());
     if (!backup.isEmpty())
         backup = QDir::cleanPath(QFileInfo(backup).absoluteFilePath());
+    switch (PhotoCore::ingestFolderClash(source, destination, backup)) {
+    case PhotoCore::IngestFolderClash::OnSource:
+        std::fprintf(stderr, "import: the destination and the backup cannot lie in the folder imported from, %s\n",
+                     qPrintable(QDir::toNativeSeparators(source)));
+        return 2;
+    case PhotoCore::IngestFolderClash::BackupOverlaps:
+        std::fprintf(stderr, "import: the backup %s needs a folder of its own, outside the destination %s\n",
+                     qPrintable(QDir::toNativeSeparators(backup)), qPrintable(QDir::toNativeSeparators(destination)));
+        return 2;
+    case PhotoCore::IngestFolderClash::None:
+        break;
+    }
     PhotoCore::IngestLog log(logPath.isEmpty() ? PhotoCore::IngestLog::defaultPath() : logPath);
     const PhotoCore::IngestPlan plan = PhotoCore::planIngest(
         source, {folders, names}, videos, &readIngestFacts,
         [&](const PhotoCore::IngestItem &item) { return log.contains(item, destination); });
-    const PhotoCore::IngestResult result = PhotoCore::runIngest(plan, destination, backup, &log);
+    const PhotoCore::IngestResult result = PhotoCore::runIngest(plan, destination, backup, &log, pauseAt());
     for (const PhotoCore::IngestOutcome &outcome : result.outcomes)
         printLine(outcomeLine(outcome));
     if (!result.stopped.isEmpty())
