@@ -4,68 +4,15 @@
 #include "catalog/photocatalog.h"
 #include "core/photopairs.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
 
 namespace {
-
-// The facts of a photo change meaning when the analysis does: entries of
-// another version are analysed afresh.
-const QString &analysisVersion()
-{
-    static const QString version = QStringLiteral("bursts-1");
-    return version;
-}
-
-// Cached photos are known by their folder; a folder's file by its cleaned
-// absolute path, as thumbnail entries are.
-QString cacheFileFor(const QString &directory, const QString &folder)
-{
-    const QByteArray digest =
-        QCryptographicHash::hash(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()).toUtf8(),
-                                 QCryptographicHash::Sha256);
-    return QDir(directory).filePath(QString::fromLatin1(digest.toHex()) + QStringLiteral(".json"));
-}
-
-QJsonObject factsToJson(qint64 size, qint64 modified, const PhotoCore::BurstFacts &facts)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("size"), double(size));
-    o.insert(QStringLiteral("modified"), double(modified));
-    if (facts.captured.isValid())
-        o.insert(QStringLiteral("captured"), facts.captured.toString(Qt::ISODateWithMs));
-    if (!qIsNaN(facts.exposureBias))
-        o.insert(QStringLiteral("bias"), facts.exposureBias);
-    if (facts.hashed)
-        o.insert(QStringLiteral("hash"), QString::number(facts.hash, 16));
-    o.insert(QStringLiteral("sharpness"), facts.sharpness);
-    return o;
-}
-
-PhotoCore::BurstFacts factsFromJson(const QJsonObject &o)
-{
-    PhotoCore::BurstFacts facts;
-    if (o.contains(QStringLiteral("captured")))
-        facts.captured = QDateTime::fromString(o.value(QStringLiteral("captured")).toString(), Qt::ISODateWithMs);
-    if (o.contains(QStringLiteral("bias")))
-        facts.exposureBias = o.value(QStringLiteral("bias")).toDouble();
-    bool ok = false;
-    const quint64 hash = o.value(QStringLiteral("hash")).toString().toULongLong(&ok, 16);
-    facts.hashed = ok;
-    facts.hash = ok ? hash : 0;
-    facts.sharpness = o.value(QStringLiteral("sharpness")).toDouble(-1);
-    return facts;
-}
 
 QHash<QString, QStringList> byFolder(const QStringList &paths)
 {
@@ -183,6 +130,7 @@ void BurstGroups::restart()
     m_frames.clear();
     m_frameOf.clear();
     m_known.clear();
+    m_prunedFolders.clear();
     m_queued.clear();
     m_analysed = 0;
     m_groups.clear();
@@ -221,6 +169,15 @@ void BurstGroups::followListing()
     // Analyses of photos no longer listed still come back, and are dropped.
     const QSet<QString> frames(m_frames.cbegin(), m_frames.cend());
     m_queued.removeIf([&](const QString &path) { return !frames.contains(path); });
+    for (auto it = m_known.begin(); it != m_known.end();) {
+        if (frames.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        m_prunedFolders.insert(QFileInfo(it.key()).absolutePath());
+        it = m_known.erase(it);
+        m_unsaved = true;
+    }
     QStringList missing;
     for (const QString &path : std::as_const(m_frames)) {
         if (!m_known.contains(path) && !m_queued.contains(path))
@@ -255,23 +212,16 @@ void BurstGroups::followListing()
         QHash<QString, Known> found;
         const QHash<QString, QStringList> folders = byFolder(missing);
         for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
-            QFile file(cacheFileFor(directory, it.key()));
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-            if (root.value(QStringLiteral("version")).toString() != analysisVersion())
-                continue;
-            const QJsonObject photos = root.value(QStringLiteral("photos")).toObject();
+            const QHash<QString, Known> kept = BurstCacheFile::read(BurstCacheFile::pathFor(directory, it.key()));
             for (const QString &path : it.value()) {
-                const QJsonObject entry = photos.value(QFileInfo(path).fileName()).toObject();
-                if (entry.isEmpty())
+                const auto entry = kept.constFind(QFileInfo(path).fileName());
+                if (entry == kept.cend())
                     continue;
                 const QFileInfo info(path);
                 const qint64 modified = info.lastModified().toMSecsSinceEpoch();
-                if (qint64(entry.value(QStringLiteral("size")).toDouble()) != info.size()
-                    || qint64(entry.value(QStringLiteral("modified")).toDouble()) != modified)
+                if (entry->size != info.size() || entry->modified != modified)
                     continue;
-                found.insert(path, {info.size(), modified, factsFromJson(entry)});
+                found.insert(path, *entry);
             }
         }
         postToGuiThread([self, generation, found, missing] {
@@ -377,30 +327,20 @@ void BurstGroups::save()
         return;
     m_unsaved = false;
     QDir().mkpath(m_cacheDirectory);
-    QStringList paths = m_known.keys();
-    const QHash<QString, QStringList> folders = byFolder(paths);
+    // Only the photos listed now: those removed or renamed since go with this save.
+    QStringList paths;
+    for (const QString &path : std::as_const(m_frames)) {
+        if (m_known.contains(path))
+            paths.append(path);
+    }
+    QHash<QString, QStringList> folders = byFolder(paths);
+    for (const QString &folder : std::as_const(m_prunedFolders))
+        folders[folder]; // one whose last photo went keeps none
+    m_prunedFolders.clear();
     for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
-        // What an earlier session kept of photos not listed now stays.
-        const QString name = cacheFileFor(m_cacheDirectory, it.key());
-        QJsonObject photos;
-        QFile old(name);
-        if (old.open(QIODevice::ReadOnly)) {
-            const QJsonObject root = QJsonDocument::fromJson(old.readAll()).object();
-            if (root.value(QStringLiteral("version")).toString() == analysisVersion())
-                photos = root.value(QStringLiteral("photos")).toObject();
-        }
-        for (const QString &path : it.value()) {
-            const Known &known = m_known[path];
-            photos.insert(QFileInfo(path).fileName(), factsToJson(known.size, known.modified, known.facts));
-        }
-        QJsonObject root;
-        root.insert(QStringLiteral("version"), analysisVersion());
-        root.insert(QStringLiteral("folder"), QDir::cleanPath(QFileInfo(it.key()).absoluteFilePath()));
-        root.insert(QStringLiteral("photos"), photos);
-        QSaveFile file(name);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
-            file.commit();
-        }
+        QHash<QString, Known> entries;
+        for (const QString &path : it.value())
+            entries.insert(QFileInfo(path).fileName(), m_known.value(path));
+        BurstCacheFile::write(BurstCacheFile::pathFor(m_cacheDirectory, it.key()), it.key(), entries);
     }
 }

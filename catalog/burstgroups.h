@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/burstcachefile.h"
 #include "core/burstrules.h"
 #include "core/workerpool.h"
 
@@ -20,9 +21,10 @@ class PhotoCatalog;
 // sharpness and its rank in its group. It observes a catalog's listing and
 // works in the background: each photo is analysed once (capture time, hash,
 // sharpness) on threads of idle priority, so that it never slows what the
-// user looks at, and the facts are kept per folder beside the thumbnail cache,
-// keyed by each photo's path, size and modification time, so a folder opened
-// again is grouped at once. Lives on the GUI thread.
+// user looks at, and the facts are kept per folder beside the thumbnail cache
+// (BurstCacheFile), keyed by each photo's path, size and modification time, so
+// a folder opened again is grouped at once; the file keeps only the photos the
+// folder holds when it is saved. Lives on the GUI thread.
 //
 // A RAW+JPEG pair is one frame, its JPEG; when the catalog shows the pair as
 // two photos, the RAW answers for its JPEG.
@@ -86,12 +88,7 @@ signals:
     void finished();
 
 private:
-    struct Known
-    {
-        qint64 size = -1;
-        qint64 modified = 0;
-        PhotoCore::BurstFacts facts;
-    };
+    using Known = BurstCacheFile::Entry;
 
     void restart();
     void followListing();
@@ -113,6 +110,7 @@ private:
     QStringList m_frames;               // the photos analysed, pairs as one
     QHash<QString, QString> m_frameOf;  // a pair's RAW shown alone: its JPEG
     QHash<QString, Known> m_known;      // by frame
+    QSet<QString> m_prunedFolders;      // whose kept facts lost photos since the last save
     QSet<QString> m_queued;
     int m_analysed = 0;
     bool m_unsaved = false;

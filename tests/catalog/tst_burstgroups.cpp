@@ -91,6 +91,8 @@ private slots:
     void gapPreference();
     void pairIsOneFrame();
     void reopenedFolderFromCache();
+    void cacheKeepsTheFolderOnly_data();
+    void cacheKeepsTheFolderOnly();
     void keepBestPlan_data();
     void keepBestPlan();
     void keepBestIsOneUndoStep();
@@ -220,6 +222,54 @@ void TestBurstGroups::reopenedFolderFromCache()
     QCOMPARE(analysis.calls.load(), 1);
     QCOMPARE(groups.groups(), first);
     QCOMPARE(groups.sharpnessOf(dir + QStringLiteral("/C.jpg")), 0.9);
+}
+
+void TestBurstGroups::cacheKeepsTheFolderOnly_data()
+{
+    // A first session analysed A–D and kept them; then:
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<int>("analysed");    // in the second session
+    QTest::addColumn<QStringList>("kept"); // in the cache file after it
+    QTest::newRow("photo-deleted") << "delete C" << 0 << QStringList{"A.jpg", "B.jpg", "D.jpg"};
+    QTest::newRow("oversized-file-is-absent") << "pad" << 4 << QStringList{"A.jpg", "B.jpg", "C.jpg", "D.jpg"};
+}
+
+void TestBurstGroups::cacheKeepsTheFolderOnly()
+{
+    QFETCH(QString, since);
+    QFETCH(int, analysed);
+    QFETCH(QStringList, kept);
+    FakeAnalysis analysis;
+    addScenes(analysis);
+    const QString dir = makeFolder(tmp, {"A.jpg", "B.jpg", "C.jpg", "D.jpg"});
+    const QString cache = freshDir(tmp);
+    const QString file = BurstCacheFile::pathFor(cache, dir);
+    {
+        PhotoCatalog catalog;
+        BurstGroups groups(&catalog, analysis.analyser());
+        groups.setCacheDirectory(cache);
+        openAndGroup(catalog, groups, dir);
+    }
+    QCOMPARE(BurstCacheFile::read(file).size(), 4);
+    if (since == QLatin1String("delete C")) {
+        QVERIFY(QFile::remove(dir + QStringLiteral("/C.jpg")));
+    } else {
+        // Still whole JSON, only too large to be a folder's facts.
+        QFile padded(file);
+        QVERIFY(padded.open(QIODevice::Append));
+        QVERIFY(padded.write(QByteArray(BurstCacheFile::maxBytes, ' ')) > 0);
+    }
+    analysis.calls = 0;
+    {
+        PhotoCatalog catalog;
+        BurstGroups groups(&catalog, analysis.analyser());
+        groups.setCacheDirectory(cache);
+        openAndGroup(catalog, groups, dir);
+    }
+    QCOMPARE(analysis.calls.load(), analysed);
+    QStringList names = BurstCacheFile::read(file).keys();
+    names.sort();
+    QCOMPARE(names, kept);
 }
 
 void TestBurstGroups::keepBestPlan_data()

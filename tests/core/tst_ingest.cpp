@@ -123,6 +123,13 @@ private slots:
     void sourceVanishes();
     void nameClashNeverOverwrites();
     void cancelLeavesWholePhotos();
+    void sameNameRunAgain_data();
+    void sameNameRunAgain();
+    void cardFileEndsEarly();
+    void folderClash_data();
+    void folderClash();
+    void leftoverPartialCopies_data();
+    void leftoverPartialCopies();
 };
 
 void TestIngest::importsWithBackup()
@@ -265,6 +272,160 @@ void TestIngest::cancelLeavesWholePhotos()
     QCOMPARE(result.failed, 0);
     QCOMPARE(result.notCopied, 3);
     verifyWholeAndNothingElse(result, destination.path(), QString(), files);
+}
+
+void TestIngest::sameNameRunAgain_data()
+{
+    // Two photos of one second and one size, named alike by "{date}"; the
+    // first run brings only the first.
+    QTest::addColumn<QString>("firstRunEnds");
+    QTest::newRow("disk-full") << "full";
+    QTest::newRow("cancelled") << "cancel";
+}
+
+void TestIngest::sameNameRunAgain()
+{
+    QFETCH(QString, firstRunEnds);
+    const bool full = firstRunEnds == QLatin1String("full");
+    SmallDisk disk(320);
+    if (full && !disk.isMounted())
+        QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+    QTemporaryDir card, roomy, data;
+    const QString destination = full ? disk.path() : roomy.path();
+    const QString folder = card.filePath("DCIM/100CANON/");
+    const QDateTime second(QDate(2024, 5, 1), QTime(10, 0, 2));
+    QHash<QString, QByteArray> files;
+    for (int i = 1; i <= 2; ++i) {
+        const QString path = folder + QStringLiteral("IMG_%1.CR3").arg(i);
+        files.insert(path, photoBytes(i, 100000));
+        writeFile(path, files.value(path));
+        QFile stamp(path);
+        QVERIFY(stamp.open(QIODevice::ReadWrite) && stamp.setFileTime(second, QFileDevice::FileModificationTime));
+    }
+    const auto facts = [&](const QString &) { return PhotoCore::IngestFacts{second, QStringLiteral("X")}; };
+    const PhotoCore::IngestTemplates templates{QStringLiteral("{year}"), QStringLiteral("{date}")};
+    const auto plan = [&](PhotoCore::IngestLog &log) {
+        return PhotoCore::planIngest(card.filePath("DCIM"), templates, false, facts,
+                                     [&](const PhotoCore::IngestItem &item) { return log.contains(item, destination); });
+    };
+    {
+        if (full)
+            disk.fill(150000);
+        PhotoCore::IngestLog log(data.filePath("log.tsv"));
+        const auto progress = [](const PhotoCore::IngestProgress &at) { return !at.file.endsWith("IMG_2.CR3"); };
+        const auto result = PhotoCore::runIngest(plan(log), destination, QString(), &log,
+                                                 full ? PhotoCore::IngestProgressFunction() : progress);
+        QVERIFY2(result.imported == 1, qPrintable(result.outcomes.first().reason + result.stopped));
+        QCOMPARE(result.outcomes.at(1).state, full ? IngestState::Failed : IngestState::NotCopied);
+    }
+    QFile::remove(disk.filePath(".filler"));
+    PhotoCore::IngestLog log(data.filePath("log.tsv"));
+    const PhotoCore::IngestPlan again = plan(log);
+    QCOMPARE(again.newCount(), 1);
+    const auto result = PhotoCore::runIngest(again, destination, QString(), &log);
+    QCOMPARE(result.skipped, 1);
+    QCOMPARE(result.imported, 1);
+    QCOMPARE(filesBelow(destination + "/2024"), (QStringList{"20240501 (2).CR3", "20240501.CR3"}));
+    QCOMPARE(contentOf(destination + "/2024/20240501.CR3"), files.value(folder + "IMG_1.CR3"));
+    QCOMPARE(contentOf(destination + "/2024/20240501 (2).CR3"), files.value(folder + "IMG_2.CR3"));
+}
+
+void TestIngest::cardFileEndsEarly()
+{
+    QTemporaryDir card, destination, data;
+    const auto files = makeCard(card.path(), 2, 5 * 1048576);
+    const QString shrinking = card.filePath("DCIM/100CANON/IMG_0002.JPG");
+    // The card file is cut short once the first block of its copy is out.
+    const auto progress = [&](const PhotoCore::IngestProgress &at) {
+        if (at.file == shrinking && !at.target.isEmpty())
+            QFile::resize(shrinking, 1048576);
+        return true;
+    };
+    PhotoCore::IngestLog log(data.filePath("log.tsv"));
+    const auto result = PhotoCore::runIngest(planFor(card.path(), log, destination.path()), destination.path(),
+                                             QString(), &log, progress);
+    QCOMPARE(result.imported, 1);
+    QCOMPARE(result.outcomes.at(1).state, IngestState::Failed);
+    QCOMPARE(result.outcomes.at(1).reason,
+             QStringLiteral("IMG_0002.JPG: the file on the card ended before its size; the copy was refused"));
+    QCOMPARE(filesBelow(destination.path()),
+             (QStringList{"2024/2024-05-01/IMG_0001.CR3", "2024/2024-05-01/IMG_0001.JPG",
+                          "2024/2024-05-01/IMG_0001.xmp"}));
+    Q_UNUSED(files);
+}
+
+void TestIngest::folderClash_data()
+{
+    // Folders below one sandbox; "link" is a symbolic link to "photos".
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("backup");
+    QTest::addColumn<int>("clash");
+    const int none = int(PhotoCore::IngestFolderClash::None);
+    const int onSource = int(PhotoCore::IngestFolderClash::OnSource);
+    const int overlaps = int(PhotoCore::IngestFolderClash::BackupOverlaps);
+    QTest::newRow("apart") << "photos" << "backup" << none;
+    QTest::newRow("no-backup") << "photos" << "" << none;
+    QTest::newRow("same-name-prefix") << "photos" << "photos2" << none;
+    QTest::newRow("backup-is-destination") << "photos" << "photos/" << overlaps;
+    QTest::newRow("backup-inside-destination") << "photos" << "photos/backup" << overlaps;
+    QTest::newRow("destination-inside-backup") << "backup/photos" << "backup" << overlaps;
+    QTest::newRow("backup-through-link") << "photos" << "link/not-yet/made" << overlaps;
+    QTest::newRow("destination-on-card") << "card/DCIM/out" << "" << onSource;
+    QTest::newRow("backup-on-card") << "photos" << "card/DCIM" << onSource;
+}
+
+void TestIngest::folderClash()
+{
+    QFETCH(QString, destination);
+    QFETCH(QString, backup);
+    QFETCH(int, clash);
+    QTemporaryDir sandbox, data;
+    QVERIFY(QDir().mkpath(sandbox.filePath("photos")));
+    QVERIFY(QFile::link(sandbox.filePath("photos"), sandbox.filePath("link")));
+    const auto files = makeCard(sandbox.filePath("card"), 1, 1000);
+    const QString into = sandbox.filePath(destination);
+    const QString second = backup.isEmpty() ? QString() : sandbox.filePath(backup);
+    QCOMPARE(int(PhotoCore::ingestFolderClash(sandbox.filePath("card/DCIM"), into, second)), clash);
+    // The run refuses such folders by itself, before it copies anything.
+    PhotoCore::IngestLog log(data.filePath("log.tsv"));
+    const auto result = PhotoCore::runIngest(planFor(sandbox.filePath("card"), log, into), into, second, &log);
+    QCOMPARE(result.imported, clash == int(PhotoCore::IngestFolderClash::None) ? 1 : 0);
+    QCOMPARE(result.stopped.isEmpty(), clash == int(PhotoCore::IngestFolderClash::None));
+    Q_UNUSED(files);
+}
+
+void TestIngest::leftoverPartialCopies_data()
+{
+    QTest::addColumn<bool>("writerRuns");
+    QTest::newRow("writer-gone") << false;
+    QTest::newRow("writer-still-running") << true;
+}
+
+void TestIngest::leftoverPartialCopies()
+{
+    QFETCH(bool, writerRuns);
+    QTemporaryDir card, destination, data;
+    makeCard(card.path(), 1, 1000);
+    QProcess writer;
+    writer.start(QStringLiteral("cat"));
+    QVERIFY(writer.waitForStarted());
+    const qint64 pid = writer.processId();
+    if (!writerRuns) {
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished());
+    }
+    // What that writer left of the photo the plan puts in the same place.
+    const QString partial = destination.filePath(QStringLiteral("2024/2024-05-01/.glanceway-part-%1-IMG_0001.JPG").arg(pid));
+    writeFile(partial, "fragment");
+    PhotoCore::IngestLog log(data.filePath("log.tsv"));
+    const auto result = PhotoCore::runIngest(planFor(card.path(), log, destination.path()), destination.path(),
+                                             QString(), &log);
+    QCOMPARE(result.imported, 1);
+    QCOMPARE(QFileInfo::exists(partial), writerRuns);
+    // Never a taken name: the photo keeps its own.
+    QVERIFY(QFileInfo::exists(destination.filePath("2024/2024-05-01/IMG_0001.JPG")));
+    writer.closeWriteChannel();
+    writer.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestIngest)
