@@ -81,12 +81,17 @@ QString IngestLog::defaultPath()
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/import-log.tsv");
 }
 
-QString IngestLog::keyOf(const IngestItem &item, const QString &destination)
+QStringList IngestLog::keyFieldsOf(const IngestItem &item, const QString &destination)
 {
     // The time to the millisecond as recorded.
     return QStringList{QFileInfo(item.files.first()).fileName(), QString::number(item.sizes.value(0)),
-                       item.captured.toString(Qt::ISODateWithMs), resolvedFolder(destination)}
-        .join(QLatin1Char('\t'));
+                       item.captured.toString(Qt::ISODateWithMs), resolvedFolder(destination)};
+}
+
+QString IngestLog::keyOf(const IngestItem &item, const QString &destination)
+{
+    // Only the destination, the last field, may hold a tab: the joined fields stay unambiguous.
+    return keyFieldsOf(item, destination).join(QLatin1Char('\t'));
 }
 
 void IngestLog::read(const QByteArray &bytes)
@@ -95,8 +100,8 @@ void IngestLog::read(const QByteArray &bytes)
     if (line.endsWith(QLatin1Char('\r')))
         line.chop(1);
     const QList<QStringView> fields = QStringView(line).split(QLatin1Char('\t'));
-    if (fields.size() == keyFields && fields.first() != formatTag) {
-        // The earlier format: the key alone, written as it is built.
+    if (fields.size() >= keyFields && fields.first() != formatTag) {
+        // The earlier format: the key alone, written as it is built, a tab in the destination unescaped.
         m_entries[line].append(Entry{});
         ++m_count;
         return;
@@ -171,10 +176,10 @@ bool IngestLog::add(const IngestItem &item, const QString &destination, const QS
     if (item.files.isEmpty() || copies.size() != item.files.size()
         || (!backups.isEmpty() && backups.size() != item.files.size()))
         return false;
-    const QString key = keyOf(item, destination);
+    const QStringList key = keyFieldsOf(item, destination);
     Entry entry;
     QStringList fields{formatTag};
-    for (const QString &field : key.split(QLatin1Char('\t')))
+    for (const QString &field : key)
         fields.append(escaped(field));
     fields.append(QString::number(item.files.size()));
     for (qsizetype i = 0; i < item.files.size(); ++i) {
@@ -197,7 +202,7 @@ bool IngestLog::add(const IngestItem &item, const QString &destination, const QS
         line.prepend('\n');
     if (!file.seek(file.size()) || file.write(line) != line.size() || !file.flush())
         return false;
-    m_entries[key].append(entry);
+    m_entries[key.join(QLatin1Char('\t'))].append(entry);
     ++m_count;
     return true;
 }

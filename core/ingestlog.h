@@ -60,6 +60,7 @@ private:
         QList<CopiedFile> files; // empty for a line of the earlier format
     };
 
+    static QStringList keyFieldsOf(const IngestItem &item, const QString &destination);
     static QString keyOf(const IngestItem &item, const QString &destination);
     void read(const QByteArray &line);
     bool provedBy(const Entry &entry, const IngestItem &item) const;

@@ -1153,6 +1153,18 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>The card or folder %1 can no longer be read; was it removed?</source>
         <translation>Die Karte oder der Ordner %1 kann nicht mehr gelesen werden; wurde sie entfernt?</translation>
     </message>
+    <message>
+        <source>the file on the card ended before its size; the copy was refused</source>
+        <translation>die Datei auf der Karte endete vor ihrer Größe; die Kopie wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>The destination and the backup cannot lie in the folder imported from, %1.</source>
+        <translation>Das Ziel und die Sicherung dürfen nicht im Ordner liegen, aus dem importiert wird, %1.</translation>
+    </message>
+    <message>
+        <source>The backup %1 needs a folder of its own, outside the destination %2.</source>
+        <translation>Die Sicherung %1 braucht einen eigenen Ordner außerhalb des Ziels %2.</translation>
+    </message>
 </context>
 <context>
     <name>PhotoTransfer</name>
@@ -1165,8 +1177,12 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>kopiert, aber das Original kann nicht gelöscht werden</translation>
     </message>
     <message>
-        <source>the original ended early</source>
-        <translation>das Original endete vorzeitig</translation>
+        <source>the original ended before its size; the copy was refused</source>
+        <translation>das Original endete vor seiner Größe; die Kopie wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>%1 is already there</source>
+        <translation>%1 ist schon vorhanden</translation>
     </message>
     <message>
         <source>it cannot be copied</source>

@@ -71,6 +71,11 @@ void TestInspectImport::import_data()
     QTest::newRow("second-run-imports-nothing")
         << QStringList() << false << 2
         << QStringList{"IMG_0633.JPG>-|- skipped", "DSC00001.JPG>-|- skipped"} << 0;
+    // Copies that would land on each other are refused before anything is copied.
+    QTest::newRow("backup-is-destination") << QStringList{"--backup", "DEST"} << false << 1 << QStringList() << 2;
+    QTest::newRow("backup-inside-destination")
+        << QStringList{"--backup", "DEST/backup"} << false << 1 << QStringList() << 2;
+    QTest::newRow("destination-inside-backup") << QStringList{"--backup", "DEST/.."} << false << 1 << QStringList() << 2;
     QTest::newRow("one-fails") << QStringList() << true << 1
                                << QStringList{"IMG_0633.JPG>2020-02-18/IMG_0633.JPG|- imported",
                                               "DSC00001.JPG>2023-07-11/DSC00001.JPG|- failed (reason)"}
@@ -94,11 +99,14 @@ void TestInspectImport::import()
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
     options.replaceInStrings(QStringLiteral("BACKUP"), backup.path());
+    options.replaceInStrings(QStringLiteral("DEST"), destination.path());
     Run run;
     for (int i = 0; i < runs; ++i)
         run = inspectImport(QStringList{card.path(), destination.path(), "--log", data.filePath("log.tsv")} + options);
     QCOMPARE(run.lines, lines);
     QCOMPARE(run.exitCode, exitCode);
+    if (lines.isEmpty())
+        QVERIFY(QDir(destination.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestInspectImport)
