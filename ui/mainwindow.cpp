@@ -4,43 +4,50 @@
 #include "catalog/burstgroups.h"
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
+#include "imaging/burstanalysis.h"
 #include "imaging/colourconversion.h"
 #include "ui/aboutdialog.h"
+#include "ui/comparecontroller.h"
+#include "ui/filterscontroller.h"
+#include "ui/folderscontroller.h"
+#include "ui/groupscontroller.h"
 #include "ui/helpdialog.h"
+#include "ui/historycontroller.h"
+#include "ui/importcontroller.h"
+#include "ui/markscontroller.h"
 #include "ui/menuplaces.h"
+#include "ui/navigationcontroller.h"
 #include "ui/preferencesdialog.h"
-#include "ui/recyclebin.h"
 #include "ui/shortcutoverlay.h"
+#include "ui/slideshowcontroller.h"
+#include "ui/transfercontroller.h"
+#include "ui/viewercontroller.h"
+#include "ui/webaddress.h"
+#include "ui/windowparts.h"
 #include "ui/writeproblembar.h"
 #include "viewer/viewerwidget.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QMimeData>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 
-
-const int viewerPage = 0;
-const int gridPage = 1;
-
+const QString webSite = QStringLiteral("https://www.quillmark.net");
 const int warningTimeoutMs = 12000;
-const int historyMessageTimeoutMs = 6000;
 
 } // namespace
 
@@ -53,11 +60,12 @@ MainWindow::MainWindow(QWidget *parent)
     catalog->setObjectName(QStringLiteral("catalog"));
     viewer = new ViewerWidget(catalog, this);
     grid = new ThumbnailGridWidget(this);
+    bursts = new BurstGroups(catalog, &analyseBurstFrame, this);
     stack = new QStackedWidget(this);
     stack->setObjectName(QStringLiteral("stack"));
     stack->addWidget(viewer);
     stack->addWidget(grid);
-    stack->setCurrentIndex(viewerPage);
+    stack->setCurrentIndex(WindowParts::viewerPage);
     // The warning bar sits above both pages, so it is seen in the grid too.
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -75,9 +83,9 @@ MainWindow::MainWindow(QWidget *parent)
     if (!restoreWindowPlacement(this))
         resizeWithinScreen(this, QSize(1200, 800));
 
-    createActions();
+    createControllers();
+    createMenus();
     rebuildShortcutOverlay();
-    addWindowLevelActions();
 
     summaryLabel = new QLabel(this);
     summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
@@ -90,25 +98,150 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(summaryLabel);
     statusBar()->showMessage(tr("Open a folder to begin"));
 
-    slideshowTimer = new QTimer(this);
-    slideshowTimer->setObjectName(QStringLiteral("slideshowTimer"));
-    slideshowTimer->setTimerType(Qt::PreciseTimer);
-    slideshowTimer->setSingleShot(false);
     noticeTimer = new QTimer(this);
     noticeTimer->setSingleShot(true);
     connect(noticeTimer, &QTimer::timeout, this, &MainWindow::updateStatusAndTitle);
 
     connectPages();
     updateActionStates();
-    QTimer::singleShot(0, this, &MainWindow::restoreLastSession);
+    QTimer::singleShot(0, folders, &FoldersController::restoreLastSession);
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::closeEvent(QCloseEvent *event)
+void MainWindow::createControllers()
 {
-    saveWindowPlacement(this, maximizedBeforeFullScreen);
-    QMainWindow::closeEvent(event);
+    registry = new ActionRegistry(this);
+    WindowParts parts;
+    parts.window = this;
+    parts.catalog = catalog;
+    parts.bursts = bursts;
+    parts.viewer = viewer;
+    parts.grid = grid;
+    parts.pages = stack;
+    parts.actions = registry;
+    parts.openInViewer = [this](const QString &path) { openFromGrid(path); };
+    parts.setFullScreen = [this](bool on) { setFullScreen(on); };
+    // Every other feature pauses the show when it takes the photos elsewhere.
+    slideshow = new SlideshowController(parts, this);
+    parts.slideshow = slideshow;
+
+    folders = new FoldersController(parts, this);
+    import = new ImportController(parts, folders, this);
+    history = new HistoryController(parts, this);
+    transfer = new TransferController(parts, history, this);
+    navigation = new NavigationController(parts, this);
+    filters = new FiltersController(parts, this);
+    marks = new MarksController(parts, this);
+    groups = new GroupsController(parts, navigation, this);
+    compare = new CompareController(parts, this);
+    viewerOptions = new ViewerController(parts, this);
+
+    // Notices of every feature share the one status line.
+    connect(slideshow, &SlideshowController::notice, this, &MainWindow::showNotice);
+    connect(history, &HistoryController::notice, this, &MainWindow::showNotice);
+    connect(transfer, &TransferController::notice, this, &MainWindow::showNotice);
+    connect(groups, &GroupsController::notice, this, &MainWindow::showNotice);
+    connect(transfer, &TransferController::stateChanged, this, [this] {
+        updateActionStates();
+        updateStatusAndTitle();
+    });
+    connect(groups, &GroupsController::gridFilesChanged, this, &MainWindow::syncGridWithCatalog);
+}
+
+void MainWindow::createMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    QMenu *fileMenu = bar->addMenu(tr("&File"));
+    folders->addOpenTo(fileMenu);
+    import->addTo(fileMenu);
+    folders->addRefreshTo(fileMenu);
+    fileMenu->addSeparator();
+    transfer->addTo(fileMenu);
+    QAction *preferencesAction = registry->add(fileMenu, QStringLiteral("app.preferences"), tr("&Preferences…"),
+                                              QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+    connect(preferencesAction, &QAction::triggered, this, &MainWindow::openPreferences);
+    fileMenu->addSeparator();
+    QAction *exitAction = fileMenu->addAction(tr("E&xit"));
+    exitAction->setShortcut(QKeySequence(QKeySequence::Quit));
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    history->addTo(bar->addMenu(tr("&Edit")));
+
+    QMenu *navigateMenu = bar->addMenu(tr("&Navigate"));
+    navigation->addTo(navigateMenu);
+    navigateMenu->addSeparator();
+    filters->addResumeTo(navigateMenu);
+
+    filters->addTo(bar->addMenu(tr("F&ilter")));
+
+    QMenu *viewMenu = bar->addMenu(tr("&View"));
+    fullScreenAction = registry->add(viewMenu, QStringLiteral("view.fullscreen"), tr("&Full Screen"),
+                                    QKeySequence(Qt::Key_F));
+    fullScreenAction->setObjectName(QStringLiteral("fullScreenAction"));
+    connect(fullScreenAction, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+    gridAction = registry->add(viewMenu, QStringLiteral("view.grid"), tr("Thumbnail &Grid"), QKeySequence(Qt::Key_G));
+    gridAction->setObjectName(QStringLiteral("gridAction"));
+    gridAction->setCheckable(true);
+    connect(gridAction, &QAction::triggered, this, &MainWindow::toggleGridView);
+    QAction *smallerAction = registry->add(viewMenu, QStringLiteral("view.thumbnailsSmaller"),
+                                          tr("&Smaller Thumbnails"), QKeySequence(QStringLiteral("Ctrl+-")));
+    connect(smallerAction, &QAction::triggered, grid, &ThumbnailGridWidget::decreaseThumbnailSize);
+    QAction *largerAction = registry->add(viewMenu, QStringLiteral("view.thumbnailsLarger"), tr("&Larger Thumbnails"),
+                                         QKeySequence(QStringLiteral("Ctrl++")));
+    connect(largerAction, &QAction::triggered, grid, &ThumbnailGridWidget::increaseThumbnailSize);
+    viewMenu->addSeparator();
+    viewerOptions->addZoomTo(viewMenu);
+    compare->addTo(viewMenu);
+    viewerOptions->addLayersTo(viewMenu);
+    filters->addSortTo(viewMenu);
+
+    QMenu *ratingMenu = bar->addMenu(tr("&Rating"));
+    marks->addTo(ratingMenu);
+    groups->addTo(viewMenu, navigateMenu, ratingMenu);
+
+    slideshow->addTo(bar->addMenu(tr("&Slideshow")));
+
+    QMenu *helpMenu = bar->addMenu(tr("&Help"));
+    QAction *manualAction = registry->add(helpMenu, QStringLiteral("help.manual"), tr("&User Guide…"),
+                                         QKeySequence(Qt::Key_F1));
+    connect(manualAction, &QAction::triggered, this, [this] { HelpDialog(this).exec(); });
+    shortcutsAction = registry->add(helpMenu, QStringLiteral("help.shortcuts"), tr("Show &Keyboard Shortcuts"),
+                                   QKeySequence(QStringLiteral("Ctrl+F1")));
+    shortcutsAction->setObjectName(QStringLiteral("shortcutsAction"));
+    shortcutsAction->setCheckable(true);
+    connect(shortcutsAction, &QAction::triggered, this, &MainWindow::toggleShortcutHelp);
+    QAction *webHelpAction = helpMenu->addAction(tr("Help on the &Web…"));
+    connect(webHelpAction, &QAction::triggered, this, [this] { openWebAddress(this, HelpDialog::onlineHelpUrl()); });
+    QAction *feedbackAction = helpMenu->addAction(tr("Give F&eedback…"));
+    feedbackAction->setObjectName(QStringLiteral("feedbackAction"));
+    connect(feedbackAction, &QAction::triggered, this,
+            [this] { openWebAddress(this, QUrl(webSite + QStringLiteral("/glanceway/test.html"))); });
+    helpMenu->addSeparator();
+    QAction *aboutAction = helpMenu->addAction(tr("&About %1…").arg(plainTitle));
+    connect(aboutAction, &QAction::triggered, this, [this] { AboutDialog(this).exec(); });
+
+    // Without a text it is never shown in a menu; it exists for its key alone.
+    // Esc closes the shortcut overview first and leaves full screen next; it is
+    // enabled only while there is one of them to close, and is otherwise the
+    // focused widget's.
+    leaveFullScreenAction = new QAction(this);
+    leaveFullScreenAction->setObjectName(QStringLiteral("leaveFullScreenAction"));
+    leaveFullScreenAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    leaveFullScreenAction->setEnabled(false);
+    connect(leaveFullScreenAction, &QAction::triggered, this, [this] {
+        // The overview is on screen only over the viewer page.
+        if (viewer->isShortcutOverlayVisible() && !gridPageCurrent())
+            toggleShortcutHelp();
+        else if (isFullScreen())
+            toggleFullScreen();
+    });
+
+    // The menu bar is hidden in full screen; these keys must keep working there.
+    // (The controllers keep their own keys there.)
+    addActions({manualAction, shortcutsAction, fullScreenAction, leaveFullScreenAction, gridAction, smallerAction,
+                largerAction});
 }
 
 void MainWindow::connectPages()
@@ -116,31 +249,14 @@ void MainWindow::connectPages()
     connect(viewer, &ViewerWidget::stateChanged, this, &MainWindow::updateStatusAndTitle);
     connect(catalog, &PhotoCatalog::catalogChanged, this, &MainWindow::syncGridWithCatalog);
     connect(catalog, &PhotoCatalog::currentChanged, this, &MainWindow::updateActionStates);
-    // The next start resumes the folder at the photo the user was on.
-    connect(catalog, &PhotoCatalog::currentChanged, this, [this] {
-        const QString current = catalog->currentPath();
-        if (!current.isEmpty())
-            QSettings().setValue(QStringLiteral("lastFile"), current);
-    });
     connect(catalog, &PhotoCatalog::busyChanged, this, &MainWindow::updateActionStates);
-    connect(catalog, &PhotoCatalog::summaryChanged, this,
-            [this](int total, int reviewed, int rejected, int open) {
-                summaryLabel->setText(tr("%1 total · %2 reviewed · %3 rejected · %4 open")
-                                          .arg(total)
-                                          .arg(reviewed)
-                                          .arg(rejected)
-                                          .arg(open));
-            });
-    connect(viewer, &ViewerWidget::warningRaised, this, &MainWindow::showWarning);
-    connect(viewer, &ViewerWidget::displayFailed, this, &MainWindow::skipUndisplayableSlide);
-    connect(catalog, &PhotoCatalog::warningRaised, this, &MainWindow::showWarning);
-    connect(catalog, &PhotoCatalog::filesRemoved, this, &MainWindow::noteRemovedByOthers);
-    // Another folder: what left the last one is no longer this one's to undo.
-    connect(catalog, &PhotoCatalog::folderOpened, this, [this] { fileUndo.clear(); });
-    connect(viewer, &ViewerWidget::manualNavigationRequested, this, [this](int direction) {
-        stopSlideshow();
-        stepPhoto(direction);
+    connect(catalog, &PhotoCatalog::summaryChanged, this, [this](int total, int reviewed, int rejected, int open) {
+        summaryLabel->setText(
+            tr("%1 total · %2 reviewed · %3 rejected · %4 open").arg(total).arg(reviewed).arg(rejected).arg(open));
     });
+    const auto showWarning = [this](const QString &message) { showNotice(message, warningTimeoutMs); };
+    connect(viewer, &ViewerWidget::warningRaised, this, showWarning);
+    connect(catalog, &PhotoCatalog::warningRaised, this, showWarning);
     connect(catalog, &PhotoCatalog::metadataBatchBusyChanged, this, [this](bool busy) {
         updateActionStates();
         if (busy)
@@ -148,68 +264,70 @@ void MainWindow::connectPages()
         else
             updateStatusAndTitle();
     });
-    connect(catalog, &PhotoCatalog::metadataBatchFinished, this, &MainWindow::reportBatchFailures);
     connect(catalog, &PhotoCatalog::historyChanged, this, &MainWindow::updateActionStates);
-    connect(catalog, &PhotoCatalog::historyApplied, this, &MainWindow::showHistoryApplied);
 
     // Return on a collapsed group of bursts shows the group; on any other photo it opens it.
     connect(grid, &ThumbnailGridWidget::fileActivated, this, [this](const QString &path) {
-        if (!expandGroupAt(path))
+        if (!groups->expandGroupAt(path))
             openFromGrid(path);
     });
-    connect(grid, &ThumbnailGridWidget::selectionChanged, this, [this] {
-        // A deletion waits for the selection it was asked for, not another one.
-        stopWaitingForDeletion();
+    const auto followGrid = [this] {
         updateActionStates();
         updateStatusAndTitle();
-    });
-    connect(grid, &ThumbnailGridWidget::previewAvailabilityChanged, this, [this] {
-        if (deletionWaiting && grid->selectedPathsWithoutPreview().isEmpty()) {
-            deletionWaiting = false;
-            QTimer::singleShot(0, this, &MainWindow::moveSelectionToRecycleBin);
-        }
-        updateActionStates();
-        updateStatusAndTitle();
-    });
-
-    connect(slideshowTimer, &QTimer::timeout, this, [this] {
-        slideshowSkips = 0;
-        advanceSlideshow();
-    });
+    };
+    connect(grid, &ThumbnailGridWidget::selectionChanged, this, followGrid);
+    connect(grid, &ThumbnailGridWidget::previewAvailabilityChanged, this, followGrid);
 }
 
-void MainWindow::applyFilter()
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const QAction *checked = filterGroup->checkedAction();
-    if (!checked)
+    saveWindowPlacement(this, maximizedBeforeFullScreen);
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::openPath(const QString &path)
+{
+    folders->openPath(path);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.constFirst().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
         return;
-    QString id = checked->data().toString();
-    if (excludeFilterAction->isChecked() && id != QLatin1String("all"))
-        id.prepend(QStringLiteral("not:"));
-    catalog->setFilter(id);
+    event->acceptProposedAction();
+    slideshow->stop();
+    openPath(urls.constFirst().toLocalFile());
 }
 
 // ---- Pages --------------------------------------------------------------
 
 bool MainWindow::gridPageCurrent() const
 {
-    return stack->currentIndex() == gridPage;
+    return stack->currentIndex() == WindowParts::gridPage;
 }
 
 void MainWindow::toggleGridView()
 {
     if (gridAction->isChecked()) {
-        stopSlideshow();
+        slideshow->stop();
         syncGridWithCatalog();
         grid->setCurrentPath(catalog->currentPath());
-        stack->setCurrentIndex(gridPage);
+        stack->setCurrentIndex(WindowParts::gridPage);
         updateActionStates();
         grid->setFocus(Qt::OtherFocusReason);
     } else {
         const QString path = grid->currentPath();
         if (!path.isEmpty())
             catalog->select(path);
-        stack->setCurrentIndex(viewerPage);
+        stack->setCurrentIndex(WindowParts::viewerPage);
         updateActionStates();
         grid->stopLoading();
         viewer->setFocus(Qt::OtherFocusReason);
@@ -220,7 +338,7 @@ void MainWindow::toggleGridView()
 void MainWindow::openFromGrid(const QString &path)
 {
     catalog->select(path);
-    stack->setCurrentIndex(viewerPage);
+    stack->setCurrentIndex(WindowParts::viewerPage);
     gridAction->setChecked(false);
     updateActionStates();
     grid->stopLoading();
@@ -230,11 +348,26 @@ void MainWindow::openFromGrid(const QString &path)
     updateStatusAndTitle();
 }
 
+void MainWindow::syncGridWithCatalog()
+{
+    const QString keep = gridPageCurrent() ? grid->currentPath() : catalog->currentPath();
+    const QStringList visible = catalog->visibleFiles();
+    grid->setLabels(catalog->includesSubfolders() ? catalog->folder() : QString(),
+                    catalog->pairsShownAsOne() ? catalog->pairPartners() : QHash<QString, QString>());
+    // Bursts collapsed leave one photo of each group in the grid, which stands for the others.
+    const QStringList shown = groups->collapsedForGrid(visible);
+    grid->setFiles(shown, catalog->records());
+    const QString target = groups->shownInGrid(visible.contains(keep) ? keep : catalog->currentPath(), shown);
+    if (!target.isEmpty() && target != grid->currentPath())
+        grid->setCurrentPath(target);
+    transfer->updateActions();
+}
+
 void MainWindow::toggleShortcutHelp()
 {
     if (gridPageCurrent()) {
         catalog->select(grid->currentPath());
-        stack->setCurrentIndex(viewerPage);
+        stack->setCurrentIndex(WindowParts::viewerPage);
         gridAction->setChecked(false);
         grid->stopLoading();
         updateActionStates();
@@ -254,19 +387,18 @@ void MainWindow::toggleShortcutHelp()
     viewer->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::syncViewModeChecks()
+void MainWindow::rebuildShortcutOverlay()
 {
-    fitAction->setChecked(viewer->viewMode() == 0);
-    actualSizeAction->setChecked(viewer->viewMode() == 1);
+    viewer->setShortcutOverlayHtml(shortcutOverlayHtml(menuBarMenus(menuBar()), registry->actions().values(),
+                                                       shortcutsAction, 3, {compare->keys()}));
 }
 
-// ---- Full screen and slideshow ------------------------------------------
+// ---- Full screen ----------------------------------------------------------
 
 void MainWindow::toggleFullScreen()
 {
     if (isFullScreen()) {
-        if (slideshowTimer->isActive())
-            toggleSlideshow();
+        slideshow->stop();
         // Back to the window the user had: a maximized one stays maximized.
         if (maximizedBeforeFullScreen)
             showMaximized();
@@ -287,60 +419,10 @@ void MainWindow::toggleFullScreen()
     viewer->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::stopSlideshow()
+void MainWindow::setFullScreen(bool on)
 {
-    if (slideshowTimer->isActive())
-        toggleSlideshow();
-}
-
-void MainWindow::toggleSlideshow()
-{
-    if (slideshowTimer->isActive()) {
-        slideshowTimer->stop();
-        slideshowAction->setText(tr("&Start Slideshow"));
-        viewer->setSlideshowRunning(false);
-        return;
-    }
-    if (catalog->currentPath().isEmpty())
-        return;
-    const int seconds = std::clamp(QSettings().value(QStringLiteral("slideshow/seconds"), 4).toInt(), 1, 300);
-    slideshowSkips = 0;
-    slideshowTimer->start(seconds * 1000);
-    slideshowAction->setText(tr("&Pause Slideshow"));
-    viewer->setSlideshowRunning(true);
-    if (!isFullScreen())
+    if (on != isFullScreen())
         toggleFullScreen();
-}
-
-void MainWindow::advanceSlideshow()
-{
-    if (!catalog->isAtLast()) {
-        catalog->next();
-        return;
-    }
-    if (QSettings().value(QStringLiteral("slideshow/loop"), false).toBool()) {
-        catalog->first();
-        return;
-    }
-    toggleSlideshow();
-    // The status bar is hidden in full screen; the end of the show must be seen.
-    if (isFullScreen())
-        toggleFullScreen();
-    showNotice(tr("Slideshow finished"), historyMessageTimeoutMs);
-}
-
-void MainWindow::skipUndisplayableSlide(const QString &path)
-{
-    if (!slideshowTimer->isActive() || path != catalog->currentPath())
-        return;
-    // A folder in which no photo can be shown ends the show instead of circling.
-    if (++slideshowSkips > catalog->visibleFiles().size()) {
-        toggleSlideshow();
-        return;
-    }
-    // The next photo gets its full time on screen.
-    slideshowTimer->start();
-    advanceSlideshow();
 }
 
 // ---- Status -------------------------------------------------------------
@@ -354,19 +436,16 @@ void MainWindow::updateStatusAndTitle()
     } else if (noticeShown()) {
         message = notice;
     } else if (gridPageCurrent() && !catalog->visibleFiles().isEmpty()) {
-        const int selected = grid->selectedCount();
-        if (deletionWaiting)
-            message = tr("%1 image(s) selected — loading %2 preview(s) before moving them to the Recycle Bin…")
-                          .arg(selected)
-                          .arg(grid->selectedPathsWithoutPreview().size());
-        else
-            message = tr("%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open").arg(selected);
+        message = transfer->waitingText();
+        if (message.isEmpty())
+            message = tr("%1 image(s) selected — Ctrl-click and Shift-click to select — Enter to open")
+                          .arg(grid->selectedCount());
     } else {
         message = viewer->statusText();
     }
     statusBar()->showMessage(message);
 
-    syncViewModeChecks();
+    viewerOptions->syncZoomChecks();
 
     // The title names the photo the user is on: in the grid, the one under the cursor.
     const QString current = gridPageCurrent() && !grid->currentPath().isEmpty() ? grid->currentPath()
@@ -402,34 +481,10 @@ bool MainWindow::event(QEvent *event)
 
 void MainWindow::updateActionStates()
 {
-    const bool busy = catalog->isMetadataBatchBusy();
-    // Marks never wait for thumbnails: the user chose the photos, and a mark can be undone.
-    const bool markable = !busy && (!gridPageCurrent() || grid->selectedCount() > 0);
-    for (QAction *action : std::as_const(markActions))
-        action->setEnabled(markable);
-    const bool photoChosen = gridPageCurrent() ? grid->selectedCount() >= 1 : !catalog->currentPath().isEmpty();
-    moveToTrashAction->setEnabled(photoChosen && !busy);
-    // The single view moves the photo on screen; the grid, what is selected.
-    moveToTrashAction->setText(gridPageCurrent() ? tr("&Move Selected Photos to Recycle Bin…")
-                                                 : tr("&Move Photo to Recycle Bin…"));
-    undoAction->setEnabled((catalog->canUndo() || !fileUndo.isEmpty()) && !busy);
-    redoAction->setEnabled(catalog->canRedo() && !busy);
-    updateCullActionStates();
-}
-
-void MainWindow::syncGridWithCatalog()
-{
-    const QString keep = gridPageCurrent() ? grid->currentPath() : catalog->currentPath();
-    const QStringList visible = catalog->visibleFiles();
-    grid->setLabels(catalog->includesSubfolders() ? catalog->folder() : QString(),
-                    catalog->pairsShownAsOne() ? catalog->pairPartners() : QHash<QString, QString>());
-    // Bursts collapsed leave one photo of each group in the grid, which stands for the others.
-    const QStringList shown = collapsedForGrid(visible);
-    grid->setFiles(shown, catalog->records());
-    const QString target = shownInGrid(visible.contains(keep) ? keep : catalog->currentPath(), shown);
-    if (!target.isEmpty() && target != grid->currentPath())
-        grid->setCurrentPath(target);
-    updateCullActionStates();
+    marks->updateActions();
+    groups->updateActions();
+    transfer->updateActions();
+    history->updateActions();
 }
 
 void MainWindow::showNotice(const QString &message, int timeoutMs)
@@ -447,39 +502,12 @@ bool MainWindow::noticeShown()
     return noticeTimer->isActive();
 }
 
-void MainWindow::showWarning(const QString &message)
-{
-    showNotice(message, warningTimeoutMs);
-}
-
-void MainWindow::showHistoryApplied(const QString &message, const QStringList &photos)
-{
-    if (gridPageCurrent() && photos.size() == 1)
-        grid->setCurrentPath(photos.first());
-    showNotice(message, historyMessageTimeoutMs);
-}
-
-void MainWindow::reportBatchFailures(const QStringList &failures)
-{
-    if (failures.isEmpty())
-        return;
-    const int shown = 8;
-    QStringList names;
-    for (int i = 0; i < failures.size() && i < shown; ++i)
-        names.append(QFileInfo(failures.at(i)).fileName());
-    const QString more = failures.size() > shown ? tr("\n…and more") : QString();
-    QMessageBox::warning(this, tr("Some metadata could not be saved"),
-                         tr("The XMP data could not be written for %1 image(s):\n\n%2%3")
-                             .arg(failures.size())
-                             .arg(names.join(QLatin1Char('\n')), more));
-}
-
 // ---- Dialogs ------------------------------------------------------------
 
 void MainWindow::openPreferences()
 {
     const bool managed = colourManagementEnabled();
-    PreferencesDialog dialog(actionsById, menuBarMenus(menuBar()), this);
+    PreferencesDialog dialog(registry->actions(), menuBarMenus(menuBar()), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     rebuildShortcutOverlay();
@@ -490,32 +518,4 @@ void MainWindow::openPreferences()
         viewer->refreshColours();
         grid->refreshColours();
     }
-}
-
-void MainWindow::openUserGuide()
-{
-    HelpDialog dialog(this);
-    dialog.exec();
-}
-
-void MainWindow::openAbout()
-{
-    AboutDialog dialog(this);
-    dialog.exec();
-}
-
-void MainWindow::rebuildShortcutOverlay()
-{
-    viewer->setShortcutOverlayHtml(
-        shortcutOverlayHtml(menuBarMenus(menuBar()), actionsById.values(), shortcutsAction, 3, {compareKeys()}));
-}
-
-// ---- Recycle bin --------------------------------------------------------
-
-void MainWindow::stopWaitingForDeletion()
-{
-    if (!deletionWaiting)
-        return;
-    deletionWaiting = false;
-    grid->loadPreviewsOf({});
 }

@@ -9,7 +9,9 @@
 #include "grid/thumbnailgridwidget.h"
 #include "grid/thumbnaillistmodel.h"
 #include "ui/mainwindow.h"
+#include "ui/markscontroller.h"
 #include "ui/recyclebin.h"
+#include "ui/slideshowcontroller.h"
 #include "ui/preferencesdialog.h"
 #include "ui/writeproblembar.h"
 #include "viewer/viewerwidget.h"
@@ -1074,7 +1076,7 @@ void TestMainWindow::batchFailureBox()
         paths.append(QStringLiteral("/photos/%2/IMG_%1.JPG").arg(i).arg(i % 2 ? "odd" : "even"));
     MainWindow w;
     BoxAnswerer boxes;
-    QVERIFY(QMetaObject::invokeMethod(&w, "reportBatchFailures", Q_ARG(QStringList, paths)));
+    QVERIFY(QMetaObject::invokeMethod(w.findChild<MarksController *>(), "reportBatchFailures", Q_ARG(QStringList, paths)));
     QCOMPARE(boxes.seen.size(), text.isEmpty() ? 0 : 1);
     if (!text.isEmpty()) {
         QCOMPARE(boxes.seen.first().title, QStringLiteral("Some metadata could not be saved"));
@@ -1225,9 +1227,9 @@ void TestMainWindow::slideshowAtLastPhoto()
     named(*w, "slideshowAction")->trigger();
     QTimer *timer = slideshowTimer(*w);
 
-    QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
+    QVERIFY(QMetaObject::invokeMethod(w->findChild<SlideshowController *>(), "advance"));
     QCOMPARE(catalog->currentPath(), folder + "/c.jpg");
-    QVERIFY(QMetaObject::invokeMethod(w.get(), "advanceSlideshow"));
+    QVERIFY(QMetaObject::invokeMethod(w->findChild<SlideshowController *>(), "advance"));
     QCOMPARE(timer->isActive(), loop);
     QCOMPARE(catalog->currentPath(), folder + (loop ? "/a.jpg" : "/c.jpg"));
     // A show that ends leaves full screen, so that its end can be read in the status bar.

@@ -1,0 +1,115 @@
+#include "ui/markscontroller.h"
+
+#include "catalog/photocatalog.h"
+#include "grid/thumbnailgridwidget.h"
+#include "ui/actionregistry.h"
+#include "ui/windowtexts.h"
+#include "viewer/viewerwidget.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSettings>
+
+namespace {
+
+// Failures named in the message box; the rest are summed up.
+const int listedFailures = 8;
+
+} // namespace
+
+MarksController::MarksController(const WindowParts &windowParts, QObject *parent)
+    : QObject(parent)
+    , parts(windowParts)
+{
+    connect(parts.catalog, &PhotoCatalog::metadataBatchFinished, this, &MarksController::reportBatchFailures);
+}
+
+void MarksController::addTo(QMenu *ratingMenu)
+{
+    PhotoCatalog *catalog = parts.catalog;
+    for (int stars = 0; stars <= 5; ++stars) {
+        const QString text = stars == 0 ? WindowTexts::tr("&Clear Rating") : WindowTexts::tr("&%n Star(s)", nullptr, stars);
+        addMark(
+            ratingMenu, QStringLiteral("rating.%1").arg(stars), text, QKeySequence(Qt::Key_0 + stars),
+            [catalog, stars] { catalog->setRating(stars); },
+            [catalog, stars](const QStringList &files) { catalog->setRatingForFiles(files, stars); });
+    }
+    ratingMenu->addSeparator();
+    // Each entry is its own text, so that every language can give each a letter of its own.
+    static const char *const colours[][2] = {{"Red", QT_TRANSLATE_NOOP("MainWindow", "Color: &Red")},
+                                             {"Yellow", QT_TRANSLATE_NOOP("MainWindow", "Color: &Yellow")},
+                                             {"Green", QT_TRANSLATE_NOOP("MainWindow", "Color: &Green")},
+                                             {"Blue", QT_TRANSLATE_NOOP("MainWindow", "Color: &Blue")}};
+    for (int i = 0; i < 4; ++i) {
+        // The catalog always receives the English name; only the text is translated.
+        const QString name = QString::fromLatin1(colours[i][0]);
+        addMark(
+            ratingMenu, QStringLiteral("color.%1").arg(name.toLower()), WindowTexts::tr(colours[i][1]),
+            QKeySequence(Qt::Key_6 + i), [catalog, name] { catalog->setColorLabel(name); },
+            [catalog, name](const QStringList &files) { catalog->setColorLabelForFiles(files, name); });
+    }
+    ratingMenu->addSeparator();
+    addMark(
+        ratingMenu, QStringLiteral("rating.reject"), WindowTexts::tr("Re&ject"), QKeySequence(Qt::Key_X),
+        [catalog] { catalog->rejectCurrent(); },
+        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, true); });
+    addMark(
+        ratingMenu, QStringLiteral("rating.clearReject"), WindowTexts::tr("Clear Rejec&tion"), QKeySequence(Qt::Key_U),
+        [catalog] { catalog->clearRejection(); },
+        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, false); });
+    addMark(
+        ratingMenu, QStringLiteral("rating.clearColor"), WindowTexts::tr("Clear Color &Label"), QKeySequence(Qt::Key_C),
+        [catalog] { catalog->clearColorLabel(); },
+        [catalog](const QStringList &files) { catalog->clearColorLabelForFiles(files); });
+    addMark(
+        ratingMenu, QStringLiteral("rating.clearAll"), WindowTexts::tr("Clear &All Marks"),
+        QKeySequence(QStringLiteral("Shift+0")), [catalog] { catalog->clearAllMarks(); },
+        [catalog](const QStringList &files) { catalog->clearAllMarksForFiles(files); });
+}
+
+QAction *MarksController::addMark(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
+                                  const std::function<void()> &onCurrent,
+                                  const std::function<void(const QStringList &)> &onSelection)
+{
+    QAction *action = parts.actions->add(menu, id, text, key);
+    connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
+        if (parts.gridShown()) {
+            onSelection(parts.grid->selectedPaths());
+        } else if (parts.viewer->isComparing()) {
+            // The active pane's photo; marking never moves on from it, which
+            // would put another photo beside the pinned one (or the pinned one itself).
+            onSelection({parts.viewer->activePath()});
+        } else {
+            // The preference as it stands at this mark, wherever it was last changed.
+            parts.catalog->setAutoAdvance(QSettings().value(QStringLiteral("rating/autoAdvance"), true).toBool());
+            onCurrent();
+        }
+    });
+    marks.append(action);
+    parts.keepInFullScreen(action);
+    return action;
+}
+
+void MarksController::updateActions()
+{
+    const bool markable = parts.markable();
+    for (QAction *action : std::as_const(marks))
+        action->setEnabled(markable);
+}
+
+void MarksController::reportBatchFailures(const QStringList &failures)
+{
+    if (failures.isEmpty())
+        return;
+    QStringList names;
+    for (int i = 0; i < failures.size() && i < listedFailures; ++i)
+        names.append(QFileInfo(failures.at(i)).fileName());
+    const QString more = failures.size() > listedFailures ? WindowTexts::tr("\n…and more") : QString();
+    QMessageBox::warning(parts.window, WindowTexts::tr("Some metadata could not be saved"),
+                         WindowTexts::tr("The XMP data could not be written for %1 image(s):\n\n%2%3")
+                             .arg(failures.size())
+                             .arg(names.join(QLatin1Char('\n')), more));
+}
