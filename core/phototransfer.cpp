@@ -192,7 +192,9 @@ TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString 
         }
 
         QString failure, failedPath;
-        if (move && resolvedFolder(QFileInfo(group.files.first()).absolutePath()) == resolvedTarget) {
+        // A copy beside itself would only duplicate the photo (and join it as a
+        // burst of one); neither copy nor move makes anything there.
+        if (resolvedFolder(QFileInfo(group.files.first()).absolutePath()) == resolvedTarget) {
             failure = PhotoTransfer::tr("it is already in this folder");
             failedPath = group.files.first();
         }

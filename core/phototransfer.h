@@ -60,8 +60,8 @@ using TransferProgress = std::function<bool(qint64 done, qint64 total, const QSt
 // and for files under 64 MiB every byte), and the group's originals are
 // deleted only once all of its copies are whole. A group either arrives
 // whole or leaves nothing behind in the target, and its sources stay where
-// they were. A move into the folder a photo is already in (also through a
-// link) fails for that group. A cancel takes effect between files and within
+// they were. A copy or move into the folder a photo is already in (also
+// through a link) fails for that group and makes nothing. A cancel takes effect between files and within
 // large ones, and leaves the groups done so far in place. Runs on the
 // calling thread.
 TransferResult transferPhotos(const QList<TransferGroup> &groups, const QString &targetDir, TransferMode mode,

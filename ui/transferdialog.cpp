@@ -1,5 +1,7 @@
 #include "ui/transferdialog.h"
 
+#include "core/phototransfer.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -82,7 +84,12 @@ void TransferDialog::showWhere()
 {
     m_problem->hide();
     const QString path = resolveFolder(m_edit->text(), m_baseFolder);
-    m_confirm->setEnabled(!path.isEmpty());
+    const bool own = isPhotosFolder(path);
+    m_confirm->setEnabled(!path.isEmpty() && !own);
+    if (own) {
+        m_problem->setText(alreadyThere());
+        m_problem->show();
+    }
     const QFileInfo info(path);
     if (path.isEmpty())
         m_where->setText(tr("Type a folder or choose one with Browse."));
@@ -95,6 +102,18 @@ void TransferDialog::showWhere()
     else
         m_where->clear();
     m_where->setVisible(!m_where->text().isEmpty());
+}
+
+// The photos' own folder, however it is spelt (a link to it included).
+bool TransferDialog::isPhotosFolder(const QString &path) const
+{
+    return !path.isEmpty() && !m_baseFolder.isEmpty()
+        && PhotoCore::resolvedFolder(path) == PhotoCore::resolvedFolder(m_baseFolder);
+}
+
+QString TransferDialog::alreadyThere()
+{
+    return tr("The photos are already in this folder. Choose another one.");
 }
 
 void TransferDialog::browse()
@@ -117,7 +136,9 @@ void TransferDialog::accept()
     const QFileInfo info(path);
     const bool existed = info.exists();
     QString problem;
-    if (existed && !info.isDir())
+    if (isPhotosFolder(path))
+        problem = alreadyThere();
+    else if (existed && !info.isDir())
         problem = tr("%1 is a file, not a folder.").arg(QDir::toNativeSeparators(path));
     else if (!existed && !QDir().mkpath(path))
         problem = tr("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(path));

@@ -8,9 +8,10 @@ class QLineEdit;
 class QPushButton;
 
 // Asks where photos are copied or moved to, saying what goes. The folder is
-// typed or browsed for; a relative name is taken below `baseFolder`, and a
-// folder that does not exist yet is created when the user confirms. The
-// dialog stays open, saying why, while the folder cannot be used.
+// typed or browsed for; a relative name is taken below `baseFolder`, the
+// folder the photos are in, which is never a target; a folder that does not
+// exist yet is created when the user confirms. The dialog stays open, saying
+// why, while the folder cannot be used.
 class TransferDialog : public QDialog
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public slots:
 private:
     void browse();
     void showWhere();
+    bool isPhotosFolder(const QString &path) const;
+    static QString alreadyThere();
 
     QString m_baseFolder;
     QString m_folder;

@@ -1383,6 +1383,10 @@ Open a photo folder or choose Filter → All Images.</source>
         <translation>In diesen Ordner kopieren:</translation>
     </message>
     <message>
+        <source>The photos are already in this folder. Choose another one.</source>
+        <translation>Die Fotos liegen bereits in diesem Ordner. Wählen Sie einen anderen.</translation>
+    </message>
+    <message>
         <source>&amp;Browse…</source>
         <translation>&amp;Durchsuchen…</translation>
     </message>

@@ -59,6 +59,9 @@ void TestInspectTransfer::transfer_data()
         << QStringList{"B.JPG>B.JPG true", "notes.txt> false"} << 1 << all;
     QTest::newRow("move-into-its-own-folder")
         << "move" << true << QStringList() << QStringList{"B.JPG"} << QStringList{"B.JPG>B (2).JPG false"} << 1 << all;
+    QTest::newRow("copy-into-its-own-folder")
+        << "copy" << true << QStringList() << QStringList{"A.JPG"} << QStringList{"A.JPG,A.CR3,A.xmp>A (2).JPG,A (2).CR3,A (2).xmp false"}
+        << 1 << all;
 }
 
 void TestInspectTransfer::transfer()

@@ -150,7 +150,9 @@ void TestMainWindowTransfer::dialogFolder_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("folder");    // the result, relative to the sandbox root
     QTest::addColumn<bool>("created");
-    QTest::newRow("existing") << "@/base" << true << "base" << false;
+    QTest::newRow("existing") << "@/kept" << true << "kept" << false;
+    QTest::newRow("the-photos-own-folder") << "@/base" << false << "" << false;
+    QTest::newRow("own-folder-by-dots") << "picks/.." << false << "" << false;
     QTest::newRow("new-relative-name") << "picks" << true << "base/picks" << true;
     QTest::newRow("new-nested-absolute") << "@/out/2026/day" << true << "out/2026/day" << true;
     QTest::newRow("dots-cleaned") << "picks/../keep" << true << "base/keep" << true;
@@ -167,6 +169,7 @@ void TestMainWindowTransfer::dialogFolder()
     QFETCH(bool, created);
     const QString base = root->filePath(QStringLiteral("base"));
     QVERIFY(QDir().mkpath(base));
+    QVERIFY(QDir().mkpath(root->filePath(QStringLiteral("kept"))));
     QFile file(base + QStringLiteral("/file.txt"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
