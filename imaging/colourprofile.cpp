@@ -10,6 +10,10 @@
 
 #include <cstring>
 
+#ifdef GLANCEWAY_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
 namespace {
 
 constexpr quint16 iccTiffTag = 34675;
@@ -40,6 +44,45 @@ QByteArray jpegIcc(const uchar *bytes, qint64 length)
     return icc;
 }
 
+// zlib data inflated; empty when damaged, cut short or larger than `limit`.
+// A few KB of zeros inflate to megabytes: the output stops growing at the limit.
+QByteArray inflateBounded(const char *data, qsizetype size, qsizetype limit)
+{
+#ifdef GLANCEWAY_HAVE_ZLIB
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return {};
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+    z.avail_in = uInt(size);
+    QByteArray out;
+    bool complete = false;
+    for (;;) {
+        if (qsizetype(z.total_out) == out.size()) {
+            if (out.size() > limit)
+                break;
+            out.resize(qMin(qMax<qsizetype>(2 * out.size(), 64 * 1024), limit + 1));
+        }
+        z.next_out = reinterpret_cast<Bytef *>(out.data() + z.total_out);
+        z.avail_out = uInt(out.size() - qsizetype(z.total_out));
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END)
+            complete = qsizetype(z.total_out) <= limit;
+        if (status != Z_OK)
+            break;
+    }
+    out.resize(qsizetype(z.total_out));
+    inflateEnd(&z);
+    return complete ? out : QByteArray();
+#else
+    // Without zlib, Qt's inflater: bounded only by the largest byte array.
+    QByteArray wrapped(4, '\0');
+    qToBigEndian<quint32>(quint32(limit), wrapped.data());
+    wrapped.append(data, size);
+    const QByteArray out = qUncompress(wrapped);
+    return out.size() <= limit ? out : QByteArray();
+#endif
+}
+
 // The iCCP chunk's zlib data, inflated.
 QByteArray pngIcc(const uchar *bytes, qint64 length)
 {
@@ -57,11 +100,7 @@ QByteArray pngIcc(const uchar *bytes, qint64 length)
             const qsizetype start = static_cast<const char *>(nul) - data + 2; // name, NUL, method
             if (start >= qsizetype(size))
                 return {};
-            // qUncompress wants the expected size in front; a generous bound is fine.
-            QByteArray wrapped(4, '\0');
-            qToBigEndian<quint32>(quint32(maxIccBytes), wrapped.data());
-            wrapped.append(data + start, qsizetype(size) - start);
-            return qUncompress(wrapped);
+            return inflateBounded(data + start, qsizetype(size) - start, maxIccBytes);
         }
         if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0)
             break;

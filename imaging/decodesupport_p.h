@@ -18,6 +18,7 @@ namespace decodesupport {
 
 constexpr int maxVisitedIfds = 64;
 constexpr quint32 maxPointersPerEntry = 63;
+constexpr qsizetype maxPendingIfds = maxVisitedIfds * (maxPointersPerEntry + 2);
 constexpr quint32 minStreamLength = 512;
 constexpr int minThumbnailSide = 64;
 constexpr int maxThumbnailSide = 1024;

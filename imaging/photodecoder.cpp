@@ -98,7 +98,14 @@ QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 leng
         return offset != 0 && size >= minStreamLength && qint64(offset) + qint64(size) <= length;
     };
 
+    // At most maxVisitedIfds are read, but each may list thousands of
+    // pointers, and IFDs that overlap list the same ones over and over:
+    // beyond maxPendingIfds waiting, pointers are dropped.
     QList<quint32> stack{u32(4)};
+    const auto push = [&](quint32 ifd) {
+        if (stack.size() < maxPendingIfds)
+            stack.append(ifd);
+    };
     QList<quint32> visited;
     while (!stack.isEmpty()) {
         if (visited.size() >= maxVisitedIfds)
@@ -139,11 +146,11 @@ QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 leng
                 if (type != 4 || n < 1 || n > maxPointersPerEntry)
                     break;
                 if (n == 1) {
-                    stack.append(value);
+                    push(value);
                 } else {
-                    for (quint32 k = 0; k < n; ++k) {
+                    for (quint32 k = 0; k < n && stack.size() < maxPendingIfds; ++k) {
                         if (const quint32 sub = u32(qint64(value) + 4 * qint64(k)))
-                            stack.append(sub);
+                            push(sub);
                     }
                 }
                 break;
@@ -162,7 +169,7 @@ QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 leng
             && !losslessJpeg(bytes + stripOffset, stripLength))
             result.append({stripOffset, stripLength});
         if (const quint32 next = u32(qint64(ifd) + 2 + 12 * qint64(count)))
-            stack.append(next);
+            push(next);
     }
     return result;
 }
