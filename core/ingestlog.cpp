@@ -13,7 +13,7 @@ namespace {
 
 // The first field of a line of this format; the first field of the earlier
 // format is a file name, which never holds a "/".
-const QLatin1String formatTag("glanceway-import/2");
+const QByteArray formatTag("glanceway-import/2\t");
 constexpr int keyFields = 4;  // name, size, capture time, destination
 constexpr int fileFields = 4; // name, size, copy, backup
 
@@ -74,6 +74,7 @@ IngestLog::IngestLog(const QString &path)
     qsizetype start = 0;
     for (qsizetype end = bytes.indexOf('\n'); end >= 0; start = end + 1, end = bytes.indexOf('\n', start))
         read(bytes.mid(start, end - start));
+    m_recorded.squeeze();
 }
 
 QString IngestLog::defaultPath()
@@ -88,59 +89,50 @@ QStringList IngestLog::keyFieldsOf(const IngestItem &item, const QString &destin
                        item.captured.toString(Qt::ISODateWithMs), resolvedFolder(destination)};
 }
 
-QString IngestLog::keyOf(const IngestItem &item, const QString &destination)
+QByteArray IngestLog::escapedKeyOf(const IngestItem &item, const QString &destination)
 {
-    // Only the destination, the last field, may hold a tab: the joined fields stay unambiguous.
-    return keyFieldsOf(item, destination).join(QLatin1Char('\t'));
+    QStringList fields = keyFieldsOf(item, destination);
+    for (QString &field : fields)
+        field = escaped(field);
+    return fields.join(QLatin1Char('\t')).toUtf8();
 }
 
-void IngestLog::read(const QByteArray &bytes)
+void IngestLog::read(QByteArray line)
 {
-    QString line = QString::fromUtf8(bytes);
-    if (line.endsWith(QLatin1Char('\r')))
+    if (line.endsWith('\r'))
         line.chop(1);
-    const QList<QStringView> fields = QStringView(line).split(QLatin1Char('\t'));
-    if (fields.size() >= keyFields && fields.first() != formatTag) {
-        // The earlier format: the key alone, written as it is built, a tab in the destination unescaped.
-        m_entries[line].append(Entry{});
-        ++m_count;
+    if (!line.startsWith(formatTag)) {
+        // The earlier format: the four key fields as built, a tab in the destination unescaped.
+        if (line.count('\t') >= keyFields - 1) {
+            m_earlier.insert(line);
+            ++m_count;
+        }
         return;
     }
-    if (fields.size() < 1 + keyFields + 1 || fields.first() != formatTag)
+    qsizetype end = formatTag.size() - 1;
+    for (int i = 0; i < keyFields && end >= 0; ++i)
+        end = line.indexOf('\t', end + 1);
+    if (end < 0)
         return;
-    bool ok = false;
-    const qsizetype count = fields.at(1 + keyFields).toInt(&ok);
-    if (!ok || count < 1 || fields.size() != 1 + keyFields + 1 + count * fileFields)
-        return;
-    QStringList key;
-    QString value;
-    for (int i = 1; i <= keyFields; ++i) {
-        if (!unescaped(fields.at(i), &value))
-            return;
-        key.append(value);
-    }
-    Entry entry;
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype at = 1 + keyFields + 1 + i * fileFields;
-        CopiedFile file;
-        file.size = fields.at(at + 1).toLongLong(&ok);
-        if (!ok || file.size < 0 || !unescaped(fields.at(at), &file.name) || !unescaped(fields.at(at + 2), &file.copy)
-            || !unescaped(fields.at(at + 3), &file.backup) || file.name.isEmpty() || file.copy.isEmpty())
-            return;
-        entry.files.append(file);
-    }
-    m_entries[key.join(QLatin1Char('\t'))].append(entry);
+    m_recorded[line.mid(formatTag.size(), end - formatTag.size())].append(line.mid(end + 1));
     ++m_count;
 }
 
-bool IngestLog::provedBy(const Entry &entry, const IngestItem &item) const
+bool IngestLog::provedBy(const QByteArray &files, const IngestItem &item) const
 {
-    if (entry.files.isEmpty())
-        return item.files.size() == 1; // the earlier format: the key names the one file
-    if (entry.files.size() != item.files.size())
+    const QString text = QString::fromUtf8(files);
+    const QList<QStringView> fields = QStringView(text).split(QLatin1Char('\t'));
+    bool ok = false;
+    const qsizetype count = fields.first().toInt(&ok);
+    if (!ok || count != item.files.size() || fields.size() != 1 + count * fileFields)
         return false;
-    for (qsizetype i = 0; i < entry.files.size(); ++i) {
-        const CopiedFile &file = entry.files.at(i);
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype at = 1 + i * fileFields;
+        CopiedFile file;
+        file.size = fields.at(at + 1).toLongLong(&ok);
+        if (!ok || file.size < 0 || !unescaped(fields.at(at), &file.name) || !unescaped(fields.at(at + 2), &file.copy)
+            || !unescaped(fields.at(at + 3), &file.backup) || file.copy.isEmpty())
+            return false;
         if (file.name != QFileInfo(item.files.at(i)).fileName() || file.size != item.sizes.value(i, -1))
             return false;
         if (isSidecar(file.name))
@@ -160,11 +152,14 @@ bool IngestLog::contains(const IngestItem &item, const QString &destination) con
 {
     if (item.files.isEmpty())
         return false;
-    const auto found = m_entries.constFind(keyOf(item, destination));
-    if (found == m_entries.cend())
+    // A line of the earlier format names the photo's first file only.
+    if (item.files.size() == 1 && m_earlier.contains(keyFieldsOf(item, destination).join(QLatin1Char('\t')).toUtf8()))
+        return true;
+    const auto found = m_recorded.constFind(escapedKeyOf(item, destination));
+    if (found == m_recorded.cend())
         return false;
-    for (const Entry &entry : *found) {
-        if (provedBy(entry, item))
+    for (const QByteArray &files : *found) {
+        if (provedBy(files, item))
             return true;
     }
     return false;
@@ -176,25 +171,19 @@ bool IngestLog::add(const IngestItem &item, const QString &destination, const QS
     if (item.files.isEmpty() || copies.size() != item.files.size()
         || (!backups.isEmpty() && backups.size() != item.files.size()))
         return false;
-    const QStringList key = keyFieldsOf(item, destination);
-    Entry entry;
-    QStringList fields{formatTag};
-    for (const QString &field : key)
-        fields.append(escaped(field));
-    fields.append(QString::number(item.files.size()));
-    for (qsizetype i = 0; i < item.files.size(); ++i) {
-        const CopiedFile file{QFileInfo(item.files.at(i)).fileName(), item.sizes.value(i), copies.at(i),
-                              backups.value(i)};
-        fields << escaped(file.name) << QString::number(file.size) << escaped(file.copy) << escaped(file.backup);
-        entry.files.append(file);
-    }
+    QStringList files{QString::number(item.files.size())};
+    for (qsizetype i = 0; i < item.files.size(); ++i)
+        files << escaped(QFileInfo(item.files.at(i)).fileName()) << QString::number(item.sizes.value(i))
+              << escaped(copies.at(i)) << escaped(backups.value(i));
+    const QByteArray key = escapedKeyOf(item, destination);
+    const QByteArray rest = files.join(QLatin1Char('\t')).toUtf8();
 
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile file(m_path);
     if (!file.open(QIODevice::ReadWrite))
         return false;
     // A line torn by an earlier crash is ended first, so that it cannot swallow this one.
-    QByteArray line = fields.join(QLatin1Char('\t')).toUtf8() + '\n';
+    QByteArray line = formatTag + key + '\t' + rest + '\n';
     char last = '\n';
     if (file.size() > 0 && (!file.seek(file.size() - 1) || !file.getChar(&last)))
         return false;
@@ -202,7 +191,7 @@ bool IngestLog::add(const IngestItem &item, const QString &destination, const QS
         line.prepend('\n');
     if (!file.seek(file.size()) || file.write(line) != line.size() || !file.flush())
         return false;
-    m_entries[key.join(QLatin1Char('\t'))].append(entry);
+    m_recorded[key].append(rest);
     ++m_count;
     return true;
 }

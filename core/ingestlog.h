@@ -3,7 +3,9 @@
 #include "core/ingestplan.h"
 
 #include <QHash>
+#include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -55,18 +57,17 @@ private:
         QString copy;
         QString backup; // empty without one
     };
-    struct Entry
-    {
-        QList<CopiedFile> files; // empty for a line of the earlier format
-    };
 
     static QStringList keyFieldsOf(const IngestItem &item, const QString &destination);
-    static QString keyOf(const IngestItem &item, const QString &destination);
-    void read(const QByteArray &line);
-    bool provedBy(const Entry &entry, const IngestItem &item) const;
+    static QByteArray escapedKeyOf(const IngestItem &item, const QString &destination);
+    void read(QByteArray line);
+    bool provedBy(const QByteArray &files, const IngestItem &item) const;
 
     QString m_path;
-    QHash<QString, QList<Entry>> m_entries; // by keyOf
+    // Lines are kept as read and their files parsed only for the photos
+    // asked about: a log of years of imports is read in a blink.
+    QHash<QByteArray, QList<QByteArray>> m_recorded; // escaped key fields → the rest of each line
+    QSet<QByteArray> m_earlier;                       // lines of the earlier format: the key as written
     int m_count = 0;
 };
 
