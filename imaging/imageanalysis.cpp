@@ -41,7 +41,8 @@ inline quint32 anyZeroByte(quint32 rgb)
     return (rgb - 0x01010101u) & ~rgb & 0x80808080u;
 }
 
-// Luma (in 1/256) below which a pixel counts as dark.
+// Luma (in 1/256) below which a pixel is a blocked shadow: the rounded
+// luma below blockedBelowLuma.
 constexpr int darkLimit = blockedBelowLuma * 256 - 128;
 
 inline bool isDark(int r, int g, int b)
@@ -49,15 +50,21 @@ inline bool isDark(int r, int g, int b)
     return lumaRed * r + lumaGreen * g + lumaBlue * b < darkLimit;
 }
 
-inline QRgb clipColour(QRgb pixel, QRgb blown, QRgb blocked)
+// `blocked` for a truly dark pixel, else `channelAtZero` where a channel is
+// at 0, else 0. Kept to arithmetic and masks, which the vectoriser takes whole.
+inline QRgb lowColour(QRgb pixel, QRgb blocked, QRgb channelAtZero)
 {
-    // Set the alpha byte so that only the colour bytes can be found zero.
-    // Kept to arithmetic and masks, which the vectoriser takes whole.
-    const quint32 high = 0u - quint32(anyZeroByte(~pixel | 0xff000000u) != 0);
     const int luma = lumaRed * int(qRed(pixel)) + lumaGreen * int(qGreen(pixel)) + lumaBlue * int(qBlue(pixel));
-    const quint32 dark = quint32(luma - darkLimit) >> 31;
-    const quint32 low = 0u - (quint32(anyZeroByte(pixel | 0xff000000u) != 0) & dark);
-    return (blown & high) | (blocked & low & ~high);
+    const quint32 dark = 0u - (quint32(luma - darkLimit) >> 31);
+    // The alpha byte set, so that only the colour bytes can be found zero.
+    const quint32 zero = 0u - quint32(anyZeroByte(pixel | 0xff000000u) != 0);
+    return (blocked & dark) | (channelAtZero & zero & ~dark);
+}
+
+inline QRgb clipColour(QRgb pixel, QRgb blown, QRgb blocked, QRgb channelAtZero)
+{
+    const quint32 high = 0u - quint32(anyZeroByte(~pixel | 0xff000000u) != 0);
+    return (blown & high) | (lowColour(pixel, blocked, channelAtZero) & ~high);
 }
 
 } // namespace
@@ -80,6 +87,7 @@ Histogram histogram(const QImage &source, qint64 maxSamples)
     std::array<std::array<quint32, 256>, 2> red{}, green{}, blue{}, luma{};
     quint64 blown = 0;
     quint64 blocked = 0;
+    quint64 channelAtZero = 0;
     for (int y = 0; y < height; y += step) {
         const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         int lane = 0;
@@ -93,7 +101,9 @@ Histogram histogram(const QImage &source, qint64 maxSamples)
             ++blue[lane][b];
             ++luma[lane][(lumaRed * r + lumaGreen * g + lumaBlue * b + 128) >> 8];
             blown += (r == 255) | (g == 255) | (b == 255);
-            blocked += ((r == 0) | (g == 0) | (b == 0)) & isDark(r, g, b);
+            const bool dark = isDark(r, g, b);
+            blocked += dark;
+            channelAtZero += ((r == 0) | (g == 0) | (b == 0)) & !dark;
         }
         result.samples += quint64((width + step - 1) / step);
     }
@@ -105,10 +115,11 @@ Histogram histogram(const QImage &source, qint64 maxSamples)
     }
     result.blown = blown;
     result.blocked = blocked;
+    result.channelAtZero = channelAtZero;
     return result;
 }
 
-QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb blocked)
+QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb blocked, QRgb channelAtZero)
 {
     const QRect region = wanted.intersected(source.rect());
     if (region.isEmpty())
@@ -119,17 +130,18 @@ QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb 
         const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(region.y() + y)) + region.x();
         auto *out = reinterpret_cast<QRgb *>(mask.scanLine(y));
         for (int x = 0; x < region.width(); ++x) {
-            out[x] = clipColour(in[x], blown, blocked);
+            out[x] = clipColour(in[x], blown, blocked, channelAtZero);
         }
     }
     return mask;
 }
 
-QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb blocked, const QImage &blownMask)
+QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb blocked, const QImage &blownMask,
+                    QRgb channelAtZero)
 {
     const QRect region = wanted.intersected(source.rect());
     if (region.isEmpty() || blownMask.size() != region.size())
-        return clippingMask(source, wanted, blown, blocked);
+        return clippingMask(source, wanted, blown, blocked, channelAtZero);
     const QImage image = asRgb32(source);
     const QImage marks = blownMask.format() == QImage::Format_Grayscale8
                              ? blownMask
@@ -140,12 +152,9 @@ QImage clippingMask(const QImage &source, const QRect &wanted, QRgb blown, QRgb 
         const uchar *marked = marks.constScanLine(y);
         auto *out = reinterpret_cast<QRgb *>(mask.scanLine(y));
         for (int x = 0; x < region.width(); ++x) {
-            // A dark pixel with a channel at 0 is a blocked shadow even with
-            // another at 255, such as pure blue: only the mask says blown.
-            const QRgb pixel = in[x];
-            const bool shadow =
-                anyZeroByte(pixel | 0xff000000u) != 0 && isDark(qRed(pixel), qGreen(pixel), qBlue(pixel));
-            out[x] = marked[x] ? blown : shadow ? blocked : 0;
+            // Only the mask says blown: pure blue, at 255 and 0, is a
+            // channel at 0 unless the sensor clipped there.
+            out[x] = marked[x] ? blown : lowColour(in[x], blocked, channelAtZero);
         }
     }
     return mask;

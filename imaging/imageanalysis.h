@@ -22,15 +22,22 @@ struct Histogram
     std::array<quint32, 256> blue{};
     std::array<quint32, 256> luma{};
     quint64 samples = 0;
-    // Of the samples, those with any channel at 255 (blown highlights), and the
-    // dark ones (luma below `blockedBelowLuma`) with any channel at 0
-    // (blocked shadows); a pixel such as pure red is counted in both.
+    // Of the samples, those with any channel at 255 (blown highlights); the
+    // truly dark ones, by luminance (blocked shadows); and those not truly
+    // dark with a channel at 0 all the same: a saturated colour, whose
+    // channel is clipped but whose tone is not. Pure red is blown and has a
+    // channel at 0.
     quint64 blown = 0;
     quint64 blocked = 0;
+    quint64 channelAtZero = 0;
 
     bool isEmpty() const { return samples == 0; }
-    double blownPercent() const { return samples ? 100.0 * double(blown) / double(samples) : 0.0; }
-    double blockedPercent() const { return samples ? 100.0 * double(blocked) / double(samples) : 0.0; }
+    double blownPercent() const { return share(blown); }
+    double blockedPercent() const { return share(blocked); }
+    double channelAtZeroPercent() const { return share(channelAtZero); }
+
+private:
+    double share(quint64 count) const { return samples ? 100.0 * double(count) / double(samples) : 0.0; }
 };
 
 // Every pixel of `image` while there are at most `maxSamples`; a larger
@@ -38,23 +45,27 @@ struct Histogram
 // shares and the shape and bounds the time whatever the photo's size.
 Histogram histogram(const QImage &image, qint64 maxSamples = 600'000);
 
-// A channel at 0 is a blocked shadow only in a dark pixel: a bright,
-// saturated colour such as orange has a channel at 0 too, and is no shadow.
-inline constexpr int blockedBelowLuma = 64;
+// A blocked shadow is a pixel whose luma (0…255) is below this, under 2 %
+// of full scale, whatever its channels: black, or so dark that no tone is
+// left. A channel at 0 alone is no shadow: a well-exposed saturated blue
+// or green has one.
+inline constexpr int blockedBelowLuma = 5;
 
 // The clipped pixels of `region` of `image` (clipped to the image) as a
 // picture of the region's size: `blown` where any channel is at 255,
-// otherwise `blocked` where a dark pixel has any channel at 0, transparent
-// elsewhere.
+// otherwise `blocked` where the pixel is truly dark (see blockedBelowLuma),
+// otherwise `channelAtZero` where a channel is at 0, transparent elsewhere
+// (and where the colour given is 0).
 // The colours are premultiplied ARGB, as is the result.
-QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked);
+QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked, QRgb channelAtZero = 0);
 
 // The same, with the blown highlights taken from `blownMask` instead of the
 // 255 test: a picture of the region's size (any format, such as a RAW
-// file's own clipping), blown where it is not black. Blocked shadows are
-// still found in `image`, where the mask is black. A mask of another size
-// is ignored: the 255 test stands.
-QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked, const QImage &blownMask);
+// file's own clipping), blown where it is not black. Blocked shadows and
+// channels at 0 are still found in `image`, where the mask is black. A mask
+// of another size is ignored: the 255 test stands.
+QImage clippingMask(const QImage &image, const QRect &region, QRgb blown, QRgb blocked, const QImage &blownMask,
+                    QRgb channelAtZero = 0);
 
 // The share (0…1) of `mask`'s pixels that are not black: of a Format_Mono
 // mask its white ones, counted in place.

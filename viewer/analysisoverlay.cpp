@@ -4,6 +4,7 @@
 #include "viewer/photocanvas.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,7 +18,17 @@ namespace {
 constexpr int panelMargin = 16;
 constexpr int panelPadding = 10;
 constexpr int plotHeight = 90;
-constexpr int sharesHeight = 24;
+constexpr int plotWidth = 256;
+// The figures under the plot: a swatch of the colour on the photo, then the text.
+constexpr int legendGap = 6;
+constexpr int swatchSize = 10;
+constexpr int swatchGap = 5;
+constexpr int entryGap = 14;
+// Opaque: the tint on the photo must never show through as if it were data.
+const QColor panelColour(15, 17, 20);
+// The stripes of a channel at 0: this many pixels on in every period, along the diagonal.
+constexpr int stripePeriod = 6;
+constexpr int stripeWidth = 2;
 // A part shown this much smaller than the picture holds it is analysed as shown.
 constexpr double reducedBelow = 0.9;
 
@@ -217,17 +228,29 @@ AnalysisOverlay::Result AnalysisOverlay::analyse(const Request &request)
             result.overlay = ImageAnalysis::focusPeaking(part, region, peakingColour).mask;
         if (request.layers.clipping) {
             const QImage clipped =
-                rawPart.isNull() ? ImageAnalysis::clippingMask(part, region, blownColour, blockedColour)
-                                 : ImageAnalysis::clippingMask(part, region, blownColour, blockedColour, rawPart);
+                rawPart.isNull()
+                    ? ImageAnalysis::clippingMask(part, region, blownColour, blockedColour, channelAtZeroColour)
+                    : ImageAnalysis::clippingMask(part, region, blownColour, blockedColour, rawPart,
+                                                  channelAtZeroColour);
             if (result.overlay.isNull()) {
-                result.overlay = clipped;
-            } else {
-                // Clipping wins over peaking: a blown edge is blown first.
-                for (int y = 0; y < clipped.height(); ++y) {
-                    const auto *in = reinterpret_cast<const QRgb *>(clipped.constScanLine(y));
-                    auto *out = reinterpret_cast<QRgb *>(result.overlay.scanLine(y));
-                    for (int x = 0; x < clipped.width(); ++x)
-                        out[x] = in[x] ? in[x] : out[x];
+                result.overlay = QImage(clipped.size(), QImage::Format_ARGB32_Premultiplied);
+                result.overlay.fill(Qt::transparent);
+            }
+            // A channel at 0 is drawn in diagonal stripes, anchored to the
+            // photo: a saturated sky or field can fill most of the frame,
+            // and it must stay visible beneath. Clipping wins over peaking:
+            // a blown edge is blown first.
+            const QPoint anchor = request.scaledTo.isValid()
+                                      ? QPoint(request.source.x() * request.scaledTo.width() / request.source.width(),
+                                               request.source.y() * request.scaledTo.height() / request.source.height())
+                                      : request.source.topLeft();
+            for (int y = 0; y < clipped.height(); ++y) {
+                const auto *in = reinterpret_cast<const QRgb *>(clipped.constScanLine(y));
+                auto *out = reinterpret_cast<QRgb *>(result.overlay.scanLine(y));
+                const int phase = anchor.x() + anchor.y() + y;
+                for (int x = 0; x < clipped.width(); ++x) {
+                    const bool off = in[x] == channelAtZeroColour && (phase + x) % stripePeriod >= stripeWidth;
+                    out[x] = in[x] && !off ? in[x] : out[x];
                 }
             }
         }
@@ -267,6 +290,8 @@ void AnalysisOverlay::paintEvent(QPaintEvent *)
         const QRect navigator = m_canvas->navigatorRect();
         if (!navigator.isEmpty())
             clip -= navigator.adjusted(-3, -3, 3, 3);
+        if (m_layers.histogram)
+            clip -= histogramRect();
         painter.setClipRegion(clip);
         painter.drawImage(resultArea(), m_result.overlay);
         painter.setClipping(false);
@@ -279,9 +304,8 @@ QRect AnalysisOverlay::histogramRect() const
 {
     if (!m_layers.histogram || m_result.histogram.isEmpty() || !m_canvas)
         return QRect();
-    const int width = 256 + 2 * panelPadding;
-    const int height = 2 * panelPadding + plotHeight + (m_layers.clipping ? sharesHeight : 0);
-    return QRect(panelMargin, this->height() - panelMargin - height, width, height);
+    const QSize size = panelLayout().size;
+    return QRect(QPoint(panelMargin, height() - panelMargin - size.height()), size);
 }
 
 QString AnalysisOverlay::blownText() const
@@ -292,6 +316,53 @@ QString AnalysisOverlay::blownText() const
 QString AnalysisOverlay::blockedText() const
 {
     return tr("Blocked: %1 %").arg(percentText(m_result.histogram.blockedPercent()));
+}
+
+QString AnalysisOverlay::channelAtZeroText() const
+{
+    return tr("Channel at 0: %1 %").arg(percentText(m_result.histogram.channelAtZeroPercent()));
+}
+
+AnalysisOverlay::PanelLayout AnalysisOverlay::panelLayout() const
+{
+    PanelLayout layout;
+    int width = plotWidth;
+    int height = plotHeight;
+    if (m_layers.clipping) {
+        layout.legend = {{blownColour, blownText(), {}},
+                         {blockedColour, blockedText(), {}},
+                         {channelAtZeroColour, channelAtZeroText(), {}}};
+        // In the widget's own font, which follows the user's choice: the
+        // entries flow in lines as wide as the plot, each whole, and the
+        // panel widens for one that a line cannot hold.
+        const QFontMetrics metrics(font());
+        const int lineHeight = std::max(metrics.height(), swatchSize) + 4;
+        for (LegendEntry &entry : layout.legend) {
+            entry.box.setSize(QSize(swatchSize + swatchGap + metrics.horizontalAdvance(entry.text), lineHeight));
+            width = std::max(width, entry.box.width());
+        }
+        QPoint at(panelPadding, panelPadding + plotHeight + legendGap);
+        for (LegendEntry &entry : layout.legend) {
+            if (at.x() > panelPadding && at.x() + entry.box.width() > panelPadding + width)
+                at = QPoint(panelPadding, at.y() + lineHeight);
+            entry.box.moveTopLeft(at);
+            at.rx() += entry.box.width() + entryGap;
+        }
+        height = layout.legend.constLast().box.bottom() + 1 - panelPadding;
+    }
+    layout.size = QSize(width + 2 * panelPadding, height + 2 * panelPadding);
+    return layout;
+}
+
+QList<AnalysisOverlay::LegendEntry> AnalysisOverlay::legend() const
+{
+    const QRect box = histogramRect();
+    if (box.isEmpty())
+        return {};
+    QList<LegendEntry> entries = panelLayout().legend;
+    for (LegendEntry &entry : entries)
+        entry.box.translate(box.topLeft());
+    return entries;
 }
 
 void AnalysisOverlay::drawHistogram(QPainter &painter)
@@ -308,13 +379,13 @@ void AnalysisOverlay::drawHistogram(QPainter &painter)
 
 QImage AnalysisOverlay::histogramPanel() const
 {
-    const QRect box = histogramRect();
-    QImage panel(box.size(), QImage::Format_ARGB32_Premultiplied);
+    const PanelLayout layout = panelLayout();
+    QImage panel(layout.size, QImage::Format_ARGB32_Premultiplied);
     panel.fill(Qt::transparent);
     QPainter painter(&panel);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(15, 17, 20, 175));
+    painter.setBrush(panelColour);
     painter.drawRoundedRect(QRectF(panel.rect()), 7, 7);
 
     const ImageAnalysis::Histogram &h = m_result.histogram;
@@ -328,7 +399,7 @@ QImage AnalysisOverlay::histogramPanel() const
     }
     if (tallest <= 0)
         tallest = 1;
-    const QRectF plot(panelPadding, panelPadding, 256, plotHeight);
+    const QRectF plot(panelPadding, panelPadding, plotWidth, plotHeight);
     const auto outline = [&](const std::array<quint32, 256> &counts, bool closed) {
         QPainterPath path;
         for (int i = 0; i < 256; ++i) {
@@ -359,20 +430,22 @@ QImage AnalysisOverlay::histogramPanel() const
     painter.setPen(QPen(QColor(235, 235, 235, 230), 1.2));
     painter.drawPath(outline(h.luma, false));
 
-    if (m_layers.clipping) {
-        QFont font = painter.font();
-        font.setPixelSize(12);
-        painter.setFont(font);
-        const int y = int(plot.bottom()) + 6;
-        const auto share = [&](int x, QRgb colour, const QString &text) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgba(colour));
-            painter.drawRect(QRectF(x, y + 4, 10, 10));
-            painter.setPen(QColor(235, 235, 235));
-            painter.drawText(QRect(x + 15, y, 110, sharesHeight - 6), Qt::AlignLeft | Qt::AlignVCenter, text);
-        };
-        share(panelPadding, blownColour, blownText());
-        share(panelPadding + 132, blockedColour, blockedText());
+    painter.setFont(font());
+    for (const LegendEntry &entry : layout.legend) {
+        const QRect swatch(entry.box.left(), entry.box.center().y() - swatchSize / 2 + 1, swatchSize, swatchSize);
+        if (entry.colour == channelAtZeroColour) {
+            // Striped as on the photo.
+            QImage stripes(swatch.size(), QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < stripes.height(); ++y)
+                for (int x = 0; x < stripes.width(); ++x)
+                    stripes.setPixel(x, y, (x + y) % stripePeriod < stripeWidth ? entry.colour : 0xff5a4a10u);
+            painter.drawImage(swatch.topLeft(), stripes);
+        } else {
+            painter.fillRect(swatch, QColor::fromRgba(entry.colour));
+        }
+        painter.setPen(QColor(235, 235, 235));
+        painter.drawText(entry.box.adjusted(swatchSize + swatchGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         entry.text);
     }
     return panel;
 }

@@ -64,10 +64,23 @@ public:
     // The clipped shares as the histogram writes them: "Blown: 2.4 %".
     QString blownText() const;
     QString blockedText() const;
+    QString channelAtZeroText() const;
+
+    // One figure under the histogram, while the clipping is on: its colour
+    // on the photo, its text, and where the two are drawn in the canvas.
+    struct LegendEntry
+    {
+        QRgb colour = 0;
+        QString text;
+        QRect box;
+    };
+    QList<LegendEntry> legend() const;
 
     static constexpr QRgb peakingColour = 0xffff40ffu;
     static constexpr QRgb blownColour = 0xffff3030u;
     static constexpr QRgb blockedColour = 0xff3070ffu;
+    // A channel at 0 in a pixel that is not dark: a saturated colour.
+    static constexpr QRgb channelAtZeroColour = 0xffffc800u;
 
 signals:
     // A result came in and is drawn.
@@ -111,6 +124,13 @@ private:
     static Result analyse(const Request &request);
     // The part of the view the result lies on.
     QRectF resultArea() const;
+    // The histogram's panel: its size, and its figures placed in it.
+    struct PanelLayout
+    {
+        QSize size;
+        QList<LegendEntry> legend;
+    };
+    PanelLayout panelLayout() const;
     void drawHistogram(class QPainter &painter);
     QImage histogramPanel() const;
 

@@ -41,6 +41,25 @@
     </message>
 </context>
 <context>
+    <name>AdvancePreferences</name>
+    <message>
+        <source>Move to the next photo after:</source>
+        <translation>Weiter zum nächsten Foto nach:</translation>
+    </message>
+    <message>
+        <source>Stars</source>
+        <translation>Sterne</translation>
+    </message>
+    <message>
+        <source>Color label</source>
+        <translation>Farbmarkierung</translation>
+    </message>
+    <message>
+        <source>Rejection</source>
+        <translation>Ablehnung</translation>
+    </message>
+</context>
+<context>
     <name>AnalysisOverlay</name>
     <message>
         <source>Blown: %1 %</source>
@@ -49,6 +68,10 @@
     <message>
         <source>Blocked: %1 %</source>
         <translation>Abgesoffen: %1 %</translation>
+    </message>
+    <message>
+        <source>Channel at 0: %1 %</source>
+        <translation>Kanal auf 0: %1 %</translation>
     </message>
 </context>
 <context>
@@ -962,7 +985,7 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     </message>
     <message>
         <source>Clipp&amp;ing Warning</source>
-        <translation>&amp;Beschnittwarnung</translation>
+        <translation>&amp;Clipping-Warnung</translation>
     </message>
     <message>
         <source>Show Focus &amp;Points</source>
@@ -1220,10 +1243,6 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation> Sekunden</translation>
     </message>
     <message>
-        <source>Advance after rating</source>
-        <translation>Nach dem Bewerten zum nächsten Bild</translation>
-    </message>
-    <message>
         <source>Behavior</source>
         <translation>Verhalten</translation>
     </message>
@@ -1322,16 +1341,21 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <source>RAW+JPEG</source>
         <translation>RAW+JPEG</translation>
     </message>
+    <message>
+        <source>R+J</source>
+        <extracomment>The RAW+JPEG tag of a thumbnail too small for it written out.</extracomment>
+        <translation>R+J</translation>
+    </message>
 </context>
 <context>
     <name>RawClippingPreference</name>
     <message>
         <source>Clipping from RAW data when available</source>
-        <translation>Beschnitt aus RAW-Daten, wenn vorhanden</translation>
+        <translation>Clipping aus RAW-Daten, wenn vorhanden</translation>
     </message>
     <message>
         <source>When a RAW file is shown from its sensor data, the clipping warning marks what the sensor recorded at its white level, which the embedded JPEG may hide.</source>
-        <translation>Wird eine RAW-Datei aus ihren Sensordaten gezeigt, markiert die Beschnittwarnung, was der Sensor an seinem Weißpunkt aufgezeichnet hat; das eingebettete JPEG kann das verbergen.</translation>
+        <translation>Wird eine RAW-Datei aus ihren Sensordaten gezeigt, markiert die Clipping-Warnung, was der Sensor an seinem Weißpunkt aufgezeichnet hat; das eingebettete JPEG kann das verbergen.</translation>
     </message>
 </context>
 <context>

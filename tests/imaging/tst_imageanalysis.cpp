@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QTest>
 
+#include <cmath>
+
 using namespace ImageAnalysis;
 
 namespace {
@@ -11,6 +13,7 @@ namespace {
 constexpr QRgb tint = 0xffff00ffu;
 constexpr QRgb blownMark = 0xffff0000u;
 constexpr QRgb blockedMark = 0xff0000ffu;
+constexpr QRgb channelMark = 0xffffff00u;
 
 // A scene with edges of every direction and several contrasts: discs, bars
 // and a few lines of text on a mid-grey ground, drawn crisp.
@@ -78,6 +81,8 @@ private slots:
     void histogramCounts_data();
     void histogramCounts();
     void histogramSamplesLargePictures();
+    void blockedSharesOfScenes_data();
+    void blockedSharesOfScenes();
     void clipping_data();
     void clipping();
     void clippingRegion();
@@ -101,6 +106,7 @@ void TestImageAnalysis::histogramCounts_data()
     QTest::addColumn<int>("lumaBin");
     QTest::addColumn<quint64>("blown");
     QTest::addColumn<quint64>("blocked");
+    QTest::addColumn<quint64>("channelAtZero");
 
     // Every pixel of one colour lands in one bin per channel.
     const auto solid = [](QRgb colour, QImage::Format format) {
@@ -108,28 +114,32 @@ void TestImageAnalysis::histogramCounts_data()
         image.fill(colour);
         return image.convertToFormat(format);
     };
+    const quint64 none = 0;
+    const quint64 all = 1000;
     QTest::newRow("mid-grey") << solid(qRgb(128, 128, 128), QImage::Format_RGB32) << 128 << 128 << 128 << 128
-                              << quint64(0) << quint64(0);
+                              << none << none << none;
     // Rec. 709 weights: pure green is far brighter than pure red or blue.
-    QTest::newRow("pure-red") << solid(qRgb(255, 0, 0), QImage::Format_RGB32) << 255 << 0 << 0 << 54 << quint64(1000)
-                              << quint64(1000);
-    // A bright colour with a channel at 0 is no blocked shadow.
-    QTest::newRow("pure-green") << solid(qRgb(0, 255, 0), QImage::Format_RGB32) << 0 << 255 << 0 << 182
-                                << quint64(1000) << quint64(0);
-    QTest::newRow("orange") << solid(qRgb(240, 130, 0), QImage::Format_RGB32) << 240 << 130 << 0 << 144
-                            << quint64(0) << quint64(0);
-    QTest::newRow("dark-blue") << solid(qRgb(0, 0, 120), QImage::Format_RGB32) << 0 << 0 << 120 << 9
-                               << quint64(0) << quint64(1000);
-    QTest::newRow("white") << solid(qRgb(255, 255, 255), QImage::Format_RGB32) << 255 << 255 << 255 << 255
-                           << quint64(1000) << quint64(0);
-    QTest::newRow("black") << solid(qRgb(0, 0, 0), QImage::Format_RGB32) << 0 << 0 << 0 << 0 << quint64(0)
-                           << quint64(1000);
+    QTest::newRow("pure-red") << solid(qRgb(255, 0, 0), QImage::Format_RGB32) << 255 << 0 << 0 << 54 << all << none
+                              << all;
+    // A colour with a channel at 0 is no blocked shadow, however saturated.
+    QTest::newRow("pure-green") << solid(qRgb(0, 255, 0), QImage::Format_RGB32) << 0 << 255 << 0 << 182 << all
+                                << none << all;
+    QTest::newRow("orange") << solid(qRgb(240, 130, 0), QImage::Format_RGB32) << 240 << 130 << 0 << 144 << none
+                            << none << all;
+    QTest::newRow("dark-blue") << solid(qRgb(0, 0, 120), QImage::Format_RGB32) << 0 << 0 << 120 << 9 << none << none
+                               << all;
+    QTest::newRow("white") << solid(qRgb(255, 255, 255), QImage::Format_RGB32) << 255 << 255 << 255 << 255 << all
+                           << none << none;
+    QTest::newRow("black") << solid(qRgb(0, 0, 0), QImage::Format_RGB32) << 0 << 0 << 0 << 0 << none << all << none;
+    // Darker than 2 % without any channel at 0: blocked all the same.
+    QTest::newRow("near-black") << solid(qRgb(4, 4, 3), QImage::Format_RGB32) << 4 << 4 << 3 << 4 << none << all
+                                << none;
     QTest::newRow("rgb888-converted") << solid(qRgb(10, 200, 30), QImage::Format_RGB888) << 10 << 200 << 30 << 147
-                                      << quint64(0) << quint64(0);
+                                      << none << none << none;
     QTest::newRow("grey8-converted") << solid(qRgb(77, 77, 77), QImage::Format_Grayscale8) << 77 << 77 << 77 << 77
-                                     << quint64(0) << quint64(0);
+                                     << none << none << none;
     QTest::newRow("argb-alpha-ignored") << solid(qRgba(90, 91, 92, 0), QImage::Format_ARGB32) << 90 << 91 << 92 << 91
-                                        << quint64(0) << quint64(0);
+                                        << none << none << none;
 }
 
 void TestImageAnalysis::histogramCounts()
@@ -141,6 +151,7 @@ void TestImageAnalysis::histogramCounts()
     QFETCH(int, lumaBin);
     QFETCH(quint64, blown);
     QFETCH(quint64, blocked);
+    QFETCH(quint64, channelAtZero);
 
     const Histogram h = histogram(image);
     const quint32 all = quint32(image.width() * image.height());
@@ -151,6 +162,7 @@ void TestImageAnalysis::histogramCounts()
     QCOMPARE(h.luma[lumaBin], all);
     QCOMPARE(h.blown, blown);
     QCOMPARE(h.blocked, blocked);
+    QCOMPARE(h.channelAtZero, channelAtZero);
     QCOMPARE(h.blownPercent(), 100.0 * double(blown) / all);
 }
 
@@ -177,6 +189,60 @@ void TestImageAnalysis::histogramSamplesLargePictures()
     QVERIFY(std::abs(sampled.blockedPercent() - full.blockedPercent()) < 0.5);
 }
 
+void TestImageAnalysis::blockedSharesOfScenes_data()
+{
+    QTest::addColumn<QImage>("scene");
+    QTest::addColumn<double>("blockedPercent");
+    QTest::addColumn<double>("channelPercent");
+    QTest::addColumn<double>("tolerance");
+
+    // An aurora: a night sky from deep blue to vivid green, its red channel
+    // at 0 throughout, with a few black pixels (stars' gaps, a treeline).
+    QImage aurora(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < aurora.height(); ++y) {
+        const double t = double(y) / (aurora.height() - 1);
+        for (int x = 0; x < aurora.width(); ++x)
+            aurora.setPixel(x, y, qRgb(0, int(12 + 200 * t * t), int(70 + 40 * std::sin(x / 40.0))));
+    }
+    for (int x = 0; x < 48; ++x)
+        aurora.setPixel(x * 8, 299, qRgb(0, 0, 0));
+    QTest::newRow("aurora") << aurora << 100.0 * 48 / 120000 << 100.0 * (120000 - 48) / 120000 << 1e-9;
+
+    // The dark blue patch of a colour chart on screen, among light grey ones.
+    QImage chart(240, 160, QImage::Format_RGB32);
+    chart.fill(qRgb(160, 160, 160));
+    QPainter(&chart).fillRect(QRect(80, 40, 80, 80), QColor(0, 40, 140));
+    QTest::newRow("chart-blue-patch") << chart << 0.0 << 100.0 * 6400 / 38400 << 1e-9;
+
+    // A truly black patch on a saturated blue ground is counted, the ground is not.
+    QImage black(200, 100, QImage::Format_RGB32);
+    black.fill(qRgb(10, 30, 200));
+    QPainter(&black).fillRect(QRect(0, 0, 50, 40), Qt::black);
+    QTest::newRow("black-on-saturated-blue") << black << 10.0 << 0.0 << 1e-9;
+
+    // Large enough to be sampled: the shares hold.
+    const QImage big = aurora.scaled(2400, 1800);
+    QTest::newRow("aurora-sampled") << big << 0.04 << 99.96 << 0.1;
+}
+
+void TestImageAnalysis::blockedSharesOfScenes()
+{
+    QFETCH(QImage, scene);
+    QFETCH(double, blockedPercent);
+    QFETCH(double, channelPercent);
+    QFETCH(double, tolerance);
+    const Histogram h = histogram(scene);
+    QVERIFY2(std::abs(h.blockedPercent() - blockedPercent) <= tolerance, qPrintable(QString::number(h.blockedPercent())));
+    QVERIFY2(std::abs(h.channelAtZeroPercent() - channelPercent) <= tolerance,
+             qPrintable(QString::number(h.channelAtZeroPercent())));
+    // The overlay paints what the figures count.
+    if (scene.width() * scene.height() <= 600'000) {
+        const QImage mask = clippingMask(scene, scene.rect(), blownMark, blockedMark, channelMark);
+        QCOMPARE(quint64(countColour(mask, blockedMark)), h.blocked);
+        QCOMPARE(quint64(countColour(mask, channelMark)), h.channelAtZero);
+    }
+}
+
 void TestImageAnalysis::clipping_data()
 {
     QTest::addColumn<QRgb>("pixel");
@@ -185,16 +251,23 @@ void TestImageAnalysis::clipping_data()
     QTest::newRow("white-blown") << qRgb(255, 255, 255) << blownMark;
     QTest::newRow("one-channel-blown") << qRgb(120, 255, 130) << blownMark;
     QTest::newRow("black-blocked") << qRgb(0, 0, 0) << blockedMark;
-    QTest::newRow("one-channel-blocked") << qRgb(60, 0, 80) << blockedMark;
-    QTest::newRow("dark-edge") << qRgb(0, 80, 60) << blockedMark;
-    QTest::newRow("bright-with-a-zero") << qRgb(0, 90, 60) << QRgb(0);
-    QTest::newRow("saturated-orange") << qRgb(240, 130, 0) << QRgb(0);
+    QTest::newRow("near-black-blocked") << qRgb(4, 4, 4) << blockedMark;
+    QTest::newRow("just-above-blocked") << qRgb(5, 5, 5) << QRgb(0);
+    // The deepest navy is dark by luminance; a little lighter, it is a colour.
+    QTest::newRow("deepest-navy-blocked") << qRgb(0, 0, 55) << blockedMark;
+    QTest::newRow("navy-channel-at-zero") << qRgb(0, 0, 70) << channelMark;
+    QTest::newRow("dark-purple-channel-at-zero") << qRgb(60, 0, 80) << channelMark;
+    QTest::newRow("dark-edge-channel-at-zero") << qRgb(0, 80, 60) << channelMark;
+    QTest::newRow("bright-with-a-zero") << qRgb(0, 90, 60) << channelMark;
+    QTest::newRow("saturated-orange") << qRgb(240, 130, 0) << channelMark;
+    QTest::newRow("aurora-green") << qRgb(0, 210, 110) << channelMark;
     // Saturated red is at both ends at once: the highlight wins.
     QTest::newRow("both-ends") << qRgb(255, 0, 0) << blownMark;
     QTest::newRow("just-inside") << qRgb(254, 1, 254) << QRgb(0);
     QTest::newRow("mid") << qRgb(128, 128, 128) << QRgb(0);
     // The alpha byte plays no part, even at 0 or 255.
     QTest::newRow("transparent-mid") << qRgba(128, 128, 128, 0) << QRgb(0);
+    QTest::newRow("transparent-black") << qRgba(0, 0, 0, 0) << blockedMark;
 }
 
 void TestImageAnalysis::clipping()
@@ -206,16 +279,21 @@ void TestImageAnalysis::clipping()
     QImage image(7, 5, QImage::Format_ARGB32);
     image.fill(qRgb(100, 100, 100));
     image.setPixel(3, 2, pixel);
-    const QImage mask = clippingMask(image, image.rect(), blownMark, blockedMark);
+    const QImage mask = clippingMask(image, image.rect(), blownMark, blockedMark, channelMark);
     QCOMPARE(mask.size(), image.size());
     QCOMPARE(mask.format(), QImage::Format_ARGB32_Premultiplied);
     QCOMPARE(mask.pixel(3, 2), expected);
     QCOMPARE(countColour(mask, 0), expected ? 34 : 35);
+    // Without a colour for them, channels at 0 are not marked.
+    QCOMPARE(clippingMask(image, image.rect(), blownMark, blockedMark).pixel(3, 2),
+             expected == channelMark ? QRgb(0) : expected);
 
     const Histogram h = histogram(image);
     QCOMPARE(h.blown, quint64(expected == blownMark));
-    const bool dark = 0.2126 * qRed(pixel) + 0.7152 * qGreen(pixel) + 0.0722 * qBlue(pixel) < 63.5;
-    QCOMPARE(h.blocked, quint64((qRed(pixel) == 0 || qGreen(pixel) == 0 || qBlue(pixel) == 0) && dark));
+    const bool dark = 0.2126 * qRed(pixel) + 0.7152 * qGreen(pixel) + 0.0722 * qBlue(pixel) < 4.5;
+    const bool zero = qRed(pixel) == 0 || qGreen(pixel) == 0 || qBlue(pixel) == 0;
+    QCOMPARE(h.blocked, quint64(dark));
+    QCOMPARE(h.channelAtZero, quint64(zero && !dark));
 }
 
 void TestImageAnalysis::clippingRegion()
@@ -255,8 +333,9 @@ void TestImageAnalysis::clippingFromAMask_data()
     QTest::newRow("mid grey, mask set") << qRgb(128, 128, 128) << true << blownMark;
     QTest::newRow("black, mask clear") << qRgb(0, 0, 0) << false << blockedMark;
     QTest::newRow("black, mask set") << qRgb(0, 0, 0) << true << blownMark;
-    QTest::newRow("pure blue, mask clear") << qRgb(0, 0, 255) << false << blockedMark;
-    QTest::newRow("orange, mask clear") << qRgb(255, 140, 0) << false << QRgb(0);
+    QTest::newRow("near black, mask clear") << qRgb(3, 2, 4) << false << blockedMark;
+    QTest::newRow("pure blue, mask clear") << qRgb(0, 0, 255) << false << channelMark;
+    QTest::newRow("orange, mask clear") << qRgb(255, 140, 0) << false << channelMark;
 }
 
 void TestImageAnalysis::clippingFromAMask()
@@ -274,7 +353,7 @@ void TestImageAnalysis::clippingFromAMask()
     mask.fill(0);
     if (maskSet)
         mask.setPixel(3, 2, 1);
-    const QImage got = clippingMask(image, region, blownMark, blockedMark, mask);
+    const QImage got = clippingMask(image, region, blownMark, blockedMark, mask, channelMark);
     QCOMPARE(got.size(), region.size());
     QCOMPARE(got.pixel(3, 2), want);
     for (int y = 0; y < got.height(); ++y)
@@ -283,8 +362,8 @@ void TestImageAnalysis::clippingFromAMask()
                 QCOMPARE(got.pixel(x, y), QRgb(0));
 
     // A mask that does not fit the region is no source of truth.
-    const QImage unfit = clippingMask(image, region, blownMark, blockedMark, mask.copy(0, 0, 3, 3));
-    QCOMPARE(unfit, clippingMask(image, region, blownMark, blockedMark));
+    const QImage unfit = clippingMask(image, region, blownMark, blockedMark, mask.copy(0, 0, 3, 3), channelMark);
+    QCOMPARE(unfit, clippingMask(image, region, blownMark, blockedMark, channelMark));
 }
 
 void TestImageAnalysis::markedShareOfMasks_data()

@@ -1,9 +1,12 @@
 #include "viewer/analysisoverlay.h"
 #include "viewer/photocanvas.h"
 
+#include <QFontMetrics>
+#include <QLocale>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTranslator>
 
 Q_DECLARE_METATYPE(AnalysisLayers)
 
@@ -36,6 +39,7 @@ struct Counts
     int peaking = 0;
     int blown = 0;
     int blocked = 0;
+    int channelAtZero = 0;
     // The leftmost and rightmost column with a peaking mark.
     int firstPeak = -1;
     int lastPeak = -1;
@@ -58,6 +62,7 @@ Counts countMarks(const QImage &shot, const QRect &skipped = QRect())
             }
             counts.blown += p == AnalysisOverlay::blownColour;
             counts.blocked += p == AnalysisOverlay::blockedColour;
+            counts.channelAtZero += p == AnalysisOverlay::channelAtZeroColour;
         }
     }
     return counts;
@@ -95,6 +100,10 @@ private slots:
     void steppingDropsTheEarlierPhotosResult();
     void zoomedAnalysesThePartInView();
     void histogramFollowsThePhotoWhileZoomed();
+    void saturatedColourIsNoShadow();
+    void histogramPanelHidesTheTint();
+    void legendFitsItsPanel_data();
+    void legendFitsItsPanel();
 };
 
 void TestAnalysisOverlay::layers_data()
@@ -132,6 +141,7 @@ void TestAnalysisOverlay::layers()
     // 40 × 30 pixels each.
     QCOMPARE(marks.blown, clips ? 1200 : 0);
     QCOMPARE(marks.blocked, clips ? 1200 : 0);
+    QCOMPARE(marks.channelAtZero, 0);
     QCOMPARE(!pane.overlay->histogramRect().isEmpty(), histogramShown);
     if (histogramShown) {
         QCOMPARE(pane.overlay->histogram().samples, quint64(400 * 300));
@@ -212,6 +222,121 @@ void TestAnalysisOverlay::histogramFollowsThePhotoWhileZoomed()
     QCOMPARE(pane.overlay->histogram().samples, quint64(viewSize.width() * viewSize.height()));
     QVERIFY(pane.overlay->histogram().blownPercent() > 0.5);
     QVERIFY(pane.overlay->histogram().blockedPercent() > 0.5);
+}
+
+void TestAnalysisOverlay::saturatedColourIsNoShadow()
+{
+    // The left half a deep saturated blue, as a chart's blue patch shows on
+    // screen, the right half black: only the black is a blocked shadow, the
+    // blue has its own colour, drawn apart, and its own figure.
+    Pane pane;
+    QImage photo(viewSize, QImage::Format_RGB32);
+    photo.fill(Qt::black);
+    QPainter(&photo).fillRect(QRect(0, 0, viewSize.width() / 2, viewSize.height()), QColor(0, 40, 140));
+    pane.canvas.setFitPicture(photo);
+    pane.overlay->setLayers(AnalysisLayers{false, true, true});
+    QVERIFY(pane.settle());
+    // Every pixel outside the histogram, which lies across both halves.
+    const QRect left(0, 0, viewSize.width() / 2, viewSize.height());
+    const QRect right = left.translated(left.width(), 0);
+    const QRect box = pane.overlay->histogramRect();
+    const auto outside = [&box](const QRect &half) {
+        const QRect hidden = half.intersected(box);
+        return half.width() * half.height() - hidden.width() * hidden.height();
+    };
+    const Counts marks = pane.marks();
+    QCOMPARE(marks.blocked, outside(right));
+    // The blue is striped, a third of it marked: the photo shows between the stripes.
+    QVERIFY2(std::abs(3 * marks.channelAtZero - outside(left)) < outside(left) / 20,
+             qPrintable(QStringLiteral("%1 of %2").arg(marks.channelAtZero).arg(outside(left))));
+    const QImage shot = pane.canvas.grab().toImage();
+    int blue = 0;
+    for (int y = 0; y < viewSize.height(); ++y)
+        for (int x = 0; x < viewSize.width() / 2; ++x)
+            blue += !box.contains(x, y) && shot.pixelColor(x, y) == QColor(0, 40, 140);
+    QCOMPARE(blue + marks.channelAtZero, outside(left));
+    QCOMPARE(marks.blown, 0);
+    QCOMPARE(pane.overlay->blockedText(), QStringLiteral("Blocked: 50.0 %"));
+    QCOMPARE(pane.overlay->channelAtZeroText(), QStringLiteral("Channel at 0: 50.0 %"));
+}
+
+void TestAnalysisOverlay::histogramPanelHidesTheTint()
+{
+    // A white photo is blown all over: the panel's ground stays its own
+    // colour, the tint neither shows through it nor is drawn under it.
+    Pane pane;
+    QImage photo(viewSize, QImage::Format_RGB32);
+    photo.fill(Qt::white);
+    pane.canvas.setFitPicture(photo);
+    pane.overlay->setLayers(AnalysisLayers{true, true, true});
+    QVERIFY(pane.settle());
+    const QRect box = pane.overlay->histogramRect();
+    QVERIFY(!box.isEmpty());
+    const QImage shot = pane.canvas.grab().toImage();
+    // Just inside the rounded corners, above the plot, and between the plot and the figures.
+    for (const QPoint &p : {box.topLeft() + QPoint(5, 5), box.topRight() + QPoint(-5, 5), box.center() - QPoint(0, 40),
+                            box.bottomLeft() + QPoint(5, -3), box.bottomRight() + QPoint(-5, -3)})
+        QCOMPARE(shot.pixelColor(p), QColor(15, 17, 20));
+    // Beside it, the photo is tinted.
+    QCOMPARE(shot.pixel(box.right() + 3, box.center().y()) | 0xff000000u, AnalysisOverlay::blownColour);
+}
+
+void TestAnalysisOverlay::legendFitsItsPanel_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("starts");
+    QTest::newRow("en") << QString() << QLocale(QLocale::English, QLocale::UnitedStates)
+                        << QStringList{"Blown: < 0.1 %", "Blocked: 0.0 %", "Channel at 0: "};
+    QTest::newRow("de") << QStringLiteral(":/translations/glanceway_de.qm") << QLocale(QLocale::German, QLocale::Germany)
+                        << QStringList{"Ausgefressen: < 0,1 %", "Abgesoffen: 0,0 %", "Kanal auf 0: "};
+}
+
+void TestAnalysisOverlay::legendFitsItsPanel()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, starts);
+    QTranslator translator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY(translator.load(catalogue));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const QLocale before;
+    QLocale::setDefault(locale);
+    const auto restore = qScopeGuard([&] {
+        QCoreApplication::removeTranslator(&translator);
+        QLocale::setDefault(before);
+    });
+
+    // The longest figures: a few blown pixels, the rest a saturated colour.
+    Pane pane;
+    QImage photo(viewSize, QImage::Format_RGB32);
+    photo.fill(qRgb(0, 120, 200));
+    photo.setPixel(5, 5, qRgb(255, 255, 255));
+    pane.canvas.setFitPicture(photo);
+    pane.overlay->setLayers(AnalysisLayers{false, true, true});
+    QVERIFY(pane.settle());
+
+    const QRect panel = pane.overlay->histogramRect();
+    const QList<AnalysisOverlay::LegendEntry> legend = pane.overlay->legend();
+    QCOMPARE(legend.size(), 3);
+    const QFontMetrics metrics(pane.overlay->font());
+    for (int i = 0; i < legend.size(); ++i) {
+        const AnalysisOverlay::LegendEntry &entry = legend.at(i);
+        QVERIFY2(entry.text.startsWith(starts.at(i)), qPrintable(entry.text));
+        // Its swatch and its whole text, inside the panel and its padding.
+        QVERIFY2(entry.box.width() >= 15 + metrics.horizontalAdvance(entry.text), qPrintable(entry.text));
+        QVERIFY2(entry.box.height() >= metrics.height(), qPrintable(entry.text));
+        QVERIFY2(panel.adjusted(8, 8, -8, -8).contains(entry.box), qPrintable(entry.text));
+        for (int j = 0; j < i; ++j)
+            QVERIFY2(!legend.at(j).box.intersects(entry.box), qPrintable(entry.text));
+    }
+    QCOMPARE(legend.at(0).colour, AnalysisOverlay::blownColour);
+    QCOMPARE(legend.at(1).colour, AnalysisOverlay::blockedColour);
+    QCOMPARE(legend.at(2).colour, AnalysisOverlay::channelAtZeroColour);
+    // The figures lie below the plot, and the panel ends below them.
+    QVERIFY(legend.at(0).box.top() >= panel.top() + 90);
 }
 
 QTEST_MAIN(TestAnalysisOverlay)
