@@ -188,43 +188,53 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
                                                        Qt::ElideMiddle, option.rect.width() - 14);
     painter->drawText(option.rect.adjusted(7, 0, -7, -5), Qt::AlignHCenter | Qt::AlignBottom, name);
 
-    // The marks come first; the pair badge takes the right end of what they
-    // leave, and is left out in a cell too narrow for both.
+    // The pair badge takes the right end of the strip, written out where the
+    // marks leave room for it, else in its compact form, for which the marks
+    // give way: a pair is told at every size. The marks take the rest.
     const QRect strip = marksStrip(area);
     const QFontMetrics metrics(painter->font());
-    int tagsEnd = strip.left();
+    QStringList tags;
+    const bool pair = index.data(ThumbnailListModel::PairRole).toBool();
     if (marksParsed) {
         const int rating = qMin(parts.at(0).toInt(), 5);
-        const QString &label = parts.at(1);
-        QStringList tags;
         if (rating > 0)
             tags << QString(rating, QChar(0x2605));
         if (rejected)
             tags << QCoreApplication::translate("QObject", "REJECTED");
-        if (!label.isEmpty())
-            tags << QCoreApplication::translate("ColorLabel", label.toUtf8().constData()).toUpper();
-        if (!tags.isEmpty()) {
-            const QString text =
-                metrics.elidedText(tags.join(QStringLiteral(" \u00b7 ")), Qt::ElideRight, strip.width() - 8);
-            const QRect pill(strip.topLeft(),
-                             QSize(qMin(metrics.horizontalAdvance(text) + 8, strip.width()), strip.height()));
+        if (!parts.at(1).isEmpty())
+            tags << QCoreApplication::translate("ColorLabel", parts.at(1).toUtf8().constData()).toUpper();
+    }
+    const QString marksText = tags.join(QStringLiteral(" \u00b7 "));
+    const int marksWidth = marksText.isEmpty() ? 0 : metrics.horizontalAdvance(marksText) + 8 + 5;
+    QRect badge;
+    QString pairTag;
+    if (pair) {
+        pairTag = QCoreApplication::translate("QObject", "RAW+JPEG");
+        if (marksWidth + metrics.horizontalAdvance(pairTag) + 10 > strip.width())
+            //: The RAW+JPEG tag of a thumbnail too small for it written out.
+            pairTag = QCoreApplication::translate("QObject", "R+J");
+        badge = QRect(0, 0, metrics.horizontalAdvance(pairTag) + 10, strip.height());
+        badge.moveTopRight(strip.topRight());
+    }
+
+    int tagsEnd = strip.left();
+    if (!marksText.isEmpty()) {
+        const int room = (pair ? badge.left() - 5 - strip.left() : strip.width()) - 8;
+        const QString text = metrics.elidedText(marksText, Qt::ElideRight, room);
+        if (!text.isEmpty()) {
+            const QRect pill(strip.topLeft(), QSize(qMin(metrics.horizontalAdvance(text), room) + 8, strip.height()));
             painter->fillRect(pill, QColor(10, 12, 15, 205));
-            painter->setPen(tagColor(rejected, label));
+            painter->setPen(tagColor(rejected, parts.at(1)));
             painter->drawText(pill.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
             tagsEnd = pill.right() + 5;
         }
     }
     int freeRight = strip.right();
-    if (index.data(ThumbnailListModel::PairRole).toBool()) {
-        const QString tag = QCoreApplication::translate("QObject", "RAW+JPEG");
-        QRect badge(0, 0, metrics.horizontalAdvance(tag) + 10, strip.height());
-        badge.moveTopRight(strip.topRight());
-        if (badge.left() >= tagsEnd) {
-            painter->fillRect(badge, QColor(10, 12, 15, 205));
-            painter->setPen(QColor(QStringLiteral("#e2edf7")));
-            painter->drawText(badge, Qt::AlignCenter, tag);
-            freeRight = badge.left() - 5;
-        }
+    if (pair) {
+        painter->fillRect(badge, QColor(10, 12, 15, 205));
+        painter->setPen(QColor(QStringLiteral("#e2edf7")));
+        painter->drawText(badge, Qt::AlignCenter, pairTag);
+        freeRight = badge.left() - 5;
     }
 
     const auto burst = index.data(ThumbnailListModel::BurstRole).value<ThumbnailListModel::BurstCell>();

@@ -253,9 +253,22 @@ void ThumbnailGridWidget::setThumbnailSize(int pixels)
     pixels = qBound(minimumThumbnailSize, pixels, maximumThumbnailSize);
     if (pixels == m_thumbnailSize && m_view->gridSize().isValid())
         return;
+    // The current cell stays where the eye is: its centre keeps its height
+    // in the view (as near as the new rows allow), or, if it was out of
+    // view, it is brought in.
+    const QModelIndex current = m_view->currentIndex();
+    const QRect before = current.isValid() ? m_view->visualRect(current) : QRect();
+    const bool wasShown = before.isValid() && m_view->viewport()->rect().intersects(before);
     m_thumbnailSize = pixels;
     spreadColumns();
     m_view->doItemsLayout();
+    if (current.isValid()) {
+        if (wasShown) {
+            QScrollBar *bar = m_view->verticalScrollBar();
+            bar->setValue(bar->value() + m_view->visualRect(current).center().y() - before.center().y());
+        }
+        m_view->scrollTo(current, QAbstractItemView::EnsureVisible);
+    }
     QSettings().setValue(QStringLiteral("grid/thumbnailSize"), pixels);
     emit thumbnailSizeChanged(pixels);
     scheduleWindowUpdate();

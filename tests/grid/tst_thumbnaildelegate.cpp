@@ -22,6 +22,15 @@ struct Cell
     bool pair = false;
 };
 
+// Thick strokes, so some text pixels carry the pen colour unblended.
+QFont cellFont()
+{
+    QFont font = QListView().font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    return font;
+}
+
 QImage render(const Cell &c, const QRect &cell = ::cell, int contentWidth = 0)
 {
     ThumbnailListModel model;
@@ -39,9 +48,7 @@ QImage render(const Cell &c, const QRect &cell = ::cell, int contentWidth = 0)
     delegate.setContentWidth(contentWidth);
     QStyleOptionViewItem option;
     option.rect = cell;
-    QFont font = view.font();
-    font.setPixelSize(14);
-    font.setBold(true); // thick strokes, so some text pixels carry the pen colour unblended
+    const QFont font = cellFont();
     option.font = font;
     option.fontMetrics = QFontMetrics(font);
     option.state = QStyle::State_Enabled | (c.selected ? QStyle::State_Selected : QStyle::State_None);
@@ -91,6 +98,8 @@ private slots:
     void tagLine();
     void marksNeverCoverPicture_data();
     void marksNeverCoverPicture();
+    void pairTagAtEverySize_data();
+    void pairTagAtEverySize();
     void rejectedIsDimmed_data();
     void rejectedIsDimmed();
     void sizeHintIsGridSize();
@@ -244,18 +253,16 @@ void TestThumbnailDelegate::marksNeverCoverPicture_data()
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QRect>("cell");
     QTest::addColumn<int>("contentWidth");
-    QTest::addColumn<bool>("badgeFits"); // beside the marks
     // A cell of thumbnail size 192 spread over a wider view keeps its content 216 wide.
     const QRect smallest(0, 0, 120, 148), largest(0, 0, 408, 436), spread(0, 0, 251, 244);
     for (const QRect &c : {cell, smallest, largest, spread}) {
         const QByteArray size = QByteArray::number(c.width()) + 'x' + QByteArray::number(c.height());
         const int content = c == spread ? 216 : 0;
-        const bool fits = c != smallest;
-        QTest::newRow("portrait-" + size) << QSize(200, 300) << c << content << fits;
-        QTest::newRow("landscape-" + size) << QSize(300, 200) << c << content << fits;
-        QTest::newRow("square-" + size) << QSize(300, 300) << c << content << fits;
-        QTest::newRow("tall-" + size) << QSize(50, 400) << c << content << fits;
-        QTest::newRow("wide-" + size) << QSize(400, 50) << c << content << fits;
+        QTest::newRow("portrait-" + size) << QSize(200, 300) << c << content;
+        QTest::newRow("landscape-" + size) << QSize(300, 200) << c << content;
+        QTest::newRow("square-" + size) << QSize(300, 300) << c << content;
+        QTest::newRow("tall-" + size) << QSize(50, 400) << c << content;
+        QTest::newRow("wide-" + size) << QSize(400, 50) << c << content;
     }
 }
 
@@ -264,7 +271,6 @@ void TestThumbnailDelegate::marksNeverCoverPicture()
     QFETCH(QSize, picture);
     QFETCH(QRect, cell);
     QFETCH(int, contentWidth);
-    QFETCH(bool, badgeFits);
     const QColor photo(40, 200, 90);
     Cell c;
     c.marks = Metadata{0, QStringLiteral("Yellow"), false, 0};
@@ -281,10 +287,59 @@ void TestThumbnailDelegate::marksNeverCoverPicture()
     const QRect inner = target.adjusted(1, 1, -1, -1); // the smoothed edge blends with the cell
     QCOMPARE(pixelsOf(out, inner, photo), inner.width() * inner.height());
     QCOMPARE(pixelsOf(out, cell, photo), pixelsOf(out, target, photo)); // nowhere else
-    // The marks and the badge are drawn, all of them outside the picture.
+    // The marks and the pair badge are drawn at every size, all of them outside the picture.
     const QRect below(cell.left(), target.bottom() + 1, cell.width(), cell.height() - target.bottom() - 1);
     QVERIFY(pixelsOf(out, below, QColor("#ffd740"), 2) >= 5);
-    QCOMPARE(pixelsOf(out, below, QColor("#e2edf7"), 2) >= 5, badgeFits);
+    QVERIFY(pixelsOf(out, below, QColor("#e2edf7"), 2) >= 5);
+}
+
+void TestThumbnailDelegate::pairTagAtEverySize_data()
+{
+    QTest::addColumn<int>("thumbnailSize");
+    QTest::addColumn<Metadata>("marks");
+    QTest::addColumn<QString>("tag"); // as drawn
+    const Metadata none;
+    const Metadata all{5, QStringLiteral("Yellow"), true, 0};
+    QTest::newRow("96-no-marks") << 96 << none << "RAW+JPEG";
+    QTest::newRow("96-one-star") << 96 << Metadata{1, QString(), false, 0} << "R+J";
+    QTest::newRow("96-all-marks") << 96 << all << "R+J";
+    QTest::newRow("128-all-marks") << 128 << all << "R+J";
+    QTest::newRow("192-all-marks") << 192 << all << "R+J";
+    QTest::newRow("192-one-star") << 192 << Metadata{1, QString(), false, 0} << "RAW+JPEG";
+    QTest::newRow("384-all-marks") << 384 << all << "RAW+JPEG";
+}
+
+void TestThumbnailDelegate::pairTagAtEverySize()
+{
+    QFETCH(int, thumbnailSize);
+    QFETCH(Metadata, marks);
+    QFETCH(QString, tag);
+    Cell c;
+    c.marks = marks;
+    c.pair = true;
+    c.thumbnail = solid(300, 200, QColor(40, 200, 90));
+    const QRect cell(0, 0, thumbnailSize + 24, thumbnailSize + 52);
+    const QImage out = render(c, cell);
+    const QRect area = cell.adjusted(7, 7, -7, -52);
+    const QRect strip(area.left(), area.bottom() + 2, area.width(), 20);
+
+    // The badge ends at the strip's right end; its width tells which tag it holds.
+    const QColor background("#202328");
+    const auto columnClear = [&](int x) { return pixelsOf(out, QRect(x, strip.top(), 1, strip.height()), background) == strip.height(); };
+    int left = strip.right();
+    while (left > strip.left() && !columnClear(left - 1))
+        --left;
+    const QRect badge(left, strip.top(), strip.right() - left + 1, strip.height());
+    QVERIFY(!columnClear(strip.right()));
+    QCOMPARE(badge.width(), QFontMetrics(cellFont()).horizontalAdvance(tag) + 10);
+    QVERIFY(pixelsOf(out, badge, QColor("#e2edf7"), 2) >= 5);
+    // The marks still show, left of it, in their colour.
+    if (marks.rating > 0) {
+        const QColor markColour = marks.rejected ? QColor("#ff6262") : QColor(Qt::white);
+        const QRect rest(strip.left(), strip.top(), badge.left() - strip.left(), strip.height());
+        QVERIFY(pixelsOf(out, rest, markColour, 2) >= 5);
+        QCOMPARE(pixelsOf(out, rest, QColor("#e2edf7"), 2), 0);
+    }
 }
 
 void TestThumbnailDelegate::rejectedIsDimmed_data()

@@ -55,6 +55,8 @@ private slots:
     void thumbnailSize();
     void controlWheelResizes_data();
     void controlWheelResizes();
+    void currentCellStaysInView_data();
+    void currentCellStaysInView();
     void moveSelection_data();
     void moveSelection();
     void newListKeepsCurrentPhoto_data();
@@ -190,6 +192,74 @@ void TestThumbnailGridWidget::controlWheelResizes()
     sendWheel(grid.listView()->viewport(), delta, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(grid.thumbnailSize(), expectedSize);
     QCOMPARE(bar->value() > 0, scrolls);
+}
+
+void TestThumbnailGridWidget::currentCellStaysInView_data()
+{
+    QTest::addColumn<int>("startSize");
+    QTest::addColumn<QString>("change"); // "smaller", "larger", "wheel-down" or a size to set
+    QTest::addColumn<int>("current");    // of 300 photos
+    QTest::addColumn<QString>("placed"); // where the current cell is before: "centre", "top", "bottom", "away"
+    QTest::addColumn<bool>("keepsHeight"); // its centre stays within a row of where it was
+    QTest::newRow("smaller-centred") << 192 << "smaller" << 150 << "centre" << true;
+    QTest::newRow("larger-centred") << 192 << "larger" << 150 << "centre" << true;
+    QTest::newRow("smallest-centred") << 384 << "96" << 150 << "centre" << true;
+    QTest::newRow("largest-centred") << 96 << "384" << 150 << "centre" << true;
+    QTest::newRow("wheel-smaller-centred") << 192 << "wheel-down" << 200 << "centre" << true;
+    QTest::newRow("smaller-at-top") << 192 << "smaller" << 120 << "top" << true;
+    QTest::newRow("larger-at-bottom") << 128 << "larger" << 120 << "bottom" << false;
+    QTest::newRow("smaller-last") << 192 << "smaller" << 299 << "bottom" << false;
+    QTest::newRow("larger-first") << 192 << "larger" << 0 << "top" << false;
+    QTest::newRow("scrolled-away") << 192 << "smaller" << 150 << "away" << false;
+}
+
+void TestThumbnailGridWidget::currentCellStaysInView()
+{
+    QFETCH(int, startSize);
+    QFETCH(QString, change);
+    QFETCH(int, current);
+    QFETCH(QString, placed);
+    QFETCH(bool, keepsHeight);
+    QSettings().setValue(QStringLiteral("grid/thumbnailSize"), startSize);
+    ThumbnailGridWidget grid;
+    grid.resize(700, 500);
+    const QStringList paths = fakePaths(300);
+    grid.setFiles(paths, {});
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QListView *view = grid.listView();
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    grid.setCurrentPath(paths.at(current));
+    const QModelIndex index = grid.model()->index(current);
+    if (placed == QLatin1String("top"))
+        view->scrollTo(index, QAbstractItemView::PositionAtTop);
+    else if (placed == QLatin1String("bottom"))
+        view->scrollTo(index, QAbstractItemView::PositionAtBottom);
+    else if (placed == QLatin1String("away"))
+        view->verticalScrollBar()->setValue(0);
+    QCoreApplication::processEvents();
+    const QRect before = view->visualRect(index);
+    QCOMPARE(view->viewport()->rect().contains(before), placed != QLatin1String("away"));
+
+    if (change == QLatin1String("smaller"))
+        grid.decreaseThumbnailSize();
+    else if (change == QLatin1String("larger"))
+        grid.increaseThumbnailSize();
+    else if (change == QLatin1String("wheel-down"))
+        sendWheel(view->viewport(), -120, Qt::ControlModifier);
+    else
+        grid.setThumbnailSize(change.toInt());
+    QVERIFY(grid.thumbnailSize() != startSize);
+    QCoreApplication::processEvents();
+
+    const QRect after = view->visualRect(index);
+    QVERIFY2(view->viewport()->rect().contains(after),
+             qPrintable(QStringLiteral("%1,%2 %3x%4 in %5 high").arg(after.x()).arg(after.y()).arg(after.width())
+                            .arg(after.height()).arg(view->viewport()->height())));
+    if (keepsHeight)
+        QVERIFY2(std::abs(after.center().y() - before.center().y()) <= view->gridSize().height(),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(before.center().y()).arg(after.center().y())));
+    QCOMPARE(grid.currentPath(), paths.at(current));
 }
 
 void TestThumbnailGridWidget::moveSelection_data()
