@@ -119,8 +119,10 @@ QByteArray findEmbeddedIccProfile(const uchar *bytes, qint64 length)
         return jpegIcc(bytes, length);
     if (std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0)
         return pngIcc(bytes, length);
-    if ((bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M'))
-        return readIfd0Bytes(bytes, length, iccTiffTag);
+    if ((bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M')) {
+        const QByteArray icc = readIfd0Bytes(bytes, length, iccTiffTag);
+        return icc.size() <= maxIccBytes ? icc : QByteArray();
+    }
     return {};
 }
 

@@ -100,9 +100,10 @@ bool readHeader(const uchar *bytes, qint64 length, Header *h)
 }
 
 // Positions of the restart markers in the scan, in order, and of the
-// end-of-image marker; false when a marker is out of sequence or another
-// marker (a second scan, a height given late) interrupts the data.
-bool findRestarts(const uchar *bytes, qint64 length, qint64 from, QList<qint64> *restarts, qint64 *end)
+// end-of-image marker; false when a marker is out of sequence, there are more
+// than `most`, or another marker (a second scan, a height given late)
+// interrupts the data.
+bool findRestarts(const uchar *bytes, qint64 length, qint64 from, qint64 most, QList<qint64> *restarts, qint64 *end)
 {
     qint64 pos = from;
     while (pos < length) {
@@ -119,7 +120,7 @@ bool findRestarts(const uchar *bytes, qint64 length, qint64 from, QList<qint64> 
         if (marker == 0x00) {
             pos = next + 1;
         } else if (marker >= 0xD0 && marker <= 0xD7) {
-            if (marker - 0xD0 != restarts->size() % 8)
+            if (marker - 0xD0 != restarts->size() % 8 || restarts->size() >= most)
                 return false;
             restarts->append(next - 1);
             pos = next + 1;
@@ -184,14 +185,14 @@ JpegStripPlan planJpegStrips(const uchar *bytes, qint64 length, int maxStrips)
     Header h;
     if (!bytes || maxStrips < 2 || !readHeader(bytes, length, &h))
         return plan;
-    QList<qint64> restarts;
-    qint64 end = -1;
-    if (!findRestarts(bytes, length, h.scanStart, &restarts, &end))
-        return plan;
     const qint64 perRow = (h.width + h.mcuWidth - 1) / h.mcuWidth;
     const qint64 rows = (h.height + h.mcuHeight - 1) / h.mcuHeight;
     const qint64 intervals = (perRow * rows + h.restartInterval - 1) / h.restartInterval;
-    if (restarts.size() + 1 != intervals)
+    // The frame gives the number of restart markers: a scan of nothing else
+    // holds half a million in a megabyte.
+    QList<qint64> restarts;
+    qint64 end = -1;
+    if (!findRestarts(bytes, length, h.scanStart, intervals - 1, &restarts, &end) || restarts.size() + 1 != intervals)
         return plan;
 
     const auto aligned = [&](qint64 row) { return (row * perRow) % h.restartInterval == 0; };

@@ -174,12 +174,18 @@ QList<PreviewCandidate> findEmbeddedJpegPreviews(const uchar *bytes, qint64 leng
     return result;
 }
 
-qint64 jpegStreamLength(const uchar *bytes, qint64 length)
+namespace {
+
+// jpegStreamLength, charging each segment and each byte of coded data it
+// walks to `budget`; 0 once the budget is spent.
+qint64 streamLength(const uchar *bytes, qint64 length, qint64 *budget)
 {
     if (!bytes || length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return 0;
     qint64 p = 2;
     for (;;) {
+        if (--*budget < 0)
+            return 0;
         if (p >= length || bytes[p] != 0xFF)
             return 0;
         while (p < length && bytes[p] == 0xFF)
@@ -210,6 +216,9 @@ qint64 jpegStreamLength(const uchar *bytes, qint64 length)
             qint64 q = static_cast<const uchar *>(hit) - bytes + 1;
             while (q < length && bytes[q] == 0xFF)
                 ++q;
+            *budget -= q - p;
+            if (*budget < 0)
+                return 0;
             if (q >= length)
                 return 0;
             if (bytes[q] == 0x00 || (bytes[q] >= 0xD0 && bytes[q] <= 0xD7)) {
@@ -222,19 +231,31 @@ qint64 jpegStreamLength(const uchar *bytes, qint64 length)
     }
 }
 
+} // namespace
+
+qint64 jpegStreamLength(const uchar *bytes, qint64 length)
+{
+    qint64 unlimited = std::numeric_limits<qint64>::max();
+    return streamLength(bytes, length, &unlimited);
+}
+
 QList<PreviewCandidate> scanJpegStreams(const uchar *bytes, qint64 length)
 {
     QList<PreviewCandidate> result;
     if (!bytes)
         return result;
+    // Segment lengths can lead the walk from every start-of-image marker over
+    // all the starts after it, to the end of the file: the streams found and
+    // the walks that failed may together touch each byte a few times, no more.
+    qint64 budget = 4 * length + 65536;
     qint64 p = 0;
-    while (p + 3 < length) {
+    while (p + 3 < length && budget > 0) {
         const void *hit = std::memchr(bytes + p, 0xFF, size_t(length - 3 - p));
         if (!hit)
             break;
         p = static_cast<const uchar *>(hit) - bytes;
         if (bytes[p + 1] == 0xD8 && bytes[p + 2] == 0xFF) {
-            if (const qint64 n = jpegStreamLength(bytes + p, length - p)) {
+            if (const qint64 n = streamLength(bytes + p, length - p, &budget)) {
                 if (n >= minStreamLength && p + n <= std::numeric_limits<quint32>::max())
                     result.append({quint32(p), quint32(n)});
                 p += n;

@@ -258,6 +258,24 @@ QByteArray fanningSubIfds()
     return b;
 }
 
+// A JPEG stream, then 2 MB of start-of-image markers, each followed by a
+// comment segment that ends where the next one's comment begins: the walk
+// from every one of them runs to the end of the file.
+QByteArray chainedStarts()
+{
+    return testimg::jpeg(64, 64) + QByteArray("\xFF\xD8\xFF\xFE\x00\x04", 6).repeated((2 << 20) / 6);
+}
+
+// A TIFF whose IFD0 holds only a colour profile of `bytes` zeros.
+QByteArray tiffWithProfile(qsizetype bytes)
+{
+    QByteArray b("II*\0\x08\0\0\0\x01\0", 10);
+    b += QByteArray("\x73\x87\x07\0", 4) + testimg::u32be(0) + testimg::u32be(0) + testimg::u32be(0);
+    testimg::putU32(b, 14, quint32(bytes), true);
+    testimg::putU32(b, 18, quint32(b.size()), true);
+    return b + QByteArray(bytes, '\0');
+}
+
 QByteArray pngChunk(const char *type, const QByteArray &data)
 {
     QByteArray chunk = testimg::u32be(quint32(data.size())) + QByteArray(type, 4) + data;
@@ -415,21 +433,34 @@ void TestImagingFuzz::decodersSurviveMutations()
 
 void TestImagingFuzz::declaredSizesAreBounded_data()
 {
+    QTest::addColumn<QString>("parser");
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<qint64>("found"); // previews, or bytes of colour profile
-    QTest::newRow("raw: overlapping IFDs listing each other") << fanningSubIfds() << qint64(0);
-    QTest::newRow("png: profile at the limit") << pngWithProfile(4 << 20) << qint64(4 << 20);
-    QTest::newRow("png: profile inflating past the limit") << pngWithProfile(16 << 20) << qint64(0);
+    QTest::addColumn<qint64>("found"); // previews or streams, or bytes of colour profile
+    QTest::newRow("raw: overlapping IFDs listing each other")
+        << QStringLiteral("previews") << fanningSubIfds() << qint64(0);
+    QTest::newRow("any: segments chaining over every later start")
+        << QStringLiteral("streams") << chainedStarts() << qint64(1);
+    QTest::newRow("png: profile at the limit") << QStringLiteral("profile") << pngWithProfile(4 << 20) << qint64(4 << 20);
+    QTest::newRow("png: profile inflating past the limit")
+        << QStringLiteral("profile") << pngWithProfile(16 << 20) << qint64(0);
+    QTest::newRow("tiff: profile at the limit") << QStringLiteral("profile") << tiffWithProfile(4 << 20) << qint64(4 << 20);
+    QTest::newRow("tiff: profile past the limit")
+        << QStringLiteral("profile") << tiffWithProfile((4 << 20) + 1) << qint64(0);
 }
 
 // Counts and sizes a file declares cost no more than the parser's own limits.
+// Under the sanitizer an unbounded list fails its allocation; a walk of
+// quadratic length meets the test's watchdog.
 void TestImagingFuzz::declaredSizesAreBounded()
 {
+    QFETCH(QString, parser);
     QFETCH(QByteArray, file);
     QFETCH(qint64, found);
     const ExactCopy copy(file);
-    if (file.startsWith("MM"))
+    if (parser == QLatin1String("previews"))
         QCOMPARE(qint64(findEmbeddedJpegPreviews(copy.data(), copy.size()).size()), found);
+    else if (parser == QLatin1String("streams"))
+        QCOMPARE(qint64(scanJpegStreams(copy.data(), copy.size()).size()), found);
     else
         QCOMPARE(qint64(findEmbeddedIccProfile(copy.data(), copy.size()).size()), found);
 }
