@@ -16,7 +16,7 @@ namespace {
 // another version are analysed afresh.
 const QString &analysisVersion()
 {
-    static const QString version = QStringLiteral("bursts-1");
+    static const QString version = QStringLiteral("bursts-2");
     return version;
 }
 

@@ -132,6 +132,24 @@ double blockMean(const QImage &luma, int x0, int y0, int x1, int y1)
     return count > 0 ? double(sum) / double(count) : 0.0;
 }
 
+// The picture at half its size, each pixel the mean of a 2 × 2 block: the
+// second, coarser band the focus measure looks at, where noise is averaged
+// to a quarter while a blurred frame still differs from a sharp one.
+QImage halved(const QImage &luma)
+{
+    QImage half(luma.width() / 2, luma.height() / 2, QImage::Format_Grayscale8);
+    if (half.isNull())
+        return half;
+    for (int y = 0; y < half.height(); ++y) {
+        const uchar *top = luma.constScanLine(2 * y);
+        const uchar *bottom = luma.constScanLine(2 * y + 1);
+        uchar *out = half.scanLine(y);
+        for (int x = 0; x < half.width(); ++x)
+            out[x] = uchar((top[2 * x] + top[2 * x + 1] + bottom[2 * x] + bottom[2 * x + 1] + 2) >> 2);
+    }
+    return half;
+}
+
 struct LaplaceSums
 {
     double sum = 0;
@@ -170,6 +188,66 @@ LaplaceSums laplaceSums(const QImage &luma, int x0, int y0, int x1, int y1)
         s.count += qMax(0, x1 - x0);
     }
     return s;
+}
+
+// The variance of pixel noise over rows [y0, y1) and columns [x0, x1) of the
+// full-size luma, from the 3 × 3 mask that is the difference of two
+// Laplacians: blind to brightness, gradients and smooth curvature, so that
+// what it sees is mostly noise (Immerkær's estimate, with squares instead of
+// absolute values). Every second row is enough for a variance.
+double noiseVariance(const QImage &luma, int x0, int y0, int x1, int y1)
+{
+    x0 = qMax(x0, 1);
+    y0 = qMax(y0, 1);
+    x1 = qMin(x1, luma.width() - 1);
+    y1 = qMin(y1, luma.height() - 1);
+    if (x1 <= x0 || y1 <= y0)
+        return 0;
+    const qsizetype stride = luma.bytesPerLine();
+    double squares = 0;
+    qint64 count = 0;
+    for (int y = y0; y < y1; y += 2) {
+        const uchar *p = luma.constScanLine(y);
+        qint64 rowSquares = 0;
+        for (int x = x0; x < x1; ++x) {
+            const uchar *a = p + x - stride;
+            const uchar *b = p + x + stride;
+            const int m = a[-1] + a[1] + b[-1] + b[1] - 2 * (a[0] + b[0] + p[x - 1] + p[x + 1]) + 4 * p[x];
+            rowSquares += qint64(m) * m;
+        }
+        squares += double(rowSquares);
+        count += x1 - x0;
+    }
+    // The mask's squared weights add up to 36.
+    return count ? squares / double(count) / 36.0 : 0;
+}
+
+// What white noise of variance v puts into the Laplacian's variance: its
+// squared weights add up to 20; at half size the noise is v / 4 first.
+constexpr double noiseInFull = 20.0;
+constexpr double noiseInHalf = 20.0 / 4.0;
+// The coarser band counts for less: alone it hardly tells a sharp frame from
+// one softened by half a pixel; it speaks where the fine band is drowned.
+constexpr double halfBandWeight = 0.15;
+
+// A band's Laplacian variance less the noise's share, shrunk by how far it
+// stands above that share (e² / (e + n / 2)): detail no stronger than the
+// noise it has to be told from counts for little, so that neither the noise
+// itself nor an error in its estimate passes for sharpness.
+double reliableEnergy(double variance, double noise)
+{
+    const double e = variance - noise;
+    return e > 0 ? e * e / (e + noise / 2) : 0.0;
+}
+
+// The focus energy of a rectangle of the full-size picture: both bands, each
+// with the rectangle's own noise discounted.
+double bandEnergy(const QImage &luma, const QImage &half, int x0, int y0, int x1, int y1)
+{
+    const double noise = noiseVariance(luma, x0, y0, x1, y1);
+    const double fine = laplaceSums(luma, x0, y0, x1, y1).variance();
+    const double coarse = laplaceSums(half, x0 / 2, y0 / 2, x1 / 2, y1 / 2).variance();
+    return reliableEnergy(fine, noiseInFull * noise) + halfBandWeight * reliableEnergy(coarse, noiseInHalf * noise);
 }
 
 double parseExposureBias(const QString &compensation)
@@ -228,19 +306,22 @@ quint64 differenceHash(const QImage &source)
 double sharpness(const QImage &source, const QRectF &region)
 {
     const QImage luma = toLuma(source);
-    if (luma.width() < 3 || luma.height() < 3)
+    if (luma.width() < 6 || luma.height() < 6)
         return 0;
     const double mean = blockMean(luma, 0, 0, luma.width(), luma.height());
     // Against division by near black: a dark frame is not infinitely sharp.
     const double norm = qMax(mean, 16.0) * qMax(mean, 16.0);
+    const QImage half = halved(luma);
+    if (half.isNull())
+        return 0;
 
     const QRectF unit(0, 0, 1, 1);
     const QRectF within = region.isValid() && !region.isEmpty() ? region.intersected(unit) : QRectF();
     if (!within.isEmpty()) {
-        const LaplaceSums s = laplaceSums(luma, int(within.left() * luma.width()), int(within.top() * luma.height()),
-                                          int(std::ceil(within.right() * luma.width())),
-                                          int(std::ceil(within.bottom() * luma.height())));
-        return s.variance() / norm;
+        return bandEnergy(luma, half, int(within.left() * luma.width()), int(within.top() * luma.height()),
+                          int(std::ceil(within.right() * luma.width())),
+                          int(std::ceil(within.bottom() * luma.height())))
+               / norm;
     }
 
     constexpr int columns = 8;
@@ -249,10 +330,8 @@ double sharpness(const QImage &source, const QRectF &region)
     tiles.reserve(columns * rows);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const LaplaceSums s =
-                laplaceSums(luma, c * luma.width() / columns, r * luma.height() / rows,
-                            (c + 1) * luma.width() / columns, (r + 1) * luma.height() / rows);
-            tiles.push_back(s.variance());
+            tiles.push_back(bandEnergy(luma, half, c * luma.width() / columns, r * luma.height() / rows,
+                                       (c + 1) * luma.width() / columns, (r + 1) * luma.height() / rows));
         }
     }
     const size_t best = tiles.size() / 8;

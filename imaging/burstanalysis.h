@@ -29,12 +29,16 @@ QImage reducedLuma(const QString &path, int width = burstAnalysisWidth);
 quint64 differenceHash(const QImage &luma);
 
 // A focus measure of `luma` (Format_Grayscale8): the variance of its
-// Laplacian, divided by the squared mean brightness so that a frame exposed a
-// little brighter does not look sharper. Over `region` (a fraction of the
-// picture, 0…1 on both axes) when it is valid and not empty, else over the
-// best eighth of 8 × 6 tiles, so that a subject in focus before a soft
-// background counts and not the background. Comparable only between frames of
-// one scene; 0 for a null or flat image.
+// Laplacian, and less so of the Laplacian of the picture at half size, each
+// less what the picture's own pixel noise (estimated apart, where it is
+// measured) puts there, and counting the less the closer it comes to that
+// noise, so that a noisy frame does not pass for a detailed one. Divided by
+// the squared mean brightness so that a frame exposed a little brighter does
+// not look sharper. Over `region` (a fraction of the picture, 0…1 on both
+// axes) when it is valid and not empty, else over the best eighth of 8 × 6
+// tiles, so that a subject in focus before a soft background counts and not
+// the background. Comparable only between frames of one scene; 0 for a null
+// or flat image.
 double sharpness(const QImage &luma, const QRectF &region = QRectF());
 
 // Where the camera focused, as a region for sharpness(): around the points in
