@@ -2,6 +2,7 @@
 
 #include "imaging/decodesupport_p.h"
 #include "imaging/photodecoder.h"
+#include "imaging/previewlook.h"
 
 #include <QColorSpace>
 #include <QMutex>
@@ -223,6 +224,13 @@ QImage packedMask(const QImage &grey)
     return mask;
 }
 
+// The orientation that turns a picture turned by `orientation` back: a
+// quarter turn each way undoes the other, the rest undo themselves.
+int undoneOrientation(int orientation)
+{
+    return orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+}
+
 qint64 mib(qint64 bytes)
 {
     return (bytes + (1 << 20) - 1) >> 20;
@@ -281,6 +289,7 @@ QImage RawDecoder::render(const Options &options)
 {
     m_cancelled = false;
     m_rawClipping = QImage();
+    m_look = PreviewLook();
     if (m_size.isEmpty()) {
         if (m_error.isEmpty())
             m_error = tr("The file holds no RAW data that can be decoded.");
@@ -329,7 +338,10 @@ QImage RawDecoder::render(const Options &options)
     params.output_bps = 8;
     params.gamm[0] = 1 / 2.4; // the sRGB curve, so that the picture is what its tag says
     params.gamm[1] = 12.92;
-    params.no_auto_bright = 0;
+    // Fitted to a preview, the render's brightness comes from the preview's
+    // curves; the decoder's own would push a percent of the photo to white,
+    // more than the camera clipped.
+    params.no_auto_bright = options.reference.isNull() ? 0 : 1;
     params.user_flip = 0; // turned below, as the preview is
 
     if (options.cancelled && options.cancelled())
@@ -359,7 +371,14 @@ QImage RawDecoder::render(const Options &options)
     const int colours = made->colors;
     const QImage wrapped(made->data, made->width, made->height, made->width * colours,
                          colours == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    const double gain = options.reference.isNull() ? 1.0 : brightnessGain(wrapped, options.reference);
+    // The preview as stored, so that it lines up with the render before its turn.
+    const QImage reference = options.reference.isNull() || colours != 3
+                                 ? QImage()
+                                 : applyOrientation(options.reference, undoneOrientation(d->orientation));
+    m_look = reference.isNull() ? PreviewLook() : PreviewLook::fit(wrapped, reference);
+    // Without a look to take on, the render is only brought to the preview's brightness.
+    const double gain = options.reference.isNull() || m_look.isValid() ? 1.0
+                                                                        : brightnessGain(wrapped, options.reference);
     const std::array<uchar, 256> curve = gainCurve(gain);
     QImage picture(made->width, made->height, QImage::Format_RGB32);
     if (picture.isNull())
@@ -367,6 +386,11 @@ QImage RawDecoder::render(const Options &options)
     for (int y = 0; y < picture.height(); ++y) {
         const uchar *in = wrapped.constScanLine(y);
         auto *out = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        if (m_look.isValid()) {
+            for (int x = 0; x < picture.width(); ++x, in += 3)
+                out[x] = m_look.map(in[0], in[1], in[2]);
+            continue;
+        }
         for (int x = 0; x < picture.width(); ++x, in += colours) {
             const uchar r = curve[in[0]];
             out[x] = colours == 3 ? qRgb(r, curve[in[1]], curve[in[2]]) : qRgb(r, r, r);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/previewlook.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QSize>
@@ -23,8 +25,9 @@ public:
         // picture and the result); a file that needs more is refused before
         // any pixel is read.
         int memoryLimitMiB = 512;
-        // The file's embedded preview at any size: the render's mean
-        // brightness is matched to it. Without one the decoder's own
+        // The file's embedded preview at any size, upright: the render takes
+        // on its tone and colour (see PreviewLook), or, where that cannot be
+        // fitted, its mean brightness. Without one the decoder's own
         // automatic brightness stands.
         QImage reference;
         // Asked between the stages of the decode and by the decoder itself;
@@ -55,6 +58,10 @@ public:
     // failed or its geometry cannot be traced back to the sensor.
     QImage rawClipping() const { return m_rawClipping; }
 
+    // After a render() with a reference: the look taken from it; not valid
+    // (with its refusal()) where only the brightness was matched.
+    const PreviewLook &look() const { return m_look; }
+
     QString errorString() const { return m_error; }
     bool wasCancelled() const { return m_cancelled; }
 
@@ -63,6 +70,7 @@ private:
     std::unique_ptr<Private> d;
     QSize m_size;
     QImage m_rawClipping;
+    PreviewLook m_look;
     QString m_error;
     bool m_cancelled = false;
 };
@@ -78,7 +86,7 @@ constexpr int rawMemoryLimitMiB = 512;
 
 // What 100 % shows of a photo: decodePhoto()'s picture in full, or, for a RAW
 // file whose largest embedded preview falls short of its sensor (or that has
-// none), its sensor data rendered with the brightness matched to the preview.
+// none), its sensor data rendered in the preview's tone and colour.
 // When that render fails the preview is returned, and `rawError` says why.
 QImage decodeFullPicture(const QString &path, int memoryLimitMiB, QString *rawError = nullptr,
                          bool *rendered = nullptr);

@@ -1,4 +1,6 @@
+#include "imaging/imageanalysis.h"
 #include "imaging/photodecoder.h"
+#include "imaging/previewlook.h"
 #include "imaging/rawrender.h"
 #include "tests/imaging/dngbuilder.h"
 
@@ -9,6 +11,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 // Rendering RAW sensor data: sizes and turns against what exiftool reads,
 // colours after the demosaic, brightness against the preview, and files
@@ -50,6 +55,129 @@ double meanLuma(const QImage &image)
     return sum / (64.0 * 64.0);
 }
 
+// A smooth scene of many hues, saturations and tones (sRGB), with some
+// darker patches, as a photo's colours might be.
+QImage colourfulScene(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const double u = double(x) / size.width();
+            const double v = double(y) / size.height();
+            const bool patch = (x / (size.width() / 6) + y / (size.height() / 4)) % 3 == 0;
+            const QColor c = QColor::fromHsvF(std::fmod(u * 1.7 + v * 0.3, 1.0), 0.15 + 0.5 * v,
+                                              (patch ? 0.35 : 0.55) + 0.35 * std::sin(3.1 * u) * (1 - v));
+            image.setPixel(x, y, c.rgb());
+        }
+    }
+    return image;
+}
+
+// A camera's picture style: an S-shaped tone curve and colours pushed away
+// from grey by `saturation`.
+QImage styled(const QImage &image, double contrast, double saturation)
+{
+    QImage out = image.convertToFormat(QImage::Format_RGB32);
+    const auto curve = [contrast](double v) {
+        const double t = 0.5 + (v / 255.0 - 0.5) * contrast;
+        return 255.0 * std::clamp(t + 0.6 * (contrast - 1) * t * (1 - t) * (t - 0.5), 0.0, 1.0);
+    };
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const double r = curve(qRed(line[x])), g = curve(qGreen(line[x])), b = curve(qBlue(line[x]));
+            const double l = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+            const auto push = [&](double c) { return qBound(0, int(std::lround(l + (c - l) * saturation)), 255); };
+            line[x] = qRgb(push(r), push(g), push(b));
+        }
+    }
+    return out;
+}
+
+// Mean HSV saturation, luma standard deviation (0…1) and the share of
+// blown pixels (percent) of the central half of a picture.
+struct LookFigures
+{
+    double saturation = 0;
+    double spread = 0;
+    double blown = 0;
+};
+
+LookFigures lookFigures(const QImage &image)
+{
+    const QImage crop = image.copy(image.width() / 4, image.height() / 4, image.width() / 2, image.height() / 2)
+                            .convertToFormat(QImage::Format_RGB32);
+    double saturation = 0, sum = 0, squares = 0;
+    const double n = double(crop.width()) * crop.height();
+    for (int y = 0; y < crop.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(crop.constScanLine(y));
+        for (int x = 0; x < crop.width(); ++x) {
+            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
+            const int high = std::max({r, g, b});
+            saturation += high ? double(high - std::min({r, g, b})) / high : 0.0;
+            const double l = (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255.0;
+            sum += l;
+            squares += l * l;
+        }
+    }
+    const double mean = sum / n;
+    return {saturation / n, std::sqrt(std::max(0.0, squares / n - mean * mean)),
+            ImageAnalysis::histogram(crop).blownPercent()};
+}
+
+// A DNG of `scene`'s colours as sensor data (camera RGB is linear sRGB, its
+// white a little above the scene's), with `preview` as its embedded JPEG.
+QByteArray sceneDng(const QImage &scene, const QImage &preview, quint16 orientation)
+{
+    using T = testimg::TiffBuilder;
+    QByteArray data(scene.width() * scene.height() * 2, 0);
+    for (int y = 0; y < scene.height(); ++y) {
+        for (int x = 0; x < scene.width(); ++x) {
+            const QRgb c = scene.pixel(x, y);
+            const int v = (y % 2 == 0) ? (x % 2 == 0 ? qRed(c) : qGreen(c)) : (x % 2 == 0 ? qGreen(c) : qBlue(c));
+            const double linear = v <= 10 ? v / 255.0 / 12.92 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+            testimg::putU16(data, 2 * (qsizetype(y) * scene.width() + x), quint16(linear * 0.85 * testdng::white), true);
+        }
+    }
+    T t(true);
+    const int raw = t.addIfd();
+    const int pixels = t.addBlob(data);
+    const int make = t.addBlob(QByteArray("Testmaker", 10));
+    const int model = t.addBlob(QByteArray("Mosaic One", 11));
+    const int unique = t.addBlob(QByteArray("Testmaker Mosaic One", 21));
+    const int matrix = t.addBlob(testdng::rationals({3.2404542, -1.5371385, -0.4985314, -0.9692660, 1.8760108,
+                                                     0.0415560, 0.0556434, -0.2040259, 1.0572252}, true));
+    const int neutral = t.addBlob(testdng::rationals({1, 1, 1}, false));
+    t.entry(raw, 254, 4, 1, T::lit(0));
+    t.entry(raw, 256, 4, 1, T::lit(quint32(scene.width())));
+    t.entry(raw, 257, 4, 1, T::lit(quint32(scene.height())));
+    t.entry(raw, 258, 3, 1, T::shortValue(16));
+    t.entry(raw, 259, 3, 1, T::shortValue(1));
+    t.entry(raw, 262, 3, 1, T::shortValue(32803));
+    t.entry(raw, 271, 2, 10, T::blob(make));
+    t.entry(raw, 272, 2, 11, T::blob(model));
+    t.entry(raw, 273, 4, 1, T::blob(pixels));
+    t.orientation(raw, orientation);
+    t.entry(raw, 277, 3, 1, T::shortValue(1));
+    t.entry(raw, 278, 4, 1, T::lit(quint32(scene.height())));
+    t.entry(raw, 279, 4, 1, T::blobSize(pixels));
+    t.entry(raw, 284, 3, 1, T::shortValue(1));
+    t.entry(raw, 33421, 3, 2, T::lit(2u | (2u << 16)));
+    t.entry(raw, 33422, 1, 4, T::lit(0u | (1u << 8) | (1u << 16) | (2u << 24)));
+    t.entry(raw, 50706, 1, 4, T::lit(1u | (4u << 8)));
+    t.entry(raw, 50708, 2, 21, T::blob(unique));
+    t.entry(raw, 50714, 4, 1, T::lit(0));
+    t.entry(raw, 50717, 4, 1, T::lit(testdng::white));
+    t.entry(raw, 50721, 10, 9, T::blob(matrix));
+    t.entry(raw, 50728, 5, 3, T::blob(neutral));
+    t.entry(raw, 50778, 3, 1, T::shortValue(21));
+    const int thumb = t.addIfd();
+    t.entry(thumb, 254, 4, 1, T::lit(1));
+    t.jpegInterchange(thumb, t.addBlob(testimg::encode(preview, "JPEG", 92)));
+    t.setNext(raw, T::ifd(thumb));
+    return t.build();
+}
+
 } // namespace
 
 class TestRawRender : public QObject
@@ -68,6 +196,12 @@ private slots:
     void cancelStopsTheRender();
     void rawClippingAtWhiteLevel_data();
     void rawClippingAtWhiteLevel();
+    void renderTakesPreviewLook_data();
+    void renderTakesPreviewLook();
+    void lookFitRecoversStyle_data();
+    void lookFitRecoversStyle();
+    void lookFitRefused_data();
+    void lookFitRefused();
 
 private:
     QTemporaryDir dir;
@@ -355,4 +489,124 @@ void TestRawRender::rawClippingAtWhiteLevel()
     QVERIFY(quadrants.open(write(QStringLiteral("quadrants.dng"), testdng::build())));
     QVERIFY(!quadrants.render({}).isNull());
     QVERIFY(quadrants.rawClipping().pixelColor(48, 36) == Qt::white);
+}
+
+void TestRawRender::renderTakesPreviewLook_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("differsPlain"); // the plain render is flatter than the preview
+    QTest::newRow("canon-30d") << cr2 << true;
+    const QImage scene = colourfulScene(QSize(480, 320));
+    const struct { const char *name; double contrast, saturation; quint16 orientation; } dngs[] = {
+        {"dng-punchy", 1.35, 1.6, 1}, {"dng-punchy-turned", 1.35, 1.6, 6},
+        {"dng-soft", 0.8, 0.7, 1}, {"dng-as-rendered", 1.0, 1.0, 3}};
+    for (const auto &d : dngs) {
+        const QImage stored = styled(scene, d.contrast, d.saturation).scaled(240, 160, Qt::IgnoreAspectRatio,
+                                                                              Qt::SmoothTransformation);
+        // Stored unturned, as the sensor data is.
+        QTest::newRow(d.name) << write(QStringLiteral("%1.dng").arg(QLatin1String(d.name)),
+                                       sceneDng(scene, stored, d.orientation))
+                              << (d.contrast != 1.0);
+    }
+}
+
+// The render at 100 % keeps the look of the preview shown at Fit: the same
+// crop's saturation and tonal spread within a tenth, and no more of it blown.
+void TestRawRender::renderTakesPreviewLook()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, differsPlain);
+    if (!QFile::exists(path))
+        QSKIP("the Canon EOS 30D file of Debian's rawtran-doc package is not installed");
+    const QImage preview = decodeLargestEmbeddedPreview(path, QSize());
+    QVERIFY(!preview.isNull());
+    RawDecoder decoder;
+    QVERIFY(decoder.open(path));
+    RawDecoder::Options options;
+    options.reference = preview;
+    const QImage picture = decoder.render(options);
+    QVERIFY2(!picture.isNull(), qPrintable(decoder.errorString()));
+    QVERIFY2(decoder.look().isValid(), qPrintable(decoder.look().refusal()));
+    RawDecoder plainDecoder;
+    QVERIFY(plainDecoder.open(path));
+    const QImage plain = plainDecoder.render({});
+
+    const auto atPreviewSize = [&](const QImage &image) {
+        return image.scaled(preview.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const LookFigures want = lookFigures(preview);
+    const LookFigures got = lookFigures(atPreviewSize(picture));
+    const LookFigures before = lookFigures(atPreviewSize(plain));
+    qInfo("preview: saturation %.3f spread %.3f blown %.2f %%; render: %.3f %.3f %.2f %%; plain render: %.3f %.3f "
+          "%.2f %%; fit residual %.1f",
+          want.saturation, want.spread, want.blown, got.saturation, got.spread, got.blown, before.saturation,
+          before.spread, before.blown, decoder.look().residual());
+    if (differsPlain)
+        QVERIFY(qAbs(before.saturation / want.saturation - 1) > 0.1 || qAbs(before.spread / want.spread - 1) > 0.1);
+    QVERIFY2(qAbs(got.saturation / want.saturation - 1) <= 0.1, "saturation");
+    QVERIFY2(qAbs(got.spread / want.spread - 1) <= 0.1, "tonal spread");
+    QVERIFY2(got.blown <= want.blown + 0.5, "blown highlights");
+}
+
+void TestRawRender::lookFitRecoversStyle_data()
+{
+    QTest::addColumn<double>("contrast");
+    QTest::addColumn<double>("saturation");
+    QTest::newRow("identity") << 1.0 << 1.0;
+    QTest::newRow("s-curve") << 1.4 << 1.0;
+    QTest::newRow("saturated") << 1.0 << 1.7;
+    QTest::newRow("punchy") << 1.3 << 1.5;
+    QTest::newRow("soft") << 0.75 << 0.6;
+}
+
+// Fitted at a quarter of the size, the look maps the full picture as the
+// style itself does, within a few levels.
+void TestRawRender::lookFitRecoversStyle()
+{
+    QFETCH(double, contrast);
+    QFETCH(double, saturation);
+    const QImage render = colourfulScene(QSize(600, 400));
+    const QImage want = styled(render, contrast, saturation);
+    const PreviewLook look =
+        PreviewLook::fit(render, want.scaled(300, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QVERIFY2(look.isValid(), qPrintable(look.refusal()));
+    QImage got = render;
+    look.apply(got);
+    double error = 0;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x)
+            for (int shift : {0, 8, 16})
+                error += qAbs(int((got.pixel(x, y) >> shift) & 0xff) - int((want.pixel(x, y) >> shift) & 0xff));
+    error /= 3.0 * got.width() * got.height();
+    QVERIFY2(error < 4, qPrintable(QStringLiteral("mean error %1 levels").arg(error)));
+}
+
+void TestRawRender::lookFitRefused_data()
+{
+    QTest::addColumn<QImage>("render");
+    QTest::addColumn<QImage>("preview");
+    const QImage scene = colourfulScene(QSize(600, 400));
+    QImage white(300, 200, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QImage grey(300, 200, QImage::Format_RGB32);
+    grey.fill(qRgb(128, 128, 128));
+    QTest::newRow("no-preview") << scene << QImage();
+    QTest::newRow("tiny-preview") << scene << scene.scaled(24, 16);
+    QTest::newRow("all-blown-preview") << scene << white;
+    QTest::newRow("another-picture") << scene << scene.mirrored(true, true).scaled(300, 200);
+    QTest::newRow("flat-preview") << scene << grey;
+}
+
+// Where the preview cannot be this render's photo, or shows nothing to fit,
+// the render is left as it is.
+void TestRawRender::lookFitRefused()
+{
+    QFETCH(QImage, render);
+    QFETCH(QImage, preview);
+    const PreviewLook look = PreviewLook::fit(render, preview);
+    QVERIFY(!look.isValid());
+    QVERIFY(!look.refusal().isEmpty());
+    QImage picture = render;
+    look.apply(picture);
+    QCOMPARE(picture, render);
 }
