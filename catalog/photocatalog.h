@@ -156,11 +156,18 @@ public slots:
     // Lists the watched folder again now.
     void rescan();
 
-    // Automatic advance after a mark of the current photo; off until set.
-    void setAutoAdvance(bool on) { m_autoAdvance = on; }
+    // Which marks of the current photo move on to the next one: stars
+    // (clearing all marks counts as stars), the colour label, the rejection
+    // (each with its clearing). None until set.
+    void setAdvanceAfter(MarkEdit::Fields marks) { m_advanceAfter = marks; }
+    void setAutoAdvance(bool on)
+    {
+        setAdvanceAfter(on ? MarkEdit::Fields(MarkEdit::RatingField | MarkEdit::LabelField | MarkEdit::RejectedField)
+                           : MarkEdit::Fields());
+    }
 
-    // Marks of the current photo. With automatic advance on and the filter
-    // "all", the next photo becomes current at once.
+    // Marks of the current photo. Where the mark's kind moves on and the
+    // filter is "all", the next photo becomes current at once.
     void setRating(int rating);
     void setColorLabel(const QString &label);
     void rejectCurrent();
@@ -273,7 +280,7 @@ private:
     Busy m_busy = Busy::None;
     Busy m_scanBusy = Busy::Scanning;
     quint64 m_navigationSerial = 0;
-    bool m_autoAdvance = false;
+    MarkEdit::Fields m_advanceAfter;
 
     QString m_folderProblem;
 

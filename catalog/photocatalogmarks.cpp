@@ -14,6 +14,23 @@ QString fileName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
+// The kind of mark an edit gives, as the advance preference names them.
+MarkEdit::Field advanceKind(MarkEdit::Kind kind)
+{
+    switch (kind) {
+    case MarkEdit::Label:
+    case MarkEdit::ClearLabel:
+        return MarkEdit::LabelField;
+    case MarkEdit::Reject:
+    case MarkEdit::ClearRejection:
+        return MarkEdit::RejectedField;
+    case MarkEdit::Rotation:
+        return MarkEdit::RotationField;
+    default:
+        return MarkEdit::RatingField;
+    }
+}
+
 } // namespace
 
 void PhotoCatalog::markCurrent(const MarkEdit &edit)
@@ -24,7 +41,7 @@ void PhotoCatalog::markCurrent(const MarkEdit &edit)
     const quint64 id = m_writer.markPhoto(path, edit, MarkReport::Mark);
     emit historyChanged();
     // The user moves on at once; should the write fail, the photo comes back.
-    if (m_autoAdvance && m_filter == QLatin1String("all"))
+    if (m_advanceAfter.testFlag(advanceKind(edit.kind)) && m_filter == QLatin1String("all"))
         next();
     m_writer.setNavigationSerial(id, m_navigationSerial);
 }

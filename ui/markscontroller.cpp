@@ -3,6 +3,7 @@
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/actionregistry.h"
+#include "ui/advancepreferences.h"
 #include "ui/windowtexts.h"
 #include "viewer/viewerwidget.h"
 
@@ -84,7 +85,7 @@ QAction *MarksController::addMark(QMenu *menu, const QString &id, const QString 
             onSelection({parts.viewer->activePath()});
         } else {
             // The preference as it stands at this mark, wherever it was last changed.
-            parts.catalog->setAutoAdvance(QSettings().value(QStringLiteral("rating/autoAdvance"), true).toBool());
+            parts.catalog->setAdvanceAfter(AdvancePreferences::advancingMarks(QSettings()));
             onCurrent();
         }
     });

@@ -1,5 +1,6 @@
 #include "ui/preferencesdialog.h"
 
+#include "ui/advancepreferences.h"
 #include "ui/burstpreferences.h"
 #include "ui/menuplaces.h"
 #include "ui/rawclippingpreference.h"
@@ -77,8 +78,7 @@ void PreferencesDialog::buildLayout(const QList<QMenu *> &menus)
 
     auto *behaviorGroup = new QGroupBox(tr("Behavior"), content);
     auto *behaviorForm = new QFormLayout(behaviorGroup);
-    advanceAfterRatingBox = new QCheckBox(tr("Advance after rating"), behaviorGroup);
-    advanceAfterRatingBox->setObjectName(QStringLiteral("advanceAfterRatingBox"));
+    advancePreferences = new AdvancePreferences(behaviorGroup);
     firstUnreviewedBox = new QCheckBox(tr("Start at first unreviewed image"), behaviorGroup);
     firstUnreviewedBox->setObjectName(QStringLiteral("firstUnreviewedBox"));
     rememberRotationsBox = new QCheckBox(tr("Remember manual rotations in XMP"), behaviorGroup);
@@ -108,7 +108,7 @@ void PreferencesDialog::buildLayout(const QList<QMenu *> &menus)
     clearCacheButton->setAutoDefault(false);
     connect(clearCacheButton, &QPushButton::clicked, this, &PreferencesDialog::clearThumbnailCache);
 
-    behaviorForm->addRow(advanceAfterRatingBox);
+    behaviorForm->addRow(advancePreferences);
     behaviorForm->addRow(firstUnreviewedBox);
     behaviorForm->addRow(rememberRotationsBox);
     behaviorForm->addRow(colourManagementBox);
@@ -219,7 +219,6 @@ void PreferencesDialog::addShortcutRows(QFormLayout *form, const QList<QMenu *> 
 void PreferencesDialog::loadSettings()
 {
     const QSettings settings;
-    advanceAfterRatingBox->setChecked(settings.value(QStringLiteral("rating/autoAdvance"), true).toBool());
     firstUnreviewedBox->setChecked(settings.value(QStringLiteral("session/firstUnreviewed"), false).toBool());
     rememberRotationsBox->setChecked(settings.value(QStringLiteral("metadata/rememberRotations"), false).toBool());
     colourManagementBox->setChecked(settings.value(QStringLiteral("view/colourManagement"), true).toBool());
@@ -263,7 +262,7 @@ void PreferencesDialog::accept()
     }
 
     QSettings settings;
-    settings.setValue(QStringLiteral("rating/autoAdvance"), advanceAfterRatingBox->isChecked());
+    advancePreferences->save(settings);
     settings.setValue(QStringLiteral("session/firstUnreviewed"), firstUnreviewedBox->isChecked());
     settings.setValue(QStringLiteral("metadata/rememberRotations"), rememberRotationsBox->isChecked());
     settings.setValue(QStringLiteral("view/colourManagement"), colourManagementBox->isChecked());

@@ -13,6 +13,7 @@ class QFormLayout;
 class QKeySequenceEdit;
 class QMenu;
 class QSpinBox;
+class AdvancePreferences;
 class BurstPreferences;
 class RawClippingPreference;
 
@@ -61,7 +62,7 @@ private:
     };
     ShortcutConflict firstShortcutConflict() const;
 
-    QCheckBox *advanceAfterRatingBox = nullptr;
+    AdvancePreferences *advancePreferences = nullptr;
     QCheckBox *firstUnreviewedBox = nullptr;
     QCheckBox *rememberRotationsBox = nullptr;
     QCheckBox *colourManagementBox = nullptr;

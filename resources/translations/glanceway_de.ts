@@ -41,6 +41,25 @@
     </message>
 </context>
 <context>
+    <name>AdvancePreferences</name>
+    <message>
+        <source>Move to the next photo after:</source>
+        <translation>Weiter zum nächsten Foto nach:</translation>
+    </message>
+    <message>
+        <source>Stars</source>
+        <translation>Sterne</translation>
+    </message>
+    <message>
+        <source>Color label</source>
+        <translation>Farbmarkierung</translation>
+    </message>
+    <message>
+        <source>Rejection</source>
+        <translation>Ablehnung</translation>
+    </message>
+</context>
+<context>
     <name>AnalysisOverlay</name>
     <message>
         <source>Blown: %1 %</source>
@@ -1222,10 +1241,6 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
     <message>
         <source> seconds</source>
         <translation> Sekunden</translation>
-    </message>
-    <message>
-        <source>Advance after rating</source>
-        <translation>Nach dem Bewerten zum nächsten Bild</translation>
     </message>
     <message>
         <source>Behavior</source>

@@ -28,6 +28,8 @@ private slots:
     void navigationAtEndsEmitsNothing();
     void markMovesOn_data();
     void markMovesOn();
+    void advanceByKind_data();
+    void advanceByKind();
     void markEditsRecord_data();
     void markEditsRecord();
     void photosSharingASidecarShareMarks();
@@ -250,6 +252,46 @@ void TestPhotoCatalog::markMovesOn()
     settle(catalog);
     QCOMPARE(catalog.currentPath(), files[expected]);
     QVERIFY(PhotoCore::readMetadata(files[start]) != Metadata());
+}
+
+void TestPhotoCatalog::advanceByKind_data()
+{
+    QTest::addColumn<int>("advancing"); // MarkEdit::Fields
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("movesOn");
+    const int starsAndReject = MarkEdit::RatingField | MarkEdit::RejectedField;
+    QTest::newRow("stars-on") << starsAndReject << "stars" << true;
+    QTest::newRow("label-off") << starsAndReject << "label" << false;
+    QTest::newRow("clear-label-follows-label") << starsAndReject << "clear-label" << false;
+    QTest::newRow("reject-on") << starsAndReject << "reject" << true;
+    QTest::newRow("label-alone-on") << int(MarkEdit::LabelField) << "label" << true;
+    QTest::newRow("stars-off") << int(MarkEdit::LabelField) << "stars" << false;
+    QTest::newRow("reject-off") << int(MarkEdit::RatingField) << "reject" << false;
+    QTest::newRow("clear-all-follows-stars") << int(MarkEdit::RatingField) << "clear-all" << true;
+}
+
+void TestPhotoCatalog::advanceByKind()
+{
+    QFETCH(int, advancing);
+    QFETCH(QString, mark);
+    QFETCH(bool, movesOn);
+    const QStringList files = makePhotos(freshDir(tmp), 3);
+    PhotoCatalog catalog;
+    catalog.setAdvanceAfter(MarkEdit::Fields(advancing));
+    openAndSettle(catalog, files);
+    catalog.select(files[1]);
+    if (mark == QLatin1String("stars"))
+        catalog.setRating(2);
+    else if (mark == QLatin1String("label"))
+        catalog.setColorLabel(QStringLiteral("Green"));
+    else if (mark == QLatin1String("clear-label"))
+        catalog.clearColorLabel();
+    else if (mark == QLatin1String("reject"))
+        catalog.rejectCurrent();
+    else
+        catalog.clearAllMarks();
+    settle(catalog);
+    QCOMPARE(catalog.currentPath(), files[movesOn ? 2 : 1]);
 }
 
 void TestPhotoCatalog::markEditsRecord_data()

@@ -1,5 +1,6 @@
 #include "permissionbits.h"
 #include "ui/preferencesdialog.h"
+#include "ui/advancepreferences.h"
 
 #include "catalog/burstgroups.h"
 #include "grid/thumbnaildiskcache.h"
@@ -198,6 +199,8 @@ private slots:
     void numbersClampedOnLoadAndWrittenBack();
     void checkBoxes_data();
     void checkBoxes();
+    void advanceFromEarlierSettings_data();
+    void advanceFromEarlierSettings();
     void cancelWritesNothing();
     void clearThumbnailCache_data();
     void clearThumbnailCache();
@@ -508,6 +511,27 @@ void TestPreferencesDialog::numbersClampedOnLoadAndWrittenBack()
     QCOMPARE(QSettings().value(key).toInt(), shown);
 }
 
+// One switch once moved on after every mark; whoever had turned it off finds
+// every kind off, whoever had it on finds labels off.
+void TestPreferencesDialog::advanceFromEarlierSettings_data()
+{
+    QTest::addColumn<QVariant>("earlier"); // "rating/autoAdvance" as stored
+    QTest::addColumn<int>("marks");
+    QTest::newRow("never-set") << QVariant() << int(MarkEdit::RatingField | MarkEdit::RejectedField);
+    QTest::newRow("was-on") << QVariant(true) << int(MarkEdit::RatingField | MarkEdit::RejectedField);
+    QTest::newRow("was-off") << QVariant(false) << 0;
+}
+
+void TestPreferencesDialog::advanceFromEarlierSettings()
+{
+    QFETCH(QVariant, earlier);
+    QFETCH(int, marks);
+    QSettings settings;
+    if (earlier.isValid())
+        settings.setValue(QStringLiteral("rating/autoAdvance"), earlier);
+    QCOMPARE(int(AdvancePreferences::advancingMarks(settings)), marks);
+}
+
 void TestPreferencesDialog::checkBoxes_data()
 {
     QTest::addColumn<QString>("objectName");
@@ -515,6 +539,8 @@ void TestPreferencesDialog::checkBoxes_data()
     QTest::addColumn<bool>("defaultValue");
 
     QTest::newRow("advance-after-rating") << "advanceAfterRatingBox" << "rating/autoAdvance" << true;
+    QTest::newRow("advance-after-label") << "advanceAfterLabelBox" << "rating/advanceOnLabel" << false;
+    QTest::newRow("advance-after-reject") << "advanceAfterRejectBox" << "rating/advanceOnReject" << true;
     QTest::newRow("first-unreviewed") << "firstUnreviewedBox" << "session/firstUnreviewed" << false;
     QTest::newRow("remember-rotations") << "rememberRotationsBox" << "metadata/rememberRotations" << false;
     QTest::newRow("loop-slideshow") << "loopSlideshowBox" << "slideshow/loop" << false;
