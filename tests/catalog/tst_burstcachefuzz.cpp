@@ -1,4 +1,5 @@
 #include "catalog/burstcachefile.h"
+#include "bytemutations.h"
 
 #include <QtTest>
 
@@ -43,44 +44,21 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-const char *const snippets[] = {
+const QList<QByteArray> snippets = {
     "{", "}", "[", "]", ",", ":", "\"", "null", "true", "-1", "1e999", "-1e999", "1e308", "NaN",
     "9223372036854775807", "18446744073709551616", "\"size\":", "\"modified\":", "\"sharpness\":",
     "\"bias\":", "\"hash\":\"ffffffffffffffffffff\"", "\"captured\":\"2024-13-45T99:99:99\"", "\"photos\":",
     "\"version\":\"bursts-1\"", "\"version\":\"bursts-0\"", "\"\":{}", "\xc3", "\x00", "\\u0000",
 };
 
+// Nesting deeper than any cache file holds.
 QByteArray mutate(QByteArray bytes, QRandomGenerator &random)
 {
-    const auto position = [&] { return int(random.bounded(quint32(bytes.size() + 1))); };
-    switch (random.bounded(6u)) {
-    case 0:
-        for (int i = int(random.bounded(1u, 5u)); i > 0 && !bytes.isEmpty(); --i) {
-            const int at = int(random.bounded(quint32(bytes.size())));
-            bytes[at] = char(bytes.at(at) ^ (1 << random.bounded(8u)));
-        }
-        break;
-    case 1:
-        bytes.truncate(position());
-        break;
-    case 2:
-        for (int i = int(random.bounded(1u, 4u)); i > 0; --i)
-            bytes.insert(position(), snippets[random.bounded(quint32(std::size(snippets)))]);
-        break;
-    case 3: {
-        const int depth = int(random.bounded(1u, 3000u));
-        bytes.insert(position(), QByteArray("[").repeated(depth) + QByteArray("]").repeated(depth));
-        break;
-    }
-    case 4:
-        bytes.remove(position(), int(random.bounded(1u, 64u)));
-        break;
-    default: {
-        const QByteArray span = bytes.mid(position(), int(random.bounded(1u, 128u)));
-        bytes.insert(position(), span);
-        break;
-    }
-    }
+    if (random.bounded(6u) != 0)
+        return mutatedBytes(bytes, random, snippets);
+    const int depth = int(random.bounded(1u, 3000u));
+    bytes.insert(int(random.bounded(quint32(bytes.size() + 1))),
+                 QByteArray("[").repeated(depth) + QByteArray("]").repeated(depth));
     return bytes;
 }
 

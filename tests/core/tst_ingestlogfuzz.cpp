@@ -1,4 +1,5 @@
 #include "core/ingestlog.h"
+#include "bytemutations.h"
 
 #include <QtTest>
 
@@ -27,39 +28,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-const char *const snippets[] = {
+const QList<QByteArray> snippets = {
     "\t", "\n", "\r\n", "\\", "\\t", "\\x", "glanceway-import/2\t", "glanceway-import/2", "-1", "0",
     "99999999999999999999", "2147483648", "\t\t\t\t", "/", "\xc3", "\xff\xfe", "IMG_0001.JPG",
 };
 
-QByteArray mutate(QByteArray bytes, QRandomGenerator &random)
-{
-    const auto position = [&] { return int(random.bounded(quint32(bytes.size() + 1))); };
-    switch (random.bounded(5u)) {
-    case 0:
-        for (int i = int(random.bounded(1u, 5u)); i > 0 && !bytes.isEmpty(); --i) {
-            const int at = int(random.bounded(quint32(bytes.size())));
-            bytes[at] = char(bytes.at(at) ^ (1 << random.bounded(8u)));
-        }
-        break;
-    case 1:
-        bytes.truncate(position());
-        break;
-    case 2:
-        for (int i = int(random.bounded(1u, 4u)); i > 0; --i)
-            bytes.insert(position(), snippets[random.bounded(quint32(std::size(snippets)))]);
-        break;
-    case 3:
-        bytes.remove(position(), int(random.bounded(1u, 64u)));
-        break;
-    default: {
-        const QByteArray span = bytes.mid(position(), int(random.bounded(1u, 200u)));
-        bytes.insert(position(), span);
-        break;
-    }
-    }
-    return bytes;
-}
+
 
 // Whether `log` holds a line that begins with `start`.
 bool hasLineStarting(const QByteArray &log, const QByteArray &start)
@@ -126,7 +100,7 @@ void TestIngestLogFuzz::mutatedLogs()
     for (int round = 0; round < rounds; ++round) {
         QByteArray bytes = written;
         for (int i = int(random.bounded(1u, 3u)); i > 0; --i)
-            bytes = mutate(bytes, random);
+            bytes = mutatedBytes(bytes, random, snippets);
         const QByteArray context = "round " + QByteArray::number(round);
         QVERIFY(writeFile(path, bytes));
         PhotoCore::IngestLog log(path);
