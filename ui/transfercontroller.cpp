@@ -2,6 +2,7 @@
 
 #include "catalog/photocatalog.h"
 #include "catalog/phototransferjob.h"
+#include "core/copyundo.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/historycontroller.h"
 #include "ui/recyclebin.h"
@@ -258,6 +259,28 @@ bool TransferController::takeBack(const MovedAway &step)
     return true;
 }
 
+bool TransferController::takeBackCopies(const PhotoCore::MadeCopies &copies, const QString &where, bool madeFolder)
+{
+    const PhotoCore::CopiesRemoved removed = PhotoCore::removeUnchangedCopies(copies);
+    if (madeFolder)
+        QDir().rmdir(where); // only while empty
+    const QString whereText = QDir::toNativeSeparators(where);
+    if (!removed.kept.isEmpty()) {
+        QStringList lines;
+        for (const PhotoCore::TransferFailure &kept : std::as_const(removed.kept).mid(0, listedFailures))
+            lines.append(WindowTexts::tr("%1: %2").arg(QFileInfo(kept.path).fileName(), kept.reason));
+        if (removed.kept.size() > listedFailures)
+            lines.append(WindowTexts::tr("…and %1 more").arg(removed.kept.size() - listedFailures));
+        QMessageBox::warning(parts.window, WindowTexts::tr("Some copies were kept"),
+                             WindowTexts::tr("These copies in %1 were kept:\n\n%2").arg(whereText, lines.join(QLatin1Char('\n'))));
+    }
+    // Said and done as far as it goes: the step gives way either way.
+    emit notice(WindowTexts::tr("Undone: %1 copied to %2")
+                    .arg(WindowTexts::tr("%n photo(s)", nullptr, removed.photos), whereText),
+                messageTimeoutMs);
+    return true;
+}
+
 // ---- Copy and move into another folder ------------------------------------------
 
 void TransferController::copyPhotosTo()
@@ -294,7 +317,11 @@ void TransferController::transferPhotos(bool move)
         sidecars += !group.sidecar.isEmpty() && QFileInfo(group.sidecar).isFile() ? 1 : 0;
 
     QSettings settings;
-    const QString start = settings.value(QStringLiteral("transfer/lastFolder"), catalog->folder()).toString();
+    // The last folder used, never the photos' own: a copy there would only
+    // duplicate them, and a move is refused.
+    QString start = settings.value(QStringLiteral("transfer/lastFolder")).toString();
+    if (!start.isEmpty() && PhotoCore::resolvedFolder(start) == PhotoCore::resolvedFolder(catalog->folder()))
+        start.clear();
     TransferDialog dialog(move, TransferTexts::summary(int(photos.size()), selected, catalog->filter(), sidecars),
                           start, catalog->folder(), parts.window);
     if (dialog.exec() != QDialog::Accepted)
@@ -344,6 +371,13 @@ void TransferController::transferPhotos(bool move)
         }
         if (!step.files.isEmpty()) {
             history->addStep([this, step] { return takeBack(step); });
+            emit stateChanged();
+        }
+    } else {
+        const PhotoCore::MadeCopies copies = PhotoCore::madeCopies(result);
+        if (!copies.photos.isEmpty()) {
+            const bool madeFolder = dialog.createdFolder();
+            history->addStep([this, copies, target, madeFolder] { return takeBackCopies(copies, target, madeFolder); });
             emit stateChanged();
         }
     }

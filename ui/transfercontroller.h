@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/copyundo.h"
 #include "core/phototransfer.h"
 #include "ui/windowparts.h"
 
@@ -71,6 +72,9 @@ private:
     };
     // Brings them back; see HistoryController::TakeBack.
     bool takeBack(const MovedAway &step);
+    // Removes the copies one copy made, where still as made, and the folder
+    // the copy's dialog made for them, where empty again.
+    bool takeBackCopies(const PhotoCore::MadeCopies &copies, const QString &where, bool madeFolder);
 
     WindowParts parts;
     HistoryController *history = nullptr;

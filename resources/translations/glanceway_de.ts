@@ -109,6 +109,13 @@
     </message>
 </context>
 <context>
+    <name>CopyUndo</name>
+    <message>
+        <source>it changed after it was copied</source>
+        <translation>sie wurde nach dem Kopieren geändert</translation>
+    </message>
+</context>
+<context>
     <name>ColorLabel</name>
     <message>
         <source>Blue</source>
@@ -845,6 +852,22 @@ Wählen Sie einen anderen Ordner.</translation>
         <translation>Diese Dateien wurden nicht nach %1 kopiert:
 
 %2</translation>
+    </message>
+    <message>
+        <source>Some copies were kept</source>
+        <translation>Einige Kopien wurden behalten</translation>
+    </message>
+    <message>
+        <source>These copies in %1 were kept:
+
+%2</source>
+        <translation>Diese Kopien in %1 wurden behalten:
+
+%2</translation>
+    </message>
+    <message>
+        <source>Undone: %1 copied to %2</source>
+        <translation>Rückgängig: %1 nach %2 kopiert</translation>
     </message>
     <message>
         <source>%1 of %2 photo(s) moved to %3</source>

@@ -1,4 +1,5 @@
 #include "smalldisk.h"
+#include "core/copyundo.h"
 #include "core/phototransfer.h"
 
 #include <QtTest>
@@ -41,6 +42,8 @@ private slots:
     void moveAcrossFileSystems_data();
     void moveAcrossFileSystems();
     void transferIntoOwnFolderThroughLink();
+    void undoCopy_data();
+    void undoCopy();
     void moveExactly_data();
     void moveExactly();
     void transferGroupsFor_data();
@@ -251,6 +254,52 @@ void TestPhotoTransfer::transferIntoOwnFolderThroughLink()
         QCOMPARE(result.failures.first().reason, QStringLiteral("it is already in this folder"));
         QCOMPARE(namesIn(dir.filePath("photos")), QStringList{"IMG_1.JPG"});
     }
+}
+
+void TestPhotoTransfer::undoCopy_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what happens to the copies of A before the undo
+    QTest::addColumn<QStringList>("left");  // in the target afterwards
+    QTest::addColumn<int>("removed");
+    QTest::newRow("unchanged") << "" << QStringList() << 2;
+    QTest::newRow("sidecar-marked-elsewhere") << "rewrite A.xmp" << QStringList{"A.JPG", "A.xmp"} << 1;
+    QTest::newRow("same-size-later") << "touch A.JPG" << QStringList{"A.JPG", "A.xmp"} << 1;
+    QTest::newRow("photo-removed-meanwhile") << "remove A.JPG" << QStringList() << 2;
+}
+
+void TestPhotoTransfer::undoCopy()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(QStringList, left);
+    QFETCH(int, removed);
+    QTemporaryDir source, target;
+    for (const char *name : {"A.JPG", "A.xmp", "B.JPG"})
+        writeFile(source.filePath(QLatin1String(name)), QByteArray(name).repeated(50));
+    const QList<TransferGroup> groups{{{source.filePath("A.JPG")}, source.filePath("A.xmp"), false},
+                                      {{source.filePath("B.JPG")}, QString(), false}};
+    const auto result = PhotoCore::transferPhotos(groups, target.path(), TransferMode::Copy);
+    QCOMPARE(result.photosDone, 2);
+    const PhotoCore::MadeCopies copies = PhotoCore::madeCopies(result);
+
+    const QString changed = target.filePath(meanwhile.section(' ', 1));
+    if (meanwhile.startsWith(QLatin1String("rewrite")))
+        writeFile(changed, "<x:xmpmeta/>");
+    else if (meanwhile.startsWith(QLatin1String("touch"))) {
+        QFile file(changed);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(30), QFileDevice::FileModificationTime));
+    }
+    else if (meanwhile.startsWith(QLatin1String("remove")))
+        QVERIFY(QFile::remove(changed));
+
+    const PhotoCore::CopiesRemoved undone = PhotoCore::removeUnchangedCopies(copies);
+    QCOMPARE(undone.photos, removed);
+    QCOMPARE(namesIn(target.path()), left);
+    QCOMPARE(undone.kept.size(), left.isEmpty() ? 0 : 1);
+    if (!left.isEmpty())
+        QCOMPARE(undone.kept.first().path, changed);
+    // The originals are never touched.
+    QCOMPARE(namesIn(source.path()), (QStringList{"A.JPG", "A.xmp", "B.JPG"}));
 }
 
 void TestPhotoTransfer::moveExactly_data()

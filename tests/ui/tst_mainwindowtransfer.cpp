@@ -63,6 +63,8 @@ private slots:
     void moveAsksFirst();
     void undoMove_data();
     void undoMove();
+    void copyOffersAnotherFolderAndUndoes_data();
+    void copyOffersAnotherFolderAndUndoes();
     void undoRecycleBin();
     void undoRecycleBinAfterTrashEmptied();
 
@@ -365,6 +367,50 @@ void TestMainWindowTransfer::undoMove()
     QCOMPARE(namesIn(folder), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
     QTRY_COMPARE(catalog->allFiles().size(), 5);
     QTRY_COMPARE(catalog->record(folder + QStringLiteral("/a.jpg")).rating, 3);
+}
+
+void TestMainWindowTransfer::copyOffersAnotherFolderAndUndoes_data()
+{
+    QTest::addColumn<QString>("last");    // the folder copied to last time: "", "photos", "picks"
+    QTest::addColumn<QString>("offered"); // what the dialog starts with
+    QTest::newRow("first-copy") << "" << "";
+    QTest::newRow("last-was-the-open-folder") << "photos" << "";
+    QTest::newRow("last-target-remembered") << "picks" << "picks";
+}
+
+void TestMainWindowTransfer::copyOffersAnotherFolderAndUndoes()
+{
+    QFETCH(QString, last);
+    QFETCH(QString, offered);
+    const QString folder = makeFolder();
+    const QString target = root->filePath(QStringLiteral("picks"));
+    QVERIFY(QDir().mkpath(target));
+    if (!last.isEmpty())
+        QSettings().setValue(QStringLiteral("transfer/lastFolder"), root->filePath(last));
+    auto w = openWindow(folder);
+    w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    QListView *view = w->findChild<ThumbnailGridWidget *>()->findChild<QListView *>();
+    view->selectionModel()->clearSelection();
+    for (int row : {0, 1})
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+    QString shown;
+    DialogDriver<TransferDialog> folderDriver([&](TransferDialog *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("transferFolder"));
+        shown = edit->text();
+        edit->setText(target);
+        dialog->accept();
+    });
+    w->findChild<QAction *>(QStringLiteral("copyToAction"))->trigger();
+    QCOMPARE(shown, offered.isEmpty() ? QString() : QDir::toNativeSeparators(root->filePath(offered)));
+    QCOMPARE(namesIn(target), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp"}));
+
+    QAction *undo = w->findChild<QAction *>(QStringLiteral("undoAction"));
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    QCOMPARE(namesIn(target), QStringList());
+    QCOMPARE(namesIn(folder), (QStringList{"a.jpg", "a.xmp", "b.jpg", "b.xmp", "c.jpg", "c.xmp", "d.jpg", "e.jpg"}));
+    QTRY_COMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("Undone: 2 photos copied to %1").arg(QDir::toNativeSeparators(target)));
 }
 
 void TestMainWindowTransfer::undoRecycleBin()
