@@ -91,7 +91,6 @@ QByteArray mutate(QByteArray b, QRandomGenerator &rng)
     return b;
 }
 
-
 // A segment of a JPEG stream's header: `at` is its marker's first byte,
 // `size` the length its length field gives (the field included).
 struct Segment
@@ -139,6 +138,7 @@ QByteArray mutateJpegHeader(QByteArray b, QRandomGenerator &rng)
     const auto value8 = [&] { return rng.bounded(3) ? extremes[rng.bounded(quint32(std::size(extremes)))] : uchar(rng.bounded(256)); };
     static const quint16 sizes[] = {0, 1, 2, 7, 8, 9, 15, 16, 17, 255, 4096, 0x7FFF, 0x8000, 0xFFFF};
     const auto value16 = [&] { return rng.bounded(3) ? sizes[rng.bounded(quint32(std::size(sizes)))] : quint16(rng.bounded(65536)); };
+    const auto at = [&](qsizetype pos) { return pos < b.size() ? uchar(b[pos]) : uchar(0); };
     const auto put8 = [&](qsizetype pos, uchar v) {
         if (pos >= 0 && pos < b.size())
             b[pos] = char(v);
@@ -177,7 +177,7 @@ QByteArray mutateJpegHeader(QByteArray b, QRandomGenerator &rng)
         const Segment s = pick({0xC0, 0xC1});
         if (s.size == 0)
             break;
-        const int components = uchar(b[s.at + 9]);
+        const int components = at(s.at + 9);
         switch (rng.bounded(5)) {
         case 0: put8(s.at + 4, rng.bounded(2) ? 12 : value8()); break;
         case 1: put16(s.at + 5, value16()); break;
@@ -198,7 +198,7 @@ QByteArray mutateJpegHeader(QByteArray b, QRandomGenerator &rng)
         const Segment s = pick({0xDA});
         if (s.size == 0)
             break;
-        const int components = uchar(b[s.at + 4]);
+        const int components = at(s.at + 4);
         const quint32 field = rng.bounded(quint32(2 * qMax(components, 1) + 4));
         put8(field == 0 ? s.at + 4 : field <= quint32(2 * components) ? s.at + 4 + field : s.at + 2 + s.size - 3 + rng.bounded(3),
              value8());
@@ -375,7 +375,7 @@ void TestImagingFuzz::parsersStayInBounds()
     QFETCH(int, seed);
     QRandomGenerator rng(quint32(0x6A7 + seed));
     QByteArray file = m_seeds[seed].second;
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < fuzzRounds(400); ++i) {
         // Mutations pile up for a while, then start again from the seed.
         file = (i % 25 == 0) ? mutate(m_seeds[seed].second, rng) : mutate(file, rng);
         const ExactCopy copy(file);
