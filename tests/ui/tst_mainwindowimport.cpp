@@ -105,6 +105,12 @@ void TestMainWindowImport::dialogSays_data()
     QTest::newRow("backup-inside-destination")
         << "Pictures" << "Pictures/backup" << "" << "The second copy needs a folder of its own, outside the destination."
         << "";
+    QTest::newRow("backup-is-destination")
+        << "Pictures" << "Pictures/" << "" << "The second copy needs a folder of its own, outside the destination."
+        << "";
+    QTest::newRow("destination-inside-backup")
+        << "Pictures/day" << "Pictures" << "" << "The second copy needs a folder of its own, outside the destination."
+        << "";
 }
 
 void TestMainWindowImport::dialogSays()
