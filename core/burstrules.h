@@ -34,6 +34,9 @@ struct BurstRules
 {
     // Default of the preference "groups/gapSeconds".
     static constexpr double defaultGapSeconds = 2.0;
+    // Default of "groups/pickRating": the frame kept from a group gets one
+    // star where it has none, so that it never stays unreviewed.
+    static constexpr int defaultPickRating = 1;
     static constexpr int defaultHashDistance = 12;
 
     // At most this long between two capture times; 0 (or less) groups nothing.

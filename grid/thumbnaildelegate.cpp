@@ -128,6 +128,14 @@ void paintBurst(QPainter *painter, const QRect &cell, const QRect &strip, int ta
     painter->fillRect(badge, colour.darker(260));
     painter->setPen(colour);
     painter->drawText(badge, Qt::AlignCenter, text);
+    // Below it, what the frames the cell stands for carry, so that no mark
+    // hides in a collapsed group without a sign.
+    if (!burst.collapsed || burst.marks.isEmpty())
+        return;
+    QRect summary(0, 0, qMin(metrics.horizontalAdvance(burst.marks) + 10, cell.width() - 2 * cellPadding), strip.height());
+    summary.moveTopRight(badge.bottomRight() + QPoint(0, 2));
+    painter->fillRect(summary, colour.darker(260));
+    painter->drawText(summary, Qt::AlignCenter, metrics.elidedText(burst.marks, Qt::ElideRight, summary.width() - 6));
 }
 
 // Rejected photos stay recognisable, but recede behind the others.

@@ -147,7 +147,7 @@ void ThumbnailListModel::setBurstCells(const QHash<QString, BurstCell> &cells)
         for (auto it = cells.cbegin(); it != cells.cend() && same; ++it) {
             const BurstCell known = m_bursts.value(it.key());
             same = known.group == it->group && known.rank == it->rank && known.size == it->size
-                   && known.collapsed == it->collapsed;
+                   && known.collapsed == it->collapsed && known.marks == it->marks;
         }
         if (same)
             return;

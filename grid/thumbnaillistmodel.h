@@ -43,6 +43,7 @@ public:
         bool collapsed = false; // the group's other frames are not in the grid
         bool startsGroup = false; // the row before is not of the group
         bool endsGroup = false;   // nor the row after
+        QString marks;            // where collapsed: the marks of the frames inside, summed up
     };
 
     explicit ThumbnailListModel(QObject *parent = nullptr);

@@ -31,7 +31,7 @@ BurstPreferences::BurstPreferences(QWidget *parent)
     m_pick->addItem(tr("None: it keeps its marks"), 0);
     for (int stars = 1; stars <= 5; ++stars)
         m_pick->addItem(tr("%n star(s)", nullptr, stars), stars);
-    m_pick->setCurrentIndex(qBound(0, settings.value(QStringLiteral("groups/pickRating"), 0).toInt(), 5));
+    m_pick->setCurrentIndex(qBound(0, settings.value(QStringLiteral("groups/pickRating"), PhotoCore::BurstRules::defaultPickRating).toInt(), 5));
 
     form->addRow(tr("Group photos taken within:"), m_gap);
     form->addRow(tr("Rating for the best of a group:"), m_pick);

@@ -1,8 +1,10 @@
 #include "ui/groupscontroller.h"
 
 #include "catalog/burstgroups.h"
+#include "catalog/groupmarks.h"
 #include "catalog/keepbest.h"
 #include "catalog/photocatalog.h"
+#include "core/burstrules.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/actionregistry.h"
 #include "ui/navigationcontroller.h"
@@ -116,6 +118,11 @@ void GroupsController::addTo(QMenu *viewMenu, QMenu *navigateMenu, QMenu *rating
     connect(parts.catalog, &PhotoCatalog::currentChanged, this, &GroupsController::updateStatus);
     connect(parts.grid, &ThumbnailGridWidget::selectionChanged, this, &GroupsController::updateStatus);
     connect(parts.catalog, &PhotoCatalog::folderOpened, this, [this] { expandedGroups.clear(); });
+    // A collapsed cell sums up its frames' marks.
+    connect(parts.catalog, &PhotoCatalog::recordsChanged, this, [this] {
+        if (collapseAction->isChecked())
+            parts.grid->setBurstCells(burstCells());
+    });
 }
 
 void GroupsController::updateActions()
@@ -204,6 +211,8 @@ QHash<QString, ThumbnailListModel::BurstCell> GroupsController::burstCells() con
     QHash<QString, ThumbnailListModel::BurstCell> cells;
     const bool collapsed = collapseAction->isChecked();
     const QStringList visible = parts.catalog->visibleFiles();
+    const QHash<QString, PhotoCore::Metadata> records = collapsed ? parts.catalog->records()
+                                                                  : QHash<QString, PhotoCore::Metadata>();
     for (const QString &path : visible) {
         ThumbnailListModel::BurstCell cell;
         cell.group = bursts->groupIndexOf(path);
@@ -212,9 +221,23 @@ QHash<QString, ThumbnailListModel::BurstCell> GroupsController::burstCells() con
         cell.rank = bursts->rankOf(path);
         cell.size = int(bursts->groupOf(path).size());
         cell.collapsed = collapsed && cell.size > 1 && !expandedGroups.contains(cell.group);
+        if (cell.collapsed && cell.rank == 1)
+            cell.marks = groupMarksSummary(bursts->groupOf(path), records);
         cells.insert(path, cell);
     }
     return cells;
+}
+
+QStringList GroupsController::framesBehind(const QString &cell) const
+{
+    if (!collapseAction || !collapseAction->isChecked())
+        return {};
+    const BurstGroups *bursts = parts.bursts;
+    const int group = bursts->groupIndexOf(cell);
+    if (group < 0 || expandedGroups.contains(group) || bursts->rankOf(cell) != 1)
+        return {};
+    const QStringList frames = bursts->groupOf(cell);
+    return frames.size() > 1 ? frames : QStringList();
 }
 
 QString GroupsController::shownInGrid(const QString &path, const QStringList &shown) const
@@ -272,10 +295,22 @@ void GroupsController::keepBestOfGroup()
             return;
         rejectStarred = answer == QMessageBox::Yes;
     }
-    const int pickRating = QSettings().value(QStringLiteral("groups/pickRating"), 0).toInt();
+    const int pickRating =
+        QSettings().value(QStringLiteral("groups/pickRating"), PhotoCore::BurstRules::defaultPickRating).toInt();
     const KeepBestPlan plan = planKeepBest(group, kept, records, pickRating, rejectStarred);
+    // On to the next group's first frame, never left on a frame just rejected;
+    // after the last group, the kept frame.
+    QString next = groupStepTarget(from, +1);
+    if (next.isEmpty())
+        next = kept;
     if (!plan.edits.isEmpty())
         parts.catalog->markFilesEach(plan.edits, MarkEdit::reject());
+    if (!parts.viewer->isComparing()) {
+        if (parts.gridShown())
+            parts.grid->setCurrentPath(next);
+        else
+            parts.catalog->select(next);
+    }
     emit notice(WindowTexts::tr("Kept %1, rejected %2 of %3")
                     .arg(QFileInfo(kept).fileName(), QLocale().toString(plan.rejected),
                          QLocale().toString(plan.groupSize)),

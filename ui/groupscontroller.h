@@ -29,6 +29,9 @@ public:
 
     // The grid's photos of `visible`: with groups collapsed, one per group.
     QStringList collapsedForGrid(const QStringList &visible) const;
+    // The frames of the group a grid cell stands for while collapsed; empty
+    // where the cell stands for itself alone.
+    QStringList framesBehind(const QString &cell) const;
     // `path`, or the photo of its group that stands for it among `shown`.
     QString shownInGrid(const QString &path, const QStringList &shown) const;
     // Shows the collapsed group of `path` whole; false when there is none.

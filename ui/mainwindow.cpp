@@ -142,6 +142,8 @@ void MainWindow::createControllers()
     connect(history, &HistoryController::notice, this, &MainWindow::showNotice);
     connect(transfer, &TransferController::notice, this, &MainWindow::showNotice);
     connect(groups, &GroupsController::notice, this, &MainWindow::showNotice);
+    connect(marks, &MarksController::notice, this, &MainWindow::showNotice);
+    marks->setFramesBehind([this](const QString &cell) { return groups->framesBehind(cell); });
     connect(transfer, &TransferController::stateChanged, this, [this] {
         updateActionStates();
         updateStatusAndTitle();

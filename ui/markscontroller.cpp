@@ -1,5 +1,6 @@
 #include "ui/markscontroller.h"
 
+#include "catalog/groupmarks.h"
 #include "catalog/photocatalog.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/actionregistry.h"
@@ -18,6 +19,7 @@ namespace {
 
 // Failures named in the message box; the rest are summed up.
 const int listedFailures = 8;
+const int groupNoticeTimeoutMs = 6000;
 
 } // namespace
 
@@ -56,11 +58,11 @@ void MarksController::addTo(QMenu *ratingMenu)
     addMark(
         ratingMenu, QStringLiteral("rating.reject"), WindowTexts::tr("Re&ject"), QKeySequence(Qt::Key_X),
         [catalog] { catalog->rejectCurrent(); },
-        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, true); });
+        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, true); }, WholeGroup);
     addMark(
         ratingMenu, QStringLiteral("rating.clearReject"), WindowTexts::tr("Clear Rejec&tion"), QKeySequence(Qt::Key_U),
         [catalog] { catalog->clearRejection(); },
-        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, false); });
+        [catalog](const QStringList &files) { catalog->setRejectedForFiles(files, false); }, WholeGroup);
     addMark(
         ratingMenu, QStringLiteral("rating.clearColor"), WindowTexts::tr("Clear Color &Label"), QKeySequence(Qt::Key_C),
         [catalog] { catalog->clearColorLabel(); },
@@ -73,12 +75,18 @@ void MarksController::addTo(QMenu *ratingMenu)
 
 QAction *MarksController::addMark(QMenu *menu, const QString &id, const QString &text, const QKeySequence &key,
                                   const std::function<void()> &onCurrent,
-                                  const std::function<void(const QStringList &)> &onSelection)
+                                  const std::function<void(const QStringList &)> &onSelection, GroupRule rule)
 {
     QAction *action = parts.actions->add(menu, id, text, key);
-    connect(action, &QAction::triggered, this, [this, onCurrent, onSelection] {
+    const bool lifting = id == QLatin1String("rating.clearReject");
+    connect(action, &QAction::triggered, this, [this, action, onCurrent, onSelection, rule, lifting] {
         if (parts.gridShown()) {
-            onSelection(parts.grid->selectedPaths());
+            const QStringList selected = parts.grid->selectedPaths();
+            const GroupMarkScope scope = groupMarkScope(selected, rule == WholeGroup, framesBehind);
+            onSelection(scope.files);
+            if (scope.groupsCovered > 0 || !scope.shownOnly.isEmpty())
+                sayGroupScope(action->text(), lifting, selected.size() == 1, rule, int(scope.files.size()),
+                              scope.shownOnly, scope.shownGroupSize);
         } else if (parts.viewer->isComparing()) {
             // The active pane's photo; marking never moves on from it, which
             // would put another photo beside the pinned one (or the pinned one itself).
@@ -99,6 +107,24 @@ void MarksController::updateActions()
     const bool markable = parts.markable();
     for (QAction *action : std::as_const(marks))
         action->setEnabled(markable);
+}
+
+void MarksController::sayGroupScope(const QString &mark, bool lifting, bool oneCell, GroupRule rule, int files,
+                                    const QString &shownOnly, int groupSize)
+{
+    const bool rejecting = !lifting;
+    QString text;
+    if (rule == WholeGroup && oneCell)
+        text = rejecting ? WindowTexts::tr("Rejected %1 frames of this group").arg(files)
+                         : WindowTexts::tr("Lifted the rejection of %1 frames of this group").arg(files);
+    else if (rule == WholeGroup)
+        text = rejecting ? WindowTexts::tr("Rejected %1 photos, collapsed groups whole").arg(files)
+                         : WindowTexts::tr("Lifted the rejection of %1 photos, collapsed groups whole").arg(files);
+    else
+        text = WindowTexts::tr("%1: only %2, the frame shown of its group of %3")
+                   .arg(QString(mark).remove(QLatin1Char('&')), QFileInfo(shownOnly).fileName())
+                   .arg(groupSize);
+    emit notice(text, groupNoticeTimeoutMs);
 }
 
 void MarksController::reportBatchFailures(const QStringList &failures)

@@ -1091,6 +1091,26 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>%1 behalten, %2 von %3 abgelehnt</translation>
     </message>
     <message>
+        <source>Rejected %1 frames of this group</source>
+        <translation>%1 Bilder dieser Gruppe abgelehnt</translation>
+    </message>
+    <message>
+        <source>Lifted the rejection of %1 frames of this group</source>
+        <translation>Ablehnung von %1 Bildern dieser Gruppe aufgehoben</translation>
+    </message>
+    <message>
+        <source>Rejected %1 photos, collapsed groups whole</source>
+        <translation>%1 Fotos abgelehnt, zusammengeklappte Gruppen ganz</translation>
+    </message>
+    <message>
+        <source>Lifted the rejection of %1 photos, collapsed groups whole</source>
+        <translation>Ablehnung von %1 Fotos aufgehoben, zusammengeklappte Gruppen ganz</translation>
+    </message>
+    <message>
+        <source>%1: only %2, the frame shown of its group of %3</source>
+        <translation>%1: nur %2, das gezeigte Bild seiner Gruppe aus %3</translation>
+    </message>
+    <message>
         <source>&amp;Import from Card…</source>
         <translation>Von Karte &amp;importieren…</translation>
     </message>
