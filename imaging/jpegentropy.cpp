@@ -140,7 +140,9 @@ bool readScan(const std::uint8_t *p, int length, Stream *s)
     if (length < 1 || s->components.empty())
         return false;
     const int count = p[0];
-    if (count != int(s->components.size()) || length < 4 + 2 * count)
+    // The header is exactly as long as its components need: a longer one
+    // would have the coded data start inside it.
+    if (count != int(s->components.size()) || length != 4 + 2 * count)
         return false;
     s->scanOrder.clear();
     for (int i = 0; i < count; ++i) {

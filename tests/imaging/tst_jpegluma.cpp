@@ -297,6 +297,10 @@ void TestJpegLuma::refused_data()
     QTest::newRow("two codes of length 1") << withSegmentBeforeScan(sound, huffmanSegment(1, 0, {2})) << 4;
     QTest::newRow("over-full at length 7") << withSegmentBeforeScan(sound, huffmanSegment(1, 1, {0, 0, 0, 0, 0, 0, 255})) << 4;
     QTest::newRow("over-full at length 16") << withSegmentBeforeScan(sound, huffmanSegment(1, 0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2})) << 4;
+    QByteArray longScanHeader = sound;
+    const qsizetype sos = sound.indexOf(QByteArray("\xFF\xDA", 2));
+    longScanHeader[sos + 3] = char(longScanHeader[sos + 3] + 3);
+    QTest::newRow("scan header longer than its components") << longScanHeader << 4;
     QTest::newRow("not a jpeg") << cameraPhoto("Olympus_C-3000_P1010006.JPG").mid(2) << 4;
     QTest::newRow("empty") << QByteArray() << 4;
     // Control: an interval of 0 is no restart interval.
