@@ -1,5 +1,7 @@
 #include "core/folderlisting.h"
 
+#include "core/rawformats.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -16,13 +18,15 @@ namespace PhotoCore {
 const QSet<QString> &supportedExtensions()
 {
     // Initialised once (thread-safe static), read-only afterwards.
-    static const QSet<QString> extensions{
-        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp"),
-        QStringLiteral("dng"), QStringLiteral("cr2"),  QStringLiteral("cr3"),
-        QStringLiteral("nef"), QStringLiteral("arw"),  QStringLiteral("orf"),
-        QStringLiteral("raf"), QStringLiteral("rw2"),
-    };
+    static const QSet<QString> extensions = [] {
+        QSet<QString> all{
+            QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+            QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp"),
+        };
+        for (const QString &raw : RawFormats::extensions())
+            all.insert(raw);
+        return all;
+    }();
     return extensions;
 }
 

@@ -1,5 +1,7 @@
 #include "core/photopairs.h"
 
+#include "core/rawformats.h"
+
 #include <QStringView>
 
 namespace PhotoCore {
@@ -22,9 +24,7 @@ Kind kindOf(QStringView path)
     const QStringView extension = extensionOf(path);
     if (extension.size() == 4)
         return extension.compare(QLatin1StringView("jpeg"), Qt::CaseInsensitive) == 0 ? Kind::Jpeg : Kind::Other;
-    if (extension.size() != 3)
-        return Kind::Other;
-    if (extension.compare(QLatin1StringView("jpg"), Qt::CaseInsensitive) == 0)
+    if (extension.size() == 3 && extension.compare(QLatin1StringView("jpg"), Qt::CaseInsensitive) == 0)
         return Kind::Jpeg;
     return isRawSuffix(extension) ? Kind::Raw : Kind::Other;
 }
@@ -40,15 +40,7 @@ QStringView photoStem(QStringView path)
 
 bool isRawSuffix(QStringView suffix)
 {
-    static const QLatin1StringView raw[] = {
-        QLatin1StringView("dng"), QLatin1StringView("cr2"), QLatin1StringView("cr3"), QLatin1StringView("nef"),
-        QLatin1StringView("arw"), QLatin1StringView("orf"), QLatin1StringView("raf"), QLatin1StringView("rw2"),
-    };
-    for (const QLatin1StringView &candidate : raw) {
-        if (suffix.compare(candidate, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return RawFormats::contains(suffix);
 }
 
 bool isJpegPhoto(const QString &path)
