@@ -250,9 +250,11 @@ PreviewLook PreviewLook::fit(const QImage &render, const QImage &preview)
     const int columns = std::clamp(target.width() / 16, 8, 128);
     const int rows = std::clamp(int(std::lround(double(columns) * target.height() / target.width())), 4, 128);
     std::vector<Cell> cells(size_t(columns) * size_t(rows));
-    const int renderStep = std::max(1, source.width() / (columns * 16));
+    // Some 8 × 8 samples of each cell in either picture are plenty for its mean.
+    const int renderStep = std::max(1, source.width() / (columns * 8));
+    const int previewStep = std::max(1, target.width() / (columns * 8));
     accumulate(source, columns, rows, renderStep, cells, false);
-    accumulate(target, columns, rows, 1, cells, true);
+    accumulate(target, columns, rows, previewStep, cells, true);
 
     std::vector<const Cell *> kept;
     std::vector<double> details;
