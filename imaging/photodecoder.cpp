@@ -4,6 +4,7 @@
 #include "imaging/damagereport.h"
 #include "imaging/decodesupport_p.h"
 #include "imaging/jpegstrips.h"
+#include "imaging/rawlibrarypreview.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -347,6 +349,15 @@ QImage decodePhoto(const QString &path, const QSize &fitBox, bool *scaled, QSize
     // so RAW files try their embedded previews first.
     if (isRawPhotoPath(path)) {
         image = decodeLargestEmbeddedPreview(path, fitBox, &reduced, &stored);
+        if (image.isNull()) {
+            // Before Qt's TIFF reader, which gives the first IFD's small thumbnail.
+            const RawLibraryPreview::Result raw =
+                RawLibraryPreview::decode(path, fitBox.isValid() ? std::max(fitBox.width(), fitBox.height()) : 0);
+            image = raw.image;
+            stored = raw.sensor;
+            reduced = !image.isNull() && stored.isValid()
+                      && std::max(image.width(), image.height()) < std::max(stored.width(), stored.height());
+        }
         if (image.isNull())
             image = readWithQt(path, 0);
     } else {
@@ -391,6 +402,8 @@ QImage decodeThumbnail(const QString &path, int side)
     QImage image;
     if (isRawPhotoPath(path)) {
         image = decodeEmbeddedPreviewForSize(path, side);
+        if (image.isNull())
+            image = RawLibraryPreview::decode(path, side).image;
         if (image.isNull())
             image = readWithQt(path, side);
     } else {

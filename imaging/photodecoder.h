@@ -24,8 +24,8 @@ struct PreviewCandidate
 };
 
 // Display-oriented image; null if nothing could be decoded. RAW files (see
-// isRawPhotoPath) are shown through their largest embedded preview first;
-// other formats go through Qt's reader first. Full resolution without a
+// isRawPhotoPath) are shown through their largest embedded preview first,
+// else through the RAW library (RawLibraryPreview); other formats go through Qt's reader first. Full resolution without a
 // `fitBox`; with one (the view's size in device pixels), JPEG data is decoded
 // at the smallest DCT scale (1/2, 1/4, 1/8) that still covers the photo's fit
 // in that box, so scaling the result to the box gives the same picture;
