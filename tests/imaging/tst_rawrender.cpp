@@ -1,8 +1,8 @@
 #include "imaging/imageanalysis.h"
 #include "imaging/photodecoder.h"
-#include "imaging/previewlook.h"
 #include "imaging/rawrender.h"
 #include "tests/imaging/dngbuilder.h"
+#include "tests/imaging/lookscene.h"
 
 #include <QColorSpace>
 #include <QElapsedTimer>
@@ -53,45 +53,6 @@ double meanLuma(const QImage &image)
         for (int x = 0; x < small.width(); ++x)
             sum += small.constScanLine(y)[x];
     return sum / (64.0 * 64.0);
-}
-
-// A smooth scene of many hues, saturations and tones (sRGB), with some
-// darker patches, as a photo's colours might be.
-QImage colourfulScene(const QSize &size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            const double u = double(x) / size.width();
-            const double v = double(y) / size.height();
-            const bool patch = (x / (size.width() / 6) + y / (size.height() / 4)) % 3 == 0;
-            const QColor c = QColor::fromHsvF(std::fmod(u * 1.7 + v * 0.3, 1.0), 0.15 + 0.5 * v,
-                                              (patch ? 0.35 : 0.55) + 0.35 * std::sin(3.1 * u) * (1 - v));
-            image.setPixel(x, y, c.rgb());
-        }
-    }
-    return image;
-}
-
-// A camera's picture style: an S-shaped tone curve and colours pushed away
-// from grey by `saturation`.
-QImage styled(const QImage &image, double contrast, double saturation)
-{
-    QImage out = image.convertToFormat(QImage::Format_RGB32);
-    const auto curve = [contrast](double v) {
-        const double t = 0.5 + (v / 255.0 - 0.5) * contrast;
-        return 255.0 * std::clamp(t + 0.6 * (contrast - 1) * t * (1 - t) * (t - 0.5), 0.0, 1.0);
-    };
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            const double r = curve(qRed(line[x])), g = curve(qGreen(line[x])), b = curve(qBlue(line[x]));
-            const double l = 0.2126 * r + 0.7152 * g + 0.0722 * b;
-            const auto push = [&](double c) { return qBound(0, int(std::lround(l + (c - l) * saturation)), 255); };
-            line[x] = qRgb(push(r), push(g), push(b));
-        }
-    }
-    return out;
 }
 
 // Mean HSV saturation, luma standard deviation (0…1) and the shares of
@@ -200,10 +161,6 @@ private slots:
     void rawClippingAtWhiteLevel();
     void renderTakesPreviewLook_data();
     void renderTakesPreviewLook();
-    void lookFitRecoversStyle_data();
-    void lookFitRecoversStyle();
-    void lookFitRefused_data();
-    void lookFitRefused();
 
 private:
     QTemporaryDir dir;
@@ -496,15 +453,15 @@ void TestRawRender::rawClippingAtWhiteLevel()
 void TestRawRender::renderTakesPreviewLook_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("differsPlain"); // the plain render is flatter than the preview
+    QTest::addColumn<bool>("differsPlain"); // the plain render looks other than the preview
     QTest::newRow("canon-30d") << cr2 << true;
-    const QImage scene = colourfulScene(QSize(480, 320));
+    const QImage scene = testlook::colourfulScene(QSize(480, 320));
     const struct { const char *name; double contrast, saturation; quint16 orientation; } dngs[] = {
         {"dng-punchy", 1.35, 1.6, 1}, {"dng-punchy-turned", 1.35, 1.6, 6},
         {"dng-soft", 0.8, 0.7, 1}, {"dng-as-rendered", 1.0, 1.0, 3}};
     for (const auto &d : dngs) {
-        const QImage stored = styled(scene, d.contrast, d.saturation).scaled(240, 160, Qt::IgnoreAspectRatio,
-                                                                              Qt::SmoothTransformation);
+        const QImage stored = testlook::styled(scene, d.contrast, d.saturation)
+                                  .scaled(240, 160, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         // Stored unturned, as the sensor data is.
         QTest::newRow(d.name) << write(QStringLiteral("%1.dng").arg(QLatin1String(d.name)),
                                        sceneDng(scene, stored, d.orientation))
@@ -551,67 +508,4 @@ void TestRawRender::renderTakesPreviewLook()
     // The sensor's shadow noise, which the camera's JPEG smooths, takes a
     // little more below the blocked threshold; no more than that.
     QVERIFY2(qAbs(got.blocked - want.blocked) <= 1.0, "blocked shadows");
-}
-
-void TestRawRender::lookFitRecoversStyle_data()
-{
-    QTest::addColumn<double>("contrast");
-    QTest::addColumn<double>("saturation");
-    QTest::newRow("identity") << 1.0 << 1.0;
-    QTest::newRow("s-curve") << 1.4 << 1.0;
-    QTest::newRow("saturated") << 1.0 << 1.7;
-    QTest::newRow("punchy") << 1.3 << 1.5;
-    QTest::newRow("soft") << 0.75 << 0.6;
-}
-
-// Fitted at a quarter of the size, the look maps the full picture as the
-// style itself does, within a few levels.
-void TestRawRender::lookFitRecoversStyle()
-{
-    QFETCH(double, contrast);
-    QFETCH(double, saturation);
-    const QImage render = colourfulScene(QSize(600, 400));
-    const QImage want = styled(render, contrast, saturation);
-    const PreviewLook look =
-        PreviewLook::fit(render, want.scaled(300, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    QVERIFY2(look.isValid(), qPrintable(look.refusal()));
-    QImage got = render;
-    look.apply(got);
-    double error = 0;
-    for (int y = 0; y < got.height(); ++y)
-        for (int x = 0; x < got.width(); ++x)
-            for (int shift : {0, 8, 16})
-                error += qAbs(int((got.pixel(x, y) >> shift) & 0xff) - int((want.pixel(x, y) >> shift) & 0xff));
-    error /= 3.0 * got.width() * got.height();
-    QVERIFY2(error < 4, qPrintable(QStringLiteral("mean error %1 levels").arg(error)));
-}
-
-void TestRawRender::lookFitRefused_data()
-{
-    QTest::addColumn<QImage>("render");
-    QTest::addColumn<QImage>("preview");
-    const QImage scene = colourfulScene(QSize(600, 400));
-    QImage white(300, 200, QImage::Format_RGB32);
-    white.fill(Qt::white);
-    QImage grey(300, 200, QImage::Format_RGB32);
-    grey.fill(qRgb(128, 128, 128));
-    QTest::newRow("no-preview") << scene << QImage();
-    QTest::newRow("tiny-preview") << scene << scene.scaled(24, 16);
-    QTest::newRow("all-blown-preview") << scene << white;
-    QTest::newRow("another-picture") << scene << scene.mirrored(true, true).scaled(300, 200);
-    QTest::newRow("flat-preview") << scene << grey;
-}
-
-// Where the preview cannot be this render's photo, or shows nothing to fit,
-// the render is left as it is.
-void TestRawRender::lookFitRefused()
-{
-    QFETCH(QImage, render);
-    QFETCH(QImage, preview);
-    const PreviewLook look = PreviewLook::fit(render, preview);
-    QVERIFY(!look.isValid());
-    QVERIFY(!look.refusal().isEmpty());
-    QImage picture = render;
-    look.apply(picture);
-    QCOMPARE(picture, render);
 }
