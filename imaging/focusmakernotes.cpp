@@ -58,7 +58,7 @@ bool bit(const TiffView &t, qint64 words, int index)
 // per-point widths, heights, x and y from the centre (y upwards on EOS bodies,
 // downwards on compacts), and bit sets of the points in focus and, on EOS
 // bodies, of the selected ones.
-FocusPoints canonAfInfo2(const TiffView &t, const IfdEntry &e, bool eos, const QString &source)
+FocusPoints canonAfInfo2(const TiffView &t, const IfdEntry &e, const Photo &photo, bool eos, const QString &source)
 {
     if (e.type != 3 || e.count < 8 || e.position < 0)
         return {};
@@ -75,7 +75,7 @@ FocusPoints canonAfInfo2(const TiffView &t, const IfdEntry &e, bool eos, const Q
         width = word(4);
         height = word(5);
     }
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0 || !fitsFrame(width, height, photo))
         return {};
     const qint64 focusBits = e.position + 2 * (8 + 4 * n);
     FocusPoints result;
@@ -99,7 +99,7 @@ FocusPoints canonAfInfo2(const TiffView &t, const IfdEntry &e, bool eos, const Q
 // Canon AFInfo of older bodies: no size word, one area size for all points.
 // Bodies that record only the point numbers write the same position for
 // every point, which is no position at all.
-FocusPoints canonAfInfo(const TiffView &t, const IfdEntry &e, bool eos)
+FocusPoints canonAfInfo(const TiffView &t, const IfdEntry &e, const Photo &photo, bool eos)
 {
     if (e.type != 3 || e.count < 8 || e.position < 0)
         return {};
@@ -114,7 +114,7 @@ FocusPoints canonAfInfo(const TiffView &t, const IfdEntry &e, bool eos)
         height = word(3);
     }
     const int w = t.s16(e.position + 12), h = t.s16(e.position + 14);
-    if (width == 0 || height == 0 || w <= 0 || h <= 0)
+    if (width == 0 || height == 0 || w <= 0 || h <= 0 || !fitsFrame(width, height, photo))
         return {};
     FocusPoints result;
     result.source = QStringLiteral("Canon AFInfo");
@@ -320,16 +320,24 @@ FocusPoints readPanasonic(const TiffView &tiff, qint64 note)
 
 } // namespace
 
+bool fitsFrame(double width, double height, const Photo &photo)
+{
+    if (photo.frameWidth <= 0 || photo.frameHeight <= 0)
+        return true;
+    const double ratio = (width / height) / (double(photo.frameWidth) / photo.frameHeight);
+    return std::abs(ratio - 1) <= 0.01;
+}
+
 FocusPoints readCanonIfd(const TiffView &tiff, quint32 ifd, const Photo &photo)
 {
     if (!plausibleIfd(tiff, ifd))
         return {};
     const bool eos = photo.model.contains(QLatin1String("EOS"), Qt::CaseInsensitive);
-    FocusPoints points = canonAfInfo2(tiff, tiff.findEntry(ifd, 0x0026, 3), eos, QStringLiteral("Canon AFInfo2"));
+    FocusPoints points = canonAfInfo2(tiff, tiff.findEntry(ifd, 0x0026, 3), photo, eos, QStringLiteral("Canon AFInfo2"));
     if (points.isEmpty())
-        points = canonAfInfo2(tiff, tiff.findEntry(ifd, 0x003C, 3), eos, QStringLiteral("Canon AFInfo3"));
+        points = canonAfInfo2(tiff, tiff.findEntry(ifd, 0x003C, 3), photo, eos, QStringLiteral("Canon AFInfo3"));
     if (points.isEmpty())
-        points = canonAfInfo(tiff, tiff.findEntry(ifd, 0x0012, 3), eos);
+        points = canonAfInfo(tiff, tiff.findEntry(ifd, 0x0012, 3), photo, eos);
     return points;
 }
 

@@ -18,7 +18,18 @@ struct Photo
     // frame's); 0 when unknown.
     int width = 0;
     int height = 0;
+    // The size of the picture the points are drawn on: a copy resized by other
+    // software keeps the camera's records, in the camera's frame, under a
+    // smaller picture. 0 when unknown.
+    int frameWidth = 0;
+    int frameHeight = 0;
 };
+
+// Whether a record made in a frame of `width` by `height` can be carried onto
+// the photo by proportion: true when the photo's frame is unknown or has the
+// same aspect ratio within 1 %. A different ratio means a crop, where the
+// same fractions would land on other subjects.
+bool fitsFrame(double width, double height, const Photo &photo);
 
 // The maker notes whose data starts at `note` (absolute) and runs `length`
 // bytes, with `tiff` the TIFF structure holding them.

@@ -13,14 +13,19 @@ using namespace tiffview;
 namespace {
 
 enum : quint16 {
+    TagJpgFromRaw = 0x002E,
+    TagNewSubfileType = 254,
     TagWidth = 256,
     TagMake = 271,
     TagModel = 272,
     TagOrientation = 274,
+    TagSubIfds = 330,
     TagExifIfd = 34665,
     TagMakerNote = 37500,
     TagPixelWidth = 40962,
     TagPixelHeight = 40963,
+    TagDngPrivateData = 50740,
+    TagDefaultCropSize = 50720,
 };
 
 // A TIFF header at `base` with any of the magic numbers of TIFF-based RAW
@@ -58,22 +63,81 @@ int positiveInt(quint32 value)
     return value > 0 && value <= 1000000 ? int(value) : 0;
 }
 
+// The size of the DNG's picture after its default crop, from the raw IFD
+// (IFD0 or the sub-IFD of the full-size image); false when it names none.
+bool readDngCropSize(const TiffView &tiff, quint32 ifd0, int *width, int *height)
+{
+    QList<quint32> ifds{ifd0};
+    const IfdEntry subs = tiff.findEntry(ifd0, TagSubIfds);
+    for (quint32 i = 0; (subs.type == 4 || subs.type == 13) && i < subs.count && i < 8; ++i)
+        ifds.append(tiff.u32(subs.position + 4 * qint64(i)));
+    for (quint32 ifd : std::as_const(ifds)) {
+        if (tiff.integer(tiff.findEntry(ifd, TagNewSubfileType)) != 0)
+            continue;
+        const IfdEntry crop = tiff.findEntry(ifd, TagDefaultCropSize);
+        if (crop.count != 2 || (crop.type != 3 && crop.type != 4))
+            continue;
+        const int step = crop.type == 3 ? 2 : 4;
+        *width = positiveInt(crop.type == 3 ? tiff.u16(crop.position) : tiff.u32(crop.position));
+        *height = positiveInt(crop.type == 3 ? tiff.u16(crop.position + step) : tiff.u32(crop.position + step));
+        return *width > 0 && *height > 0;
+    }
+    return false;
+}
+
+// The camera's maker note that a DNG converter keeps in DNGPrivateData:
+// "Adobe\0", "MakN", then, all big-endian, the length of what follows, the
+// note's byte order and its offset in the original file, then the note. Offsets inside
+// the note still count from the original file's TIFF header.
+FocusPoints readDngMakerNote(const TiffView &tiff, quint32 ifd0, const focusnotes::Photo &photo)
+{
+    const IfdEntry data = tiff.findEntry(ifd0, TagDngPrivateData);
+    if ((data.type != 1 && data.type != 7) || data.count < 20)
+        return {};
+    const uchar *b = tiff.bytes() + data.position;
+    if (std::memcmp(b, "Adobe\0MakN", 10) != 0)
+        return {};
+    const qint64 size = qint64(readU32(tiff.bytes(), tiff.length(), data.position + 10, false)) - 6;
+    const bool le = b[14] == 'I' && b[15] == 'I';
+    if (!le && !(b[14] == 'M' && b[15] == 'M'))
+        return {};
+    const qint64 originalOffset = readU32(tiff.bytes(), tiff.length(), data.position + 16, false);
+    const qint64 note = data.position + 20;
+    const qint64 noteEnd = data.position + qint64(data.count);
+    if (size < 8 || note + size > noteEnd)
+        return {};
+    // Bounded to the private data, so that no offset of the note reaches the rest of the DNG.
+    const TiffView original(tiff.bytes(), noteEnd, note - originalOffset, le);
+    return focusnotes::readMakerNote(original, note, size, photo);
+}
+
 // Reads the photo facts and the focus records of one TIFF structure whose
 // IFD0 is at `ifd0`: maker notes first, SubjectArea where they give nothing.
-FocusPoints readTiff(const TiffView &tiff, quint32 ifd0, const uchar *bytes, qint64 length, int *orientation)
+// `jpeg` is the JPEG stream holding the structure as its Exif, null for a
+// TIFF-based file. `orientation` is left alone where IFD0 names none.
+FocusPoints readTiff(const TiffView &tiff, quint32 ifd0, const uchar *jpeg, qint64 jpegLength, int *orientation)
 {
     focusnotes::Photo photo;
     photo.make = tiff.ascii(tiff.findEntry(ifd0, TagMake, 2));
     photo.model = tiff.ascii(tiff.findEntry(ifd0, TagModel, 2));
     const quint32 turn = tiff.integer(tiff.findEntry(ifd0, TagOrientation, 3));
-    *orientation = turn >= 1 && turn <= 8 ? int(turn) : 1;
+    if (turn >= 1 && turn <= 8)
+        *orientation = int(turn);
     const quint32 exif = tiff.integer(tiff.findEntry(ifd0, TagExifIfd));
     if (exif == 0)
         return {};
     photo.width = positiveInt(tiff.integer(tiff.findEntry(exif, TagPixelWidth)));
     photo.height = positiveInt(tiff.integer(tiff.findEntry(exif, TagPixelHeight)));
-    if ((photo.width == 0 || photo.height == 0) && tiff.base() > 0)
-        readJpegFrameSize(bytes, length, &photo.width, &photo.height);
+    if (jpeg)
+        readJpegFrameSize(jpeg, jpegLength, &photo.frameWidth, &photo.frameHeight);
+    if (photo.width == 0 || photo.height == 0) {
+        photo.width = photo.frameWidth;
+        photo.height = photo.frameHeight;
+    }
+    if (!jpeg && !readDngCropSize(tiff, ifd0, &photo.frameWidth, &photo.frameHeight)) {
+        photo.frameWidth = photo.width;
+        photo.frameHeight = photo.height;
+    }
 
     const IfdEntry note = tiff.findEntry(exif, TagMakerNote);
     if (note.position >= 0 && note.count >= 8) {
@@ -82,7 +146,29 @@ FocusPoints readTiff(const TiffView &tiff, quint32 ifd0, const uchar *bytes, qin
         if (!points.isEmpty())
             return points;
     }
+    FocusPoints points = focusnotes::checkedPoints(readDngMakerNote(tiff, ifd0, photo));
+    if (!points.isEmpty())
+        return points;
     return focusnotes::checkedPoints(focusnotes::readSubjectArea(tiff, exif, photo));
+}
+
+// The Exif of the JPEG that a RAW file keeps whole in IFD0 (RW2 JpgFromRaw),
+// where such files keep their maker notes.
+FocusPoints readEmbeddedJpeg(const TiffView &tiff, quint32 ifd0, int *orientation)
+{
+    const IfdEntry entry = tiff.findEntry(ifd0, TagJpgFromRaw, 7);
+    if (entry.count < 16)
+        return {};
+    const uchar *jpeg = tiff.bytes() + entry.position;
+    const qint64 end = entry.position + qint64(entry.count);
+    if (jpeg[0] != 0xFF || jpeg[1] != 0xD8)
+        return {};
+    const qint64 base = findTiffBase(jpeg, entry.count);
+    bool le = true;
+    quint32 inner = 0;
+    if (base <= 0 || !readAnyTiffHeader(tiff.bytes(), end, entry.position + base, &le, &inner))
+        return {};
+    return readTiff(TiffView(tiff.bytes(), end, entry.position + base, le), inner, jpeg, entry.count, orientation);
 }
 
 // ISO media RAW files: IFD0 in the "CMT1" box, the Exif IFD in "CMT2" and
@@ -202,7 +288,10 @@ FocusPoints readFocusPoints(const uchar *bytes, qint64 length)
             if (base <= 0 || !readAnyTiffHeader(bytes, length, base, &le, &ifd0))
                 return {};
         }
-        stored = readTiff(TiffView(bytes, length, base, le), ifd0, bytes, length, &orientation);
+        const TiffView tiff(bytes, length, base, le);
+        stored = readTiff(tiff, ifd0, base > 0 ? bytes : nullptr, length, &orientation);
+        if (stored.isEmpty() && base == 0)
+            stored = readEmbeddedJpeg(tiff, ifd0, &orientation);
     }
     return orientFocusPoints(stored, orientation);
 }

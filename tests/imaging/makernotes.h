@@ -230,4 +230,57 @@ inline std::function<QByteArray(quint32)> fixedNote(const QByteArray &bytes)
     return [=](quint32) { return bytes; };
 }
 
+// A camera JPEG as other software resizes it: the Exif and maker note kept,
+// the picture itself `width` by `height`.
+inline QByteArray withFrame(QByteArray jpeg, int width, int height)
+{
+    QByteArray sof("\xFF\xC0\x00\x0B\x08", 5);
+    sof += char(height >> 8);
+    sof += char(height & 0xFF);
+    sof += char(width >> 8);
+    sof += char(width & 0xFF);
+    sof += QByteArray("\x01\x01\x11\x00", 4);
+    return jpeg.insert(jpeg.size() - 2, sof);
+}
+
+// A DNG converted from a camera's RAW: IFD0 the camera's make, model and the
+// Exif IFD (without a maker note), the raw sub-IFD with its default crop, and
+// DNGPrivateData keeping the maker note that `note` builds for its offset
+// `originalAt` in the original file.
+inline QByteArray convertedDng(const Camera &camera, int cropWidth, int cropHeight, quint32 originalAt,
+                               const std::function<QByteArray(quint32 at)> &note)
+{
+    TiffBuilder t(true);
+    const int ifd0 = t.addIfd();
+    const int exif = t.addIfd();
+    const int raw = t.addIfd();
+    t.entry(ifd0, 254, 4, 1, TiffBuilder::lit(1));
+    t.entry(ifd0, 271, 2, quint32(camera.make.size() + 1), TiffBuilder::blob(t.addBlob(camera.make + '\0')));
+    t.entry(ifd0, 272, 2, quint32(camera.model.size() + 1), TiffBuilder::blob(t.addBlob(camera.model + '\0')));
+    t.orientation(ifd0, quint16(camera.orientation));
+    t.subIfds(ifd0, {raw});
+    t.subIfds(ifd0, {exif}, 34665);
+    const QByteArray bytes = note(originalAt);
+    QByteArray privateData("Adobe\0MakN\0\0\0\0II\0\0\0\0", 20);
+    testimg::putU32(privateData, 10, quint32(bytes.size() + 6), false);
+    testimg::putU32(privateData, 16, originalAt, false);
+    privateData += bytes;
+    t.entry(ifd0, 50740, 1, quint32(privateData.size()), TiffBuilder::blob(t.addBlob(privateData)));
+    t.entry(exif, 33434, 4, 1, TiffBuilder::lit(0));
+    t.entry(raw, 254, 4, 1, TiffBuilder::lit(0));
+    t.entry(raw, 50720, 4, 2, TiffBuilder::blob(t.addBlob(shorts({cropWidth, 0, cropHeight, 0}))));
+    return t.build();
+}
+
+// A RW2: IFD0 of its own magic number and, in JpgFromRaw, a JPEG whose Exif
+// holds the maker note.
+inline QByteArray rw2WithJpeg(const QByteArray &jpeg)
+{
+    TiffBuilder t(true, 0x55);
+    const int ifd0 = t.addIfd();
+    t.entry(ifd0, 271, 2, 10, TiffBuilder::blob(t.addBlob(QByteArray("Panasonic\0", 10))));
+    t.entry(ifd0, 0x2E, 7, quint32(jpeg.size()), TiffBuilder::blob(t.addBlob(jpeg)));
+    return t.build();
+}
+
 } // namespace testnotes

@@ -279,6 +279,28 @@ void TestFocusPoints::makerLayouts_data()
     QTest::newRow("panasonic-position") << cameraJpeg(panasonic, panasonicNote({{1, 4}, {3, 4}})) << "Panasonic AFPointPosition"
                                         << QList<FocusPoint>{point(0.25, 0.75, 0, 0)};
 
+    // Records in the sensor's frame under a smaller picture of the same shape:
+    // a JPEG resized by other software, a DNG's default crop, a RW2's JpgFromRaw.
+    Camera eos7d{"Canon", "Canon EOS 7D", 1, 5184, 3456};
+    CanonAf sensor;
+    sensor.n = 1;
+    sensor.valid = 1;
+    sensor.afWidth = 5184;
+    sensor.afHeight = 3456;
+    sensor.widths = {648};
+    sensor.heights = {432};
+    sensor.xs = {1296};
+    sensor.ys = {864};
+    sensor.inFocus = 1;
+    sensor.selected = 1;
+    const QList<FocusPoint> sensorPoint{point(0.75, 0.25, 0.125, 0.125, true, true)};
+    QTest::newRow("canon-resized-same-aspect") << withFrame(cameraJpeg(eos7d, canonNote(canonAfInfo2(sensor))), 1152, 768)
+                                               << "Canon AFInfo2" << sensorPoint;
+    QTest::newRow("canon-dng-private-data") << convertedDng(eos7d, 5184, 3456, 0x3A00, canonNote(canonAfInfo2(sensor)))
+                                            << "Canon AFInfo2" << sensorPoint;
+    QTest::newRow("panasonic-rw2-jpg-from-raw") << rw2WithJpeg(cameraJpeg(panasonic, panasonicNote({{1, 4}, {3, 4}})))
+                                                << "Panasonic AFPointPosition" << QList<FocusPoint>{point(0.25, 0.75, 0, 0)};
+
     Camera phone{"Phone", "Phone", 1, 4000, 3000, {shortTag(37396, {1000, 1500, 400})}};
     QTest::newRow("subject-area-circle") << cameraJpeg(phone, fixedNote({})) << "EXIF SubjectArea"
                                          << QList<FocusPoint>{point(0.25, 0.5, 0.1, 400.0 / 3000)};
@@ -368,6 +390,24 @@ void TestFocusPoints::hostileRecordsGiveNothing_data()
         return ifd;
     });
     QTest::newRow("canon-ifd-count-65535") << cameraJpeg(eos, fixedNote(QByteArray("\xFF\xFF", 2) + QByteArray(30, '\xFF')));
+
+    // A crop keeps the sensor's records but not its shape: the fractions would
+    // land on other subjects.
+    Camera eos7d{"Canon", "Canon EOS 7D", 1, 5184, 3456};
+    CanonAf sensor = ok;
+    sensor.afWidth = 5184;
+    sensor.afHeight = 3456;
+    QTest::newRow("canon-resized-other-aspect") << withFrame(cameraJpeg(eos7d, canonNote(canonAfInfo2(sensor))), 1152, 1152);
+    QTest::newRow("canon-dng-crop-other-aspect") << convertedDng(eos7d, 3456, 3456, 0x3A00, canonNote(canonAfInfo2(sensor)));
+    QByteArray longNote = convertedDng(eos7d, 5184, 3456, 0x3A00, canonNote(canonAfInfo2(sensor)));
+    testimg::putU32(longNote, longNote.indexOf("MakN") + 4, 0x7FFFFFF0, false);
+    QTest::newRow("dng-private-data-beyond-tag") << longNote;
+    // The note's own offsets name a place past the private data.
+    QByteArray movedNote = convertedDng(eos7d, 5184, 3456, 0x3A00, canonNote(canonAfInfo2(sensor)));
+    testimg::putU32(movedNote, movedNote.indexOf("MakN") + 10, 0x100, false);
+    QTest::newRow("dng-original-offset-disagrees") << movedNote;
+    const QByteArray innerJpeg = cameraJpeg(Camera{"Panasonic", "DC-G9"}, panasonicNote({{1, 4}, {3, 4}}));
+    QTest::newRow("rw2-jpg-from-raw-cut") << rw2WithJpeg(innerJpeg.left(innerJpeg.size() / 2));
 
     Camera nikon{"NIKON CORPORATION", "NIKON D850"};
     QTest::newRow("nikon-point-name-only")
