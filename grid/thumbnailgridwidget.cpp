@@ -211,6 +211,15 @@ void ThumbnailGridWidget::requestPinned()
     }
 }
 
+int ThumbnailGridWidget::failedCount() const
+{
+    // Failures are few; the listing may hold tens of thousands of rows.
+    int count = 0;
+    for (const QString &path : m_loader->failedPaths())
+        count += m_model->rowOf(path) >= 0 ? 1 : 0;
+    return count;
+}
+
 int ThumbnailGridWidget::selectedCount() const
 {
     return int(m_view->selectionModel()->selectedIndexes().size());

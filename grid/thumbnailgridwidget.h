@@ -71,6 +71,9 @@ public:
     // stops. previewAvailabilityChanged reports the progress.
     void loadPreviewsOf(const QStringList &paths);
     int selectedCount() const;
+    // Listed files whose thumbnail could not be made from anything (damaged,
+    // or a variant no decoder reads), among those loaded so far.
+    int failedCount() const;
     // At least one row selected and every selected row has a preview.
     bool selectedPreviewsReady() const;
     // The path to make current once `removedPaths` are gone: the current one if

@@ -65,6 +65,7 @@ public:
 
     bool isInFlight(const QString &path) const { return m_inFlight.contains(path); }
     bool hasFailed(const QString &path) const { return m_failed.contains(path); }
+    const QSet<QString> &failedPaths() const { return m_failed; }
     // Last reported as Interim, and not since refined.
     bool isInterim(const QString &path) const { return m_interim.contains(path); }
     const QStringList &pinnedPaths() const { return m_pinned; }

@@ -445,6 +445,11 @@ void MainWindow::updateStatusAndTitle()
     } else {
         message = viewer->statusText();
     }
+    // Listed files the grid found nothing to show of would otherwise pass unnoticed.
+    if (const int unshown = grid->failedCount(); unshown > 0 && !catalog->isMetadataBatchBusy() && !noticeShown()) {
+        message += QStringLiteral(" — ")
+                   + (unshown == 1 ? tr("1 file could not be shown") : tr("%1 files could not be shown").arg(unshown));
+    }
     statusBar()->showMessage(message);
 
     viewerOptions->syncZoomChecks();

@@ -483,6 +483,14 @@ Die Dateien werden nicht endgültig gelöscht.</translation>
         <translation>Öffnen Sie einen Ordner, um zu beginnen</translation>
     </message>
     <message>
+        <source>1 file could not be shown</source>
+        <translation>1 Datei konnte nicht angezeigt werden</translation>
+    </message>
+    <message>
+        <source>%1 files could not be shown</source>
+        <translation>%1 Dateien konnten nicht angezeigt werden</translation>
+    </message>
+    <message>
         <source>Open Photo Folder</source>
         <translation>Fotoordner öffnen</translation>
     </message>

@@ -2,6 +2,7 @@
 #include "windowtesting.h"
 #include "app/translations.h"
 #include "catalog/photocatalog.h"
+#include "grid/thumbnaillistmodel.h"
 #include "grid/thumbnailgridwidget.h"
 #include "ui/mainwindow.h"
 
@@ -40,6 +41,8 @@ private slots:
     void removedByOthers_data();
     void removedByOthers();
     void openFromFullScreen();
+    void filesNotShownAreCounted_data();
+    void filesNotShownAreCounted();
 
 private:
     QString makeFolder(const QStringList &names);
@@ -150,6 +153,41 @@ void TestMainWindowStatus::openFromFullScreen()
     QTest::keySequence(w.get(), QKeySequence::Open);
     QTRY_VERIFY(driver.ran);
     QVERIFY(!fullScreenWhenAsked);
+}
+
+void TestMainWindowStatus::filesNotShownAreCounted_data()
+{
+    QTest::addColumn<QStringList>("damaged");
+    QTest::addColumn<QString>("counted");
+    QTest::newRow("none") << QStringList{} << QString();
+    QTest::newRow("one-raw") << QStringList{"IMG_0001.CRW"} << " — 1 file could not be shown";
+    QTest::newRow("two-raws") << QStringList{"IMG_0001.CRW", "DCP_0002.KDC"} << " — 2 files could not be shown";
+}
+
+// Listed files that nothing can show are counted in the status line, and
+// only those: the photos that load are not.
+void TestMainWindowStatus::filesNotShownAreCounted()
+{
+    QFETCH(QStringList, damaged);
+    QFETCH(QString, counted);
+    const QString folder = makeFolder({"a.jpg", "b.jpg"});
+    for (const QString &name : std::as_const(damaged)) {
+        QFile file(folder + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, '\0'));
+    }
+    auto w = openWindow(folder);
+    w->findChild<QAction *>(QStringLiteral("gridAction"))->trigger();
+    auto *grid = w->findChild<ThumbnailGridWidget *>();
+    for (const QString &name : {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")})
+        QTRY_COMPARE(grid->model()->stateOf(folder + QLatin1Char('/') + name), int(Ready));
+    for (const QString &name : std::as_const(damaged))
+        QTRY_COMPARE(grid->model()->stateOf(folder + QLatin1Char('/') + name), int(Failed));
+    const QString message = w->statusBar()->currentMessage();
+    if (counted.isEmpty())
+        QVERIFY2(!message.contains(QStringLiteral("could not be shown")), qPrintable(message));
+    else
+        QTRY_VERIFY2(w->statusBar()->currentMessage().endsWith(counted), qPrintable(w->statusBar()->currentMessage()));
 }
 
 QTEST_MAIN(TestMainWindowStatus)
