@@ -94,18 +94,43 @@ LangString NeedsAdmin   ${LANG_GERMAN}  "Die Installation für alle Benutzer bra
 LangString UnNeedsAdmin ${LANG_ENGLISH} "$(^NameDA) was installed for all users; removing it needs administrator rights."
 LangString UnNeedsAdmin ${LANG_GERMAN}  "$(^NameDA) wurde für alle Benutzer installiert; zum Entfernen braucht es Administratorrechte."
 
-; The file types offered in Explorer's "Open with", each as ".ext".
+; The file types offered in Explorer's "Open with", each as ".ext": the JPEGs
+; and every camera RAW format the program reads (core/rawformats.cpp; the
+; install test compares the two).
 !macro ForEachType MACRO
     !insertmacro ${MACRO} ".jpg"
     !insertmacro ${MACRO} ".jpeg"
-    !insertmacro ${MACRO} ".dng"
+    !insertmacro ${MACRO} ".3fr"
+    !insertmacro ${MACRO} ".arw"
+    !insertmacro ${MACRO} ".cap"
     !insertmacro ${MACRO} ".cr2"
     !insertmacro ${MACRO} ".cr3"
+    !insertmacro ${MACRO} ".crw"
+    !insertmacro ${MACRO} ".dcr"
+    !insertmacro ${MACRO} ".dcs"
+    !insertmacro ${MACRO} ".dng"
+    !insertmacro ${MACRO} ".erf"
+    !insertmacro ${MACRO} ".fff"
+    !insertmacro ${MACRO} ".iiq"
+    !insertmacro ${MACRO} ".k25"
+    !insertmacro ${MACRO} ".kdc"
+    !insertmacro ${MACRO} ".mdc"
+    !insertmacro ${MACRO} ".mef"
+    !insertmacro ${MACRO} ".mos"
+    !insertmacro ${MACRO} ".mrw"
     !insertmacro ${MACRO} ".nef"
-    !insertmacro ${MACRO} ".arw"
+    !insertmacro ${MACRO} ".nrw"
     !insertmacro ${MACRO} ".orf"
+    !insertmacro ${MACRO} ".ori"
+    !insertmacro ${MACRO} ".pef"
+    !insertmacro ${MACRO} ".ptx"
     !insertmacro ${MACRO} ".raf"
+    !insertmacro ${MACRO} ".raw"
     !insertmacro ${MACRO} ".rw2"
+    !insertmacro ${MACRO} ".rwl"
+    !insertmacro ${MACRO} ".sr2"
+    !insertmacro ${MACRO} ".srf"
+    !insertmacro ${MACRO} ".srw"
 !macroend
 
 ; Offered, never made the default: the type's own default program stays.

@@ -35,9 +35,18 @@ UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + APPK
 APP_PATHS = r"Software\Microsoft\Windows\CurrentVersion\App Paths\Glanceway.exe"
 CLASSES = r"Software\Classes"
 SETTINGS = r"HKCU\Software\Quillmark\Glanceway"
-TYPES = [".jpg", ".jpeg", ".dng", ".cr2", ".cr3", ".nef", ".arw", ".orf", ".raf", ".rw2"]
 RAW_SAMPLE = "/usr/share/doc/rawtran/IMG_5952.CR2"
 ROOTS = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT"}
+
+
+def installer_types():
+    """The types the setup program offers "Open with" for, as its ForEachType lists them."""
+    nsi = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "windows", "installer.nsi")
+    with open(nsi, encoding="utf-8") as f:
+        return re.findall(r'!insertmacro \$\{MACRO\} "(\.[a-z0-9]+)"', f.read())
+
+
+TYPES = installer_types()
 
 
 def reg_export(key):
