@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 # Build and run.
 BUILD_PACKAGES := cmake g++ make qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
                   qt6-translations-l10n qt6-image-formats-plugins libgl-dev libvulkan-dev libxcb1-dev python3 \
-                  libraw-dev
+                  libraw-dev zlib1g-dev
 # Tests: a private X server for real-window tests, and other XMP software that
 # must read our sidecars (and write sidecars we must read); a camera RAW file
 # whose embedded preview is smaller than its sensor (rawtran-doc).

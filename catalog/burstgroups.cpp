@@ -72,7 +72,18 @@ void BurstGroups::reloadSettings()
 
 void BurstGroups::setRules(const PhotoCore::BurstRules &rules)
 {
+    const bool wasOff = m_rules.maxGapSeconds <= 0;
     m_rules = rules;
+    if ((m_rules.maxGapSeconds <= 0) != wasOff) {
+        // Analyses on their way are dropped; switched on, the listing is
+        // taken up anew, with what was known before kept.
+        ++m_generation;
+        m_pool.clear();
+        m_queued.clear();
+        m_listing.clear();
+        followListing();
+        return;
+    }
     regroup();
 }
 
@@ -153,6 +164,18 @@ void BurstGroups::followListing()
     const QStringList listing = m_catalog->allFiles();
     if (m_restartPending || listing == m_listing)
         return;
+    // Grouping off: nothing is decoded, analysed, read or written.
+    if (m_rules.maxGapSeconds <= 0) {
+        m_listing.clear();
+        m_frames.clear();
+        m_frameOf.clear();
+        m_queued.clear();
+        m_analysed = 0;
+        regroup();
+        emit progressChanged(0, 0);
+        emit finished();
+        return;
+    }
     const bool first = m_listing.isEmpty() && m_known.isEmpty() && m_queued.isEmpty();
     m_listing = listing;
     m_frames.clear();

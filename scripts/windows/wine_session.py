@@ -255,9 +255,10 @@ def cull(app, folder, photos, thumbnails, artifacts):
     first = wait_for(current, "a photo in the title")
     check("imported folder opened at start", first == photos[0], first)
 
-    # In the viewer: 3 stars, 5 stars, green, reject, skip one, 1 star.
+    # In the viewer: 3 stars, 5 stars, green (a label stays on the photo), on,
+    # reject, skip one, 1 star.
     marked = {}
-    for key, field, value in (("3", "Rating", 3), ("5", "Rating", 5), ("8", "Label", "Green"),
+    for key, field, value in (("3", "Rating", 3), ("5", "Rating", 5), ("8", "Label", "Green"), ("Right", None, None),
                               ("x", "Rating", -1), ("Right", None, None), ("1", "Rating", 1)):
         name = settled(current, "current photo")
         keys(key)

@@ -89,6 +89,7 @@ private slots:
     void init();
     void groupsAndRanks();
     void gapPreference();
+    void offAnalysesNothing();
     void pairIsOneFrame();
     void reopenedFolderFromCache();
     void cacheKeepsTheFolderOnly_data();
@@ -153,8 +154,10 @@ void TestBurstGroups::gapPreference()
     QSettings().setValue(QStringLiteral("groups/gapSeconds"), 0);
     groups.reloadSettings();
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(groups.groups().size(), 3);
-    QCOMPARE(groups.rankOf(dir + QStringLiteral("/A.jpg")), 1); // each alone, each first
+    // Off: no groups at all, and nothing analysed anew (see offAnalysesNothing).
+    QCOMPARE(groups.groups().size(), 0);
+    QCOMPARE(groups.rankOf(dir + QStringLiteral("/A.jpg")), 0);
+    QVERIFY(!groups.isRunning());
     // The frames are 0.3 s apart: a gap of exactly that joins them, a shorter one not.
     QSettings().setValue(QStringLiteral("groups/gapSeconds"), 0.3);
     groups.reloadSettings();
@@ -162,6 +165,38 @@ void TestBurstGroups::gapPreference()
     QSettings().setValue(QStringLiteral("groups/gapSeconds"), 0.29);
     groups.reloadSettings();
     QCOMPARE(groups.groups().size(), 3);
+}
+
+// Grouping off costs nothing: no analysis, no cache file; switched on, the
+// folder is analysed then.
+void TestBurstGroups::offAnalysesNothing()
+{
+    FakeAnalysis analysis;
+    addScenes(analysis);
+    const QString dir = makeFolder(tmp, {"A.jpg", "B.jpg", "C.jpg"});
+    QTemporaryDir cache;
+    QSettings().setValue(QStringLiteral("groups/gapSeconds"), 0);
+    PhotoCatalog catalog;
+    BurstGroups groups(&catalog, analysis.analyser());
+    groups.setCacheDirectory(cache.path());
+    groups.reloadSettings();
+    openAndGroup(catalog, groups, dir);
+    catalog.rescan();
+    QTRY_VERIFY(catalog.isScanned());
+    QCOMPARE(analysis.calls.load(), 0);
+    QVERIFY(groups.groups().isEmpty());
+    catalog.openFolder(freshDir(tmp)); // leaving the folder saves what is known
+    QTRY_VERIFY(catalog.isScanned());
+    QCOMPARE(QDir(cache.path()).entryList(QDir::Files), QStringList());
+
+    catalog.openFolder(dir);
+    QTRY_VERIFY(catalog.isScanned());
+    QSettings().setValue(QStringLiteral("groups/gapSeconds"), 2);
+    groups.reloadSettings();
+    QTRY_COMPARE(groups.analysedCount(), 3);
+    QCOMPARE(analysis.calls.load(), 3);
+    QCOMPARE(groups.groups().size(), 1);
+    QSettings().remove(QStringLiteral("groups/gapSeconds"));
 }
 
 void TestBurstGroups::pairIsOneFrame()

@@ -173,15 +173,15 @@ void TestMainWindowEndToEnd::cullTwelvePhotos()
     QVERIFY(!window.isEmpty());
     focus(window);
 
-    // In the viewer: 3 stars, 5 stars, green, reject (each moves on by itself),
-    // skip one, 1 star.
+    // In the viewer: 3 stars, 5 stars (each moves on by itself), green (a
+    // label stays on the photo), on, reject (moves on), skip one, 1 star.
     keys({QStringLiteral("3")});
     QTRY_COMPARE_WITH_TIMEOUT(record(0).rating, 3, timeout);
     keys({QStringLiteral("5")});
     QTRY_COMPARE_WITH_TIMEOUT(record(1).rating, 5, timeout);
     keys({QStringLiteral("8")});
     QTRY_COMPARE_WITH_TIMEOUT(record(2).label, QStringLiteral("Green"), timeout);
-    keys({QStringLiteral("x")});
+    keys({QStringLiteral("Right"), QStringLiteral("x")});
     QTRY_VERIFY_WITH_TIMEOUT(record(3).rejected, timeout);
     keys({QStringLiteral("Right"), QStringLiteral("1")});
     QTRY_COMPARE_WITH_TIMEOUT(record(5).rating, 1, timeout);
