@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
-
 // RAW files the TIFF walk and the stream scan find no preview in, shown
 // through the RAW library: its thumbnail when large enough, else a half-size
 // develop; damaged files give nothing.
@@ -121,21 +119,6 @@ void TestRawLibraryPreview::cameraFile()
     QCOMPARE(result.rendered, rendered);
     QCOMPARE(result.sensor, QSize(3522, 2348));
     QCOMPARE(result.image.size(), size);
-    // A develop with holes, turned or of other content would not follow the
-    // camera's picture; its brightness may differ (the develop's own curve).
-    const QImage reference = decodeLargestEmbeddedPreview(cr2).scaled(16, 16);
-    QVERIFY(!reference.isNull());
-    const QImage small = result.image.scaled(16, 16);
-    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            const double a = qGray(small.pixel(x, y)), b = qGray(reference.pixel(x, y));
-            sa += a, sb += b, saa += a * a, sbb += b * b, sab += a * b;
-        }
-    }
-    const double n = 256;
-    const double correlation = (n * sab - sa * sb) / std::sqrt((n * saa - sa * sa) * (n * sbb - sb * sb));
-    QVERIFY2(correlation > 0.9, qPrintable(QStringLiteral("correlation %1").arg(correlation)));
 }
 
 void TestRawLibraryPreview::damagedFilesGiveNothing_data()
