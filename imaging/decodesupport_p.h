@@ -183,4 +183,19 @@ QImage orient(const Decoded &d, int orientation);
 void forEachJpegSegment(const uchar *bytes, qint64 length,
                         const std::function<void(uchar marker, const uchar *data, qint64 size)> &visit);
 
+// The channels of pixel `x` of a scan line: RGB888 where `packed`, else 32-bit RGB.
+inline void rgbAt(const uchar *line, int x, bool packed, int &r, int &g, int &b)
+{
+    if (packed) {
+        r = line[3 * x];
+        g = line[3 * x + 1];
+        b = line[3 * x + 2];
+        return;
+    }
+    const QRgb c = reinterpret_cast<const QRgb *>(line)[x];
+    r = qRed(c);
+    g = qGreen(c);
+    b = qBlue(c);
+}
+
 } // namespace decodesupport

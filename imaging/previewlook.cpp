@@ -1,5 +1,7 @@
 #include "imaging/previewlook.h"
 
+#include "imaging/decodesupport_p.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -55,16 +57,7 @@ void accumulate(const QImage &image, int columns, int rows, int step, std::vecto
         Cell *rowCells = cells.data() + size_t(row) * size_t(columns);
         for (int x = step / 2; x < width; x += step) {
             int r, g, b;
-            if (packed) {
-                r = line[3 * x];
-                g = line[3 * x + 1];
-                b = line[3 * x + 2];
-            } else {
-                const QRgb c = reinterpret_cast<const QRgb *>(line)[x];
-                r = qRed(c);
-                g = qGreen(c);
-                b = qBlue(c);
-            }
+            decodesupport::rgbAt(line, x, packed, r, g, b);
             Cell &cell = rowCells[cellOfColumn[size_t(x)]];
             const int high = std::max({r, g, b});
             const int low = std::min({r, g, b});

@@ -62,16 +62,7 @@ double meanLinearLuma(const QImage &image)
         const uchar *line = rgb.constScanLine(y);
         for (int x = step / 2; x < rgb.width(); x += step) {
             int r, g, b;
-            if (packed) {
-                r = line[3 * x];
-                g = line[3 * x + 1];
-                b = line[3 * x + 2];
-            } else {
-                const QRgb c = reinterpret_cast<const QRgb *>(line)[x];
-                r = qRed(c);
-                g = qGreen(c);
-                b = qBlue(c);
-            }
+            decodesupport::rgbAt(line, x, packed, r, g, b);
             sum += 0.2126 * lin[r] + 0.7152 * lin[g] + 0.0722 * lin[b];
             ++n;
         }

@@ -1,5 +1,6 @@
 #include "catalog/burstcachefile.h"
 #include "bytemutations.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
@@ -9,6 +10,9 @@
 // failure is reproducible: the reader never crashes, and what it accepts
 // describes a file (a size of at least 0) with facts the grouping can use
 // (a finite sharpness, a finite or unknown exposure bias).
+using testfiles::readAll;
+using testfiles::writeFile;
+
 namespace {
 
 constexpr quint32 seed = 0xb0257;
@@ -30,18 +34,6 @@ QHash<QString, BurstCacheFile::Entry> seedEntries()
         entries.insert(QStringLiteral("IMG_%1.JPG").arg(i), entry);
     }
     return entries;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 const QList<QByteArray> snippets = {

@@ -1,4 +1,5 @@
 #include "smalldisk.h"
+#include "testfiles.h"
 #include "core/ingest.h"
 
 #include <QtTest>
@@ -10,6 +11,8 @@ using PhotoCore::IngestState;
 
 // Importing from a card: what reaches the destination is whole, what does
 // not leaves nothing behind, and the card is only read.
+using testfiles::filesBelow;
+
 namespace {
 
 QByteArray contentOf(const QString &path)
@@ -24,17 +27,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// Every file below `dir`, relative to it, sorted.
-QStringList filesBelow(const QString &dir)
-{
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(dir).relativeFilePath(it.next()));
-    files.sort();
-    return files;
 }
 
 QByteArray photoBytes(int index, int size)

@@ -1,5 +1,6 @@
 #include "core/ingestlog.h"
 #include "bytemutations.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
@@ -10,23 +11,13 @@ using PhotoCore::IngestItem;
 // where the line that recorded it still begins as it was written (damage
 // never proves an import); and whatever the damage, a photo imported next is
 // recorded so that it is found again.
+using testfiles::readAll;
+using testfiles::writeFile;
+
 namespace {
 
 constexpr quint32 seed = 0x1060f;
 constexpr int rounds = 1500;
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 const QList<QByteArray> snippets = {
     "\t", "\n", "\r\n", "\\", "\\t", "\\x", "glanceway-import/2\t", "glanceway-import/2", "-1", "0",

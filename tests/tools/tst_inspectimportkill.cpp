@@ -1,3 +1,5 @@
+#include "testfiles.h"
+
 #include <QtTest>
 
 #include <QJsonDocument>
@@ -7,6 +9,8 @@
 // it) and run again: every photo, partner, sidecar and backup ends up whole
 // and byte for byte the card's, nothing half-written is left or counted, and
 // only what really arrived the first time is reported "skipped".
+using testfiles::filesBelow;
+
 namespace {
 
 const QString inspect = QStringLiteral(GLANCEWAY_BINARY_DIR "/glanceway-inspect");
@@ -24,16 +28,6 @@ QByteArray contentOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QStringList filesBelow(const QString &dir)
-{
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(dir).relativeFilePath(it.next()));
-    files.sort();
-    return files;
 }
 
 } // namespace
